@@ -1,0 +1,67 @@
+#include "bytes.h"
+
+#include <climits>
+#include <cstring>
+
+long BytePos(const std::string& marker, const std::string& text) {
+  if (marker.empty() || text.empty()) return 0;
+  size_t p = text.find(marker);
+  return p == std::string::npos ? 0 : static_cast<long>(p) + 1;
+}
+
+std::string ByteCopy(const std::string& text, long index, long count) {
+  const long len = static_cast<long>(text.size());
+  if (index < 1) index = 1;
+  if (count <= 0 || index > len) return std::string();
+  if (count > len - index + 1) count = len - index + 1;
+  return text.substr(static_cast<size_t>(index - 1), static_cast<size_t>(count));
+}
+
+namespace {
+
+int DigitValue(char c, int base) {
+  int v = -1;
+  if (c >= '0' && c <= '9') v = c - '0';
+  else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+  return v < base ? v : -1;
+}
+
+int ReadIntegerIn(const std::string& text, bool allowHex) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  int base = 10;
+  if (allowHex && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return 0;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    int d = DigitValue(text[i], base);
+    if (d < 0) return 0;
+    value = value * base + d;
+    if (value > static_cast<long long>(INT_MAX) + 1) return 0;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX || value < INT_MIN) return 0;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+int ReadInteger(const std::string& text) { return ReadIntegerIn(text, false); }
+
+int ReadVersionInteger(const std::string& text) { return ReadIntegerIn(text, true); }
+
+std::string TrimBytes(const std::string& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
+  return text.substr(b, e - b);
+}

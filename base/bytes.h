@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+// Byte-string cutting with the exact boundary rules the page readers rely on.
+// Positions count from 1; 0 means "not found".
+
+// Position of the first occurrence of marker in text; 0 when absent or either is empty.
+long BytePos(const std::string& marker, const std::string& text);
+
+// count bytes of text from byte index on. index < 1 counts as 1 (count unchanged);
+// index past the end, a negative count or an empty text give the empty text.
+std::string ByteCopy(const std::string& text, long index, long count);
+
+// Decimal integer with optional leading blanks and a sign, nothing after; else 0.
+// Values outside the signed 32-bit range read as 0 as well.
+int ReadInteger(const std::string& text);
+
+// Like ReadInteger, but "0x"/"0X" after the sign selects hexadecimal.
+int ReadVersionInteger(const std::string& text);
+
+// Removes bytes at or below 0x20 from both ends.
+std::string TrimBytes(const std::string& text);

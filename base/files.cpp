@@ -1,0 +1,123 @@
+#include "files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "errors.h"
+#include "gbk.h"
+
+namespace {
+
+bool StatOf(const std::string& path, struct stat& st) {
+  return !path.empty() && ::stat(GbkToUtf8(path).c_str(), &st) == 0;
+}
+
+std::string ErrorText(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + Utf8ToGbk(std::strerror(errno));
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return StatOf(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return StatOf(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+  return !path.empty() && ::mkdir(GbkToUtf8(path).c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  if (p.empty()) return false;
+  if (DirectoryExists(p)) return true;
+  size_t slash = p.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !ForceDirectories(p.substr(0, slash))) return false;
+  return CreateDir(p) || DirectoryExists(p);
+}
+
+bool DeleteFileAt(const std::string& path) {
+  return !path.empty() && ::unlink(GbkToUtf8(path).c_str()) == 0;
+}
+
+bool RemoveDir(const std::string& path) {
+  return !path.empty() && ::rmdir(GbkToUtf8(path).c_str()) == 0;
+}
+
+std::vector<DirEntry> ListDirectory(const std::string& path) {
+  std::vector<DirEntry> entries;
+  std::string dirUtf8 = GbkToUtf8(path);
+  DIR* dir = ::opendir(dirUtf8.c_str());
+  if (!dir) return entries;
+  if (!dirUtf8.empty() && dirUtf8.back() != '/') dirUtf8 += '/';
+  while (dirent* e = ::readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    bool isDir = e->d_type == DT_DIR;
+    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      struct stat st;
+      isDir = ::stat((dirUtf8 + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    entries.push_back({Utf8ToGbk(e->d_name), isDir});
+  }
+  ::closedir(dir);
+  return entries;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  int fd = ::open(GbkToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EFileError(ErrorText("Cannot open file", path));
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      std::string msg = ErrorText("Cannot read file", path);
+      ::close(fd);
+      throw EFileError(msg);
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return data;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  int fd = ::open(GbkToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw EFileError(ErrorText("Cannot create file", path));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      std::string msg = ErrorText("Cannot write file", path);
+      ::close(fd);
+      throw EFileError(msg);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) throw EFileError(ErrorText("Cannot write file", path));
+}
+
+std::string FileNameFromText(const std::string& text) {
+  // "/" (0x2F) and NUL never occur as the second byte of a GBK character, so
+  // replacing them byte by byte here is the same as replacing them after conversion.
+  std::string name = text;
+  for (char& c : name) {
+    if (c == '/' || c == '\0') c = '_';
+  }
+  if (name.empty() || name == "." || name == "..") name.assign(1, '_');
+  return name;
+}

@@ -1,0 +1,26 @@
+#include "hosts.h"
+
+#include "appdir.h"
+#include "ini.h"
+
+SiteHosts ReadSiteHosts(const std::string& iniPath) {
+  auto get = [&](const char* key, const char* def) { return IniReadString(iniPath, "hosts", key, def); };
+  SiteHosts h;
+  h.SearchHost = get("SearchHost", "search.sipo.gov.cn");
+  h.PortalHost = get("PortalHost", "www.sipo.gov.cn");
+  h.MakerHost = get("MakerHost", "www.varnolt.org");
+  h.DictionaryHost = get("DictionaryHost", "dict.cn");
+  h.WebSearchHost = get("WebSearchHost", "www.google.cn");
+  h.OfficeCN = get("OfficeCN", "www.cnipa.gov.cn");
+  h.OfficeDerwent = get("OfficeDerwent", "www.derwent.com");
+  h.OfficeEP = get("OfficeEP", "www.epo.org");
+  h.OfficeJP = get("OfficeJP", "www.jpo.go.jp");
+  h.OfficeUS = get("OfficeUS", "www.uspto.gov");
+  h.OfficeWIPO = get("OfficeWIPO", "www.wipo.int");
+  return h;
+}
+
+const SiteHosts& Hosts() {
+  static const SiteHosts hosts = ReadSiteHosts(ProgramDirectory() + "/hosts.ini");
+  return hosts;
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+// Site hosts ("name" or "name:port"), read from hosts.ini in the program directory,
+// section [hosts]; a missing file or key gives the public default.
+struct SiteHosts {
+  std::string SearchHost;
+  std::string PortalHost;
+  std::string MakerHost;
+  std::string DictionaryHost;
+  std::string WebSearchHost;
+  std::string OfficeCN;
+  std::string OfficeDerwent;
+  std::string OfficeEP;
+  std::string OfficeJP;
+  std::string OfficeUS;
+  std::string OfficeWIPO;
+};
+
+SiteHosts ReadSiteHosts(const std::string& iniPath);
+
+// The hosts of this process, read once from the program directory's hosts.ini.
+const SiteHosts& Hosts();

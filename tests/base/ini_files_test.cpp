@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "base/errors.h"
+#include "base/files.h"
+#include "base/gbk.h"
+#include "base/hosts.h"
+#include "base/ini.h"
+
+namespace {
+
+class TempDir : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/varnolt-base-XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string dir_;
+};
+
+using Ini = TempDir;
+using Files = TempDir;
+
+}  // namespace
+
+TEST_F(Ini, ReadsSectionAndKeyWithoutRegardToCase) {
+  WriteFileBytes(Path("a.ini"), "; note\r\n[other]\r\nsavepath=wrong\r\n[SaveFile]\r\n  SAVEPATH =  /data/x  \r\nmore=1\r\n");
+  EXPECT_EQ(IniReadString(Path("a.ini"), "savefile", "savepath", "def"), "/data/x");
+  EXPECT_EQ(IniReadString(Path("a.ini"), "savefile", "missing", "def"), "def");
+  EXPECT_EQ(IniReadString(Path("a.ini"), "nosection", "savepath", "def"), "def");
+  EXPECT_EQ(IniReadString(Path("none.ini"), "savefile", "savepath", "def"), "def");
+}
+
+TEST_F(Ini, EmptyValueIsEmptyNotDefault) {
+  WriteFileBytes(Path("a.ini"), "[savefile]\r\nsavepath=\r\n");
+  EXPECT_EQ(IniReadString(Path("a.ini"), "savefile", "savepath", "def"), "");
+}
+
+TEST_F(Ini, CrOnlyAndLfOnlyLinesRead) {
+  WriteFileBytes(Path("cr.ini"), "[update]\rver=5\rurl=http://x/\r");
+  WriteFileBytes(Path("lf.ini"), "[update]\nver=6\nmsg=\xd0\xc2\n");
+  EXPECT_EQ(IniReadString(Path("cr.ini"), "update", "url", ""), "http://x/");
+  EXPECT_EQ(IniReadString(Path("lf.ini"), "update", "ver", ""), "6");
+  EXPECT_EQ(IniReadString(Path("lf.ini"), "update", "msg", ""), "\xd0\xc2");
+}
+
+TEST_F(Ini, ValuesAreCutTo2047Bytes) {
+  std::string longValue(5000, 'v');
+  WriteFileBytes(Path("a.ini"), "[s]\r\nk=" + longValue + "\r\n");
+  EXPECT_EQ(IniReadString(Path("a.ini"), "s", "k", ""), std::string(2047, 'v'));
+}
+
+TEST_F(Ini, WritesCrLfLinesReplacingTheFile) {
+  WriteFileBytes(Path("s.ini"), "old content that is longer than the new one\r\n");
+  WriteTextLines(Path("s.ini"), {"[savefile]", "savepath=/d/\xb5\xe7"});
+  EXPECT_EQ(ReadFileBytes(Path("s.ini")), "[savefile]\r\nsavepath=/d/\xb5\xe7\r\n");
+  EXPECT_THROW(WriteTextLines(Path("no/such/dir/s.ini"), {"x"}), EFileError);
+}
+
+TEST(SplitLines, FinalBreakAddsNoLineButEmptyLinesStay) {
+  EXPECT_EQ(SplitLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(SplitLines("a\r\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(SplitLines("a\rb\nc"), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(SplitLines(""), std::vector<std::string>{});
+  EXPECT_EQ(SplitLines("\r\n"), std::vector<std::string>{""});
+}
+
+TEST_F(Files, GbkPathsBecomeUtf8OnDisk) {
+  const std::string gbkDir = Path("\xca\xfd\xbe\xdd");  // 数据
+  ASSERT_TRUE(CreateDir(gbkDir));
+  EXPECT_TRUE(DirectoryExists(gbkDir));
+  EXPECT_EQ(::access((dir_ + "/数据").c_str(), F_OK), 0);
+  WriteFileBytes(gbkDir + "/\xb5\xe7\xb3\xd8.pdf", "x");
+  auto entries = ListDirectory(gbkDir);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "\xb5\xe7\xb3\xd8.pdf");
+  EXPECT_FALSE(entries[0].isDirectory);
+  EXPECT_TRUE(FileExists(gbkDir + "/\xb5\xe7\xb3\xd8.pdf"));
+  EXPECT_FALSE(FileExists(gbkDir));
+}
+
+TEST_F(Files, CreateDeleteAndListingWithHiddenEntries) {
+  EXPECT_FALSE(CreateDir(Path("a/b")));  // one level only
+  EXPECT_TRUE(ForceDirectories(Path("a/b/c")));
+  EXPECT_TRUE(DirectoryExists(Path("a/b/c")));
+  EXPECT_TRUE(ForceDirectories(Path("a/b/c/")));  // existing is fine
+  WriteFileBytes(Path("a/.hidden"), "");
+  WriteFileBytes(Path("a/f.txt"), "");
+  auto entries = ListDirectory(Path("a"));
+  int files = 0, dirs = 0;
+  for (auto& e : entries) (e.isDirectory ? dirs : files)++;
+  EXPECT_EQ(files, 2);
+  EXPECT_EQ(dirs, 1);
+  EXPECT_FALSE(RemoveDir(Path("a/b")));  // not empty
+  EXPECT_TRUE(RemoveDir(Path("a/b/c")));
+  EXPECT_TRUE(DeleteFileAt(Path("a/f.txt")));
+  EXPECT_FALSE(DeleteFileAt(Path("a/f.txt")));
+  EXPECT_TRUE(ListDirectory(Path("missing")).empty());
+}
+
+TEST(FileNameFromText, AlwaysStaysInsideItsDirectory) {
+  EXPECT_EQ(FileNameFromText("\xb7\xd6\xc0\xe0\xba\xc5=('%H04L12/28%') "), "\xb7\xd6\xc0\xe0\xba\xc5=('%H04L12_28%') ");
+  EXPECT_EQ(FileNameFromText("../../etc/passwd"), ".._.._etc_passwd");
+  EXPECT_EQ(FileNameFromText(std::string("a\0b", 3)), "a_b");
+  EXPECT_EQ(FileNameFromText(""), "_");
+  EXPECT_EQ(FileNameFromText("."), "_");
+  EXPECT_EQ(FileNameFromText(".."), "_");
+  EXPECT_EQ(FileNameFromText("...") , "...");
+  EXPECT_EQ(FileNameFromText("a?b#%"), "a?b#%");  // only what breaks the path changes
+}
+
+TEST_F(Ini, HostsFallBackToDefaultsKeyByKey) {
+  WriteFileBytes(Path("hosts.ini"), "[hosts]\r\nSearchHost=127.0.0.1:8080\r\nmakerhost=demo:1\r\n");
+  SiteHosts h = ReadSiteHosts(Path("hosts.ini"));
+  EXPECT_EQ(h.SearchHost, "127.0.0.1:8080");
+  EXPECT_EQ(h.MakerHost, "demo:1");
+  SiteHosts d = ReadSiteHosts(Path("missing.ini"));
+  EXPECT_EQ(h.PortalHost, d.PortalHost);
+  EXPECT_FALSE(d.SearchHost.empty());
+  EXPECT_FALSE(d.OfficeWIPO.empty());
+}
