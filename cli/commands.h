@@ -1,0 +1,6 @@
+#pragma once
+
+// The two commands of varnolt-cli; each gets the arguments after its name and returns
+// the process exit code.
+int RunSearchCommand(int argc, char** argv);
+int RunDownloadCommand(int argc, char** argv);

@@ -1,0 +1,30 @@
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+void Usage(FILE* out) {
+  std::fputs(
+      "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
+      "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
+      "       varnolt-cli download [--file PATH] [NUMBER ...]\n"
+      "Run 'varnolt-cli COMMAND --help' for the details of a command.\n",
+      out);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    Usage(stderr);
+    return 2;
+  }
+  if (std::strcmp(argv[1], "search") == 0) return RunSearchCommand(argc - 2, argv + 2);
+  if (std::strcmp(argv[1], "download") == 0) return RunDownloadCommand(argc - 2, argv + 2);
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    Usage(stdout);
+    return 0;
+  }
+  Usage(stderr);
+  return 2;
+}

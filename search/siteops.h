@@ -1,0 +1,55 @@
+#pragma once
+#include <memory>
+#include <string>
+
+class TPatternMatcher;
+
+// Every request to the patent office's search site and every rule for reading its
+// pages. All texts are GBK byte strings; positions are byte counts from 1.
+// Each request uses a THttpClient of its own, released also on failure; failures of
+// the client (ENetException and descendants) reach the caller.
+
+// POSTs the result-list form ("recshu", "searchword", ...) and gives back the page.
+std::string PostResultList(const std::string& recshu, const std::string& searchword);
+
+// Total number of matching records on a result page; 0 when it does not read.
+int ReadRecordCount(const std::string& page);
+
+// The record links of a result page, one at a time, in page order (every second link
+// match). A failure of the pattern matcher (EPatternMatcher) reaches the caller.
+class RecordLinks {
+ public:
+  explicit RecordLinks(const std::string& page);
+  ~RecordLinks();
+  RecordLinks(const RecordLinks&) = delete;
+  RecordLinks& operator=(const RecordLinks&) = delete;
+  // Sets link to the next record link and returns true; false when there are no more.
+  bool Next(std::string& link);
+
+ private:
+  std::string text_;
+  std::unique_ptr<TPatternMatcher> matcher_;
+  bool started_ = false;
+  bool done_ = false;
+};
+
+// The first record link of a result page; the cut fragment when it holds no link; the
+// empty text when the pattern matcher fails.
+std::string FirstRecordLink(const std::string& page);
+
+std::string ApplicationNumberFromLink(const std::string& link);
+std::string TitleFromLink(const std::string& link);
+std::string ClassFromLink(const std::string& link);
+
+int TypeCodeOf(const std::string& number);
+std::string TypeNameOf(const std::string& number);
+
+// GETs "http://" + SearchHost + "/sipo/zljs/" + link.
+std::string FetchDetailPage(const std::string& link);
+
+std::string AbstractFrom(const std::string& page, int typeCode);
+std::string FirstClaimFrom(const std::string& page, int typeCode);
+std::string PatenteeFrom(const std::string& page, int typeCode);
+
+// POSTs the legal-status form and reads the first status cell.
+std::string FetchLegalStatus(const std::string& number);
