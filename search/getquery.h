@@ -1,0 +1,30 @@
+#pragma once
+#include <string>
+
+#include "base/handover.h"
+
+// Builds the search expression from the dialog's three edits: each trimmed, a-z in the
+// classification upper-cased byte by byte, then joined by the expression table.
+// Empty when all three are empty after trimming. GBK in, GBK out.
+std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
+                                  const std::string& classification);
+
+// The report file of an expression below a data root: root + "/data/query/" +
+// FileNameFromText(expression) + ".html". The worker writes it; the dialog opens it.
+std::string SearchReportPath(const std::string& root, const std::string& expression);
+
+// One search run. Create it with new: the constructor stores its arguments and starts
+// the thread at once; the object deletes itself when its run ends. The hand-over must
+// outlive the run (the dialog owns it).
+class getquery {
+ public:
+  getquery(RunHandOver* handOver, std::string query, bool withLegalStatus, bool withAbstract,
+           bool withFirstClaim, bool withPatentee);
+  getquery(const getquery&) = delete;
+  getquery& operator=(const getquery&) = delete;
+
+ private:
+  ~getquery();
+  void Execute();
+  // (private members as the implementation needs)
+};
