@@ -1,5 +1,8 @@
 #include "hosts.h"
 
+#include <mutex>
+#include <optional>
+
 #include "appdir.h"
 #include "ini.h"
 
@@ -20,7 +23,18 @@ SiteHosts ReadSiteHosts(const std::string& iniPath) {
   return h;
 }
 
-const SiteHosts& Hosts() {
-  static const SiteHosts hosts = ReadSiteHosts(ProgramDirectory() + "/hosts.ini");
-  return hosts;
+namespace {
+std::mutex g_mutex;
+std::optional<SiteHosts> g_hosts;
+}  // namespace
+
+SiteHosts Hosts() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!g_hosts) g_hosts = ReadSiteHosts(ProgramDirectory() + "/hosts.ini");
+  return *g_hosts;
+}
+
+void SetHosts(const SiteHosts& hosts) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_hosts = hosts;
 }

@@ -19,5 +19,8 @@ struct SiteHosts {
 
 SiteHosts ReadSiteHosts(const std::string& iniPath);
 
-// The hosts of this process, read once from the program directory's hosts.ini.
-const SiteHosts& Hosts();
+// The hosts of this process: read from the program directory's hosts.ini on first use.
+SiteHosts Hosts();
+
+// Replaces the hosts of this process (tests point them at a demo site on a free port).
+void SetHosts(const SiteHosts& hosts);
