@@ -105,8 +105,14 @@ std::string MakePageImage(const pagemark::Mark& mark) {
   std::vector<bool> bits = Encode(mark);
   for (int i = 0; i < kBits; ++i)
     if (bits[i]) c.Fill(kLeft + (i % kCols) * kCell, kTop + (i / kCols) * kCell, kCell, kCell);
-  c.Text(60, 120, 8, "CN" + mark.number);
-  c.Text(60, 240, 12, "P" + std::to_string(mark.page) + "/" + std::to_string(mark.pages));
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + string here.
+  std::string numberLine = "CN", pageLine = "P";
+  numberLine += mark.number;
+  pageLine += std::to_string(mark.page);
+  pageLine += "/";
+  pageLine += std::to_string(mark.pages);
+  c.Text(60, 120, 8, numberLine);
+  c.Text(60, 240, 12, pageLine);
   unsigned seed = unsigned(mark.page * 7919 + mark.document * 104729);
   for (char d : mark.number) seed = seed * 31 + unsigned(d);
   for (int y = 420; y < kPageHeight - 60; y += 24) {
