@@ -11,7 +11,8 @@
 //   --fail TEXT     any request whose raw target or raw body contains TEXT is answered
 //                   "500 Internal Server Error" (repeatable). Deterministic failures:
 //                     search, failure on the third record:  --fail <number of record 3>
-//                       (its detail page and its legal status both fail)
+//                       (its detail page and its legal status both fail; for 名称=(电池)
+//                       that is --fail 200620164213)
 //                     download, failure on page 2 of 5:      --fail <number>/1/000002.tif
 //                     download, detail failure of a number:  --fail recid=CN<number>
 //   --drop TEXT     like --fail, but answers "200 OK" with a chunked body and closes the
