@@ -889,10 +889,11 @@ void TPatternMatcher::Compile() {
     }
   }
 
-  // Bytes that can begin a match; the NUL stands for the end of the input.
+  // Bytes that can begin a match.
   first_set_.reset();
   std::vector<bool> seen(program_.size(), false);
   std::vector<int32_t> work{first};
+  bool may_be_empty = false;
   const auto& sets = Sets();
   auto add_simple = [&](int32_t node) {
     uint8_t op = program_[size_t(node)];
@@ -900,11 +901,9 @@ void TPatternMatcher::Compile() {
     switch (op) {
       case OpLiteral: first_set_.set(opnd[0]); break;
       case OpLiteralCI: first_set_.set(opnd[0]); first_set_.set(InvertCase(opnd[0])); break;
-      case OpAnyChar: first_set_.set(); first_set_.reset(0); break;
+      case OpAnyChar: first_set_.set(); break;
       case OpAnyButLineSep: {
-        std::bitset<256> s = ~sets.linesep;
-        s.reset(0);
-        first_set_ |= s;
+        first_set_ |= ~sets.linesep;
         break;
       }
       case OpDigit: for (int c = '0'; c <= '9'; ++c) first_set_.set(size_t(c)); break;
@@ -920,7 +919,7 @@ void TPatternMatcher::Compile() {
         for (int c = 1; c < 256; ++c) if (opnd[c >> 3] & (1 << (c & 7))) first_set_.set(size_t(c));
         break;
       default:  // back-references may match anything, or nothing
-        first_set_.set();
+        may_be_empty = true;
         break;
     }
   };
@@ -932,7 +931,7 @@ void TPatternMatcher::Compile() {
     uint8_t op = program_[size_t(node)];
     switch (op) {
       case OpEnd:
-        first_set_.set();
+        may_be_empty = true;
         break;
       case OpBranch: {
         work.push_back(node + kHeader);
@@ -966,6 +965,10 @@ void TPatternMatcher::Compile() {
         break;
     }
   }
+  // The NUL stands for the end of the input; a match that can be empty may
+  // begin anywhere.
+  first_set_.reset(0);
+  if (may_be_empty) first_set_.set();
   compiled_ = true;
 }
 
@@ -1112,7 +1115,7 @@ int64_t TPatternMatcher::CountSimple(int32_t node, int64_t pos, int64_t max) con
   uint8_t op = program_[size_t(node)];
   const uint8_t* opnd = &program_[size_t(node + kHeader)];
   int64_t limit = std::min(max, len_ - pos);
-  if (limit <= 0) return 0;
+  if (limit <= 0 && op != OpBackRef && op != OpBackRefCI) return 0;
   const uint8_t* p = in_ + pos;
   int64_t n = 0;
   switch (op) {
