@@ -285,9 +285,11 @@ TEST_F(DemoSiteTest, MarksReadBackAfterMergeAndPdf) {
   TempDir dir;
   std::string merged = dir.File("merged.tif");
   for (int page = 1; page <= 3; ++page) {
-    std::string name = dir.File("p" + std::to_string(page) + ".tif");
-    std::ofstream(name, std::ios::binary)
-        << site_->RawRequest("GET", "/books/03234567/1/00000" + std::to_string(page) + ".tif").body;
+    char file[16], target[64];
+    snprintf(file, sizeof file, "p%d.tif", page);
+    snprintf(target, sizeof target, "/books/03234567/1/%06d.tif", page);
+    std::string name = dir.File(file);
+    std::ofstream(name, std::ios::binary) << site_->RawRequest("GET", target).body;
     std::string cmd = "tiffcp '" + name + "' -a '" + merged + "' -w 210 -l 297 2>/dev/null";
     ASSERT_EQ(system(cmd.c_str()), 0);
   }
