@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/gbk.h"
+#include "http/httpclient.h"
 #include "tests/support/demosite.h"
 
 namespace {
@@ -308,6 +309,31 @@ TEST_F(DemoSiteTest, MarksReadBackAfterMergeAndPdf) {
   ASSERT_TRUE(rendered.has_value());
   EXPECT_EQ(rendered->number, "03234567");
   EXPECT_EQ(rendered->page, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// What the download tests rely on: one client object fetching a record's pages keeps one
+// connection, and the image cookie of the first reply travels with every later request.
+TEST(DemoSiteWithClient, PagesOnOneKeptConnectionCarryTheCookie) {
+  DemoSite site({}, true);
+  THttpClient client;
+  for (int page = 1; page <= 5; ++page) {
+    char url[128];
+    snprintf(url, sizeof url, "http://%s/books/03234567/1/%06d.tif", site.Address().c_str(), page);
+    TStringStream body;
+    client.HttpGetStream(url, body);
+    EXPECT_EQ(body.Data().rfind("II*", 0), 0u);
+  }
+  std::vector<DemoLogEntry> log = site.Log();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[0].cookie, "");
+  for (size_t i = 1; i < log.size(); ++i) {
+    EXPECT_EQ(log[i].connection, log[0].connection);
+    EXPECT_EQ(log[i].cookie.rfind("tifsession=", 0), 0u) << log[i].cookie;
+  }
 }
 
 }  // namespace
