@@ -73,7 +73,8 @@ class DemoSite {
 
  private:
   pid_t pid_ = -1;
-  int out_ = -1;
+  int out_ = -1;  // the site's stdout
+  int in_ = -1;   // the site's stdin, open while this object lives
   int port_ = 0;
   std::string address_;
   std::optional<TempDir> logDir_;
