@@ -274,6 +274,11 @@ TEST(DemoSiteHooks, FailAndDropHitOnlyMatchingRequests) {
   EXPECT_EQ(dropped.body, "");
   EXPECT_NE(site.RawRequest("GET", "/trevisk/version.txt").body.find("ver=20090101\n"), std::string::npos);
   EXPECT_EQ(Hosts().SearchHost, site.Address());
+  TempDir dir;
+  site.WriteHostsIni(dir.File("hosts.ini"));
+  SiteHosts written = ReadSiteHosts(dir.File("hosts.ini"));
+  EXPECT_EQ(written.SearchHost, site.Address());
+  EXPECT_EQ(written.OfficeWIPO, site.Address());
 }
 
 }  // namespace

@@ -132,6 +132,15 @@ DemoSite::~DemoSite() {
   SetHosts(previousHosts_);
 }
 
+void DemoSite::WriteHostsIni(const std::string& path) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "[hosts]\r\n";
+  for (const char* key : {"SearchHost", "PortalHost", "MakerHost", "DictionaryHost", "WebSearchHost", "OfficeCN",
+                          "OfficeDerwent", "OfficeEP", "OfficeJP", "OfficeUS", "OfficeWIPO"})
+    out << key << "=" << address_ << "\r\n";
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
 std::vector<DemoLogEntry> DemoSite::Log() const {
   std::vector<DemoLogEntry> entries;
   if (!logDir_) return entries;

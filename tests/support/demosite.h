@@ -62,6 +62,10 @@ class DemoSite {
 
   const std::string& Address() const { return address_; }
   int Port() const { return port_; }
+  // Writes a hosts.ini ([hosts], every key = Address(), CR LF lines) for a program started
+  // as a separate process, e.g. varnolt-cli in a copied program directory.
+  void WriteHostsIni(const std::string& path) const;
+
   // The request log, read afresh on every call; empty without withLog.
   std::vector<DemoLogEntry> Log() const;
 
