@@ -134,6 +134,12 @@ void Tfrmmain::BuildToolbar() {
   floatpad->setObjectName("floatpad");
   floatpad->setGeometry(672, 1, kFloatpadWidth, 38);
 
+  // Created before optioncb: the edit comes first in the tab order.
+  ch2en = new QLineEdit(floatpad);
+  ch2en->setObjectName("ch2en");
+  ch2en->setGeometry(88, 4, 153, 21);
+  ch2en->installEventFilter(this);
+
   optioncb = new QComboBox(floatpad);
   optioncb->setObjectName("optioncb");
   optioncb->setGeometry(8, 4, 73, 21);
@@ -141,11 +147,6 @@ void Tfrmmain::BuildToolbar() {
   optioncb->addItem(QtText(shelltext::kModeDictionary));
   optioncb->addItem(QtText(shelltext::kModeWebSearch));
   optioncb->setCurrentIndex(1);
-
-  ch2en = new QLineEdit(floatpad);
-  ch2en->setObjectName("ch2en");
-  ch2en->setGeometry(88, 4, 153, 21);
-  ch2en->installEventFilter(this);
 
   Image1 = new TClickLabel(floatpad);
   Image1->setObjectName("Image1");
@@ -156,7 +157,6 @@ void Tfrmmain::BuildToolbar() {
   Image1->setCursor(Qt::PointingHandCursor);
   connect(Image1, &TClickLabel::clicked, this, &Tfrmmain::Image1Click);
 
-  QWidget::setTabOrder(ch2en, optioncb);
 }
 
 void Tfrmmain::BuildMenus() {
