@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The demo site's synthetic patent records. Every text is GBK; the corpus is the same
+// on every start (a fixed seed), so tests and the README can name records.
+struct DemoRecord {
+  std::string number;    // 8 or 12 digits, no country prefix or check digit
+  char check = '0';      // check digit ('0'..'9' or 'X')
+  int type = 1;          // the type digit: 1, 2, 3, 8 or 9
+  std::string title;
+  std::string abstract;
+  std::string claim;     // first claim
+  std::string patentee;
+  std::string ipc;       // IPC class (Locarno class for designs)
+  std::string status;    // latest legal status, may hold HTML markup
+  std::string statusDate;
+  int pages = 1;         // pages of the document the download reads
+  int firstPages = 0;    // > 0: an earlier publication listed before it (two viewer calls)
+};
+
+class DemoCorpus {
+ public:
+  DemoCorpus();
+  const std::vector<DemoRecord>& Records() const { return records_; }
+  // The record of an application number (digits only); nullptr when unknown.
+  const DemoRecord* Find(const std::string& number) const;
+
+ private:
+  std::vector<DemoRecord> records_;
+};
+
+// Check digit of a Chinese application number (weights 2..9 repeating, modulo 11).
+char CheckDigitOf(const std::string& number);
+
+// UTF-8 to GBK with iconv; the demo site keeps its own so it shares no code with the program.
+std::string ToGbk(const std::string& utf8);

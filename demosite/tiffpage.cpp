@@ -1,0 +1,145 @@
+#include "demosite/tiffpage.h"
+
+#include <tiffio.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// 5x7 glyphs, one string per row, '#' = ink.
+struct Glyph {
+  char c;
+  const char* rows[7];
+};
+const Glyph kFont[] = {
+    {'0', {" ### ", "#   #", "#  ##", "# # #", "##  #", "#   #", " ### "}},
+    {'1', {"  #  ", " ##  ", "  #  ", "  #  ", "  #  ", "  #  ", " ### "}},
+    {'2', {" ### ", "#   #", "    #", "   # ", "  #  ", " #   ", "#####"}},
+    {'3', {"#####", "   # ", "  #  ", "   # ", "    #", "#   #", " ### "}},
+    {'4', {"   # ", "  ## ", " # # ", "#  # ", "#####", "   # ", "   # "}},
+    {'5', {"#####", "#    ", "#### ", "    #", "    #", "#   #", " ### "}},
+    {'6', {"  ## ", " #   ", "#    ", "#### ", "#   #", "#   #", " ### "}},
+    {'7', {"#####", "    #", "   # ", "  #  ", " #   ", " #   ", " #   "}},
+    {'8', {" ### ", "#   #", "#   #", " ### ", "#   #", "#   #", " ### "}},
+    {'9', {" ### ", "#   #", "#   #", " ####", "    #", "   # ", " ##  "}},
+    {'C', {" ### ", "#   #", "#    ", "#    ", "#    ", "#   #", " ### "}},
+    {'N', {"#   #", "##  #", "# # #", "#  ##", "#   #", "#   #", "#   #"}},
+    {'P', {"#### ", "#   #", "#   #", "#### ", "#    ", "#    ", "#    "}},
+    {'/', {"    #", "    #", "   # ", "  #  ", " #   ", "#    ", "#    "}},
+};
+
+class Canvas {
+ public:
+  Canvas(int w, int h) : w_(w), h_(h), px_(size_t(w) * h, 0) {}
+  void Fill(int x, int y, int w, int h) {
+    for (int yy = std::max(0, y); yy < std::min(h_, y + h); ++yy)
+      for (int xx = std::max(0, x); xx < std::min(w_, x + w); ++xx) px_[size_t(yy) * w_ + xx] = 1;
+  }
+  void Text(int x, int y, int scale, const std::string& text) {
+    for (char c : text) {
+      for (const Glyph& g : kFont) {
+        if (g.c != c) continue;
+        for (int row = 0; row < 7; ++row)
+          for (int col = 0; col < 5; ++col)
+            if (g.rows[row][col] == '#') Fill(x + col * scale, y + row * scale, scale, scale);
+      }
+      x += 6 * scale;
+    }
+  }
+  // One scan line packed 8 pixels a byte, most significant bit first, 1 = black.
+  std::vector<unsigned char> Row(int y) const {
+    std::vector<unsigned char> row((w_ + 7) / 8, 0);
+    for (int x = 0; x < w_; ++x)
+      if (px_[size_t(y) * w_ + x]) row[x / 8] |= (unsigned char)(0x80 >> (x % 8));
+    return row;
+  }
+
+ private:
+  int w_, h_;
+  std::vector<unsigned char> px_;
+};
+
+// libtiff writes through these into a growing string.
+struct MemFile {
+  std::string data;
+  toff_t pos = 0;
+};
+tmsize_t MemRead(thandle_t h, void* buf, tmsize_t n) {
+  auto* f = static_cast<MemFile*>(h);
+  if (f->pos >= f->data.size()) return 0;
+  tmsize_t k = std::min<tmsize_t>(n, tmsize_t(f->data.size() - f->pos));
+  memcpy(buf, f->data.data() + f->pos, size_t(k));
+  f->pos += toff_t(k);
+  return k;
+}
+tmsize_t MemWrite(thandle_t h, void* buf, tmsize_t n) {
+  auto* f = static_cast<MemFile*>(h);
+  if (f->pos + toff_t(n) > f->data.size()) f->data.resize(size_t(f->pos + n));
+  memcpy(f->data.data() + f->pos, buf, size_t(n));
+  f->pos += toff_t(n);
+  return n;
+}
+toff_t MemSeek(thandle_t h, toff_t off, int whence) {
+  auto* f = static_cast<MemFile*>(h);
+  toff_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : toff_t(f->data.size());
+  f->pos = base + off;
+  return f->pos;
+}
+int MemClose(thandle_t) { return 0; }
+toff_t MemSize(thandle_t h) { return static_cast<MemFile*>(h)->data.size(); }
+int MemMap(thandle_t, void**, toff_t*) { return 0; }
+void MemUnmap(thandle_t, void*, toff_t) {}
+
+}  // namespace
+
+std::string MakePageImage(const pagemark::Mark& mark) {
+  using namespace pagemark;
+  Canvas c(kPageWidth, kPageHeight);
+  // A frame, the mark cells, the large digits and some "text lines" for a scanned look.
+  c.Fill(8, 8, kPageWidth - 16, 2);
+  c.Fill(8, kPageHeight - 10, kPageWidth - 16, 2);
+  c.Fill(8, 8, 2, kPageHeight - 16);
+  c.Fill(kPageWidth - 10, 8, 2, kPageHeight - 16);
+  std::vector<bool> bits = Encode(mark);
+  for (int i = 0; i < kBits; ++i)
+    if (bits[i]) c.Fill(kLeft + (i % kCols) * kCell, kTop + (i / kCols) * kCell, kCell, kCell);
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + string here.
+  std::string numberLine = "CN", pageLine = "P";
+  numberLine += mark.number;
+  pageLine += std::to_string(mark.page);
+  pageLine += "/";
+  pageLine += std::to_string(mark.pages);
+  c.Text(60, 120, 8, numberLine);
+  c.Text(60, 240, 12, pageLine);
+  unsigned seed = unsigned(mark.page * 7919 + mark.document * 104729);
+  for (char d : mark.number) seed = seed * 31 + unsigned(d);
+  for (int y = 420; y < kPageHeight - 60; y += 24) {
+    seed = seed * 1103515245u + 12345u;
+    c.Fill(60, y, 300 + int((seed >> 16) % 400), 8);
+  }
+
+  MemFile file;
+  TIFF* tif = TIFFClientOpen("page.tif", "w", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap, MemUnmap);
+  if (!tif) throw std::runtime_error("libtiff could not start a page image");
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kPageWidth);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kPageHeight);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kPageHeight);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(kDpi));
+  TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(kDpi));
+  bool ok = true;
+  for (int y = 0; y < kPageHeight && ok; ++y) {
+    std::vector<unsigned char> row = c.Row(y);
+    ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+  }
+  TIFFClose(tif);
+  if (!ok) throw std::runtime_error("libtiff could not write a page image");
+  return file.data;
+}

@@ -1,0 +1,218 @@
+#include "tests/support/demosite.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+TempDir::TempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/varnolt-test-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void StopProcess(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (Clock::now() < deadline) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
+  std::string exe = std::string(VARNOLT_APP_DIR) + "/varnolt-demosite";
+  std::vector<std::string> args = {exe, "--port", "0"};
+  if (withLog) {
+    logDir_.emplace();
+    args.push_back("--log");
+    args.push_back(logDir_->File("requests.log"));
+  }
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  int rc = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  out_ = fds[0];
+  if (rc != 0) {
+    close(out_);
+    throw std::runtime_error("cannot start " + exe + ": " + strerror(rc));
+  }
+
+  // Read stdout until the listening line; bounded so a broken build cannot hang a test.
+  std::string text;
+  const std::string prefix = "listening on 127.0.0.1:";
+  auto deadline = Clock::now() + std::chrono::seconds(20);
+  auto complete = [&] {
+    size_t at = text.find(prefix);
+    return at != std::string::npos && text.find('\n', at) != std::string::npos;
+  };
+  while (!complete()) {
+    int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+    pollfd p{out_, POLLIN, 0};
+    char buf[256];
+    ssize_t n = 0;
+    if (left <= 0 || poll(&p, 1, left) <= 0 || (n = read(out_, buf, sizeof buf)) <= 0) {
+      StopProcess(pid_);
+      close(out_);
+      throw std::runtime_error("varnolt-demosite did not report its port; output: " + text);
+    }
+    text.append(buf, size_t(n));
+  }
+  size_t at = text.find(prefix) + prefix.size();
+  port_ = atoi(text.c_str() + at);
+  address_ = "127.0.0.1:" + std::to_string(port_);
+
+  previousHosts_ = Hosts();
+  SiteHosts h;
+  for (std::string* s : {&h.SearchHost, &h.PortalHost, &h.MakerHost, &h.DictionaryHost, &h.WebSearchHost,
+                         &h.OfficeCN, &h.OfficeDerwent, &h.OfficeEP, &h.OfficeJP, &h.OfficeUS, &h.OfficeWIPO})
+    *s = address_;
+  SetHosts(h);
+}
+
+DemoSite::~DemoSite() {
+  StopProcess(pid_);
+  if (out_ >= 0) close(out_);
+  SetHosts(previousHosts_);
+}
+
+std::vector<DemoLogEntry> DemoSite::Log() const {
+  std::vector<DemoLogEntry> entries;
+  if (!logDir_) return entries;
+  std::ifstream in(logDir_->File("requests.log"), std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    std::string part;
+    while (std::getline(ss, part, '\t')) f.push_back(part);
+    if (f.size() != 4) continue;
+    entries.push_back({atol(f[0].c_str()), f[1], f[2], f[3] == "-" ? "" : f[3]});
+  }
+  return entries;
+}
+
+RawReply DemoSite::RawRequest(const std::string& method, const std::string& target, const std::string& body,
+                              const std::string& extraHeaders) const {
+  int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) throw std::runtime_error("socket failed");
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(uint16_t(port_));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval tv{10, 0};
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(s);
+    throw std::runtime_error("cannot connect to the demo site");
+  }
+  std::string req = method + " " + target + " HTTP/1.0\r\nHost: " + address_ + "\r\n" + extraHeaders;
+  if (method == "POST")
+    req += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+  req += "\r\n" + body;
+  for (size_t sent = 0; sent < req.size();) {
+    ssize_t n = send(s, req.data() + sent, req.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += size_t(n);
+  }
+  std::string raw;
+  char buf[65536];
+  for (ssize_t n; (n = recv(s, buf, sizeof buf, 0)) > 0;) raw.append(buf, size_t(n));
+  close(s);
+
+  RawReply reply;
+  size_t end = raw.find("\r\n\r\n");
+  if (end == std::string::npos) return reply;
+  size_t lineEnd = raw.find("\r\n");
+  std::string statusLine = raw.substr(0, lineEnd);
+  size_t sp = statusLine.find(' ');
+  if (sp != std::string::npos) reply.status = atoi(statusLine.c_str() + sp + 1);
+  reply.headers = raw.substr(lineEnd + 2, end + 2 - (lineEnd + 2));
+  reply.body = raw.substr(end + 4);
+  return reply;
+}
+
+std::optional<pagemark::Mark> ReadTiffPageMark(const std::string& path, int directory) {
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif) return std::nullopt;
+  std::optional<pagemark::Mark> mark;
+  uint32_t w = 0, h = 0;
+  if (TIFFSetDirectory(tif, tdir_t(directory)) && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) &&
+      TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) && w > 0 && h > 0) {
+    // RGBA reading copes with strips and tiles alike (tiffcp may write tiles).
+    std::vector<uint32_t> px(size_t(w) * h);
+    if (TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
+      mark = pagemark::ReadRaster(int(w), int(h), [&](int x, int y) {
+        return TIFFGetG(px[size_t(y) * w + size_t(x)]) < 128;
+      });
+    }
+  }
+  TIFFClose(tif);
+  return mark;
+}
+
+int TiffPageCount(const std::string& path) {
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif) return 0;
+  int n = int(TIFFNumberOfDirectories(tif));
+  TIFFClose(tif);
+  return n;
+}
+
+std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int w = 0, h = 0, maxval = 0;
+  in >> magic >> w >> h >> maxval;
+  in.get();  // the one blank after the header
+  if (!in || magic != "P5" || w <= 0 || h <= 0 || maxval <= 0 || maxval > 255) return std::nullopt;
+  std::vector<unsigned char> px(size_t(w) * h);
+  if (!in.read(reinterpret_cast<char*>(px.data()), std::streamsize(px.size()))) return std::nullopt;
+  return pagemark::ReadRaster(w, h, [&](int x, int y) { return px[size_t(y) * w + size_t(x)] < maxval / 2; });
+}

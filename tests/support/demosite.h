@@ -1,0 +1,91 @@
+#pragma once
+// Test helpers around the demo search site (build/app/varnolt-demosite).
+//
+//   TempDir dir;                         // a fresh directory, removed with its contents
+//   DemoSite site;                       // started on a free port; Hosts() point at it
+//   DemoSite site({"--fail", "recid=CN02123456"}, true);   // extra options, request log
+//   site.Address()                       // "127.0.0.1:PORT"
+//   site.Log()                           // the requests so far (needs withLog)
+//   ReadTiffPageMark(path, 2)            // which record/page ended up in page 3 of a TIFF
+//
+// The site's options and its fixed records are listed at the top of demosite/main.cpp
+// and in demosite/README.md.
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "base/hosts.h"
+#include "demosite/pagemark.h"
+
+// A new directory below $TMPDIR (or /tmp); removed recursively by the destructor.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  // Path() + "/" + name
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// One line of the site's request log.
+struct DemoLogEntry {
+  long connection = 0;  // the same number for requests on one TCP connection
+  std::string method;
+  std::string target;   // raw, as received (GBK bytes stay bytes)
+  std::string cookie;   // the Cookie header; empty when none was sent
+};
+
+// The answer of a request made by RawRequest: status code, header block, body.
+struct RawReply {
+  int status = 0;
+  std::string headers;  // the header lines as received, CR LF included
+  std::string body;
+};
+
+// Runs varnolt-demosite for the lifetime of the object. The constructor starts it on
+// port 0 with the given extra options (and "--log" when withLog), waits at most 20 s for
+// "listening on 127.0.0.1:PORT", and sets every host of SetHosts() to that address; it
+// throws std::runtime_error when the site does not come up. The destructor stops the
+// process (SIGTERM, then SIGKILL after 5 s) and restores the hosts of before.
+class DemoSite {
+ public:
+  explicit DemoSite(std::vector<std::string> extraArgs = {}, bool withLog = false);
+  ~DemoSite();
+  DemoSite(const DemoSite&) = delete;
+  DemoSite& operator=(const DemoSite&) = delete;
+
+  const std::string& Address() const { return address_; }
+  int Port() const { return port_; }
+  // The request log, read afresh on every call; empty without withLog.
+  std::vector<DemoLogEntry> Log() const;
+
+  // Sends one HTTP/1.0 request over a new connection and reads the reply to its end
+  // (10 s limit); the request line's target goes out byte for byte. For checks of the
+  // site itself, independent of the program's HTTP client.
+  RawReply RawRequest(const std::string& method, const std::string& target,
+                      const std::string& body = "", const std::string& extraHeaders = "") const;
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int port_ = 0;
+  std::string address_;
+  std::optional<TempDir> logDir_;
+  SiteHosts previousHosts_;
+};
+
+// The mark of a demo page image: of the TIFF directory `directory` (0 = first page) of
+// the file at path; nullopt when the file, the directory or the mark does not read.
+std::optional<pagemark::Mark> ReadTiffPageMark(const std::string& path, int directory = 0);
+
+// Number of images (directories) in a TIFF file; 0 when it does not open.
+int TiffPageCount(const std::string& path);
+
+// The mark of a whole page rendered to a binary PGM (e.g. `pdftoppm -gray -r 50`).
+std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path);
