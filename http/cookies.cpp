@@ -1,0 +1,267 @@
+#include "http/cookies.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+bool IsIPv4(const std::string& text) {
+  in_addr addr;
+  return inet_pton(AF_INET, text.c_str(), &addr) == 1;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  size_t b = text.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  size_t e = text.find_last_not_of(' ');
+  return text.substr(b, e - b + 1);
+}
+
+int64_t ReadMaxAge(const std::string& text) {
+  if (text.empty() || text.size() > 18) return -1;
+  int64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+std::vector<int> ReadPorts(std::string text) {
+  if (!text.empty() && text.front() == '"') text.erase(0, 1);
+  if (!text.empty() && text.back() == '"') text.pop_back();
+  std::vector<int> ports;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    std::string item = TrimBlanks(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (!item.empty() && item.size() < 6 && item.find_first_not_of("0123456789") == std::string::npos)
+      ports.push_back(std::stoi(item));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (ports.empty()) ports.push_back(80);
+  return ports;
+}
+
+// Reads one header value into a cookie; false when it names no cookie at all.
+bool ParseCookie(const std::string& header, TNetscapeCookie& cookie, TCookieRFC2965* cookie2) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t semi = header.find(';', start);
+    parts.push_back(TrimBlanks(header.substr(start, semi == std::string::npos ? std::string::npos : semi - start)));
+    if (semi == std::string::npos) break;
+    start = semi + 1;
+  }
+  size_t eq = parts[0].find('=');
+  cookie.Name = parts[0].substr(0, eq);
+  cookie.Value = eq == std::string::npos ? std::string() : parts[0].substr(eq + 1);
+  if (cookie.Name.empty()) return false;
+
+  bool hasExpires = false;
+  std::string maxAge, port;
+  for (size_t i = 1; i < parts.size(); ++i) {
+    size_t at = parts[i].find('=');
+    std::string name = UpperAscii(parts[i].substr(0, at));
+    std::string value = at == std::string::npos ? std::string() : parts[i].substr(at + 1);
+    if (at == std::string::npos) {
+      if (name == "SECURE") cookie.Secure = true;
+      if (name == "DISCARD" && cookie2) cookie2->Discard = true;
+      continue;
+    }
+    if (name == "PATH") {
+      if (!value.empty() && value.front() == '"') value.erase(0, 1);
+      if (!value.empty() && value.back() == '"') value.pop_back();
+      cookie.Path = value;
+    } else if (name == "EXPIRES") {
+      cookie.Expires = value;
+      hasExpires = true;
+    } else if (name == "DOMAIN") {
+      cookie.Domain = value;
+    } else if (name == "MAX-AGE") {
+      maxAge = value;
+    } else if (name == "VERSION") {
+      cookie.Version = value;
+    } else if (name == "COMMENT") {
+      cookie.Comment = value;
+    } else if (name == "COMMENTURL" && cookie2) {
+      cookie2->CommentURL = value;
+    } else if (name == "PORT" && cookie2) {
+      port = value;
+    }
+  }
+  cookie.MaxAge = ReadMaxAge(maxAge);
+  if (cookie2) cookie2->Ports = ReadPorts(port);
+  if (!hasExpires && cookie.MaxAge >= 0) cookie.Expires = FormatInternetDate(std::time(nullptr) + cookie.MaxAge);
+  return true;
+}
+
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+int MonthOf(const std::string& token) {
+  if (token.size() < 3) return -1;
+  for (int m = 0; m < 12; ++m)
+    if (SameTextNoCase(token.substr(0, 3), kMonths[m])) return m;
+  return -1;
+}
+
+bool AllDigits(const std::string& t) { return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos; }
+
+}  // namespace
+
+bool ParseInternetDate(const std::string& text, std::time_t& result) {
+  // Tokens split at blanks and commas; "06-Nov-94" splits further at its hyphens.
+  std::vector<std::string> tokens;
+  std::string current;
+  auto flush = [&] {
+    if (!current.empty()) tokens.push_back(current);
+    current.clear();
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    bool zoneSign = (c == '-' || c == '+') && current.empty();
+    if (c == ' ' || c == ',' || c == '\t' || (c == '-' && !zoneSign)) flush();
+    else current += c;
+  }
+  flush();
+
+  int day = -1, month = -1, year = -1, hour = -1, minute = -1, second = -1;
+  long offset = 0;
+  for (const std::string& t : tokens) {
+    if (t.find(':') != std::string::npos) {
+      if (hour >= 0 || std::sscanf(t.c_str(), "%2d:%2d:%2d", &hour, &minute, &second) < 2) return false;
+      if (second < 0) second = 0;
+    } else if ((t[0] == '+' || t[0] == '-') && t.size() == 5 && AllDigits(t.substr(1))) {
+      long v = std::stol(t.substr(1));
+      offset = (v / 100) * 3600 + (v % 100) * 60;
+      if (t[0] == '-') offset = -offset;
+    } else if (AllDigits(t)) {
+      if (t.size() > 4) return false;
+      int v = std::stoi(t);
+      if (day < 0 && t.size() <= 2 && v >= 1 && v <= 31) day = v;
+      else if (year < 0) year = t.size() <= 2 ? (v < 70 ? 2000 + v : 1900 + v) : v;
+      else return false;
+    } else if (month < 0 && t.size() <= 9 && MonthOf(t) >= 0) {
+      month = MonthOf(t);
+    } else {
+      // Weekday names and the GMT/UTC zone words carry nothing we need.
+      std::string u = UpperAscii(t);
+      bool known = u == "GMT" || u == "UTC" || u == "UT" || u == "Z";
+      for (const char* d : kDays)
+        if (u.compare(0, 3, UpperAscii(d)) == 0) known = true;
+      if (!known) return false;
+    }
+  }
+  if (day < 0 || month < 0 || year < 1601 || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second > 60)
+    return false;
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  result = timegm(&tm) - offset;
+  return true;
+}
+
+std::string FormatInternetDate(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  long offset = local.tm_gmtoff / 60;
+  char sign = offset < 0 ? '-' : '+';
+  if (offset < 0) offset = -offset;
+  char out[64];
+  std::snprintf(out, sizeof out, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[local.tm_wday], local.tm_mday,
+                kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec, sign,
+                offset / 60, offset % 60);
+  return out;
+}
+
+bool CookieDomainFits(const std::string& domain, const std::string& host) {
+  if (IsIPv4(host)) return domain == host;
+  if (!host.empty() && host[0] == '.') return SameTextNoCase(domain, host);
+  if ((domain.empty() || domain[0] != '.') && !IsIPv4(domain)) return EndsWith(host, domain);
+  size_t dot = host.find('.');
+  return dot != std::string::npos && EndsWith(host.substr(dot), domain);
+}
+
+void TCookieStore::StoreReplyCookies(const std::string& requestHost, const THeaderList& headers) {
+  for (const std::string& value : headers.AllValues("Set-cookie")) {
+    auto cookie = std::make_unique<TCookieRFC2109>();
+    if (ParseCookie(value, *cookie, nullptr)) Add(std::move(cookie), requestHost);
+  }
+  for (const std::string& value : headers.AllValues("Set-cookie2")) {
+    auto cookie = std::make_unique<TCookieRFC2965>();
+    if (ParseCookie(value, *cookie, cookie.get())) Add(std::move(cookie), requestHost);
+  }
+}
+
+void TCookieStore::Add(std::unique_ptr<TNetscapeCookie> cookie, const std::string& requestHost) {
+  if (cookie->Domain.empty()) cookie->Domain = requestHost;
+  if (!CookieDomainFits(cookie->Domain, requestHost)) return;
+  std::unique_lock guard(lock_);
+  std::string key = cookie->Domain + cookie->Path;
+  auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) { return SameTextNoCase(e.Key, key); });
+  if (entry == entries_.end()) {
+    entries_.push_back(TEntry{key, {}});
+    entry = entries_.end() - 1;
+  }
+  for (auto& existing : entry->Cookies)
+    if (SameTextNoCase(existing->Name, cookie->Name)) {
+      existing = std::move(cookie);
+      return;
+    }
+  entry->Cookies.push_back(std::move(cookie));
+}
+
+void TCookieStore::RemoveExpired() {
+  std::time_t now = std::time(nullptr);
+  std::unique_lock guard(lock_);
+  for (TEntry& entry : entries_)
+    std::erase_if(entry.Cookies, [&](const std::unique_ptr<TNetscapeCookie>& c) {
+      if (c->Expires.empty()) return false;
+      std::time_t when;
+      return !ParseInternetDate(c->Expires, when) || when < now;
+    });
+}
+
+std::string TCookieStore::CookieHeaderFor(const std::string& host, const std::string& path, bool encrypted) {
+  RemoveExpired();
+  std::shared_lock guard(lock_);
+  std::string where = UpperAscii(host + path);
+  std::vector<const TNetscapeCookie*> chosen;
+  for (const TEntry& entry : entries_) {
+    if (where.find(UpperAscii(entry.Key)) == std::string::npos) continue;
+    for (const auto& c : entry.Cookies)
+      if (!c->Path.empty() && path.compare(0, c->Path.size(), c->Path) == 0 && !c->Value.empty() &&
+          (!c->Secure || encrypted))
+        chosen.push_back(c.get());
+  }
+  std::stable_sort(chosen.begin(), chosen.end(), [](const TNetscapeCookie* a, const TNetscapeCookie* b) {
+    return UpperAscii(a->Path) < UpperAscii(b->Path);
+  });
+  std::string header;
+  for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+    if (!header.empty()) header += "; ";
+    header += (*it)->Name + "=" + (*it)->Value;
+  }
+  return header;
+}
+
+size_t TCookieStore::Count() const {
+  std::shared_lock guard(lock_);
+  size_t n = 0;
+  for (const TEntry& entry : entries_) n += entry.Cookies.size();
+  return n;
+}

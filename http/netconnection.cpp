@@ -1,0 +1,227 @@
+#include "http/netconnection.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "base/stream.h"
+#include "http/headerlist.h"
+#include "http/netexceptions.h"
+
+namespace {
+
+int LookupErrorCode(int gaiError) {
+  switch (gaiError) {
+    case EAI_AGAIN: return 11002;
+    case EAI_FAIL: return 11003;
+    default: return 11001;
+  }
+}
+
+in_addr Resolve(const std::string& host) {
+  in_addr addr{};
+  std::string name = SameTextNoCase(host, "localhost") ? std::string("127.0.0.1") : host;
+  if (inet_pton(AF_INET, name.c_str(), &addr) == 1) return addr;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
+  if (rc != 0 || result == nullptr) throw ENetSocketError(LookupErrorCode(rc));
+  addr = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
+  freeaddrinfo(result);
+  return addr;
+}
+
+int PollOnce(int fd, short events, int timeoutMs) {
+  pollfd p{fd, events, 0};
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int wait = timeoutMs <= 0 ? timeoutMs : static_cast<int>(std::max<int64_t>(0,
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count()));
+    int rc = ::poll(&p, 1, wait);
+    if (rc < 0 && errno == EINTR) continue;
+    return rc;
+  }
+}
+
+}  // namespace
+
+void TNetConnection::Connect(const std::string& host, int port, int connectTimeoutMs) {
+  Close();
+  buf_.clear();
+  pos_ = scanned_ = 0;
+  in_addr addr = Resolve(host);
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw ENetException("Cannot allocate socket.");
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    int err = errno;
+    ::close(fd);
+    throw ENetSocketError(SocketErrorFromErrno(err));
+  }
+  int nodelay = 0;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof nodelay);
+
+  // Non-blocking only for the connect, so that it can be bounded.
+  int flags = ::fcntl(fd, F_GETFL);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(static_cast<uint16_t>(port));
+  remote.sin_addr = addr;
+  int err = 0;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+    err = errno;
+    if (err == EINPROGRESS || err == EINTR) {
+      int rc = PollOnce(fd, POLLOUT, connectTimeoutMs <= 0 ? -1 : connectTimeoutMs);
+      if (rc == 0) {
+        ::close(fd);
+        throw ENetConnectTimeout();
+      }
+      socklen_t len = sizeof err;
+      err = 0;
+      if (rc < 0)
+        err = errno;
+      else
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+    }
+  }
+  if (err != 0) {
+    ::close(fd);
+    throw ENetSocketError(SocketErrorFromErrno(err));
+  }
+  ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  fd_ = fd;
+}
+
+void TNetConnection::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool TNetConnection::StillUsable() {
+  if (fd_ < 0) return false;
+  if (Buffered() == 0 && PollOnce(fd_, POLLIN, 0) == 0) return true;
+  Close();
+  return false;
+}
+
+void TNetConnection::Send(const char* data, size_t size) {
+  if (fd_ < 0) throw ENetNotConnected();
+  while (size > 0) {
+    ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int code = SocketErrorFromErrno(errno);
+      if (code == 10053 || code == 10054 || code == 10058) Close();
+      throw ENetSocketError(code);
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+void TNetConnection::WaitReadable() {
+  int rc = PollOnce(fd_, POLLIN, ReadTimeoutMs <= 0 ? -1 : ReadTimeoutMs);
+  if (rc == 0) throw ENetReadTimeout();
+  if (rc < 0) throw ENetSocketError(SocketErrorFromErrno(errno));
+}
+
+size_t TNetConnection::RecvSome(char* into, size_t size) {
+  WaitReadable();
+  for (;;) {
+    ssize_t n = ::recv(fd_, into, size, 0);
+    if (n > 0) return static_cast<size_t>(n);
+    if (n == 0) {
+      Close();
+      return 0;
+    }
+    if (errno == EINTR) continue;
+    int code = SocketErrorFromErrno(errno);
+    // An abort after data arrived ends the data like a close would.
+    if ((code == 10053 || code == 10058) && Buffered() > 0) {
+      Close();
+      return 0;
+    }
+    throw ENetSocketError(code);
+  }
+}
+
+bool TNetConnection::Receive() {
+  if (fd_ < 0) return false;
+  // Drop consumed bytes only once enough have piled up, so that lines stay cheap.
+  if (pos_ >= kRecvBufferSize) {
+    buf_.erase(0, pos_);
+    scanned_ -= pos_;
+    pos_ = 0;
+  }
+  size_t old = buf_.size();
+  buf_.resize(old + kRecvBufferSize);
+  size_t n = 0;
+  try {
+    n = RecvSome(buf_.data() + old, kRecvBufferSize);
+  } catch (...) {
+    buf_.resize(old);
+    throw;
+  }
+  buf_.resize(old + n);
+  return n > 0;
+}
+
+std::string TNetConnection::ReadLn() {
+  for (;;) {
+    size_t lf = buf_.find('\n', std::max(scanned_, pos_));
+    if (lf != std::string::npos) {
+      size_t len = lf - pos_;
+      if (len > 0 && buf_[lf - 1] == '\r') --len;
+      if (len > kMaxLineLength) throw ENetMaxLineLengthExceeded();
+      std::string line = buf_.substr(pos_, len);
+      pos_ = scanned_ = lf + 1;
+      return line;
+    }
+    scanned_ = buf_.size();
+    if (Buffered() > kMaxLineLength) throw ENetMaxLineLengthExceeded();
+    if (!Receive()) throw ENetConnClosedGracefully();
+  }
+}
+
+int64_t TNetConnection::ReadCounted(TStream& dest, int64_t count) {
+  int64_t done = 0;
+  while (done < count && Buffered() > 0) {
+    size_t take = static_cast<size_t>(std::min<int64_t>({count - done, static_cast<int64_t>(Buffered()),
+                                                         static_cast<int64_t>(kRecvBufferSize)}));
+    dest.Write(buf_.data() + pos_, take);
+    pos_ += take;
+    done += static_cast<int64_t>(take);
+  }
+  if (Buffered() == 0) {
+    buf_.clear();
+    pos_ = scanned_ = 0;
+  }
+  // The rest goes straight from the socket to the destination, never past the count.
+  char block[kRecvBufferSize];
+  while (done < count && fd_ >= 0) {
+    size_t want = static_cast<size_t>(std::min<int64_t>(count - done, static_cast<int64_t>(kRecvBufferSize)));
+    size_t n = RecvSome(block, want);
+    if (n == 0) break;
+    dest.Write(block, n);
+    done += static_cast<int64_t>(n);
+  }
+  return done;
+}
+
+void TNetConnection::ReadUntilClose(TStream& dest) {
+  ReadCounted(dest, INT64_MAX);
+}
