@@ -20,9 +20,7 @@
 #include "base/appdir.h"
 #include "base/files.h"
 #include "base/hosts.h"
-#ifdef VARNOLT_HAVE_UPDATE_WORKER
 #include "shell/checkupdate.h"
-#endif
 #include "shell/cleaning.h"
 #include "shell/dirchooser.h"
 #include "shell/forms.h"
@@ -223,9 +221,7 @@ void Tfrmmain::BuildStatusBar() {
 }
 
 void Tfrmmain::FormCreate() {
-#ifdef VARNOLT_HAVE_UPDATE_WORKER
   new checkupdate();
-#endif
   version = updatecheck::kProgramVersion;
   setWindowTitle(QtText(shelltext::kAppTitle));
   savepath::LoadAtStart();

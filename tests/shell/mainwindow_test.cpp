@@ -227,6 +227,30 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(w->BtnNext->isEnabled(), 15000);
   }
 
+  void scriptsRunOnWebPagesOnlyNotOnLocalPages() {
+    Tfrmmain* w = Open();
+    const char page[] = "<html><head><title>quiet</title></head><body><script>document.title='ran'</script></body></html>";
+    WriteFileBytes(Dir() + "/s.html", page);
+    QSignalSpy loads(w->webb, &QWebEngineView::loadFinished);
+    // Only our page loads successfully (the start page has nobody listening).
+    auto loaded = [&loads] {
+      int ok = 0;
+      for (const QList<QVariant>& args : loads) ok += args.at(0).toBool();
+      return ok;
+    };
+    w->webb->Navigate(QtText(Dir() + "/s.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(loaded(), 1, 15000);
+    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/s.html")));
+    QCOMPARE(w->webb->title(), QString("quiet"));
+    w->webb->Navigate(QString("data:text/html,") + page);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->title(), QString("ran"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded(), 2, 15000);
+    w->BtnBackClick();
+    QTRY_COMPARE_WITH_TIMEOUT(loaded(), 3, 15000);
+    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/s.html")));
+    QCOMPARE(w->webb->title(), QString("quiet"));
+  }
+
   void recordsButtonWritesAndShowsTheIndex() {
     QVERIFY(ForceDirectories(Dir() + "/data/query"));
     WriteFileBytes(Dir() + "/data/query/r.html", "x");
