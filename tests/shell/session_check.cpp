@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -75,6 +77,12 @@ void Shoot(const QString& file) {
   if (!shot.save(file)) std::fprintf(stderr, "could not save %s\n", qPrintable(file));
 }
 
+void Pause(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 void Fail(const char* why) {
   std::fprintf(stderr, "session check: %s\n", why);
   std::_Exit(2);
@@ -103,10 +111,13 @@ int main(int argc, char** argv) {
       if (!frmmain->isVisible() || !frmdown || !frmabout || !frmquery) Fail("the windows are not all there");
       if (!shots.isEmpty()) {
         Shoot(shots + "/main.png");
+        QMenuBar* bar = frmmain->menuBar();
+        frmmain->N5->popup(bar->mapToGlobal(bar->actionGeometry(frmmain->N5->menuAction()).bottomLeft()));
+        Pause(500);
+        Shoot(shots + "/menu.png");
+        frmmain->N5->hide();
         frmabout->show();
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        Pause(1000);
         Shoot(shots + "/about.png");
         frmabout->hide();
       }
