@@ -6,20 +6,15 @@
 
 #include "base/files.h"
 #include "shell/cleaning.h"
+#include "tests/support/demosite.h"
 
 namespace {
 
 class Cleaning : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnolt-clean-XXXXXX";
-    root_ = ::mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    std::system(("chmod -R u+w '" + root_ + "' 2>/dev/null; rm -rf '" + root_ + "'").c_str());
-  }
   void Touch(const std::string& rel) { WriteFileBytes(root_ + rel, "x"); }
-  std::string root_;
+  TempDir dir_;
+  const std::string root_ = dir_.Path();
 };
 
 TEST_F(Cleaning, NestedTreeGoesAndTheTargetStays) {

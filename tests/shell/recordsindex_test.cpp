@@ -1,23 +1,19 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "base/errors.h"
 #include "base/files.h"
 #include "shell/recordsindex.h"
+#include "tests/support/demosite.h"
 
 namespace {
 
 class RecordsIndex : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnolt-index-XXXXXX";
-    root_ = ::mkdtemp(tmpl);
-  }
-  void TearDown() override { std::system(("rm -rf '" + root_ + "'").c_str()); }
   void Touch(const std::string& rel) { WriteFileBytes(root_ + rel, "x"); }
-  std::string root_;
+  TempDir dir_;
+  const std::string root_ = dir_.Path();
 };
 
 const char kHead[] =

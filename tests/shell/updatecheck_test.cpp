@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -7,25 +6,20 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "shell/updatecheck.h"
+#include "tests/support/demosite.h"
 
 namespace {
 
 class UpdateCheck : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnolt-update-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    SetProgramDirectoryForTesting(dir_);
-  }
-  void TearDown() override {
-    SetProgramDirectoryForTesting("");
-    std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
+  void SetUp() override { SetProgramDirectoryForTesting(dir_); }
+  void TearDown() override { SetProgramDirectoryForTesting(""); }
   updatecheck::UpdateInfo Read(const std::string& ini) {
     WriteFileBytes(updatecheck::ConfigPath(), ini);
     return updatecheck::ReadUpdateInfo(updatecheck::ConfigPath());
   }
-  std::string dir_;
+  TempDir temp_;
+  const std::string dir_ = temp_.Path();
 };
 
 TEST_F(UpdateCheck, OnlyAStrictlyGreaterVersionIsNewer) {

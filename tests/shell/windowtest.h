@@ -1,13 +1,10 @@
 #pragma once
 // Shared by the window tests: a program directory of their own, hosts that answer
 // nothing, message boxes answered by the test and system opens caught.
-#include <unistd.h>
-
 #include <QDesktopServices>
 #include <QObject>
 #include <QString>
 #include <QUrl>
-#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
@@ -15,6 +12,7 @@
 #include "base/appdir.h"
 #include "base/hosts.h"
 #include "shell/msgbox.h"
+#include "tests/support/demosite.h"
 
 struct ShownBox {
   msgbox::Kind kind;
@@ -59,17 +57,13 @@ class UrlCatcher : public QObject {
 class TestProgramDirectory {
  public:
   TestProgramDirectory() {
-    char tmpl[] = "/tmp/varnolt-window-XXXXXX";
-    dir = ::mkdtemp(tmpl);
     SetProgramDirectoryForTesting(dir);
     SiteHosts h;
     h.SearchHost = h.PortalHost = h.MakerHost = h.DictionaryHost = h.WebSearchHost = "127.0.0.1:9";
     h.OfficeCN = h.OfficeDerwent = h.OfficeEP = h.OfficeJP = h.OfficeUS = h.OfficeWIPO = "127.0.0.1:9";
     SetHosts(h);
   }
-  ~TestProgramDirectory() {
-    SetProgramDirectoryForTesting("");
-    std::system(("rm -rf '" + dir + "'").c_str());
-  }
-  std::string dir;
+  ~TestProgramDirectory() { SetProgramDirectoryForTesting(""); }
+  TempDir temp;
+  const std::string dir = temp.Path();
 };
