@@ -313,6 +313,26 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->StatusPanel1->text(), U("下载文件目录将存放到:  ") + QtText(chosen) + "/data");
   }
 
+  void unwritableSettingsKeepTheOldRootAndReachTheErrorDisplay() {
+    Tfrmmain* w = Open();
+    QVERIFY(CreateDir(Dir() + "/savefile.ini"));  // a folder where the file should go
+    QVERIFY(CreateDir(Dir() + "/elsewhere"));
+    QString status = w->StatusPanel1->text();
+    OnNextModal([&](QWidget* m) {
+      auto* chooser = static_cast<TDirectoryChooser*>(m);
+      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtText(Dir() + "/elsewhere"));
+      chooser->accept();
+    });
+    // From the event loop, as a menu click runs it.
+    QTimer::singleShot(0, w->N6, &QAction::trigger);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes_->shown.size(), size_t(1), 10000);
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
+    QVERIFY2(boxes_->shown[0].text.contains("savefile.ini"), qPrintable(boxes_->shown[0].text));
+    QCOMPARE(savepath::Get(), Dir());
+    QCOMPARE(w->StatusPanel1->text(), status);
+    QVERIFY(!DirectoryExists(Dir() + "/elsewhere/data"));
+  }
+
   void cleaningMenuShowsItsMessage() {
     QVERIFY(ForceDirectories(Dir() + "/data/pdf/sub"));
     WriteFileBytes(Dir() + "/data/pdf/sub/x.pdf", "x");
