@@ -1172,8 +1172,9 @@ int64_t TPatternMatcher::CountSimple(int32_t node, int64_t pos, int64_t max) con
 }
 
 // Whether the node sequence at next can possibly go on at pos, judged by the
-// first byte-consuming node past zero-width group marks.
-bool TPatternMatcher::FollowOk(int32_t next, int64_t pos) const {
+// first byte-consuming node past zero-width group marks; a few alternatives
+// of a branch are looked into as well. True when it cannot tell.
+bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
   for (int guard = 0; next >= 0 && guard < 32; ++guard) {
     uint8_t op = program_[size_t(next)];
     if ((op > OpOpen && op <= OpOpen + kMaxGroupNo) || (op > OpClose && op <= OpClose + kMaxGroupNo) ||
@@ -1185,6 +1186,15 @@ bool TPatternMatcher::FollowOk(int32_t next, int64_t pos) const {
       case OpLiteral: case OpLiteralCI: case OpDigit: case OpNotDigit: case OpTinySet:
       case OpNotTinySet: case OpFullSet: case OpAnyChar: case OpAnyButLineSep:
         return MatchOne(next, pos);
+      case OpBranch: {
+        if (depth >= 3) return true;
+        int n = 0;
+        for (int32_t alt = next; alt >= 0 && program_[size_t(alt)] == OpBranch; alt = Next(alt)) {
+          if (++n > 16) return true;
+          if (FollowOk(alt + kHeader, pos, depth + 1)) return true;
+        }
+        return false;
+      }
       default:
         return true;
     }
@@ -1360,7 +1370,7 @@ bool TPatternMatcher::Attempt(int64_t start) {
         }
         bool more = count < max && !empty_pass;
         if (op == OpLoop) {
-          if (more) {
+          if (more && FollowOk(body, pos)) {
             PushChoice(FLoopExit, node, pos, 0);
             SetVar(cv, count + 1);
             SetVar(iv, pos);
@@ -1369,6 +1379,11 @@ bool TPatternMatcher::Attempt(int64_t start) {
             SetVar(kVarLoopIdx, idx - 1);
             node = Next(node);
           }
+        } else if (more && !FollowOk(Next(node), pos)) {
+          // The rest cannot start here: go straight to one more pass.
+          SetVar(cv, count + 1);
+          SetVar(iv, pos);
+          node = body;
         } else {
           if (more) PushChoice(FLoopMore, node, pos, 0);
           SetVar(kVarLoopIdx, idx - 1);
