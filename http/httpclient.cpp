@@ -12,6 +12,8 @@ constexpr size_t kSendBufferSize = 32768;
 // A text body announced larger than this is grown as it arrives, so a lying
 // Content-Length cannot make us reserve memory the server never sends.
 constexpr int64_t kMaxReserve = 16 << 20;
+// An endless header block must end like an endless line does, not fill memory.
+constexpr size_t kMaxHeaderBlock = 64 * TNetConnection::kMaxLineLength;
 
 // Appends a body to a text result.
 class TTextSink : public TStream {
@@ -229,6 +231,7 @@ void THttpClient::ReadReplyHeaders() {
     Response.ResponseText = conn_->ReadLn();
     Response.ResponseCode = StatusCodeOf(Response.ResponseText);
     // A close after the first header line ends the header block; before it, it is an error.
+    size_t blockSize = 0;
     for (bool first = true;; first = false) {
       std::string line;
       try {
@@ -239,6 +242,8 @@ void THttpClient::ReadReplyHeaders() {
         break;
       }
       if (line.empty()) break;
+      blockSize += line.size() + 2;
+      if (blockSize > kMaxHeaderBlock) throw ENetMaxLineLengthExceeded();
       Response.RawHeaders.Lines.push_back(line);
     }
     const THeaderList& h = Response.RawHeaders;

@@ -20,14 +20,6 @@
 
 namespace {
 
-int LookupErrorCode(int gaiError) {
-  switch (gaiError) {
-    case EAI_AGAIN: return 11002;
-    case EAI_FAIL: return 11003;
-    default: return 11001;
-  }
-}
-
 in_addr Resolve(const std::string& host) {
   in_addr addr{};
   std::string name = SameTextNoCase(host, "localhost") ? std::string("127.0.0.1") : host;
@@ -37,7 +29,8 @@ in_addr Resolve(const std::string& host) {
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* result = nullptr;
   int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
-  if (rc != 0 || result == nullptr) throw ENetSocketError(LookupErrorCode(rc));
+  // Every failed lookup reads as "Host not found.", whatever the resolver's reason.
+  if (rc != 0 || result == nullptr) throw ENetSocketError(11001);
   addr = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
   freeaddrinfo(result);
   return addr;

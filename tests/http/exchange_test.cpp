@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/stream.h"
 #include "http/httpclient.h"
 #include "scriptserver.h"
 
@@ -7,23 +8,263 @@ using TAfter = TScriptServer::TAfter;
 
 namespace {
 
-const std::string kAgent = "User-Agent: Mozilla/3.0 (compatible; Varnolt)\r\n";
+const std::string kTail = "Accept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Varnolt)\r\n\r\n";
 
-std::string GetRequest(const std::string& target, const std::string& host, const std::string& extra = "") {
-  return "GET " + target + " HTTP/1.1\r\n" + extra + "Host: " + host + "\r\nAccept: text/html, */*\r\n" + kAgent + "\r\n";
+std::string HostOf(const TScriptServer& server) { return "127.0.0.1:" + std::to_string(server.Port()); }
+
+std::string GetRequest(const TScriptServer& server, const std::string& target, const std::string& version = "1.1",
+                       const std::string& before = "") {
+  return "GET " + target + " HTTP/" + version + "\r\n" + before + "Host: " + HostOf(server) + "\r\n" + kTail;
 }
 
 std::string Ok(const std::string& body, const std::string& headers = "") {
   return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-std::string HostOf(const TScriptServer& server) { return "127.0.0.1:" + std::to_string(server.Port()); }
+template <typename E, typename F>
+E Catch(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e;
+  }
+  ADD_FAILURE() << "expected exception not raised";
+  throw std::logic_error("no exception");
+}
 
 }  // namespace
 
-TEST(HttpExchange, GetSendsExactRequestAndReadsCountedBody) {
-  TScriptServer server({{{Ok("hello")}}});
+TEST(HttpRequest, TargetAndHostHeaderAreSentAsGiven) {
+  TScriptServer server({{{Ok("one")}, {Ok("two")}, {Ok("three")}}});
   THttpClient client;
-  EXPECT_EQ(client.HttpGetText(server.Url("/a/b.jsp?x=1#top")), "hello");
-  EXPECT_EQ(server.Received(0), GetRequest("/a/b.jsp?x=1", HostOf(server)));
+  EXPECT_EQ(client.HttpGetText(server.Url("/a/b.jsp?x=1#top")), "one");
+  // A bare host asks for "/"; raw GBK bytes in the query go out unchanged.
+  EXPECT_EQ(client.HttpGetText("http://" + HostOf(server)), "two");
+  EXPECT_EQ(client.HttpGetText(server.Url("/q.jsp?w=\xD6\xD0 a")), "three");
+  EXPECT_EQ(server.Received(0), GetRequest(server, "/a/b.jsp?x=1") + GetRequest(server, "/") +
+                                    GetRequest(server, "/q.jsp?w=\xD6\xD0 a"));
+}
+
+TEST(HttpRequest, PortEightyIsLeftOutOfTheHostHeader) {
+  THttpClient client;
+  client.ConnectTimeout = 2000;
+  // Nothing needs to answer: the Host field is settled before connecting.
+  try {
+    client.HttpGetText("http://127.0.0.1:80/x");
+  } catch (const ENetException&) {
+  }
+  EXPECT_EQ(client.Request.Host, "127.0.0.1");
+  try {
+    client.HttpGetText("http://127.0.0.1:8080/x");
+  } catch (const ENetException&) {
+  }
+  EXPECT_EQ(client.Request.Host, "127.0.0.1:8080");
+}
+
+TEST(HttpRequest, CallerFieldsGoInTheirPlaceOnAGet) {
+  TScriptServer server({{{Ok("")}}});
+  THttpClient client;
+  client.Request.Referer = "http://ref/x.jsp";
+  client.Request.AcceptLanguage = "zh-cn";
+  client.Request.ContentType = "text/plain";
+  client.HttpGetText(server.Url("/p"));
+  EXPECT_EQ(server.Received(0), "GET /p HTTP/1.1\r\nContent-Type: text/plain\r\nHost: " + HostOf(server) +
+                                    "\r\nAccept: text/html, */*\r\nAccept-Language: zh-cn\r\nReferer: http://ref/x.jsp\r\n"
+                                    "User-Agent: Mozilla/3.0 (compatible; Varnolt)\r\n\r\n");
+}
+
+TEST(HttpRequest, PostIsSentAsOnePieceOfOneZeroWithEncodedForm) {
+  TScriptServer server({{{Ok("posted", "Connection: close\r\n"), TAfter::Close}}});
+  THttpClient client;
+  client.Request.AcceptLanguage = "zh-cn";
+  client.Request.Referer = "http://r/";
+  std::vector<std::string> lines = {"recshu=100", "searchword=\xD6\xD0", "pg=1", "v=a b%", "w=x=y&z#", "empty=",
+                                    "bare"};
+  EXPECT_EQ(client.HttpPostForm(server.Url("/sipo/zljs/hyjs-jieguo.jsp"), lines), "posted");
+  std::string body = "recshu=100&searchword=%D6%D0&pg=1&v=a%20b%25&w=x=y&z%23&empty=&bare";
+  EXPECT_EQ(server.Received(0), "POST /sipo/zljs/hyjs-jieguo.jsp HTTP/1.0\r\nConnection: keep-alive\r\n"
+                                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                                    std::to_string(body.size()) + "\r\nHost: " + HostOf(server) +
+                                    "\r\nAccept: text/html, */*\r\nAccept-Language: zh-cn\r\nReferer: http://r/\r\n"
+                                    "User-Agent: Mozilla/3.0 (compatible; Varnolt)\r\n\r\n" + body);
+  // The caller's list now holds the encoded values.
+  EXPECT_EQ(lines[1], "searchword=%D6%D0");
+  EXPECT_EQ(lines[3], "v=a%20b%25");
+  EXPECT_EQ(lines[6], "bare");
+}
+
+TEST(HttpRequest, FormEncodingKeepsGbkTrailBytesAndEscapesTheRest) {
+  EXPECT_EQ(EncodeFormValue("\xB9\x40\x5B\x80 #%*<>[]=&+'()/?\x7F\x01"),
+            "%B9@%5B\x80%20%23%25%2A%3C%3E%5B%5D=&+'()/?\x7F%01");
+  // Only the joined text is trimmed; blanks inside a value are encoded first.
+  std::vector<std::string> one = {"  a=1 "};
+  EXPECT_EQ(BuildFormBody(one), "a=1%20");
+  std::vector<std::string> none;
+  EXPECT_EQ(BuildFormBody(none), "");
+}
+
+TEST(HttpReply, BodiesCountedChunkedCloseDelimitedAndShort) {
+  TScriptServer server({
+      {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6 ext\r\n world\r\n0\r\n\r\n"}},
+      {{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nuntil the close", TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(60, 'x'), TAfter::Close}},
+      {{"HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n"}},
+  });
+  THttpClient client;
+  EXPECT_EQ(client.HttpGetText(server.Url("/c")), "hello world");
+  THttpClient second;
+  EXPECT_EQ(second.HttpGetText(server.Url("/d")), "until the close");
+  TStringStream stream;
+  second.HttpGetStream(server.Url("/s"), stream);
+  EXPECT_EQ(stream.Data(), std::string(60, 'x'));
+  EXPECT_EQ(second.HttpGetText(server.Url("/n")), "");
+}
+
+TEST(HttpReply, InterimContinueRepliesAreSkipped) {
+  TScriptServer server({{{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n" + Ok("after")}}});
+  THttpClient client;
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "after");
+  EXPECT_EQ(client.Response.ResponseCode, 200);
+}
+
+TEST(HttpReply, RedirectsAndLocationEndWithTheStatusLine) {
+  TScriptServer server({{{"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 3\r\n\r\nabc"},
+                         {Ok("b", "Location: /y\r\n")},
+                         {"HTTP/1.1 404 Not Found\r\nContent-Length: 20\r\n\r\n" + std::string(20, 'n')},
+                         {"HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\n\r\n"},
+                         {Ok("fine")}}});
+  THttpClient client;
+  auto e = Catch<ENetHTTPProtocolException>([&] { client.HttpGetText(server.Url("/1")); });
+  EXPECT_STREQ(e.what(), "HTTP/1.1 302 Found");
+  EXPECT_EQ(e.StatusCode, 302);
+  EXPECT_EQ(e.ResponseBody, "abc");
+  e = Catch<ENetHTTPProtocolException>([&] { client.HttpGetText(server.Url("/2")); });
+  EXPECT_STREQ(e.what(), "HTTP/1.1 200 OK");
+  EXPECT_EQ(e.StatusCode, 200);
+  e = Catch<ENetHTTPProtocolException>([&] { client.HttpGetText(server.Url("/3")); });
+  EXPECT_EQ(e.StatusCode, 404);
+  EXPECT_EQ(e.ResponseBody, std::string(20, 'n'));
+  e = Catch<ENetHTTPProtocolException>([&] { client.HttpGetText(server.Url("/4")); });
+  EXPECT_EQ(e.StatusCode, 304);
+  // All of it on one kept connection: a protocol error reads its body and stays in step.
+  EXPECT_EQ(client.HttpGetText(server.Url("/5")), "fine");
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(HttpReply, ProtocolErrorBodyThatNeverComesTimesOut) {
+  TScriptServer server({{{"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 20\r\n\r\nabc", TAfter::Hang}}});
+  THttpClient client;
+  auto e = Catch<ENetReadTimeout>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_STREQ(e.what(), "Read Timeout");
+}
+
+TEST(HttpReply, ClosesBeforeOrInsideTheHeaderBlock) {
+  TScriptServer server({{{"", TAfter::Close}},
+                        {{"HTTP/1.1 200 O", TAfter::Close}},
+                        {{"HTTP/1.1 200 OK\r\n", TAfter::Close}},
+                        {{"HTTP/1.1 200 OK\r\nServer: x\r\n", TAfter::Close}},
+                        {{"HTTP/1.1 404 Not Found\r\nServer: x\r\n", TAfter::Close}},
+                        {{Ok("again")}}});
+  THttpClient client;
+  for (int i = 0; i < 3; ++i) {
+    auto e = Catch<ENetConnClosedGracefully>([&] { client.HttpGetText(server.Url("/")); });
+    EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+  }
+  // After a header line the close ends the block: a 2xx then has nothing to stand on.
+  auto e = Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_STREQ(e.what(), "Undefined situation");
+  EXPECT_EQ(Catch<ENetHTTPProtocolException>([&] { client.HttpGetText(server.Url("/")); }).StatusCode, 404);
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "again");
+}
+
+TEST(HttpReply, HostileRepliesEndWithAnError) {
+  std::string endlessHeaders = "HTTP/1.1 200 OK\r\n";
+  while (endlessHeaders.size() < (2u << 20)) endlessHeaders += "X-Filler: " + std::string(100, 'f') + "\r\n";
+  TScriptServer server({
+      {{"HTTP/1.1 200 " + std::string(20000, 'x') + "\r\n\r\n", TAfter::Close}},
+      {{endlessHeaders, TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(40000, '1'), TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFFFFFF\r\nabc", TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc"}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000\r\n\r\nabc", TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nrest", TAfter::Close}},
+  });
+  THttpClient client;
+  for (int i = 0; i < 3; ++i) {
+    auto e = Catch<ENetMaxLineLengthExceeded>([&] { client.HttpGetText(server.Url("/")); });
+    EXPECT_STREQ(e.what(), "Max line length exceeded.");
+  }
+  Catch<ENetConnClosedGracefully>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "");
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "abc");
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "rest");
+}
+
+TEST(HttpConnection, KeepAliveReuseAndItsEnd) {
+  TScriptServer server({
+      {{Ok("a")}, {Ok("b")}},
+      {{Ok("posted", "Connection: keep-alive\r\n")}, {Ok("c", "Connection: close\r\n")}},
+      {{Ok("d")}, {Ok("e"), TAfter::Close}},
+      {{Ok("f")}},
+  });
+  THttpClient client;
+  EXPECT_EQ(client.HttpGetText(server.Url("/1")), "a");
+  EXPECT_EQ(client.HttpGetText(server.Url("/2")), "b");
+  EXPECT_EQ(server.Connections(), 1);
+  std::vector<std::string> form = {"k=v"};
+  EXPECT_EQ(client.HttpPostForm(server.Url("/post"), form), "posted");
+  EXPECT_EQ(server.Connections(), 2);
+  EXPECT_TRUE(server.WaitClosed(0));
+  // The POST left Connection: keep-alive in the request record, and 1.1 is back.
+  EXPECT_EQ(client.HttpGetText(server.Url("/3")), "c");
+  EXPECT_EQ(client.HttpGetText(server.Url("/4")), "d");
+  EXPECT_EQ(client.HttpGetText(server.Url("/5")), "e");
+  EXPECT_TRUE(server.WaitClosed(2));
+  // The server closed the kept connection meanwhile: a new one is made.
+  EXPECT_EQ(client.HttpGetText(server.Url("/6")), "f");
+  EXPECT_EQ(server.Connections(), 4);
+  std::string second = server.Received(1);
+  EXPECT_EQ(second.substr(second.find("k=v") + 3), GetRequest(server, "/3", "1.1", "Connection: keep-alive\r\n"));
+}
+
+TEST(HttpConnection, FailedPostLeavesTheObjectOnOneZero) {
+  TScriptServer server({{{"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n", TAfter::Close}}, {{Ok("g")}}});
+  THttpClient client;
+  std::vector<std::string> form = {"a=1"};
+  EXPECT_EQ(Catch<ENetHTTPProtocolException>([&] { client.HttpPostForm(server.Url("/p"), form); }).StatusCode, 500);
+  EXPECT_EQ(client.HttpGetText(server.Url("/g")), "g");
+  EXPECT_EQ(server.Received(1), GetRequest(server, "/g", "1.0", "Connection: keep-alive\r\n"));
+}
+
+TEST(HttpConnection, StreamGetsTheBodyAsItArrives) {
+  std::string big(300000, 'z');
+  for (size_t i = 0; i < big.size(); i += 7) big[i] = static_cast<char>('a' + i % 26);
+  TScriptServer server({{{Ok(big)}, {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"}}});
+  THttpClient client;
+  TStringStream stream;
+  client.HttpGetStream(server.Url("/big"), stream);
+  EXPECT_EQ(stream.Data(), big);
+  client.HttpGetStream(server.Url("/more"), stream);
+  EXPECT_EQ(stream.Data(), big + "abc");
+}
+
+TEST(HttpErrors, RefusedUnknownHostHttpsAndNotConnected) {
+  THttpClient client;
+  auto refused = Catch<ENetSocketError>([&] { client.HttpGetText("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/"); });
+  EXPECT_EQ(refused.SocketErrorCode, 10061);
+  EXPECT_STREQ(refused.what(), "Socket Error # 10061\r\nConnection refused.");
+  auto unknown = Catch<ENetSocketError>([&] { client.HttpGetText("http://no-such-host.invalid/"); });
+  EXPECT_EQ(unknown.SocketErrorCode, 11001);
+  EXPECT_STREQ(unknown.what(), "Socket Error # 11001\r\nHost not found.");
+  EXPECT_STREQ(Catch<ENetTransportInvalid>([&] { client.HttpGetText("https://127.0.0.1/"); }).what(),
+               "Transport value is not valid");
+}
+
+TEST(HttpErrors, SilentServerEndsWithReadTimeout) {
+  TScriptServer server({{{"", TAfter::Hang}}, {{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", TAfter::Hang}}});
+  THttpClient client;
+  client.ReadTimeout = 200;
+  Catch<ENetReadTimeout>([&] { client.HttpGetText(server.Url("/")); });
+  Catch<ENetReadTimeout>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_EQ(server.Connections(), 2);
 }

@@ -1,0 +1,197 @@
+#include "search/siteops.h"
+
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/hosts.h"
+#include "http/httpclient.h"
+#include "regex/patternmatcher.h"
+
+namespace {
+
+// The site's markers, byte for byte (GBK where they hold Chinese text).
+const std::string kCountStart = "\xb9\xb2\xd3\xd0";              // 共有
+const std::string kCountEnd = "\xcc\xf5\xbc\xc7\xc2\xbc";        // 条记录
+const std::string kRowMarker =
+    "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">";
+const std::string kTableMarker =
+    "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">";
+const std::string kRowEnd = "</tr>";
+const std::string kZiZwMarker = "<td align=\"left\" class=\"zi_zw\">&nbsp;";
+// 【申请（专利权）人】&nbsp;
+const std::string kDesignPatenteeMarker =
+    "\xa1\xbe\xc9\xea\xc7\xeb\xa3\xa8\xd7\xa8\xc0\xfb\xc8\xa8\xa3\xa9\xc8\xcb\xa1\xbf"
+    "&nbsp;";
+// The label cell 申请(专利权)人： with its one blank.
+const std::string kKuang1Marker =
+    "<td align=\"center\" bgcolor=\"#f4f3f3\" class=\"kuang1\">"
+    "\xc9\xea\xc7\xeb\x28\xd7\xa8\xc0\xfb\xc8\xa8\x29\xc8\xcb\xa3\xba"
+    " </td>";
+const std::string kKuang2Marker = "<td colspan=\"3\" class=\"kuang2\">&nbsp;";
+const std::string kStatusMarker = "<td align=left colspan=\"4\"  >";
+const std::string kCellEnd = "</td>";
+
+// The doubled quotes in the brackets are the site's own spelling of the pattern.
+const char kLinkPattern[] = "href\\s*=\\s*[\"\"]?[\"\"]([^\"\">]+?)[\"\"]";
+static_assert(sizeof(kLinkPattern) - 1 == 34, "the link pattern is 34 bytes");
+
+const std::string kNone = "\xce\xde";  // 无
+const std::string kFormContentType = "application/x-www-form-urlencoded";
+
+long Len(const std::string& s) { return long(s.size()); }
+
+// The text after the first occurrence of marker (marker length n), without the last
+// byte of text, cut at the next "</td>": the reading shared by the detail and status cells.
+std::string CellAfter(const std::string& text, const std::string& marker) {
+  long start = BytePos(marker, text) + Len(marker);
+  std::string s = ByteCopy(text, start, Len(text) - start);
+  long q = BytePos(kCellEnd, s);
+  return ByteCopy(s, 1, q - 1);
+}
+
+}  // namespace
+
+std::string PostResultList(const std::string& recshu, const std::string& searchword) {
+  const SiteHosts hosts = Hosts();
+  THttpClient client;
+  client.Request.Referer = "http://" + hosts.PortalHost + "/sipo/zw_left.htm";
+  client.Request.AcceptLanguage = "zh-cn";
+  client.Request.ContentType = kFormContentType;
+  std::vector<std::string> fields = {"recshu=" + recshu, "searchword=" + searchword, "selectbase=0",
+                                     "flag3=1", "sign=0", "pg=1"};
+  return client.HttpPostForm("http://" + hosts.SearchHost + "/sipo/zljs/hyjs-jieguo.jsp", fields);
+}
+
+int ReadRecordCount(const std::string& page) {
+  long a = BytePos(kCountStart, page);
+  long b = BytePos(kCountEnd, page);
+  if (b == a || a == 0) return 0;
+  return ReadInteger(ByteCopy(page, a + 4, b - a - 4));
+}
+
+RecordLinks::RecordLinks(const std::string& page) {
+  long p = BytePos(kRowMarker, page);
+  std::string s = ByteCopy(page, p, Len(page));
+  long q = BytePos(kTableMarker, s);
+  text_ = ByteCopy(s, 1, q);
+  matcher_ = std::make_unique<TPatternMatcher>();
+  matcher_->SetExpression(kLinkPattern);
+}
+
+RecordLinks::~RecordLinks() = default;
+
+bool RecordLinks::Next(std::string& link) {
+  // An empty cut (no table marker) holds no link; it is not handed to the matcher.
+  if (done_ || text_.empty()) return false;
+  bool found;
+  if (!started_) {
+    started_ = true;
+    found = matcher_->Exec(text_);
+  } else {
+    // Each record's row links it twice: pass over the second match of the pair.
+    found = matcher_->ExecNext() && matcher_->ExecNext();
+  }
+  if (!found) {
+    done_ = true;
+    return false;
+  }
+  link = matcher_->MatchText(1);
+  return true;
+}
+
+std::string FirstRecordLink(const std::string& page) {
+  long start = BytePos(kRowMarker, page) + Len(kRowMarker);
+  std::string s = ByteCopy(page, start, Len(page) - start);
+  long q = BytePos(kRowEnd, s);
+  s = ByteCopy(s, 1, q);
+  if (s.empty()) return s;
+  try {
+    TPatternMatcher matcher;
+    matcher.SetExpression(kLinkPattern);
+    if (matcher.Exec(s)) return matcher.MatchText(1);
+    return s;
+  } catch (const EPatternMatcher&) {
+    return "";
+  }
+}
+
+std::string ApplicationNumberFromLink(const std::string& link) {
+  long start = BytePos("recid=", link) + 6 + 2;  // past the country prefix
+  std::string s = ByteCopy(link, start, Len(link) - start);
+  long q = BytePos("&leixin", s);
+  return ByteCopy(s, 1, q - 3);  // without the dot and the check digit
+}
+
+std::string TitleFromLink(const std::string& link) {
+  long start = BytePos("title=", link) + 6;
+  std::string s = ByteCopy(link, start, Len(link) - start);
+  long q = BytePos("&ipc=", s);
+  return ByteCopy(s, 1, q - 1);
+}
+
+std::string ClassFromLink(const std::string& link) {
+  long start = BytePos("&ipc=", link) + 5;
+  return ByteCopy(link, start, Len(link) - start);
+}
+
+int TypeCodeOf(const std::string& number) {
+  char c = 0;
+  if (number.size() == 6 || number.size() == 8) c = number[2];
+  else if (number.size() == 12) c = number[4];
+  return (c >= '0' && c <= '9') ? c - '0' : 0;
+}
+
+std::string TypeNameOf(const std::string& number) {
+  switch (TypeCodeOf(number)) {
+    case 1: return "\xb7\xa2\xc3\xf7";                                   // 发明
+    case 2: return "\xca\xb5\xd3\xc3\xd0\xc2\xd0\xcd";                   // 实用新型
+    case 3: return "\xcd\xe2\xb9\xdb\xc9\xe8\xbc\xc6";                   // 外观设计
+    case 8: return "\xb7\xa2\xc3\xf7" "PCT";                             // 发明PCT
+    case 9: return "\xca\xb9\xd3\xc3\xd0\xc2\xd0\xcd" "PCT";             // 使用新型PCT
+    default: return "\xce\xb4\xd6\xaa";                                  // 未知
+  }
+}
+
+std::string FetchDetailPage(const std::string& link) {
+  const SiteHosts hosts = Hosts();
+  THttpClient client;
+  return client.HttpGetText("http://" + hosts.SearchHost + "/sipo/zljs/" + link);
+}
+
+std::string AbstractFrom(const std::string& page, int typeCode) {
+  if (typeCode == 3) return kNone;
+  return CellAfter(page, kZiZwMarker);
+}
+
+std::string FirstClaimFrom(const std::string& page, int typeCode) {
+  if (typeCode == 3) return kNone;
+  long start = BytePos(kZiZwMarker, page) + Len(kZiZwMarker);
+  std::string s1 = ByteCopy(page, start, Len(page) - start);
+  return CellAfter(s1, kZiZwMarker);
+}
+
+std::string PatenteeFrom(const std::string& page, int typeCode) {
+  if (typeCode == 3) return CellAfter(page, kDesignPatenteeMarker);
+  long start = BytePos(kKuang1Marker, page) + Len(kKuang1Marker);
+  std::string s = ByteCopy(page, start, Len(page) - start);
+  long q = BytePos(kCellEnd, s);
+  s = ByteCopy(s, 1, q);  // keeps the "<" of the closing "</td>"; the count below drops it
+  long r = BytePos(kKuang2Marker, s) + Len(kKuang2Marker);
+  return ByteCopy(s, r, Len(s) - r);
+}
+
+std::string FetchLegalStatus(const std::string& number) {
+  const SiteHosts hosts = Hosts();
+  std::string answer;
+  {
+    THttpClient client;
+    client.Request.Referer = "http://" + hosts.SearchHost + "/sipo/zljs/searchflzt.jsp";
+    client.Request.AcceptLanguage = "zh-cn";
+    client.Request.ContentType = kFormContentType;
+    std::vector<std::string> fields = {"textfield1=" + number, "textfield4=", "textfield5=",
+                                       "submit1=\xc8\xb7\xb6\xa8",                       // 确定
+                                       "searchword=\xc9\xea\xc7\xeb\xba\xc5=" + number + "%"};  // 申请号=
+    answer = client.HttpPostForm("http://" + hosts.SearchHost + "/sipo/zljs/FlztResult.jsp", fields);
+  }
+  return CellAfter(answer, kStatusMarker);
+}
