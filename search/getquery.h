@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "base/handover.h"
 
@@ -23,8 +24,20 @@ class getquery {
   getquery(const getquery&) = delete;
   getquery& operator=(const getquery&) = delete;
 
+  // Blocks until every search run of the process has ended and its object is gone
+  // (a program must not leave while a worker still runs).
+  static void WaitAllDone();
+
  private:
   ~getquery();
   void Execute();
-  // (private members as the implementation needs)
+  void Show(const std::string& text);  // a progress line with the time of day
+  void Run();
+
+  RunHandOver* handOver_;
+  std::string query_;
+  bool withLegalStatus_, withAbstract_, withFirstClaim_, withPatentee_;
+  std::vector<std::string> report_;
+  std::string detailPage_;
+  int typeCode_ = 0;
 };

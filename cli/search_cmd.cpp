@@ -1,0 +1,110 @@
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "base/gbk.h"
+#include "base/handover.h"
+#include "cli/commands.h"
+#include "search/getquery.h"
+#include "shell/savepath.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
+    "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
+    "\n"
+    "Searches the patent search site named in hosts.ini (program directory) for records\n"
+    "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
+    "holds the code, up to 100 records. The options add look-ups per record:\n"
+    "  --legal-status   法律状态 (legal status)\n"
+    "  --abstract-info  摘要信息 (abstract)\n"
+    "  --first-claim    第一权利要求 (first claim)\n"
+    "  --patentee       专利权人 (patentee)\n"
+    "Progress lines go to stdout as they come. The report is written to\n"
+    "<data root>/data/query/<expression>.html (data root from savefile.ini) and its absolute\n"
+    "path is the last line printed.\n"
+    "Exit status: 0 report written, 1 the run ended early, 2 wrong usage or no condition.\n";
+
+void PrintUtf8(FILE* out, const std::string& gbk) {
+  std::string line = GbkToUtf8(gbk);
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), out);
+  std::fflush(out);
+}
+
+std::string AbsolutePath(const std::string& gbkPath) {
+  std::string utf8 = GbkToUtf8(gbkPath);
+  char buf[PATH_MAX];
+  if (::realpath(utf8.c_str(), buf)) return buf;
+  return utf8;
+}
+
+}  // namespace
+
+int RunSearchCommand(int argc, char** argv) {
+  std::string title, abstractWords, classification;
+  bool legal = false, abs = false, claim = false, patentee = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= argc) return false;
+      into = Utf8ToGbk(argv[++i]);
+      return true;
+    };
+    bool ok = true;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (a == "--title") {
+      ok = value(title);
+    } else if (a == "--abstract") {
+      ok = value(abstractWords);
+    } else if (a == "--class") {
+      ok = value(classification);
+    } else if (a == "--legal-status") {
+      legal = true;
+    } else if (a == "--abstract-info") {
+      abs = true;
+    } else if (a == "--first-claim") {
+      claim = true;
+    } else if (a == "--patentee") {
+      patentee = true;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "varnolt-cli search: bad argument '%s'\n\n", a.c_str());
+      std::fputs(kHelp, stderr);
+      return 2;
+    }
+  }
+
+  const std::string expression = BuildSearchExpression(title, abstractWords, classification);
+  if (expression.empty()) {
+    // 对不起，您还没有输入检索条件！
+    PrintUtf8(stderr, "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xbb\xb9\xc3\xbb\xd3\xd0\xca\xe4\xc8\xeb"
+                      "\xbc\xec\xcb\xf7\xcc\xf5\xbc\xfe\xa3\xa1");
+    return 2;
+  }
+
+  savepath::LoadAtStart();
+  DirectHandOver handOver;
+  bool finished = false;
+  std::string reportPath;
+  handOver.onProgress = [](const std::string& line) { PrintUtf8(stdout, line); };
+  handOver.onFinish = [&] {
+    finished = true;
+    reportPath = SearchReportPath(savepath::Get(), expression);
+  };
+  new getquery(&handOver, expression, legal, abs, claim, patentee);
+  handOver.WaitForEnd();
+  getquery::WaitAllDone();
+  if (!finished) return 1;
+  std::string path = AbsolutePath(reportPath) + "\n";
+  std::fwrite(path.data(), 1, path.size(), stdout);
+  std::fflush(stdout);
+  return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+#include <ctime>
+#include <string>
+#include <vector>
+
+// The search report page: a list of items (GBK), each written followed by CR LF.
+// Texts from the site go in as they are read, without escaping.
+
+// Items 1 to 7: the head with the expression, the date, the stylesheet link to main.css
+// in programDir, and the title row of the table.
+std::vector<std::string> SearchReportHead(const std::string& query, std::time_t when,
+                                          const std::string& programDir);
+
+// The cells of one record as the worker computed them.
+struct SearchRecordCells {
+  int n = 0;
+  std::string typeName;
+  std::string number;
+  std::string title;
+  std::string classification;
+  std::string legalStatus;
+  std::string patentee;
+};
+
+std::string SearchRowOpening();
+// The seven cells and the row end.
+std::string SearchRowCells(const SearchRecordCells& cells);
+std::string SearchAbstractRow(const std::string& abstractText);
+std::string SearchFirstClaimRow(const std::string& firstClaim);
+std::string SearchDividerRow();
+
+// Items 9 and 10, closing the page after the rows.
+std::vector<std::string> SearchReportTail();
+
+// The fixed date and time formats of the report and the progress lines.
+std::string ShortDate(std::time_t when);  // 2008-01-06
+std::string LongTime(std::time_t when);   // 09:05:03
