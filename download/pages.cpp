@@ -19,6 +19,11 @@ const char kFormatLine[] =
     "\xce\xc4\xbc\xfe\xcf\xc2\xd4\xd8\xcd\xea\xb1\xcf,\xd5\xfd\xd4\xda\xbd\xf8\xd0\xd0\xb8\xf1\xca\xbd"
     "\xb4\xa6\xc0\xed\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";
 
+// A merge of one page takes milliseconds and a conversion seconds; past these limits a
+// tool is stuck and is killed, so the run goes on.
+constexpr int kMergeTimeoutMs = 60000;
+constexpr int kConvertTimeoutMs = 300000;
+
 long Len(const std::string& s) { return long(s.size()); }
 
 std::string AfterMarker(const std::string& s) {
@@ -91,10 +96,10 @@ bool ReadsAsInteger(const std::string& text, int& value) {
 std::atomic<int64_t> g_mergeNs{0}, g_convertNs{0}, g_merges{0}, g_converts{0};
 
 // Runs a tool and adds its wall time to the given counters; its result is not looked at.
-void RunTimedTool(const std::string& name, const std::string& params, std::atomic<int64_t>& ns,
+void RunTimedTool(const std::string& name, const std::string& params, int timeoutMs, std::atomic<int64_t>& ns,
                   std::atomic<int64_t>& count) {
   auto start = std::chrono::steady_clock::now();
-  RunTool(ToolPath(name), params);
+  RunTool(ToolPath(name), params, timeoutMs);
   ns += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
   ++count;
 }
@@ -175,10 +180,11 @@ void DownloadRecordPages(THttpClient& pageClient, const std::string& tempDir, co
       pageClient.HttpGetStream(imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
     }
-    RunTimedTool("tiffcp", MergeToolParams(tempDir, n, number), g_mergeNs, g_merges);
+    RunTimedTool("tiffcp", MergeToolParams(tempDir, n, number), kMergeTimeoutMs, g_mergeNs, g_merges);
   }
   report(kFormatLine);
-  RunTimedTool("tiff2pdf", ConvertToolParams(tempDir, pdfDir, number, title), g_convertNs, g_converts);
+  RunTimedTool("tiff2pdf", ConvertToolParams(tempDir, pdfDir, number, title), kConvertTimeoutMs,
+               g_convertNs, g_converts);
 }
 
 TToolTimes ToolTimesSoFar() {

@@ -243,4 +243,24 @@ TEST(DownloadRecordPages, APageFileThatCannotBeCreatedFails) {
                std::exception);
 }
 
+TEST(DownloadRecordPages, ToolsThatCannotStartAreNotReported) {
+  DemoSite site;
+  TempDir programDir, data;
+  // Files that are not programs stand in the program directory, where the tools are looked for first.
+  WriteFileBytes(programDir.File("tiffcp"), "not a program");
+  WriteFileBytes(programDir.File("tiff2pdf"), "not a program");
+  SetProgramDirectoryForTesting(programDir.Path());
+  THttpClient client;
+  std::vector<std::string> lines;
+  const std::string dir = data.Path() + "/";
+  EXPECT_NO_THROW(DownloadRecordPages(client, dir, dir, "02123456", "t", 3,
+                                      "http://" + site.Address() + "/books/02123456/1/",
+                                      [&](const std::string& line) { lines.push_back(line); }));
+  SetProgramDirectoryForTesting("");
+  EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
+  EXPECT_TRUE(FileExists(dir + "000003.tif"));
+  EXPECT_FALSE(FileExists(dir + "02123456.tif"));
+  EXPECT_FALSE(FileExists(dir + "t.pdf"));
+}
+
 }  // namespace
