@@ -2,7 +2,7 @@
 // maker's site, serving a fixed synthetic corpus in GBK on one loopback port.
 //
 //   varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]...
-//                    [--update-ver N]
+//                    [--update-ver N] [--stop-on-eof]
 //
 //   --port N        port on 127.0.0.1; 0 (the default) picks a free one. The site prints
 //                   "listening on 127.0.0.1:PORT" on stdout once it accepts connections.
@@ -18,6 +18,8 @@
 //   --drop TEXT     like --fail, but answers "200 OK" with a chunked body and closes the
 //                   connection before the first chunk: a transfer cut off by the network.
 //   --update-ver N  the "ver" of /trevisk/version.txt (default 20080106, the program's own).
+//   --stop-on-eof   exit when standard input reaches its end: a test fixture holds the other
+//                   end, so the site never outlives a test that crashed.
 //
 // What it serves (every page GBK):
 //   POST /sipo/zljs/hyjs-jieguo.jsp   result list (recshu, searchword, pg); sets JSESSIONID
@@ -38,7 +40,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "demosite/corpus.h"
 #include "demosite/query.h"
@@ -69,6 +74,7 @@ struct Options {
   std::vector<std::string> fail;
   std::vector<std::string> drop;
   std::string updateVer = "20080106";
+  bool stopOnEof = false;
 };
 
 std::string G(const char* utf8) { return ToGbk(utf8); }
@@ -466,7 +472,8 @@ class DemoSite {
 
 int Usage() {
   fprintf(stderr,
-          "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--update-ver N]\n");
+          "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--update-ver N]"
+          " [--stop-on-eof]\n");
   return 2;
 }
 
@@ -482,9 +489,18 @@ int main(int argc, char** argv) {
     else if (a == "--fail" && hasValue) opt.fail.push_back(argv[++i]);
     else if (a == "--drop" && hasValue) opt.drop.push_back(argv[++i]);
     else if (a == "--update-ver" && hasValue) opt.updateVer = argv[++i];
+    else if (a == "--stop-on-eof") opt.stopOnEof = true;
     else return Usage();
   }
   if (opt.port < 0 || opt.port > 65535) return Usage();
+  if (opt.stopOnEof) {
+    std::thread([] {
+      char buf[256];
+      while (read(STDIN_FILENO, buf, sizeof buf) > 0) {
+      }
+      _exit(0);
+    }).detach();
+  }
   try {
     DemoSite site(opt);
     return site.Run();

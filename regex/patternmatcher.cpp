@@ -53,7 +53,9 @@ constexpr int kMaxGroupNo = 14;
 constexpr unsigned kI = 1, kR = 2, kS = 4, kG = 8, kM = 16, kX = 32;
 
 // Piece flags of the parser.
-constexpr int kHasWidth = 1, kSimple = 2, kSpStart = 4;
+// kBackRef marks an operand that holds a back-reference and so may match
+// empty at run time although it has width at compile time.
+constexpr int kHasWidth = 1, kSimple = 2, kSpStart = 4, kBackRef = 8;
 
 constexpr const char* kSpaces = " \t\n\r\f";
 constexpr const char* kWords = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
@@ -298,16 +300,20 @@ class Compiler {
     int32_t br = Branch(flags);
     if (ret >= 0) Tail(ret, br); else ret = br;
     if (!(flags & kHasWidth)) flagp &= ~kHasWidth;
-    flagp |= flags & kSpStart;
+    flagp |= flags & (kSpStart | kBackRef);
+    // Links each alternative to the previous one directly, so that a long
+    // alternation compiles in linear time.
+    int32_t last = br;
     while (*p_ == '|') {
       ++p_;
       br = Branch(flags);
-      Tail(ret, br);
+      Tail(last, br);
+      last = br;
       if (!(flags & kHasWidth)) flagp &= ~kHasWidth;
-      flagp |= flags & kSpStart;
+      flagp |= flags & (kSpStart | kBackRef);
     }
     int32_t ender = NodeAt(paren ? uint8_t(OpClose + parno) : uint8_t(OpEnd));
-    Tail(ret, ender);
+    Tail(last, ender);
     if (!sizing_)
       for (int32_t b = ret; b >= 0; b = NextOf(b)) OpTail(b, ender);
     if (paren) {
@@ -330,7 +336,7 @@ class Compiler {
     while (*p_ != '\0' && *p_ != '|' && *p_ != ')') {
       int flags;
       int32_t latest = Piece(flags);
-      flagp |= flags & kHasWidth;
+      flagp |= flags & (kHasWidth | kBackRef);
       if (first) flagp |= flags & kSpStart;
       else Tail(chain, latest);
       chain = latest;
@@ -380,6 +386,10 @@ class Compiler {
 
     if (op == '+' || (brace && min > 0)) flagp = kHasWidth | kSpStart;
     else flagp = kSpStart;
+    flagp |= flags & kBackRef;
+    // A branch loop cannot tell a pass that matched empty; operands that may
+    // do so at run time get the counted loop, which ends on such a pass.
+    bool may_be_empty = flags & kBackRef;
 
     bool simple = flags & kSimple;
     if (op == '?' && !lazy) {
@@ -404,14 +414,14 @@ class Compiler {
       } else {
         Insert(code, ret, 0);
       }
-    } else if (op == '*' && !lazy) {
+    } else if (op == '*' && !lazy && !may_be_empty) {
       // x* is a branch between (x, back to the branch) and empty
       Insert(OpBranch, ret, 0);
       OpTail(ret, NodeAt(OpBack));
       OpTail(ret, ret);
       Tail(ret, NodeAt(OpBranch));
       Tail(ret, NodeAt(OpEmpty));
-    } else if (op == '+' && !lazy) {
+    } else if (op == '+' && !lazy && !may_be_empty) {
       // x+ is x followed by a branch between going back and empty
       int32_t next = NodeAt(OpBranch);
       Tail(ret, next);
@@ -669,7 +679,7 @@ class Compiler {
         } else {
           int flags;
           ret = Reg(true, flags);
-          flagp = flags & (kHasWidth | kSpStart);
+          flagp = flags & (kHasWidth | kSpStart | kBackRef);
         }
         break;
       case '\0':
@@ -703,7 +713,7 @@ class Compiler {
             if (e >= '1' && e <= '9') {
               NodeAt((flags_ & kI) ? OpBackRefCI : OpBackRef);
               Byte(uint8_t(e - '0'));
-              flagp = kHasWidth | kSimple;
+              flagp = kHasWidth | kSimple | kBackRef;
             } else {
               if (!ByteEscape(e, b)) b = uint8_t(e);
               EmitLiteralByte(b);
@@ -872,13 +882,15 @@ void TPatternMatcher::Compile() {
     uint8_t op = program_[size_t(scan)];
     if (op == OpLiteral) first_byte_ = program_[size_t(scan + kHeader)];
     else if (op == OpInputStart) anchored_ = true;
-    if (top_flags & kSpStart) {
+    // Every literal on the alternative's own chain is required; the longest
+    // one is looked for once per search.
+    {
       size_t best = 0;
       int32_t best_node = -1;
       for (int32_t s = scan; s >= 0; s = Next(s)) {
         if (program_[size_t(s)] == OpLiteral) {
           size_t l = std::strlen(reinterpret_cast<const char*>(&program_[size_t(s + kHeader)]));
-          if (l >= best) {
+          if (l > best) {
             best = l;
             best_node = s;
           }
@@ -1160,8 +1172,9 @@ int64_t TPatternMatcher::CountSimple(int32_t node, int64_t pos, int64_t max) con
 }
 
 // Whether the node sequence at next can possibly go on at pos, judged by the
-// first byte-consuming node past zero-width group marks.
-bool TPatternMatcher::FollowOk(int32_t next, int64_t pos) const {
+// first byte-consuming node past zero-width group marks; a few alternatives
+// of a branch are looked into as well. True when it cannot tell.
+bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
   for (int guard = 0; next >= 0 && guard < 32; ++guard) {
     uint8_t op = program_[size_t(next)];
     if ((op > OpOpen && op <= OpOpen + kMaxGroupNo) || (op > OpClose && op <= OpClose + kMaxGroupNo) ||
@@ -1173,11 +1186,30 @@ bool TPatternMatcher::FollowOk(int32_t next, int64_t pos) const {
       case OpLiteral: case OpLiteralCI: case OpDigit: case OpNotDigit: case OpTinySet:
       case OpNotTinySet: case OpFullSet: case OpAnyChar: case OpAnyButLineSep:
         return MatchOne(next, pos);
+      case OpBranch: {
+        if (depth >= 3) return true;
+        int n = 0;
+        for (int32_t alt = next; alt >= 0 && program_[size_t(alt)] == OpBranch; alt = Next(alt)) {
+          if (++n > 16) return true;
+          if (FollowOk(alt + kHeader, pos, depth + 1)) return true;
+        }
+        return false;
+      }
       default:
         return true;
     }
   }
   return true;
+}
+
+// The first alternative from alt on that can begin at pos, -1 when none;
+// alternatives that cannot start here need no choice point.
+int32_t TPatternMatcher::ViableBranch(int32_t alt, int64_t pos) const {
+  while (alt >= 0 && program_[size_t(alt)] == OpBranch) {
+    if (FollowOk(alt + kHeader, pos)) return alt;
+    alt = Next(alt);
+  }
+  return -1;
 }
 
 bool TPatternMatcher::Attempt(int64_t start) {
@@ -1251,7 +1283,10 @@ bool TPatternMatcher::Attempt(int64_t start) {
         break;
       case OpBranch: {
         int32_t nx = Next(node);
-        if (nx >= 0 && prog[nx] == OpBranch) PushChoice(FBranch, nx, pos, 0);
+        if (nx >= 0 && prog[nx] == OpBranch) {
+          int32_t alt = ViableBranch(nx, pos);
+          if (alt >= 0) PushChoice(FBranch, alt, pos, 0);
+        }
         node += kHeader;
         break;
       }
@@ -1335,7 +1370,7 @@ bool TPatternMatcher::Attempt(int64_t start) {
         }
         bool more = count < max && !empty_pass;
         if (op == OpLoop) {
-          if (more) {
+          if (more && FollowOk(body, pos)) {
             PushChoice(FLoopExit, node, pos, 0);
             SetVar(cv, count + 1);
             SetVar(iv, pos);
@@ -1344,6 +1379,11 @@ bool TPatternMatcher::Attempt(int64_t start) {
             SetVar(kVarLoopIdx, idx - 1);
             node = Next(node);
           }
+        } else if (more && !FollowOk(Next(node), pos)) {
+          // The rest cannot start here: go straight to one more pass.
+          SetVar(cv, count + 1);
+          SetVar(iv, pos);
+          node = body;
         } else {
           if (more) PushChoice(FLoopMore, node, pos, 0);
           SetVar(kVarLoopIdx, idx - 1);
@@ -1383,8 +1423,8 @@ bool TPatternMatcher::Backtrack(int32_t& node, int64_t& pos) {
     switch (kind) {
       case FBranch: {
         pos = f.a;
-        int32_t nx = Next(f.node);
-        if (nx >= 0 && prog[nx] == OpBranch) PushChoice(FBranch, nx, pos, 0);
+        int32_t alt = ViableBranch(Next(f.node), pos);
+        if (alt >= 0) PushChoice(FBranch, alt, pos, 0);
         node = f.node + kHeader;
         return true;
       }

@@ -78,7 +78,8 @@ class TPatternMatcher {
   bool MatchOne(int32_t node, int64_t pos) const;
   int64_t CountSimple(int32_t node, int64_t pos, int64_t max) const;
   int64_t SimpleLen(int32_t node) const;
-  bool FollowOk(int32_t next, int64_t pos) const;
+  bool FollowOk(int32_t next, int64_t pos, int depth = 0) const;
+  int32_t ViableBranch(int32_t alt, int64_t pos) const;
   int32_t Next(int32_t node) const;
   bool LineStartAt(int64_t pos) const;
   bool LineEndAt(int64_t pos) const;

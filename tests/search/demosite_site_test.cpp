@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <set>
 #include <thread>
 
@@ -35,6 +34,14 @@ const std::string kRowMarker =
 const std::string kTableMarker =
     "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">";
 
+std::string Between(const std::string& s, const std::string& from, const std::string& to) {
+  size_t a = s.find(from);
+  if (a == std::string::npos) return "";
+  a += from.size();
+  size_t b = s.find(to, a);
+  return b == std::string::npos ? "" : s.substr(a, b - a);
+}
+
 struct ListPage {
   int count = -1;
   std::vector<std::string> rows;  // each from its row marker to its "</tr>"
@@ -48,9 +55,8 @@ ListPage PostList(const DemoSite& site, const std::string& searchwordGbk, int re
   EXPECT_EQ(r.status, 200);
   ListPage lp;
   lp.page = r.body;
-  std::smatch m;
-  std::string countRe = G("共有") + "([0-9]+)" + G("条记录");
-  if (std::regex_search(r.body, m, std::regex(countRe))) lp.count = std::stoi(m[1]);
+  std::string count = Between(r.body, G("共有"), G("条记录"));
+  if (!count.empty()) lp.count = std::stoi(count);
   for (size_t p = r.body.find(kRowMarker); p != std::string::npos; p = r.body.find(kRowMarker, p + 1))
     lp.rows.push_back(r.body.substr(p, r.body.find("</tr>", p) + 5 - p));
   return lp;
@@ -58,19 +64,13 @@ ListPage PostList(const DemoSite& site, const std::string& searchwordGbk, int re
 
 std::vector<std::string> Hrefs(const std::string& row) {
   std::vector<std::string> links;
-  std::regex re("href=\"([^\">]+)\"");
-  for (auto it = std::sregex_iterator(row.begin(), row.end(), re); it != std::sregex_iterator(); ++it)
-    links.push_back((*it)[1]);
+  for (size_t p = row.find("href=\""); p != std::string::npos; p = row.find("href=\"", p + 1)) {
+    size_t start = p + 6;
+    links.push_back(row.substr(start, row.find('"', start) - start));
+  }
   return links;
 }
 
-std::string Between(const std::string& s, const std::string& from, const std::string& to) {
-  size_t a = s.find(from);
-  if (a == std::string::npos) return "";
-  a += from.size();
-  size_t b = s.find(to, a);
-  return b == std::string::npos ? "" : s.substr(a, b - a);
-}
 
 class DemoSiteTest : public ::testing::Test {
  protected:
@@ -163,14 +163,15 @@ TEST_F(DemoSiteTest, DetailPagesAnswerRawGbkTargets) {
   ASSERT_EQ(kuang1.size(), 74u);
   EXPECT_FALSE(Between(r.body, kuang1 + "<td colspan=\"3\" class=\"kuang2\">&nbsp;", "</td>").empty());
   // A granted invention lists its publication first and the document to download second.
-  std::regex call("onclick=javascript:browsetif\\('CN200510012345','([0-9]+)','http://" + site_->Address() +
-                  "/books/200510012345/([12])/000001.tif'\\)");
-  std::vector<std::string> docs;
-  for (auto it = std::sregex_iterator(r.body.begin(), r.body.end(), call); it != std::sregex_iterator(); ++it)
-    docs.push_back((*it)[2].str() + ":" + (*it)[1].str());
-  ASSERT_EQ(docs.size(), 2u);
-  EXPECT_EQ(docs[0].substr(0, 2), "2:");
-  EXPECT_EQ(docs[1], "1:12");
+  std::vector<std::string> calls;
+  const std::string call = "onclick=javascript:browsetif(";
+  for (size_t p = r.body.find(call); p != std::string::npos; p = r.body.find(call, p + 1))
+    calls.push_back(r.body.substr(p + call.size(), r.body.find(')', p) - p - call.size()));
+  ASSERT_EQ(calls.size(), 2u);
+  std::string books = "','http://" + site_->Address() + "/books/200510012345/";
+  EXPECT_EQ(calls[0].rfind("'CN200510012345','", 0), 0u);
+  EXPECT_NE(calls[0].find(books + "2/000001.tif'"), std::string::npos);
+  EXPECT_EQ(calls[1], "'CN200510012345','12" + books + "1/000001.tif'");
 }
 
 TEST_F(DemoSiteTest, DesignDetailUsesTheDesignPatenteeCell) {
@@ -274,6 +275,11 @@ TEST(DemoSiteHooks, FailAndDropHitOnlyMatchingRequests) {
   EXPECT_EQ(dropped.body, "");
   EXPECT_NE(site.RawRequest("GET", "/trevisk/version.txt").body.find("ver=20090101\n"), std::string::npos);
   EXPECT_EQ(Hosts().SearchHost, site.Address());
+  TempDir dir;
+  site.WriteHostsIni(dir.File("hosts.ini"));
+  SiteHosts written = ReadSiteHosts(dir.File("hosts.ini"));
+  EXPECT_EQ(written.SearchHost, site.Address());
+  EXPECT_EQ(written.OfficeWIPO, site.Address());
 }
 
 }  // namespace

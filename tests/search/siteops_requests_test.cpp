@@ -242,4 +242,10 @@ TEST(SiteOpsFailures, DetailFailureOfOneNumber) {
   EXPECT_FALSE(FetchDetailPage(FirstRecordLink(PostResultList("1", G("申请号=('CN%03234567%') ")))).empty());
 }
 
+TEST(SiteOpsFailures, ConnectionCutDuringTheAnswer) {
+  DemoSite site({"--drop", "textfield1=02123456"});
+  EXPECT_THROW(FetchLegalStatus("02123456"), ENetConnClosedGracefully);
+  EXPECT_EQ(FetchLegalStatus("03234567"), G("授权"));
+}
+
 }  // namespace

@@ -1,25 +1,19 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <thread>
 
 #include "base/appdir.h"
 #include "base/files.h"
 #include "shell/savepath.h"
+#include "tests/support/demosite.h"
 
 namespace {
 class SavePath : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnolt-savepath-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    SetProgramDirectoryForTesting(dir_);
-  }
-  void TearDown() override {
-    SetProgramDirectoryForTesting("");
-    std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
-  std::string dir_;
+  void SetUp() override { SetProgramDirectoryForTesting(dir_); }
+  void TearDown() override { SetProgramDirectoryForTesting(""); }
+  TempDir temp_;
+  const std::string dir_ = temp_.Path();
 };
 }  // namespace
 

@@ -56,7 +56,7 @@ void StopProcess(pid_t pid) {
 
 DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
   std::string exe = std::string(VARNOLT_APP_DIR) + "/varnolt-demosite";
-  std::vector<std::string> args = {exe, "--port", "0"};
+  std::vector<std::string> args = {exe, "--port", "0", "--stop-on-eof"};
   if (withLog) {
     logDir_.emplace();
     args.push_back("--log");
@@ -67,17 +67,28 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  // stdout brings the listening line; stdin stays open while this object lives, so the
+  // site (--stop-on-eof) ends with a test that crashes before the destructor runs.
+  int outPipe[2], inPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (pipe2(inPipe, O_CLOEXEC) != 0) {
+    close(outPipe[0]);
+    close(outPipe[1]);
+    throw std::runtime_error("pipe failed");
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
   int rc = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  out_ = fds[0];
+  close(outPipe[1]);
+  close(inPipe[0]);
+  out_ = outPipe[0];
+  in_ = inPipe[1];
   if (rc != 0) {
     close(out_);
+    close(in_);
     throw std::runtime_error("cannot start " + exe + ": " + strerror(rc));
   }
 
@@ -97,6 +108,7 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
     if (left <= 0 || poll(&p, 1, left) <= 0 || (n = read(out_, buf, sizeof buf)) <= 0) {
       StopProcess(pid_);
       close(out_);
+      close(in_);
       throw std::runtime_error("varnolt-demosite did not report its port; output: " + text);
     }
     text.append(buf, size_t(n));
@@ -115,8 +127,18 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
 
 DemoSite::~DemoSite() {
   StopProcess(pid_);
-  if (out_ >= 0) close(out_);
+  close(out_);
+  close(in_);
   SetHosts(previousHosts_);
+}
+
+void DemoSite::WriteHostsIni(const std::string& path) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "[hosts]\r\n";
+  for (const char* key : {"SearchHost", "PortalHost", "MakerHost", "DictionaryHost", "WebSearchHost", "OfficeCN",
+                          "OfficeDerwent", "OfficeEP", "OfficeJP", "OfficeUS", "OfficeWIPO"})
+    out << key << "=" << address_ << "\r\n";
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
 }
 
 std::vector<DemoLogEntry> DemoSite::Log() const {

@@ -62,6 +62,10 @@ class DemoSite {
 
   const std::string& Address() const { return address_; }
   int Port() const { return port_; }
+  // Writes a hosts.ini ([hosts], every key = Address(), CR LF lines) for a program started
+  // as a separate process, e.g. varnolt-cli in a copied program directory.
+  void WriteHostsIni(const std::string& path) const;
+
   // The request log, read afresh on every call; empty without withLog.
   std::vector<DemoLogEntry> Log() const;
 
@@ -73,7 +77,8 @@ class DemoSite {
 
  private:
   pid_t pid_ = -1;
-  int out_ = -1;
+  int out_ = -1;  // the site's stdout
+  int in_ = -1;   // the site's stdin, open while this object lives
   int port_ = 0;
   std::string address_;
   std::optional<TempDir> logDir_;

@@ -1,0 +1,9 @@
+#pragma once
+#include <QDialog>
+
+// The download dialog.
+class Tfrmdown : public QDialog {
+  Q_OBJECT
+ public:
+  explicit Tfrmdown(QWidget* parent = nullptr);
+};

@@ -1,0 +1,160 @@
+#include "about.h"
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrl>
+
+#include "shell/forms.h"
+#include "shell/glyphs.h"
+#include "shell/lookup.h"
+#include "shell/mainwindow.h"
+#include "shell/qttext.h"
+#include "shell/shelltexts.h"
+#include "shell/updatecheck.h"
+#include "shell/widgets.h"
+
+namespace {
+
+QLabel* FactLabel(QWidget* parent, const char* name, int x, int y, const QString& text) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(name);
+  l->move(x, y);
+  l->adjustSize();
+  return l;
+}
+
+TClickLabel* LinkLabel(QWidget* parent, const char* name, int x, int y, const char* gbkCaption,
+                       const char* gbkHint) {
+  auto* l = new TClickLabel(parent);
+  l->setObjectName(name);
+  l->setText(QtText(gbkCaption));
+  l->setToolTip(QtText(gbkHint));
+  l->setCursor(Qt::PointingHandCursor);
+  l->setMouseTracking(true);
+  l->move(x, y);
+  return l;
+}
+
+// Blue and regular when idle, red and bold under the mouse; sized for the bold text.
+void SetLinkLook(QLabel* label, bool hot) {
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::WindowText, hot ? Qt::red : Qt::blue);
+  label->setPalette(pal);
+  QFont f = label->font();
+  f.setBold(hot);
+  label->setFont(f);
+  QFont bold = f;
+  bold.setBold(true);
+  label->resize(QFontMetrics(bold).horizontalAdvance(label->text()) + 2, QFontMetrics(bold).height());
+}
+
+}  // namespace
+
+Tfrmabout::Tfrmabout(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmabout");
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setFixedSize(406, 246);
+  QFont font;
+  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
+  font.setPixelSize(11);
+  setFont(font);
+
+  Image1 = new QLabel(this);
+  Image1->setObjectName("Image1");
+  Image1->setGeometry(8, 8, 89, 81);
+  Image1->setPixmap(glyphs::Logo(81, 81));
+  Image1->setAlignment(Qt::AlignCenter);
+
+  Bevel1 = new QFrame(this);
+  Bevel1->setObjectName("Bevel1");
+  Bevel1->setGeometry(96, 8, 305, 81);
+  Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+  Label1 = FactLabel(this, "Label1", 104, 16, QtText(shelltext::kAboutName));
+  Label2 = FactLabel(this, "Label2", 104, 40, QtText(shelltext::kAboutVersion));
+  Label3 = FactLabel(this, "Label3", 104, 64, QtText(shelltext::kAboutAuthor));
+  Label4 = FactLabel(this, "Label4", 152, 16, QString());
+  Label5 = FactLabel(this, "Label5", 152, 40, QString());
+  Label6 = FactLabel(this, "Label6", 152, 64, QtText(shelltext::kAuthorName));
+
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setObjectName("Memo1");
+  Memo1->setGeometry(8, 96, 393, 113);
+  Memo1->setReadOnly(true);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setPlainText(QtText(std::string(shelltext::kNotice1) + "\n" + shelltext::kNotice2 + "\n" +
+                             shelltext::kNotice3 + "\n" + shelltext::kNotice4 + "\n" + shelltext::kNotice5 +
+                             "\n" + shelltext::kNotice6 + "\n" + shelltext::kNotice7));
+
+  Image2 = new TClickLabel(this);
+  Image2->setObjectName("Image2");
+  Image2->setGeometry(8, 224, 49, 17);
+  Image2->setPixmap(glyphs::ContactBadge());
+  Image2->setCursor(Qt::PointingHandCursor);
+  Image2->setToolTip(ContactAddress());
+
+  Label8 = LinkLabel(this, "Label8", 64, 224, shelltext::kFeedback, shelltext::kFeedbackHint);
+  Label7 = LinkLabel(this, "Label7", 120, 224, shelltext::kHomePage, shelltext::kHomePageHint);
+  SetLinkLook(Label7, false);
+  SetLinkLook(Label8, false);
+  Label7->installEventFilter(this);
+  Label8->installEventFilter(this);
+
+  Button1 = new QPushButton(QtText(shelltext::kOk), this);
+  Button1->setObjectName("Button1");
+  Button1->setGeometry(328, 216, 75, 25);
+  Button1->setDefault(true);
+
+  connect(Label7, &TClickLabel::clicked, this, &Tfrmabout::Label7Click);
+  connect(Label8, &TClickLabel::clicked, this, &Tfrmabout::Label8Click);
+  connect(Image2, &TClickLabel::clicked, this, &Tfrmabout::Image2Click);
+  connect(Button1, &QPushButton::clicked, this, &Tfrmabout::Button1Click);
+}
+
+QString Tfrmabout::FeedbackAddress() { return "mailto:feedback@varnolt.org"; }
+QString Tfrmabout::ContactAddress() { return "xmpp:team@varnolt.org"; }
+
+void Tfrmabout::showEvent(QShowEvent* event) {
+  FormShow();
+  QDialog::showEvent(event);
+}
+
+void Tfrmabout::FormShow() {
+  int version = frmmain ? frmmain->version : updatecheck::kProgramVersion;
+  Label5->setText(QString::number(version));
+  Label5->adjustSize();
+  Label4->setText(QtText(shelltext::kAppTitle));
+  Label4->adjustSize();
+  setWindowTitle(QtText(std::string(shelltext::kAboutPrefix) + shelltext::kAppTitle));
+}
+
+bool Tfrmabout::eventFilter(QObject* watched, QEvent* event) {
+  bool over = event->type() == QEvent::Enter || event->type() == QEvent::MouseMove;
+  bool left = event->type() == QEvent::Leave;
+  if (watched == Label7) {
+    if (over) Label7MouseMove();
+    if (left) Label7MouseLeave();
+  } else if (watched == Label8) {
+    if (over) Label8MouseMove();
+    if (left) Label8MouseLeave();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void Tfrmabout::Label7MouseMove() { SetLinkLook(Label7, true); }
+void Tfrmabout::Label7MouseLeave() { SetLinkLook(Label7, false); }
+void Tfrmabout::Label8MouseMove() { SetLinkLook(Label8, true); }
+void Tfrmabout::Label8MouseLeave() { SetLinkLook(Label8, false); }
+
+void Tfrmabout::Label7Click() {
+  QDesktopServices::openUrl(QUrl(QtText(lookup::LinkAddress(lookup::Link::MakerHome))));
+}
+void Tfrmabout::Label8Click() { QDesktopServices::openUrl(QUrl(FeedbackAddress())); }
+void Tfrmabout::Image2Click() { QDesktopServices::openUrl(QUrl(ContactAddress())); }
+
+void Tfrmabout::Button1Click() { accept(); }

@@ -1,0 +1,85 @@
+#include "browser.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+namespace {
+
+// Sets scripting per navigation: off for local pages, on for web pages.
+class TBrowserPage : public QWebEnginePage {
+ public:
+  using QWebEnginePage::QWebEnginePage;
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+    if (isMainFrame) settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !url.isLocalFile());
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+  }
+};
+
+void OpenDownloads(QWebEngineProfile* profile) {
+  // A link to a stored PDF opens in the system's viewer; other downloads go to the
+  // user's download folder as the engine decides.
+  static bool connected = false;
+  if (connected) return;
+  connected = true;
+  QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* download) {
+    if (download->url().isLocalFile()) {
+      download->cancel();
+      QDesktopServices::openUrl(download->url());
+      return;
+    }
+    download->accept();
+  });
+}
+
+}  // namespace
+
+TWebBrowser::TWebBrowser(QWidget* parent) : QWebEngineView(parent) {
+  setObjectName("webb");
+  auto* page = new TBrowserPage(this);
+  setPage(page);
+  QWebEngineSettings* s = page->settings();
+  s->setDefaultTextEncoding("GBK");
+  s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+  OpenDownloads(page->profile());
+
+  // The back and forward state comes from the page's own actions.
+  QAction* back = page->action(QWebEnginePage::Back);
+  QAction* forward = page->action(QWebEnginePage::Forward);
+  connect(back, &QAction::changed, this, [this, back] { emit CommandStateChange(kCommandBack, back->isEnabled()); });
+  connect(forward, &QAction::changed, this,
+          [this, forward] { emit CommandStateChange(kCommandForward, forward->isEnabled()); });
+  // Like the control it stands for, report both states again at every navigation.
+  connect(this, &QWebEngineView::urlChanged, this, [this, back, forward] {
+    emit CommandStateChange(kCommandForward, forward->isEnabled());
+    emit CommandStateChange(kCommandBack, back->isEnabled());
+  });
+}
+
+QUrl TWebBrowser::AddressOf(const QString& target) {
+  if (target.startsWith('/')) return QUrl::fromLocalFile(target);
+  return QUrl(target, QUrl::TolerantMode);
+}
+
+void TWebBrowser::Navigate(const QString& target) { load(AddressOf(target)); }
+
+void TWebBrowser::GoBack() {
+  if (!history()->canGoBack()) throw EBrowserError("No earlier page in the history.");
+  back();
+}
+
+void TWebBrowser::GoForward() {
+  if (!history()->canGoForward()) throw EBrowserError("No later page in the history.");
+  forward();
+}
+
+void TWebBrowser::Refresh() { reload(); }
+
+void TWebBrowser::Stop() { stop(); }

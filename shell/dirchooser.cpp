@@ -1,0 +1,43 @@
+#include "dirchooser.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+
+#include "base/files.h"
+#include "shell/msgbox.h"
+#include "shell/qttext.h"
+
+TDirectoryChooser::TDirectoryChooser(QWidget* parent, const QString& startDir) : QFileDialog(parent) {
+  setObjectName("dirchooser");
+  // Qt's own dialog, so accept() below is the one that runs.
+  setOption(QFileDialog::DontUseNativeDialog);
+  setOption(QFileDialog::ShowDirsOnly);
+  setFileMode(QFileDialog::Directory);
+  setAcceptMode(QFileDialog::AcceptOpen);
+  setDirectory(startDir);
+}
+
+void TDirectoryChooser::accept() {
+  // A typed name counts relative to the folder shown.
+  QString typed;
+  if (auto* edit = findChild<QLineEdit*>("fileNameEdit")) typed = edit->text().trimmed();
+  QString path;
+  if (!typed.isEmpty()) {
+    path = QDir::isAbsolutePath(typed) ? typed : directory().absoluteFilePath(typed);
+  } else {
+    QStringList files = selectedFiles();
+    path = files.isEmpty() ? directory().absolutePath() : files.first();
+  }
+  path = QDir::cleanPath(path);
+  if (!QFileInfo(path).isDir()) {
+    if (QFileInfo::exists(path)) return;  // a file of that name: nothing to choose
+    if (!msgbox::Ask(this, "The specified directory does not exist. Create it?", windowTitle())) return;
+    if (!ForceDirectories(GbkText(path))) {
+      msgbox::Show(this, "Cannot create the directory " + path);
+      return;
+    }
+  }
+  chosen_ = path;
+  QDialog::accept();
+}

@@ -1,0 +1,6 @@
+#include "shell/forms.h"
+
+Tfrmmain* frmmain = nullptr;
+QDialog* frmdown = nullptr;
+QDialog* frmabout = nullptr;
+QDialog* frmquery = nullptr;

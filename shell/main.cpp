@@ -1,0 +1,3 @@
+#include "shell/program.h"
+
+int main(int argc, char** argv) { RunVarnolt(argc, argv); }

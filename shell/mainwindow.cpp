@@ -1,0 +1,365 @@
+#include "mainwindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "base/appdir.h"
+#include "base/files.h"
+#include "base/hosts.h"
+#include "shell/checkupdate.h"
+#include "shell/cleaning.h"
+#include "shell/dirchooser.h"
+#include "shell/forms.h"
+#include "shell/glyphs.h"
+#include "shell/lookup.h"
+#include "shell/msgbox.h"
+#include "shell/qttext.h"
+#include "shell/recordsindex.h"
+#include "shell/savepath.h"
+#include "shell/shelltexts.h"
+#include "shell/updatecheck.h"
+#include "shell/widgets.h"
+
+namespace {
+
+constexpr int kFloatpadWidth = 281;
+
+QToolButton* SpeedButton(QWidget* parent, const char* name, int x, int y, int w, int h, glyphs::Glyph glyph,
+                         const char* gbkHint) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setGeometry(x, y, w, h);
+  b->setAutoRaise(true);
+  b->setIcon(glyphs::ToolbarGlyph(glyph));
+  b->setIconSize(QSize(16, 16));
+  b->setToolTip(QtText(gbkHint));
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFocusPolicy(Qt::NoFocus);
+  return b;
+}
+
+QAction* Item(QMenu* menu, const char* name, const char* gbkCaption) {
+  QAction* a = menu->addAction(QtText(gbkCaption));
+  a->setObjectName(name);
+  return a;
+}
+
+QAction* Separator(QMenu* menu, const char* name) {
+  QAction* a = menu->addSeparator();
+  a->setObjectName(name);
+  return a;
+}
+
+QMenu* Menu(QMenuBar* bar, const char* name, const char* gbkCaption) {
+  QMenu* m = bar->addMenu(QtText(gbkCaption));
+  m->setObjectName(name);
+  m->menuAction()->setObjectName(name);
+  return m;
+}
+
+}  // namespace
+
+Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("frmmain");
+  QFont font;
+  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
+  font.setPixelSize(11);
+  setFont(font);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  setCentralWidget(central);
+
+  Panel2 = new QFrame(central);
+  Panel2->setObjectName("Panel2");
+  Panel2->setFixedHeight(31);
+  Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  layout->addWidget(Panel2);
+  BuildToolbar();
+
+  webb = new TWebBrowser(central);
+  layout->addWidget(webb, 1);
+
+  BuildMenus();
+  BuildStatusBar();
+
+  resize(977, 640);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    move(area.x() + (area.width() - 977) / 2, area.y() + (area.height() - 640) / 2);
+  }
+  FormCreate();
+}
+
+void Tfrmmain::BuildToolbar() {
+  using glyphs::Glyph;
+  // The bevel first, so the button it overlaps lies above it.
+  Bevel1 = new TLeftLineBevel(Panel2);
+  Bevel1->setObjectName("Bevel1");
+  Bevel1->setGeometry(168, 1, 33, 33);
+  BtnBack = SpeedButton(Panel2, "BtnBack", 8, 4, 23, 23, Glyph::Back, shelltext::kHintBack);
+  BtnNext = SpeedButton(Panel2, "BtnNext", 40, 4, 23, 23, Glyph::Forward, shelltext::kHintNext);
+  SpeedButton1 = SpeedButton(Panel2, "SpeedButton1", 72, 4, 23, 22, Glyph::Refresh, shelltext::kHintRefresh);
+  SpeedButton2 = SpeedButton(Panel2, "SpeedButton2", 104, 4, 23, 22, Glyph::Stop, shelltext::kHintStop);
+  SpeedButton3 = SpeedButton(Panel2, "SpeedButton3", 136, 4, 23, 22, Glyph::Records, shelltext::kHintRecords);
+  SpeedButton4 = SpeedButton(Panel2, "SpeedButton4", 176, 4, 23, 22, Glyph::Search, shelltext::kHintSearch);
+  SpeedButton5 = SpeedButton(Panel2, "SpeedButton5", 208, 4, 23, 22, Glyph::Download, shelltext::kHintDownload);
+  connect(BtnBack, &QToolButton::clicked, this, &Tfrmmain::BtnBackClick);
+  connect(BtnNext, &QToolButton::clicked, this, &Tfrmmain::BtnNextClick);
+  connect(SpeedButton1, &QToolButton::clicked, this, &Tfrmmain::SpeedButton1Click);
+  connect(SpeedButton2, &QToolButton::clicked, this, &Tfrmmain::SpeedButton2Click);
+  connect(SpeedButton3, &QToolButton::clicked, this, &Tfrmmain::SpeedButton3Click);
+  connect(SpeedButton4, &QToolButton::clicked, this, &Tfrmmain::N3Click);
+  connect(SpeedButton5, &QToolButton::clicked, this, &Tfrmmain::N4Click);
+
+  floatpad = new QWidget(Panel2);
+  floatpad->setObjectName("floatpad");
+  floatpad->setGeometry(672, 1, kFloatpadWidth, 38);
+
+  // Created before optioncb: the edit comes first in the tab order.
+  ch2en = new QLineEdit(floatpad);
+  ch2en->setObjectName("ch2en");
+  ch2en->setGeometry(88, 4, 153, 21);
+  ch2en->installEventFilter(this);
+
+  optioncb = new QComboBox(floatpad);
+  optioncb->setObjectName("optioncb");
+  optioncb->setGeometry(8, 4, 73, 21);
+  optioncb->setEditable(true);
+  optioncb->addItem(QtText(shelltext::kModeDictionary));
+  optioncb->addItem(QtText(shelltext::kModeWebSearch));
+  optioncb->setCurrentIndex(1);
+
+  Image1 = new TClickLabel(floatpad);
+  Image1->setObjectName("Image1");
+  Image1->setGeometry(248, 2, 25, 25);
+  Image1->setPixmap(glyphs::LookupIcon());
+  Image1->setAlignment(Qt::AlignCenter);
+  Image1->setToolTip(QtText(shelltext::kHintStart));
+  Image1->setCursor(Qt::PointingHandCursor);
+  connect(Image1, &TClickLabel::clicked, this, &Tfrmmain::Image1Click);
+
+}
+
+void Tfrmmain::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu1");
+  N2 = Menu(bar, "N2", shelltext::kMenuOperate);
+  N3 = Item(N2, "N3", shelltext::kMenuSearch);
+  N4 = Item(N2, "N4", shelltext::kMenuDownload);
+  N1 = Menu(bar, "N1", shelltext::kMenuSettings);
+  N6 = Item(N1, "N6", shelltext::kMenuChooseDir);
+  N7 = Item(N1, "N7", shelltext::kMenuOpenDir);
+  N9 = Menu(bar, "N9", shelltext::kMenuClean);
+  N8 = Item(N9, "N8", shelltext::kMenuCleanAll);
+  N15 = Separator(N9, "N15");
+  N13 = Item(N9, "N13", shelltext::kMenuCleanQuery);
+  PDF1 = Item(N9, "PDF1", shelltext::kMenuCleanPdf);
+  N14 = Item(N9, "N14", shelltext::kMenuCleanTemp);
+  N5 = Menu(bar, "N5", shelltext::kMenuHelp);
+  nabt = Item(N5, "nabt", shelltext::kMenuAbout);
+  N10 = Item(N5, "N10", shelltext::kMenuBlog);
+  N16 = N5->addMenu(QtText(shelltext::kMenuPatentSites));
+  N16->setObjectName("N16");
+  N16->menuAction()->setObjectName("N16");
+  N17 = Item(N16, "N17", shelltext::kSiteCN);
+  N18 = Item(N16, "N18", shelltext::kSiteDerwent);
+  N19 = Item(N16, "N19", shelltext::kSiteEP);
+  N20 = Item(N16, "N20", shelltext::kSiteJP);
+  SPO1 = Item(N16, "SPO1", shelltext::kSiteUS);
+  WIPO1 = Item(N16, "WIPO1", "WIPO");
+  N11 = Separator(N5, "N11");
+  N12 = Item(N5, "N12", shelltext::kMenuCheckVersion);
+
+  connect(N3, &QAction::triggered, this, &Tfrmmain::N3Click);
+  connect(N4, &QAction::triggered, this, &Tfrmmain::N4Click);
+  connect(N6, &QAction::triggered, this, &Tfrmmain::N6Click);
+  connect(N7, &QAction::triggered, this, &Tfrmmain::N7Click);
+  connect(N8, &QAction::triggered, this, &Tfrmmain::N8Click);
+  connect(N13, &QAction::triggered, this, &Tfrmmain::N13Click);
+  connect(PDF1, &QAction::triggered, this, &Tfrmmain::PDF1Click);
+  connect(N14, &QAction::triggered, this, &Tfrmmain::N14Click);
+  connect(nabt, &QAction::triggered, this, &Tfrmmain::nabtClick);
+  connect(N10, &QAction::triggered, this, &Tfrmmain::N10Click);
+  connect(N17, &QAction::triggered, this, &Tfrmmain::N17Click);
+  connect(N18, &QAction::triggered, this, &Tfrmmain::N18Click);
+  connect(N19, &QAction::triggered, this, &Tfrmmain::N19Click);
+  connect(N20, &QAction::triggered, this, &Tfrmmain::N20Click);
+  connect(SPO1, &QAction::triggered, this, &Tfrmmain::SPO1Click);
+  connect(WIPO1, &QAction::triggered, this, &Tfrmmain::WIPO1Click);
+  connect(N12, &QAction::triggered, this, &Tfrmmain::N12Click);
+}
+
+void Tfrmmain::BuildStatusBar() {
+  StatusBar1 = statusBar();
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setFixedHeight(19);
+  StatusPanel0 = new QLabel(StatusBar1);
+  StatusPanel0->setObjectName("StatusPanel0");
+  StatusPanel0->setFixedWidth(50);
+  StatusPanel1 = new QLabel(StatusBar1);
+  StatusPanel1->setObjectName("StatusPanel1");
+  StatusPanel1->setMinimumWidth(50);
+  StatusBar1->addWidget(StatusPanel0);
+  StatusBar1->addWidget(StatusPanel1, 1);
+}
+
+void Tfrmmain::FormCreate() {
+  new checkupdate();
+  version = updatecheck::kProgramVersion;
+  setWindowTitle(QtText(shelltext::kAppTitle));
+  savepath::LoadAtStart();
+  SetDataDirectoryText(shelltext::kStatusSavePath);
+  connect(webb, &TWebBrowser::CommandStateChange, this, &Tfrmmain::webbCommandStateChange);
+  std::string index = recordsindex::PagePath(savepath::Get());
+  if (FileExists(index))
+    webb->Navigate(QtText(index));
+  else
+    ShowAddress(lookup::LinkAddress(lookup::Link::MakerHome));
+}
+
+void Tfrmmain::SetDataDirectoryText(const char* gbkPrefix) {
+  StatusPanel1->setText(QtText(gbkPrefix + savepath::Get() + "/data"));
+}
+
+void Tfrmmain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void Tfrmmain::FormResize() {
+  // No lower bound: a narrow window cuts the pad off at the left.
+  floatpad->move(width() - floatpad->width() - 10, floatpad->y());
+}
+
+void Tfrmmain::BtnBackClick() {
+  try {
+    webb->GoBack();
+  } catch (const EBrowserError&) {
+    // No earlier page: the page stays as it is.
+  }
+}
+
+void Tfrmmain::BtnNextClick() {
+  try {
+    webb->GoForward();
+  } catch (const EBrowserError&) {
+  }
+}
+
+void Tfrmmain::SpeedButton1Click() { webb->Refresh(); }
+void Tfrmmain::SpeedButton2Click() { webb->Stop(); }
+
+void Tfrmmain::SpeedButton3Click() {
+  std::string page = recordsindex::Build(savepath::Get(), ProgramDirectory());
+  webb->Navigate(QtText(page));
+}
+
+void Tfrmmain::N3Click() {
+  if (frmquery) frmquery->exec();
+}
+
+void Tfrmmain::N4Click() {
+  if (frmdown) frmdown->exec();
+}
+
+void Tfrmmain::N6Click() {
+  TDirectoryChooser chooser(this, QtText(ProgramDirectory()));
+  if (chooser.exec() != QDialog::Accepted) return;
+  std::string dir = GbkText(chooser.Chosen());
+  // Settings first: when they cannot be written, the old root stays in force.
+  savepath::WriteSettings(dir);
+  savepath::Set(dir);
+  SetDataDirectoryText(shelltext::kStatusChosenPath);
+  std::string data = dir + "/data";
+  if (!DirectoryExists(data)) CreateDir(data);
+}
+
+void Tfrmmain::N7Click() { QDesktopServices::openUrl(QUrl::fromLocalFile(QtText(savepath::Get() + "/data"))); }
+
+void Tfrmmain::Clean(const std::string& target) {
+  try {
+    cleaning::CleanTarget(target);
+    msgbox::Show(this, QtText(shelltext::kCleanDone));
+  } catch (...) {
+    msgbox::Show(this, QtText(shelltext::kCleanFailed));
+  }
+}
+
+void Tfrmmain::N8Click() { Clean(cleaning::AllTarget(savepath::Get())); }
+void Tfrmmain::N13Click() { Clean(cleaning::QueryTarget(savepath::Get())); }
+void Tfrmmain::PDF1Click() { Clean(cleaning::PdfTarget(savepath::Get())); }
+void Tfrmmain::N14Click() { Clean(cleaning::TempTarget(savepath::Get())); }
+
+void Tfrmmain::nabtClick() {
+  if (frmabout) frmabout->exec();
+}
+
+void Tfrmmain::ShowAddress(const std::string& gbkAddress) { webb->Navigate(QtText(gbkAddress)); }
+
+void Tfrmmain::N10Click() { ShowAddress(lookup::LinkAddress(lookup::Link::MakerHome)); }
+void Tfrmmain::N17Click() { ShowAddress(lookup::LinkAddress(lookup::Link::OfficeCN)); }
+void Tfrmmain::N18Click() { ShowAddress(lookup::LinkAddress(lookup::Link::OfficeDerwent)); }
+void Tfrmmain::N19Click() { ShowAddress(lookup::LinkAddress(lookup::Link::OfficeEP)); }
+void Tfrmmain::N20Click() { ShowAddress(lookup::LinkAddress(lookup::Link::OfficeJP)); }
+void Tfrmmain::SPO1Click() { ShowAddress(lookup::LinkAddress(lookup::Link::OfficeUS)); }
+void Tfrmmain::WIPO1Click() { ShowAddress(lookup::LinkAddress(lookup::Link::OfficeWIPO)); }
+
+void Tfrmmain::webbCommandStateChange(int command, bool enable) {
+  if (command == TWebBrowser::kCommandBack)
+    BtnBack->setEnabled(enable);
+  else if (command == TWebBrowser::kCommandForward)
+    BtnNext->setEnabled(enable);
+}
+
+bool Tfrmmain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ch2en && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) return ch2enKeyPress(13);
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool Tfrmmain::ch2enKeyPress(int key) {
+  if (key != 13) return false;
+  Lookup();
+  return true;
+}
+
+void Tfrmmain::Image1Click() { Lookup(); }
+
+void Tfrmmain::Lookup() {
+  std::string address = lookup::LookupAddress(GbkText(optioncb->currentText()), GbkText(ch2en->text()));
+  if (!address.empty()) ShowAddress(address);
+}
+
+void Tfrmmain::N12Click() { Checkversion(); }
+
+void Tfrmmain::Checkversion() {
+  updatecheck::UpdateInfo info = updatecheck::ReadUpdateInfo(updatecheck::ConfigPath());
+  if (!updatecheck::IsNewer(info, version)) {
+    msgbox::Show(this, QtText(shelltext::kUpToDate));
+    return;
+  }
+  if (!msgbox::Ask(this, QtText(info.msg), QtText(shelltext::kUpdateCaption))) return;
+  if (updatecheck::IsWebAddress(info.url))
+    QDesktopServices::openUrl(QUrl(QtText(info.url), QUrl::TolerantMode));
+  else
+    msgbox::Show(this, QtText(shelltext::kNoUpdateUrl));
+}

@@ -1,0 +1,101 @@
+#pragma once
+#include <QMainWindow>
+#include <string>
+
+#include "shell/browser.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStatusBar;
+class QToolButton;
+class QWidget;
+class TClickLabel;
+class TLeftLineBevel;
+
+// The main window: an embedded browser under a toolbar, with menus and a status bar.
+class Tfrmmain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit Tfrmmain(QWidget* parent = nullptr);
+
+  // The program's version number, set during creation.
+  int version = 0;
+
+  // Controls, named as their objectName.
+  QFrame* Panel2 = nullptr;
+  QToolButton* BtnBack = nullptr;
+  QToolButton* BtnNext = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+  TLeftLineBevel* Bevel1 = nullptr;
+  QToolButton* SpeedButton4 = nullptr;
+  QToolButton* SpeedButton5 = nullptr;
+  QWidget* floatpad = nullptr;
+  QComboBox* optioncb = nullptr;
+  QLineEdit* ch2en = nullptr;
+  TClickLabel* Image1 = nullptr;
+  TWebBrowser* webb = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusPanel0 = nullptr;  // stays empty
+  QLabel* StatusPanel1 = nullptr;  // the data-directory text
+
+  // Menus and their items.
+  QMenu* N2 = nullptr;
+  QMenu* N1 = nullptr;
+  QMenu* N9 = nullptr;
+  QMenu* N5 = nullptr;
+  QMenu* N16 = nullptr;
+  QAction *N3 = nullptr, *N4 = nullptr, *N6 = nullptr, *N7 = nullptr, *N8 = nullptr, *N15 = nullptr,
+          *N13 = nullptr, *PDF1 = nullptr, *N14 = nullptr, *nabt = nullptr, *N10 = nullptr, *N11 = nullptr,
+          *N12 = nullptr, *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr, *SPO1 = nullptr,
+          *WIPO1 = nullptr;
+
+  // Handlers, named after control and event.
+  void FormResize();
+  void BtnBackClick();
+  void BtnNextClick();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void SpeedButton3Click();
+  void N3Click();  // SpeedButton4 as well
+  void N4Click();  // SpeedButton5 as well
+  void N6Click();
+  void N7Click();
+  void N8Click();
+  void N13Click();
+  void PDF1Click();
+  void N14Click();
+  void nabtClick();
+  void N10Click();
+  void N17Click();
+  void N18Click();
+  void N19Click();
+  void N20Click();
+  void SPO1Click();
+  void WIPO1Click();
+  void N12Click();
+  void webbCommandStateChange(int command, bool enable);
+  // Runs the lookup on Enter (13); true when the key was taken.
+  bool ch2enKeyPress(int key);
+  void Image1Click();
+  void Checkversion();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildToolbar();
+  void BuildMenus();
+  void BuildStatusBar();
+  void FormCreate();
+  void SetDataDirectoryText(const char* gbkPrefix);
+  void Clean(const std::string& target);
+  void Lookup();
+  void ShowAddress(const std::string& gbkAddress);
+};

@@ -1,0 +1,26 @@
+#pragma once
+#include <QFrame>
+#include <QLabel>
+
+// A picture or text label that acts as a button (the lookup start picture, the about
+// dialog's links): it reports a left click made and released over it.
+class TClickLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit TClickLabel(QWidget* parent = nullptr) : QLabel(parent) {}
+
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A separator drawn as a lowered line on the left edge only.
+class TLeftLineBevel : public QFrame {
+ public:
+  explicit TLeftLineBevel(QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,462 @@
+// The main window on a real display (Xvfb): controls, menus, start page, resize rule,
+// navigation buttons, records index, directory choice, cleaning, lookup, update offer.
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+#include "base/files.h"
+#include "shell/application.h"
+#include "shell/checkupdate.h"
+#include "shell/dirchooser.h"
+#include "shell/forms.h"
+#include "shell/mainwindow.h"
+#include "shell/qttext.h"
+#include "shell/savepath.h"
+#include "shell/widgets.h"
+#include "windowtest.h"
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// A dialog that counts how often it was shown and closes itself at once.
+class CountingDialog : public QDialog {
+ public:
+  int shows = 0;
+
+ protected:
+  void showEvent(QShowEvent* e) override {
+    ++shows;
+    QDialog::showEvent(e);
+    QTimer::singleShot(0, this, &QDialog::reject);
+  }
+};
+
+// Runs fn on the next modal dialog that opens (the directory chooser).
+void OnNextModal(std::function<void(QWidget*)> fn) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      fn(w);
+    }
+  });
+  timer->start(50);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TestProgramDirectory> dir_;
+  std::unique_ptr<BoxRecorder> boxes_;
+  std::unique_ptr<Tfrmmain> w_;
+
+  Tfrmmain* Open() {
+    w_ = std::make_unique<Tfrmmain>();
+    frmmain = w_.get();
+    w_->show();
+    return w_.get();
+  }
+  std::string Dir() const { return dir_->dir; }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TestProgramDirectory>();
+    boxes_ = std::make_unique<BoxRecorder>();
+  }
+
+  void cleanup() {
+    frmmain = nullptr;
+    w_.reset();
+    QVERIFY(checkupdate::WaitForAll(20000));
+    boxes_.reset();
+    dir_.reset();
+  }
+
+  void controlsByNameWithGeometryHintsAndCursors() {
+    Tfrmmain* w = Open();
+    QCOMPARE(w->objectName(), U("frmmain"));
+    QCOMPARE(w->windowTitle(), U("中国专利文献检索下载器（Varnolt）"));
+    QCOMPARE(w->version, 20080106);
+    QCOMPARE(w->size(), QSize(977, 640));
+    QCOMPARE(w->findChild<QWidget*>("Panel2")->height(), 31);
+    struct Expect {
+      const char* name;
+      QRect geometry;
+      const char* hint;
+    } buttons[] = {
+        {"BtnBack", {8, 4, 23, 23}, "后退"},          {"BtnNext", {40, 4, 23, 23}, "前进"},
+        {"SpeedButton1", {72, 4, 23, 22}, "刷新"},    {"SpeedButton2", {104, 4, 23, 22}, "停止"},
+        {"SpeedButton3", {136, 4, 23, 22}, "检索下载记录"}, {"SpeedButton4", {176, 4, 23, 22}, "检索"},
+        {"SpeedButton5", {208, 4, 23, 22}, "下载"},
+    };
+    for (const Expect& e : buttons) {
+      auto* b = w->findChild<QToolButton*>(e.name);
+      QVERIFY2(b, e.name);
+      QCOMPARE(b->geometry(), e.geometry);
+      QCOMPARE(b->toolTip(), U(e.hint));
+      QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
+      QVERIFY(b->autoRaise());
+      QVERIFY(b->isEnabled());
+      QVERIFY(b->icon().availableSizes().contains(QSize(16, 16)));
+      QCOMPARE(b->icon().pixmap(16, 16).toImage().depth(), 32);
+    }
+    QCOMPARE(w->findChild<QWidget*>("Bevel1")->geometry(), QRect(168, 1, 33, 33));
+    auto* pad = w->findChild<QWidget*>("floatpad");
+    QCOMPARE(pad->geometry(), QRect(686, 1, 281, 38));
+    auto* cb = pad->findChild<QComboBox*>("optioncb");
+    QCOMPARE(cb->geometry(), QRect(8, 4, 73, 21));
+    QVERIFY(cb->isEditable());
+    QCOMPARE(cb->count(), 2);
+    QCOMPARE(cb->itemText(0), U("翻译单词"));
+    QCOMPARE(cb->itemText(1), U("谷歌搜索"));
+    QCOMPARE(cb->currentText(), U("谷歌搜索"));
+    auto* edit = pad->findChild<QLineEdit*>("ch2en");
+    QCOMPARE(edit->geometry(), QRect(88, 4, 153, 21));
+    QVERIFY(edit->text().isEmpty());
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    edit->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QTRY_VERIFY(QApplication::focusWidget() == cb || QApplication::focusWidget() == cb->lineEdit());
+    auto* image = pad->findChild<TClickLabel*>("Image1");
+    QCOMPARE(image->geometry(), QRect(248, 2, 25, 25));
+    QCOMPARE(image->toolTip(), U("开始"));
+    QCOMPARE(image->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(image->pixmap().size(), QSize(24, 24));
+    QVERIFY(w->findChild<QWidget*>("webb"));
+    auto* bar = w->findChild<QStatusBar*>("StatusBar1");
+    QCOMPARE(bar->height(), 19);
+    QCOMPARE(w->StatusPanel0->width(), 50);
+    QVERIFY(w->StatusPanel0->text().isEmpty());
+    QCOMPARE(w->StatusPanel1->text(), U("文件保存路径:  ") + QtText(Dir()) + "/data");
+    QVERIFY(w->StatusPanel1->geometry().right() > 900);
+  }
+
+  void menusInOrderWithCaptionsAndSeparators() {
+    Tfrmmain* w = Open();
+    QStringList top;
+    for (QAction* a : w->menuBar()->actions()) top << a->objectName() + "=" + a->text();
+    QCOMPARE(top, QStringList({U("N2=操作"), U("N1=设置"), U("N9=清理"), U("N5=帮助")}));
+    auto items = [w](const char* menu) {
+      QStringList out;
+      for (QAction* a : w->findChild<QMenu*>(menu)->actions())
+        out << a->objectName() + (a->isSeparator() ? QString("|") : "=" + a->text());
+      return out;
+    };
+    QCOMPARE(items("N2"), QStringList({U("N3=检索"), U("N4=下载")}));
+    QCOMPARE(items("N1"), QStringList({U("N6=设置下载目录"), U("N7=打开下载目录")}));
+    QCOMPARE(items("N9"),
+             QStringList({U("N8=清理目录"), U("N15|"), U("N13=清理检索目录"), U("PDF1=清理PDF目录"), U("N14=清理临时目录")}));
+    QCOMPARE(items("N5"),
+             QStringList({U("nabt=关于程序"), U("N10=作者博客"), U("N16=专利网站"), U("N11|"), U("N12=检查版本")}));
+    QCOMPARE(items("N16"), QStringList({U("N17=中国知识产权局"), U("N18=英国Derwent"), U("N19=欧洲专利局"),
+                                        U("N20=日本专利局"), U("SPO1=美国专利局"), U("WIPO1=WIPO")}));
+  }
+
+  void startPageIsMakerHomeWithoutIndex() {
+    Tfrmmain* w = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
+  }
+
+  void startPageIsIndexWhenPresentBelowTheSettingsRoot() {
+    std::string root = Dir() + "/root";
+    QVERIFY(ForceDirectories(root + "/data"));
+    WriteFileBytes(root + "/data/index.html", "<html><body>kept</body></html>");
+    savepath::WriteSettings(root);
+    Tfrmmain* w = Open();
+    QCOMPARE(savepath::Get(), root);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(root + "/data/index.html")), 15000);
+  }
+
+  void resizeKeepsThePadAtTheRightWithoutLowerBound() {
+    Tfrmmain* w = Open();
+    w->resize(1200, 700);
+    QTRY_COMPARE(w->floatpad->x(), 1200 - 281 - 10);
+    w->resize(200, 500);
+    QTRY_COMPARE(w->width(), 200);
+    QCOMPARE(w->floatpad->x(), -91);
+    QCOMPARE(w->Panel2->width(), 200);
+  }
+
+  void backAndForwardWithoutHistoryAreSilent() {
+    Tfrmmain* w = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
+    w->BtnBackClick();
+    w->BtnNextClick();
+    QVERIFY(boxes_->shown.empty());
+    QCOMPARE(w->webb->url(), QUrl("http://127.0.0.1:9/"));
+    QVERIFY_THROWS_EXCEPTION(EBrowserError, w->webb->GoBack());
+  }
+
+  void commandStateFollowsTheHistory() {
+    Tfrmmain* w = Open();
+    w->webbCommandStateChange(2, false);
+    QVERIFY(!w->BtnBack->isEnabled());
+    QVERIFY(w->BtnNext->isEnabled());
+    w->webbCommandStateChange(1, false);
+    QVERIFY(!w->BtnNext->isEnabled());
+    w->webbCommandStateChange(3, true);  // other commands are ignored
+    QVERIFY(!w->BtnBack->isEnabled() && !w->BtnNext->isEnabled());
+
+    WriteFileBytes(Dir() + "/a.html", "<html><body>a</body></html>");
+    WriteFileBytes(Dir() + "/b.html", "<html><body>b</body></html>");
+    QSignalSpy loads(w->webb, &QWebEngineView::loadFinished);
+    w->webb->Navigate(QtText(Dir() + "/a.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/a.html")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(loads.count() >= 1, 15000);
+    w->webb->Navigate(QtText(Dir() + "/b.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(w->BtnBack->isEnabled(), 15000);
+    QVERIFY(!w->BtnNext->isEnabled());
+    QTest::mouseClick(w->BtnBack, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/a.html")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->BtnNext->isEnabled(), 15000);
+  }
+
+  void scriptsRunOnWebPagesOnlyNotOnLocalPages() {
+    Tfrmmain* w = Open();
+    const char page[] = "<html><head><title>quiet</title></head><body><script>document.title='ran'</script></body></html>";
+    WriteFileBytes(Dir() + "/s.html", page);
+    QSignalSpy loads(w->webb, &QWebEngineView::loadFinished);
+    // Only our page loads successfully (the start page has nobody listening).
+    auto loaded = [&loads] {
+      int ok = 0;
+      for (const QList<QVariant>& args : loads) ok += args.at(0).toBool();
+      return ok;
+    };
+    w->webb->Navigate(QtText(Dir() + "/s.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(loaded(), 1, 15000);
+    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/s.html")));
+    QCOMPARE(w->webb->title(), QString("quiet"));
+    w->webb->Navigate(QString("data:text/html,") + page);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->title(), QString("ran"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded(), 2, 15000);
+    w->BtnBackClick();
+    QTRY_COMPARE_WITH_TIMEOUT(loaded(), 3, 15000);
+    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/s.html")));
+    QCOMPARE(w->webb->title(), QString("quiet"));
+  }
+
+  void recordsButtonWritesAndShowsTheIndex() {
+    QVERIFY(ForceDirectories(Dir() + "/data/query"));
+    WriteFileBytes(Dir() + "/data/query/r.html", "x");
+    Tfrmmain* w = Open();
+    QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
+    std::string page = Dir() + "/data/index.html";
+    QVERIFY(FileExists(page));
+    QVERIFY(ReadFileBytes(page).find("<li><a href=\"" + Dir() + "/data/query/r.html\">r.html</a></li>") !=
+            std::string::npos);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(page)), 15000);
+    QVERIFY(boxes_->shown.empty());
+  }
+
+  void recordsButtonWithoutDataFolderShowsTheErrorAndStays() {
+    Tfrmmain* w = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
+    QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
+    QVERIFY2(boxes_->shown[0].text.contains(QtText(Dir() + "/data/index.html")), qPrintable(boxes_->shown[0].text));
+    QCOMPARE(boxes_->shown[0].caption, U("中国专利文献检索下载器（Varnolt）"));
+    QTest::qWait(300);
+    QCOMPARE(w->webb->url(), QUrl("http://127.0.0.1:9/"));
+  }
+
+  void chooserCancelledChangesNothing() {
+    Tfrmmain* w = Open();
+    QString status = w->StatusPanel1->text();
+    QString start;
+    OnNextModal([&start](QWidget* m) {
+      auto* chooser = qobject_cast<QFileDialog*>(m);
+      if (chooser) start = chooser->directory().absolutePath();
+      static_cast<QDialog*>(m)->reject();
+    });
+    w->N6Click();
+    QCOMPARE(start, QtText(Dir()));
+    QVERIFY(!FileExists(Dir() + "/savefile.ini"));
+    QCOMPARE(savepath::Get(), Dir());
+    QCOMPARE(w->StatusPanel1->text(), status);
+  }
+
+  void chooserCreatesATypedDirectoryWithParentsOnYes() {
+    Tfrmmain* w = Open();
+    std::string chosen = Dir() + "/new/deeper";
+    boxes_->answers = {false, true};  // No keeps the chooser open; Yes creates
+    OnNextModal([&](QWidget* m) {
+      auto* chooser = static_cast<TDirectoryChooser*>(m);
+      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtText(chosen));
+      chooser->accept();
+      QVERIFY(chooser->isVisible());
+      chooser->accept();
+    });
+    w->N6Click();
+    QCOMPARE(boxes_->shown.size(), size_t(2));
+    QCOMPARE(boxes_->shown[0].text, U("The specified directory does not exist. Create it?"));
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Question);
+    QVERIFY(DirectoryExists(chosen + "/data"));
+    QCOMPARE(ReadFileBytes(Dir() + "/savefile.ini"), "[savefile]\r\nsavepath=" + chosen + "\r\n");
+    QCOMPARE(savepath::Get(), chosen);
+    QCOMPARE(w->StatusPanel1->text(), U("下载文件目录将存放到:  ") + QtText(chosen) + "/data");
+  }
+
+  void unwritableSettingsKeepTheOldRootAndReachTheErrorDisplay() {
+    Tfrmmain* w = Open();
+    QVERIFY(CreateDir(Dir() + "/savefile.ini"));  // a folder where the file should go
+    QVERIFY(CreateDir(Dir() + "/elsewhere"));
+    QString status = w->StatusPanel1->text();
+    OnNextModal([&](QWidget* m) {
+      auto* chooser = static_cast<TDirectoryChooser*>(m);
+      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtText(Dir() + "/elsewhere"));
+      chooser->accept();
+    });
+    // From the event loop, as a menu click runs it.
+    QTimer::singleShot(0, w->N6, &QAction::trigger);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes_->shown.size(), size_t(1), 10000);
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
+    QVERIFY2(boxes_->shown[0].text.contains("savefile.ini"), qPrintable(boxes_->shown[0].text));
+    QCOMPARE(savepath::Get(), Dir());
+    QCOMPARE(w->StatusPanel1->text(), status);
+    QVERIFY(!DirectoryExists(Dir() + "/elsewhere/data"));
+  }
+
+  void cleaningMenuShowsItsMessage() {
+    QVERIFY(ForceDirectories(Dir() + "/data/pdf/sub"));
+    WriteFileBytes(Dir() + "/data/pdf/sub/x.pdf", "x");
+    WriteFileBytes(Dir() + "/data/index.html", "x");
+    Tfrmmain* w = Open();
+    w->PDF1->trigger();
+    QVERIFY(DirectoryExists(Dir() + "/data/pdf"));
+    QVERIFY(ListDirectory(Dir() + "/data/pdf").empty());
+    QVERIFY(FileExists(Dir() + "/data/index.html"));
+    w->N8->trigger();
+    QVERIFY(DirectoryExists(Dir() + "/data"));
+    QVERIFY(ListDirectory(Dir() + "/data").empty());
+    w->N14->trigger();  // its folder is gone: still a success
+    QCOMPARE(boxes_->shown.size(), size_t(3));
+    for (const ShownBox& b : boxes_->shown) {
+      QCOMPARE(b.text, U("您已经成功清理了所有记录文件！"));
+      QCOMPARE(b.kind, msgbox::Kind::Plain);
+    }
+  }
+
+  void lookupByEnterAndByPicture() {
+    Tfrmmain* w = Open();
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
+    w->ch2en->setText("   ");
+    QTest::keyClick(w->ch2en, Qt::Key_Return);
+    QTest::qWait(200);
+    QCOMPARE(w->webb->url(), QUrl("http://127.0.0.1:9/"));
+
+    w->optioncb->setCurrentText(U("翻译单词"));
+    w->ch2en->setText("  abc ");
+    QTest::keyClick(w->ch2en, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url().toString(), QString("http://127.0.0.1:9/mini.php?q=abc"), 15000);
+
+    w->optioncb->setCurrentText(U("谷歌搜索"));
+    w->ch2en->setText("x&y");
+    QTest::mouseClick(w->Image1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(w->webb->url().toString().startsWith("http://127.0.0.1:9/custom?q=x&y&sa=%CB%D1%CB%F7&"), 15000);
+    QCOMPARE(w->webb->url().query(QUrl::FullyEncoded).section('&', 0, 1), QString("q=x&y"));
+  }
+
+  void helpLinksShowInTheBrowser() {
+    Tfrmmain* w = Open();
+    w->WIPO1->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/portal/index.html.zh"), 15000);
+    w->N17->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
+  }
+
+  void checkversionOutcomes() {
+    Tfrmmain* w = Open();
+    UrlCatcher urls;
+    const std::string ini = Dir() + "/config.ini";
+    auto check = [&](const std::string& content, std::deque<bool> answers) {
+      WriteFileBytes(ini, content);
+      boxes_->shown.clear();
+      boxes_->answers = answers;
+      w->N12->trigger();
+    };
+    const QString upToDate = U("您使用的已经是最新版本，暂时不需要升级！");
+
+    QFile::remove(QtText(ini));
+    boxes_->shown.clear();
+    w->Checkversion();
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].text, upToDate);
+
+    check("[update]\r\nver=20080106\r\nurl=http://x/\r\nmsg=m\r\n", {});
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].text, upToDate);
+
+    // GBK "有新版本" as the question; No ends it.
+    check("[update]\r\nver=20080107\r\nurl=http://x/new\r\nmsg=\xd3\xd0\xd0\xc2\xb0\xe6\xb1\xbe\r\n", {false});
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Question);
+    QCOMPARE(boxes_->shown[0].text, U("有新版本"));
+    QCOMPARE(boxes_->shown[0].caption, U("系统提示消息"));
+    QVERIFY(urls.opened.empty());
+
+    check("[update]\r\nver=0x1326E7B\r\nurl=http://x/new\r\n", {true});
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].text, QString());
+    QCOMPARE(urls.opened.size(), size_t(1));
+    QCOMPARE(urls.opened[0], QUrl("http://x/new"));
+
+    check("[update]\r\nver=20090101\r\nmsg=m\r\n", {true});
+    QCOMPARE(boxes_->shown.size(), size_t(2));
+    QCOMPARE(boxes_->shown[1].text, U("获取升级地址失败，请稍候再试"));
+    QCOMPARE(urls.opened.size(), size_t(1));
+  }
+
+  void sameDialogsFromMenuAndToolbar() {
+    Tfrmmain* w = Open();
+    CountingDialog query, down, about;
+    frmquery = &query;
+    frmdown = &down;
+    frmabout = &about;
+    w->N3->trigger();
+    QTest::mouseClick(w->SpeedButton4, Qt::LeftButton);
+    w->N4->trigger();
+    QTest::mouseClick(w->SpeedButton5, Qt::LeftButton);
+    w->nabt->trigger();
+    frmquery = frmdown = frmabout = nullptr;
+    QCOMPARE(query.shows, 2);
+    QCOMPARE(down.shows, 2);
+    QCOMPARE(about.shows, 1);
+  }
+
+  void dataFolderOpensInTheFileManager() {
+    Tfrmmain* w = Open();
+    UrlCatcher urls;
+    w->N7->trigger();
+    QCOMPARE(urls.opened.size(), size_t(1));
+    QCOMPARE(urls.opened[0], QUrl::fromLocalFile(QtText(Dir() + "/data")));
+  }
+};
+
+int main(int argc, char** argv) {
+  TApplication app(argc, argv);
+  MainWindowTest test;
+  // Engine switches stay with the application; the test runner gets the rest.
+  QStringList args;
+  for (const QString& a : app.arguments())
+    if (!a.startsWith("--disable-gpu")) args << a;
+  return QTest::qExec(&test, args);
+}
+
+#include "mainwindow_test.moc"

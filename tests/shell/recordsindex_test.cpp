@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/errors.h"
+#include "base/files.h"
+#include "shell/recordsindex.h"
+#include "tests/support/demosite.h"
+
+namespace {
+
+class RecordsIndex : public ::testing::Test {
+ protected:
+  void Touch(const std::string& rel) { WriteFileBytes(root_ + rel, "x"); }
+  TempDir dir_;
+  const std::string root_ = dir_.Path();
+};
+
+const char kHead[] =
+    "<html>\r\n<head><title>index</title>\r\n"
+    "<link rel=\"stylesheet\" type=\"text/css\" href=\"/opt/app/main.css\" />\r\n"
+    "</head><body>\r\n"
+    "<div class=\"notetitle\">\xd2\xd4\xcf\xc2\xce\xaa\xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc\xc1\xd0\xb1\xed\xa3\xba</div>\r\n";
+const char kMiddle[] =
+    "<hr>\r\n<div class=\"notetitle\">\xd2\xd4\xcf\xc2\xce\xaaPDF\xce\xc4\xbc\xfe\xc1\xd0\xb1\xed\xa3\xba</div>\r\n";
+const char kTail[] = "</body>\r\n</html>\r\n";
+
+TEST_F(RecordsIndex, MissingOrEmptyFoldersGiveHeadingsAndRuleOnly) {
+  ASSERT_TRUE(CreateDir(root_ + "/data"));
+  std::string page = recordsindex::Build(root_, "/opt/app");
+  EXPECT_EQ(page, root_ + "/data/index.html");
+  EXPECT_EQ(ReadFileBytes(page), std::string(kHead) + kMiddle + kTail);
+
+  ASSERT_TRUE(CreateDir(root_ + "/data/query"));
+  ASSERT_TRUE(CreateDir(root_ + "/data/pdf"));
+  recordsindex::Build(root_, "/opt/app");
+  EXPECT_EQ(ReadFileBytes(page), std::string(kHead) + kMiddle + kTail);
+}
+
+TEST_F(RecordsIndex, ListsFilesOfAnyExtensionButNoSubdirectories) {
+  ASSERT_TRUE(ForceDirectories(root_ + "/data/query/sub"));
+  ASSERT_TRUE(ForceDirectories(root_ + "/data/pdf"));
+  // GBK name: 名称=(电池).html
+  const std::string report = "\xc3\xfb\xb3\xc6=(\xb5\xe7\xb3\xd8).html";
+  Touch("/data/query/" + report);
+  Touch("/data/query/sub/inner.html");
+  Touch("/data/pdf/a.pdf");
+  Touch("/data/pdf/.hidden");
+  Touch("/data/pdf/notes.txt");
+
+  std::string page = ReadFileBytes(recordsindex::Build(root_, "/opt/app"));
+  std::string q = root_ + "/data/query/";
+  EXPECT_NE(page.find("<li><a href=\"" + q + report + "\">" + report + "</a></li>\r\n"), std::string::npos);
+  EXPECT_EQ(page.find("sub"), std::string::npos);
+  EXPECT_EQ(page.find("inner.html"), std::string::npos);
+  for (const char* name : {"a.pdf", ".hidden", "notes.txt"}) {
+    std::string line = "<li><a href=\"" + root_ + "/data/pdf/" + name + "\">" + name + "</a></li>\r\n";
+    size_t at = page.find(line);
+    ASSERT_NE(at, std::string::npos) << name;
+    EXPECT_GT(at, page.find("<hr>")) << "PDF files belong to the second section";
+  }
+}
+
+TEST_F(RecordsIndex, NamesStayUnchangedWhileLinkTargetsEscapeAddressCharacters) {
+  ASSERT_TRUE(ForceDirectories(root_ + "/data/query"));
+  const std::string name = "\xb7\xd6\xc0\xe0\xba\xc5=('%B60L%') & <b> #1?.html";  // 分类号=...
+  Touch("/data/query/" + name);
+  std::string page = ReadFileBytes(recordsindex::Build(root_, "/opt/app"));
+  std::string target = root_ + "/data/query/\xb7\xd6\xc0\xe0\xba\xc5=('%25B60L%25') & <b> %231%3F.html";
+  EXPECT_NE(page.find("<li><a href=\"" + target + "\">" + name + "</a></li>"), std::string::npos) << page;
+}
+
+TEST_F(RecordsIndex, MissingDataFolderFailsWithoutWriting) {
+  EXPECT_THROW(recordsindex::Build(root_, "/opt/app"), EFileError);
+  EXPECT_FALSE(DirectoryExists(root_ + "/data"));
+}
+
+TEST(RecordsIndexLinks, EscapeOnlyPercentHashAndQuestionMark) {
+  EXPECT_EQ(recordsindex::LinkTarget("/a b/&<>'\"x"), "/a b/&<>'\"x");
+  EXPECT_EQ(recordsindex::LinkTarget("%#?"), "%25%23%3F");
+  // GBK second bytes never collide with the escaped characters.
+  EXPECT_EQ(recordsindex::LinkTarget("\xb5\xe7\xb3\xd8"), "\xb5\xe7\xb3\xd8");
+}
+
+}  // namespace
