@@ -34,8 +34,7 @@ class CliProgram {
     namespace fs = std::filesystem;
     for (const char* f : {"varnolt-cli", "main.css"})
       fs::copy_file(std::string(VARNOLT_APP_DIR) + "/" + f, dir.File(f));
-    WriteTextLines(dir.File("hosts.ini"),
-                   {"[hosts]", "SearchHost=" + site.Address(), "PortalHost=" + site.Address()});
+    site.WriteHostsIni(dir.File("hosts.ini"));
     WriteTextLines(dir.File("savefile.ini"), {"[savefile]", "savepath=" + data.Path()});
   }
 
