@@ -189,7 +189,7 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
 }
 
 TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
-  DemoSite site({}, true);
+  DemoSite site;
   WriteFileBytes(root.File("numbers.txt"), "\r\n0212345\r\n");
   RunOutcome run = RunDownload(NumbersAsText(ImportNumberFile(root.File("numbers.txt"))));
   EXPECT_EQ(run.finished, 1);
@@ -205,20 +205,6 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(report[18], "<td>0212345</td>");
   EXPECT_EQ(report[19], G("<td>一种电池隔膜</td>"));
   EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
-
-  // The two searches sent the number unchanged between the percent signs.
-  std::vector<std::string> posts;
-  for (const DemoLogEntry& e : site.Log())
-    if (e.method == "POST") posts.push_back(e.target);
-  EXPECT_EQ(posts.size(), 2u);
-}
-
-TEST_F(DownloadRun, AMissingDataFolderIsCreatedAtTheStart) {
-  DemoSite site;
-  RunOutcome run = RunDownload("01900123\r\n");
-  EXPECT_EQ(run.finished, 1);
-  EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "01900123"), PagesLine(1), kFormatLine, kDoneLine}));
-  EXPECT_EQ(PdfPageCount(Pdf() + G("一种洗衣机的固定装置.pdf")), 1);
 }
 
 TEST(DownloadRecordPages, NoPagesStillReportsAndConvertsWithoutAnOldMergedImage) {
