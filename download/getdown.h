@@ -31,5 +31,10 @@ class getdown {
  private:
   ~getdown();
   void Execute();
-  // (private members as the implementation needs)
+  // The run proper; false when it ended early (record search, detail page or page list).
+  bool RunNumbers(const std::vector<std::string>& numbers);
+  void Report(const std::string& line);
+
+  RunHandOver* handOver_;
+  std::string numbersText_;
 };

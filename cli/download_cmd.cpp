@@ -1,0 +1,103 @@
+// varnolt-cli download [--file PATH] [NUMBER ...]: one download run without a window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "base/gbk.h"
+#include "cli/commands.h"
+#include "download/downreport.h"
+#include "download/getdown.h"
+#include "shell/savepath.h"
+
+namespace {
+
+const char kEmptyList[] =  // 您还尚未输入任何申请号/授权号！
+    "\xc4\xfa\xbb\xb9\xc9\xd0\xce\xb4\xca\xe4\xc8\xeb\xc8\xce\xba\xce\xc9\xea\xc7\xeb\xba\xc5/"
+    "\xca\xda\xc8\xa8\xba\xc5\xa3\xa1";
+const char kRunStarted[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
+
+void PrintLine(FILE* out, const std::string& gbk) {
+  std::fputs((GbkToUtf8(gbk) + "\n").c_str(), out);
+  std::fflush(out);
+}
+
+void Usage(FILE* out) {
+  std::fputs(
+      "usage: varnolt-cli download [--file PATH] [NUMBER ...]\n"
+      "Downloads the full text of patents by application number (6, 8 or 12 digits,\n"
+      "without CN and check digit) into PDFs below the data directory of savefile.ini.\n"
+      "  --file PATH  take the numbers from a text file, one per line, unchanged\n"
+      "Prints the progress lines and, at the end, the path of the download report.\n"
+      "Exit codes: 0 done, 1 the run ended early, 2 wrong arguments.\n",
+      out);
+}
+
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char buf[4096];
+  if (!::getcwd(buf, sizeof buf)) return path;
+  return Utf8ToGbk(buf) + "/" + path;
+}
+
+}  // namespace
+
+int RunDownloadCommand(int argc, char** argv) {
+  std::string file;
+  bool haveFile = false;
+  std::vector<std::string> typed;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      Usage(stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--file") == 0) {
+      if (i + 1 >= argc) {
+        Usage(stderr);
+        return 2;
+      }
+      file = Utf8ToGbk(argv[++i]);
+      haveFile = true;
+    } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+      Usage(stderr);
+      return 2;
+    } else {
+      typed.push_back(Utf8ToGbk(argv[i]));
+    }
+  }
+
+  // As in the dialog: a file replaces the list, typed numbers are added to it.
+  std::vector<std::string> numbers;
+  if (haveFile) {
+    try {
+      numbers = ImportNumberFile(file);
+    } catch (const EBaseException& e) {
+      PrintLine(stderr, e.what());
+      return 2;
+    }
+  }
+  for (std::string text : typed) {
+    std::string error;
+    if (!AddTypedNumber(numbers, text, error)) {
+      PrintLine(stderr, error);
+      return 2;
+    }
+  }
+  if (numbers.empty()) {
+    PrintLine(stderr, kEmptyList);
+    return 2;
+  }
+
+  savepath::LoadAtStart();
+  PrintLine(stdout, kRunStarted);
+  DirectHandOver handOver;
+  handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
+  new getdown(&handOver, NumbersAsText(numbers));
+  handOver.WaitForEnd();
+  if (handOver.FinishCount() == 0) return 1;
+  PrintLine(stdout, Absolute(DownloadReportPath(savepath::Get())));
+  return 0;
+}

@@ -1,0 +1,27 @@
+#include <algorithm>
+
+#include "base/bytes.h"
+#include "base/ini.h"
+#include "download/getdown.h"
+
+namespace {
+// 对不起，您输入的申请号格式不正确！
+const char kWrongLength[] =
+    "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xca\xe4\xc8\xeb\xb5\xc4\xc9\xea\xc7\xeb\xba\xc5"
+    "\xb8\xf1\xca\xbd\xb2\xbb\xd5\xfd\xc8\xb7\xa3\xa1";
+}  // namespace
+
+bool AddTypedNumber(std::vector<std::string>& list, std::string& text, std::string& error) {
+  text = TrimBytes(text);
+  if (text.size() != 6 && text.size() != 8 && text.size() != 12) {
+    error = kWrongLength;
+    return false;
+  }
+  error.clear();
+  if (std::find(list.begin(), list.end(), text) == list.end()) list.push_back(text);
+  return true;
+}
+
+std::vector<std::string> ImportNumberFile(const std::string& path) { return ReadTextLines(path); }
+
+std::string NumbersAsText(const std::vector<std::string>& list) { return JoinLinesCrLf(list); }

@@ -1,0 +1,252 @@
+// Whole download runs of the worker against the demo site: lines, report, merged images,
+// PDFs, failures and the page client's one connection.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "base/appdir.h"
+#include "base/files.h"
+#include "base/gbk.h"
+#include "base/ini.h"
+#include "download/downreport.h"
+#include "download/getdown.h"
+#include "download/pages.h"
+#include "http/httpclient.h"
+#include "shell/savepath.h"
+#include "tests/support/demosite.h"
+
+namespace {
+
+std::string G(const std::string& utf8) { return Utf8ToGbk(utf8); }
+
+std::string StartLine(int position, const std::string& number) {
+  return G("开始下载第") + std::to_string(position) + G("个记录(") + number + G(")的相关文件");
+}
+std::string PagesLine(int count) { return G("该记录共有") + std::to_string(count) + G("个文件，立即开始下载"); }
+const std::string kFormatLine = G("文件下载完毕,正在进行格式处理，请稍候...");
+const std::string kFailedLine = G("文件转换过程中遇到意外,请稍后再试！");
+const std::string kDoneLine = G("处理完毕！");
+
+struct RunOutcome {
+  std::vector<std::string> lines;
+  int finished = 0;
+  int startBack = 0;
+};
+
+// Starts a worker on the numbers and waits (bounded) for its end.
+RunOutcome RunDownload(const std::string& numbersText) {
+  auto* handOver = new DirectHandOver;
+  new getdown(handOver, numbersText);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
+  while (handOver->FinishCount() + handOver->StartBackCount() == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << "the download run did not end";
+      return {};  // the hand-over stays alive for the worker
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  RunOutcome outcome{handOver->Lines(), handOver->FinishCount(), handOver->StartBackCount()};
+  delete handOver;
+  return outcome;
+}
+
+// The number of pages pdfinfo reports; -1 when it cannot read the file.
+int PdfPageCount(const std::string& gbkPath) {
+  std::string cmd = "pdfinfo '" + GbkToUtf8(gbkPath) + "' 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  char line[512];
+  int pages = -1;
+  while (fgets(line, sizeof line, p)) {
+    if (sscanf(line, "Pages: %d", &pages) == 1) break;
+  }
+  while (fgets(line, sizeof line, p)) {
+  }
+  pclose(p);
+  return pages;
+}
+
+// The mark of one PDF page rendered by pdftoppm.
+std::optional<pagemark::Mark> PdfPageMark(const std::string& gbkPath, int page, const TempDir& dir) {
+  std::string out = dir.Path() + "/render";
+  std::string cmd = "pdftoppm -gray -r 50 -f " + std::to_string(page) + " -l " + std::to_string(page) +
+                    " -singlefile '" + GbkToUtf8(gbkPath) + "' '" + out + "'";
+  if (std::system(cmd.c_str()) != 0) return std::nullopt;
+  return ReadPgmPageMark(out + ".pgm");
+}
+
+// Checks that the merged image holds the record's pages 1..pages in order.
+void ExpectMergedPages(const std::string& path, const std::string& number, int pages) {
+  ASSERT_EQ(TiffPageCount(path), pages) << path;
+  for (int i = 0; i < pages; ++i) {
+    auto mark = ReadTiffPageMark(path, i);
+    ASSERT_TRUE(mark) << "page " << i + 1;
+    EXPECT_EQ(mark->number, number);
+    EXPECT_EQ(mark->page, i + 1);
+    EXPECT_EQ(mark->document, 1);
+  }
+}
+
+class DownloadRun : public ::testing::Test {
+ protected:
+  void SetUp() override { savepath::Set(root.Path()); }
+  void TearDown() override { savepath::Set(""); }
+  std::string Temp() const { return root.Path() + "/data/temp/"; }
+  std::string Pdf() const { return root.Path() + "/data/pdf/"; }
+
+  TempDir root;
+};
+
+TEST_F(DownloadRun, ThreeNumbersWithADesignPatentSecond) {
+  DemoSite site({}, true);
+  RunOutcome run = RunDownload("200510012345\r\n200630012345\r\n02123456\r\n");
+  EXPECT_EQ(run.finished, 1);
+  EXPECT_EQ(run.startBack, 0);
+  EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "200510012345"), PagesLine(12), kFormatLine,
+                                                 StartLine(2, "200630012345"), "200630012345" + G("为外观,程序已经忽略"),
+                                                 StartLine(3, "02123456"), PagesLine(3), kFormatLine, kDoneLine}));
+
+  // The report: head, rows 1 and 3, tail; byte for byte apart from the run's time.
+  std::string bytes = ReadFileBytes(Temp() + "index.html");
+  std::vector<std::string> lines = SplitLines(bytes);
+  ASSERT_EQ(lines.size(), 7u + 16u + 2u);
+  EXPECT_EQ(JoinLinesCrLf(lines), bytes) << "every line ends with CR LF";
+  std::vector<std::string> head = DownloadReportHead(ProgramDirectory(), 0);
+  for (size_t i : {0, 2, 3, 5, 6}) EXPECT_EQ(lines[i], head[i]);
+  std::vector<std::string> expected;
+  AppendDownloadReportRow(expected, 1, "200510012345", G("一种锂离子电池及其制备方法"), "H01M10/0525", Pdf());
+  AppendDownloadReportRow(expected, 3, "02123456", G("一种电池隔膜"), "H01M2/16", Pdf());
+  AppendDownloadReportTail(expected);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 7, lines.end()), expected);
+  EXPECT_EQ(lines[8], "<td>1</td>");
+  EXPECT_EQ(lines[16], "<td>3</td>");
+  EXPECT_EQ(lines[13], "<td><a href=\"" + Pdf() + G("一种锂离子电池及其制备方法.pdf") + "\"s>" + G("查看") + "</a></td>");
+
+  // Merged images page by page (the second call of the granted invention: document 1).
+  ExpectMergedPages(Temp() + "200510012345.tif", "200510012345", 12);
+  ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
+  EXPECT_FALSE(FileExists(Temp() + "200630012345.tif"));
+  const std::string pdf = Pdf() + G("一种锂离子电池及其制备方法.pdf");
+  EXPECT_EQ(PdfPageCount(pdf), 12);
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
+  auto rendered = PdfPageMark(pdf, 7, root);
+  ASSERT_TRUE(rendered);
+  EXPECT_EQ(rendered->number, "200510012345");
+  EXPECT_EQ(rendered->page, 7);
+
+  // Page images go over one kept-alive connection that carries the site's cookie.
+  std::vector<DemoLogEntry> books;
+  for (const DemoLogEntry& e : site.Log())
+    if (e.target.rfind("/books/", 0) == 0) books.push_back(e);
+  ASSERT_EQ(books.size(), 15u);
+  EXPECT_EQ(books[0].target, "/books/200510012345/1/000001.tif");
+  EXPECT_EQ(books[0].cookie, "");
+  for (size_t i = 1; i < books.size(); ++i) {
+    EXPECT_EQ(books[i].connection, books[0].connection) << books[i].target;
+    EXPECT_EQ(books[i].cookie, "tifsession=" + std::to_string(books[0].connection)) << books[i].target;
+  }
+  EXPECT_EQ(books[12].target, "/books/02123456/1/000001.tif");
+}
+
+TEST_F(DownloadRun, ASecondRunReplacesTheMergedImageInsteadOfAppending) {
+  DemoSite site;
+  for (int run = 0; run < 2; ++run) {
+    RunOutcome outcome = RunDownload("02123456\r\n");
+    EXPECT_EQ(outcome.finished, 1);
+    ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
+    EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3) << "run " << run + 1;
+  }
+}
+
+TEST_F(DownloadRun, AFailedPageEndsOnlyItsRecord) {
+  DemoSite site({"--fail", "03234567/1/000002.tif"});
+  RunOutcome run = RunDownload("03234567\r\n02123456\r\n");
+  EXPECT_EQ(run.finished, 1);
+  EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "03234567"), PagesLine(5), kFailedLine,
+                                                 StartLine(2, "02123456"), PagesLine(3), kFormatLine, kDoneLine}));
+  // Page 1 was merged before page 2 failed; no conversion was started for the record.
+  ExpectMergedPages(Temp() + "03234567.tif", "03234567", 1);
+  EXPECT_FALSE(FileExists(Pdf() + G("一种自行车刹车装置.pdf")));
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
+  std::string report = ReadFileBytes(Temp() + "index.html");
+  EXPECT_NE(report.find("<td>03234567</td>"), std::string::npos) << "the failed record keeps its row";
+}
+
+TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
+  DemoSite site({"--fail", "recid=CN02123456"});
+  ASSERT_TRUE(ForceDirectories(Temp()));
+  WriteFileBytes(Temp() + "index.html", "earlier report");
+  RunOutcome run = RunDownload("200510012345\r\n02123456\r\n03234567\r\n");
+  EXPECT_EQ(run.finished, 0);
+  EXPECT_EQ(run.startBack, 1);
+  EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "200510012345"), PagesLine(12), kFormatLine,
+                                                 StartLine(2, "02123456")}));
+  EXPECT_EQ(ReadFileBytes(Temp() + "index.html"), "earlier report");
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种锂离子电池及其制备方法.pdf")), 12);
+  EXPECT_FALSE(FileExists(Temp() + "03234567.tif"));
+}
+
+TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
+  DemoSite site;
+  WriteFileBytes(root.File("numbers.txt"), "\r\n0212345\r\n");
+  RunOutcome run = RunDownload(NumbersAsText(ImportNumberFile(root.File("numbers.txt"))));
+  EXPECT_EQ(run.finished, 1);
+  ASSERT_GE(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[0], StartLine(1, ""));
+  EXPECT_EQ(run.lines.back(), kDoneLine);
+
+  std::vector<std::string> report = SplitLines(ReadFileBytes(Temp() + "index.html"));
+  ASSERT_EQ(report.size(), 7u + 16u + 2u);
+  EXPECT_EQ(report[9], G("<td>未知</td>"));
+  EXPECT_EQ(report[10], "<td></td>");
+  EXPECT_EQ(report[17], G("<td>未知</td>"));
+  EXPECT_EQ(report[18], "<td>0212345</td>");
+  EXPECT_EQ(report[19], G("<td>一种电池隔膜</td>"));
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
+}
+
+TEST(DownloadRecordPages, NoPagesStillReportsAndConvertsWithoutAnOldMergedImage) {
+  TempDir dir;
+  const std::string temp = dir.Path() + "/", pdf = dir.Path() + "/";
+  WriteFileBytes(temp + "02123456.tif", "left from an earlier run");
+  THttpClient client;  // must not be used: the image base points nowhere
+  std::vector<std::string> lines;
+  DownloadRecordPages(client, temp, pdf, "02123456", "t", 0, "http://127.0.0.1:1/",
+                      [&](const std::string& line) { lines.push_back(line); });
+  EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
+  EXPECT_FALSE(FileExists(temp + "02123456.tif"));
+  EXPECT_FALSE(FileExists(pdf + "t.pdf"));
+  EXPECT_FALSE(FileExists(temp + "000001.tif"));
+}
+
+TEST(DownloadRecordPages, APageFileThatCannotBeCreatedFails) {
+  TempDir dir;
+  THttpClient client;
+  EXPECT_THROW(DownloadRecordPages(client, dir.Path() + "/missing/", dir.Path() + "/", "02123456", "t", 2,
+                                   "http://127.0.0.1:1/", [](const std::string&) {}),
+               std::exception);
+}
+
+TEST(DownloadRecordPages, ToolsThatCannotStartAreNotReported) {
+  DemoSite site;
+  TempDir programDir, data;
+  // Files that are not programs stand in the program directory, where the tools are looked for first.
+  WriteFileBytes(programDir.File("tiffcp"), "not a program");
+  WriteFileBytes(programDir.File("tiff2pdf"), "not a program");
+  SetProgramDirectoryForTesting(programDir.Path());
+  THttpClient client;
+  std::vector<std::string> lines;
+  const std::string dir = data.Path() + "/";
+  EXPECT_NO_THROW(DownloadRecordPages(client, dir, dir, "02123456", "t", 3,
+                                      "http://" + site.Address() + "/books/02123456/1/",
+                                      [&](const std::string& line) { lines.push_back(line); }));
+  SetProgramDirectoryForTesting("");
+  EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
+  EXPECT_TRUE(FileExists(dir + "000003.tif"));
+  EXPECT_FALSE(FileExists(dir + "02123456.tif"));
+  EXPECT_FALSE(FileExists(dir + "t.pdf"));
+}
+
+}  // namespace
