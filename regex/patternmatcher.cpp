@@ -874,6 +874,7 @@ void TPatternMatcher::Compile() {
 
   // Search aids.
   first_byte_ = -1;
+  byte_sets_.clear();
   anchored_ = false;
   must_.clear();
   const int32_t first = 1;
@@ -897,7 +898,9 @@ void TPatternMatcher::Compile() {
         }
         if (program_[size_t(s)] == OpBack) break;
       }
-      if (best_node >= 0) must_ = reinterpret_cast<const char*>(&program_[size_t(best_node + kHeader)]);
+      // A leading literal needs no search of its own: attempts are only
+      // made where its first byte stands.
+      if (best_node >= 0 && best_node != scan) must_ = reinterpret_cast<const char*>(&program_[size_t(best_node + kHeader)]);
     }
   }
 
@@ -1202,6 +1205,78 @@ bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
   return true;
 }
 
+// The single-byte node the sequence at next begins with, past zero-width
+// group marks; -1 when it begins otherwise.
+int32_t TPatternMatcher::FollowNode(int32_t next) const {
+  for (int guard = 0; next >= 0 && guard < 32; ++guard) {
+    uint8_t op = program_[size_t(next)];
+    if ((op > OpOpen && op <= OpOpen + kMaxGroupNo) || (op > OpClose && op <= OpClose + kMaxGroupNo) ||
+        op == OpComment || op == OpEmpty) {
+      next = Next(next);
+      continue;
+    }
+    return ByteSet(next) ? next : -1;
+  }
+  return -1;
+}
+
+// The bytes a single-byte node accepts as a table, for nodes that look at one
+// byte only; null for others. The NUL (the end of the input) is never in it.
+const std::bitset<256>* TPatternMatcher::ByteSet(int32_t node) const {
+  uint8_t op = program_[size_t(node)];
+  switch (op) {
+    case OpLiteral: case OpLiteralCI: case OpAnyChar: case OpDigit: case OpNotDigit: case OpTinySet:
+    case OpNotTinySet: case OpFullSet:
+      break;
+    default:
+      return nullptr;
+  }
+  auto it = byte_sets_.find(node);
+  if (it != byte_sets_.end()) return &it->second;
+  std::bitset<256> set;
+  for (int c = 1; c < 256; ++c) {
+    const uint8_t* opnd = &program_[size_t(node + kHeader)];
+    uint8_t b = uint8_t(c);
+    bool in;
+    switch (op) {
+      case OpLiteral: in = b == opnd[0]; break;
+      case OpLiteralCI: in = b == opnd[0] || b == InvertCase(opnd[0]); break;
+      case OpAnyChar: in = true; break;
+      case OpDigit: in = b >= '0' && b <= '9'; break;
+      case OpNotDigit: in = !(b >= '0' && b <= '9'); break;
+      case OpTinySet: in = b == opnd[0] || b == opnd[1] || b == opnd[2]; break;
+      case OpNotTinySet: in = !(b == opnd[0] || b == opnd[1] || b == opnd[2]); break;
+      default: in = opnd[c >> 3] & (1 << (c & 7)); break;
+    }
+    set[size_t(c)] = in;
+  }
+  return &byte_sets_.emplace(node, set).first->second;
+}
+
+// The smallest count from count on (at most max) after which the rest can
+// start, each further count needing one more match of the simple node; -1
+// when there is none.
+int64_t TPatternMatcher::LazyCount(int32_t simple, int32_t next, int64_t start, int64_t count, int64_t max,
+                                   int64_t l) const {
+  int32_t follow = FollowNode(next);
+  const std::bitset<256>* mine = l == 1 ? ByteSet(simple) : nullptr;
+  const std::bitset<256>* theirs = follow >= 0 ? ByteSet(follow) : nullptr;
+  if (mine && theirs) {
+    // One pass over the bytes, as long as they continue the repeat and
+    // cannot begin the rest.
+    int64_t p = start + count;
+    int64_t limit = start + std::min(max, len_ - start);
+    while (p < limit && !theirs->test(in_[p]) && mine->test(in_[p])) ++p;
+    if (theirs->test(in_[p])) return p - start;
+    return -1;
+  }
+  for (;;) {
+    if (FollowOk(next, start + count * l)) return count;
+    if (count >= max || CountSimple(simple, start + count * l, 1) != 1) return -1;
+    ++count;
+  }
+}
+
 // The first alternative from alt on that can begin at pos, -1 when none;
 // alternatives that cannot start here need no choice point.
 int32_t TPatternMatcher::ViableBranch(int32_t alt, int64_t pos) const {
@@ -1328,11 +1403,8 @@ bool TPatternMatcher::Attempt(int64_t start) {
             node = next;
             break;
           }
-          while (!FollowOk(next, pos + count * l)) {
-            if (count < max && CountSimple(simple, pos + count * l, 1) == 1) ++count;
-            else break;
-          }
-          if (!FollowOk(next, pos + count * l)) {
+          count = LazyCount(simple, next, pos, count, max, l);
+          if (count < 0) {
             ok = false;
             break;
           }
@@ -1448,15 +1520,9 @@ bool TPatternMatcher::Backtrack(int32_t& node, int64_t& pos) {
           if (count < min) continue;
           if (count > min) PushChoice(FStar, f.node, f.a, count);
         } else {
-          bool found = false;
-          while (count < max && CountSimple(simple, f.a + count * l, 1) == 1) {
-            ++count;
-            if (FollowOk(next, f.a + count * l)) {
-              found = true;
-              break;
-            }
-          }
-          if (!found) continue;
+          if (count >= max || CountSimple(simple, f.a + count * l, 1) != 1) continue;
+          count = LazyCount(simple, next, f.a, count + 1, max, l);
+          if (count < 0) continue;
           if (count < max) PushChoice(FStarLazy, f.node, f.a, count);
         }
         pos = f.a + count * l;
