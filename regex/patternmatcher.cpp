@@ -874,6 +874,7 @@ void TPatternMatcher::Compile() {
 
   // Search aids.
   first_byte_ = -1;
+  lead_.clear();
   byte_sets_.clear();
   anchored_ = false;
   must_.clear();
@@ -881,7 +882,10 @@ void TPatternMatcher::Compile() {
   if (program_[size_t(Next(first))] == OpEnd) {
     int32_t scan = first + kHeader;
     uint8_t op = program_[size_t(scan)];
-    if (op == OpLiteral) first_byte_ = program_[size_t(scan + kHeader)];
+    if (op == OpLiteral) {
+      first_byte_ = program_[size_t(scan + kHeader)];
+      lead_ = reinterpret_cast<const char*>(&program_[size_t(scan + kHeader)]);
+    }
     else if (op == OpInputStart) anchored_ = true;
     // Every literal on the alternative's own chain is required; the longest
     // one is looked for once per search.
@@ -1034,6 +1038,15 @@ bool TPatternMatcher::Search(std::ptrdiff_t offset) {
   }
   if (anchored_) return Attempt(from);
   if (first_byte_ >= 0) {
+    if (lead_.size() > 1) {
+      // Positions where the whole leading literal does not stand would fail
+      // at once; finding the literal also stops the search where it no
+      // longer occurs.
+      std::string_view hay(reinterpret_cast<const char*>(in_), size_t(len_));
+      for (size_t q = hay.find(lead_, size_t(from)); q != std::string_view::npos; q = hay.find(lead_, q + 1))
+        if (Attempt(int64_t(q))) return true;
+      return false;
+    }
     const uint8_t* p = in_ + from;
     const uint8_t* end = in_ + len_;
     while (p < end) {

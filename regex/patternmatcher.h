@@ -100,6 +100,7 @@ class TPatternMatcher {
   bool compiled_ = false;
   std::bitset<256> first_set_;
   int first_byte_ = -1;
+  std::string lead_;  // the leading literal
   bool anchored_ = false;
   std::string must_;
   // Tables of the single-byte nodes, made when first needed.
