@@ -1187,10 +1187,9 @@ int64_t TPatternMatcher::CountSimple(int32_t node, int64_t pos, int64_t max) con
   }
 }
 
-// Whether the node sequence at next can possibly go on at pos, judged by the
-// first byte-consuming node past zero-width group marks; a few alternatives
-// of a branch are looked into as well. True when it cannot tell.
-bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
+// The first node of the sequence at next past zero-width group marks,
+// comments and empty nodes; -1 when there is none within a few nodes.
+int32_t TPatternMatcher::SkipMarks(int32_t next) const {
   for (int guard = 0; next >= 0 && guard < 32; ++guard) {
     uint8_t op = program_[size_t(next)];
     if ((op > OpOpen && op <= OpOpen + kMaxGroupNo) || (op > OpClose && op <= OpClose + kMaxGroupNo) ||
@@ -1198,39 +1197,40 @@ bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
       next = Next(next);
       continue;
     }
-    switch (op) {
-      case OpLiteral: case OpLiteralCI: case OpDigit: case OpNotDigit: case OpTinySet:
-      case OpNotTinySet: case OpFullSet: case OpAnyChar: case OpAnyButLineSep:
-        return MatchOne(next, pos);
-      case OpBranch: {
-        if (depth >= 3) return true;
-        int n = 0;
-        for (int32_t alt = next; alt >= 0 && program_[size_t(alt)] == OpBranch; alt = Next(alt)) {
-          if (++n > 16) return true;
-          if (FollowOk(alt + kHeader, pos, depth + 1)) return true;
-        }
-        return false;
-      }
-      default:
-        return true;
-    }
+    return next;
   }
-  return true;
+  return -1;
+}
+
+// Whether the node sequence at next can possibly go on at pos, judged by its
+// first byte-consuming node; a few alternatives of a branch are looked into
+// as well. True when it cannot tell.
+bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
+  next = SkipMarks(next);
+  if (next < 0) return true;
+  switch (program_[size_t(next)]) {
+    case OpLiteral: case OpLiteralCI: case OpDigit: case OpNotDigit: case OpTinySet:
+    case OpNotTinySet: case OpFullSet: case OpAnyChar: case OpAnyButLineSep:
+      return MatchOne(next, pos);
+    case OpBranch: {
+      if (depth >= 3) return true;
+      int n = 0;
+      for (int32_t alt = next; alt >= 0 && program_[size_t(alt)] == OpBranch; alt = Next(alt)) {
+        if (++n > 16) return true;
+        if (FollowOk(alt + kHeader, pos, depth + 1)) return true;
+      }
+      return false;
+    }
+    default:
+      return true;
+  }
 }
 
 // The single-byte node the sequence at next begins with, past zero-width
-// group marks; -1 when it begins otherwise.
+// marks; -1 when it begins otherwise.
 int32_t TPatternMatcher::FollowNode(int32_t next) const {
-  for (int guard = 0; next >= 0 && guard < 32; ++guard) {
-    uint8_t op = program_[size_t(next)];
-    if ((op > OpOpen && op <= OpOpen + kMaxGroupNo) || (op > OpClose && op <= OpClose + kMaxGroupNo) ||
-        op == OpComment || op == OpEmpty) {
-      next = Next(next);
-      continue;
-    }
-    return ByteSet(next) ? next : -1;
-  }
-  return -1;
+  next = SkipMarks(next);
+  return next >= 0 && ByteSet(next) ? next : -1;
 }
 
 // The bytes a single-byte node accepts as a table, for nodes that look at one

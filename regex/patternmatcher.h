@@ -81,6 +81,7 @@ class TPatternMatcher {
   int64_t SimpleLen(int32_t node) const;
   bool FollowOk(int32_t next, int64_t pos, int depth = 0) const;
   int32_t ViableBranch(int32_t alt, int64_t pos) const;
+  int32_t SkipMarks(int32_t next) const;
   int32_t FollowNode(int32_t next) const;
   const std::bitset<256>* ByteSet(int32_t node) const;
   int64_t LazyCount(int32_t simple, int32_t next, int64_t start, int64_t count, int64_t max, int64_t l) const;
