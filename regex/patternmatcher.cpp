@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string_view>
 
 namespace {
@@ -55,7 +54,7 @@ constexpr unsigned kI = 1, kR = 2, kS = 4, kG = 8, kM = 16, kX = 32;
 // Piece flags of the parser.
 // kBackRef marks an operand that holds a back-reference and so may match
 // empty at run time although it has width at compile time.
-constexpr int kHasWidth = 1, kSimple = 2, kSpStart = 4, kBackRef = 8;
+constexpr int kHasWidth = 1, kSimple = 2, kBackRef = 8;
 
 constexpr const char* kSpaces = " \t\n\r\f";
 constexpr const char* kWords = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
@@ -134,18 +133,18 @@ class Compiler {
  public:
   Compiler(const std::string& pattern, unsigned flags) : pattern_(pattern), initial_flags_(flags) {}
 
-  std::vector<uint8_t> Run(int& top_flags) {
-    Pass(true, top_flags);
+  std::vector<uint8_t> Run() {
+    Pass(true);
     size_t size = size_;
     if (size > size_t(INT32_MAX / 2)) throw CompileError{101, 0};
     code_.assign(size, 0);
-    Pass(false, top_flags);
+    Pass(false);
     if (at_ != size) throw CompileError{114, Offset()};
     return std::move(code_);
   }
 
  private:
-  void Pass(bool sizing, int& top_flags) {
+  void Pass(bool sizing) {
     sizing_ = sizing;
     size_ = 0;
     at_ = 0;
@@ -153,7 +152,8 @@ class Compiler {
     npar_ = 1;
     flags_ = initial_flags_;
     Byte(kMagic);
-    Reg(false, top_flags);
+    int flags;
+    Reg(false, flags);
   }
 
   int Offset() const { return int(p_ - pattern_.c_str()); }
@@ -300,7 +300,7 @@ class Compiler {
     int32_t br = Branch(flags);
     if (ret >= 0) Tail(ret, br); else ret = br;
     if (!(flags & kHasWidth)) flagp &= ~kHasWidth;
-    flagp |= flags & (kSpStart | kBackRef);
+    flagp |= flags & kBackRef;
     // Links each alternative to the previous one directly, so that a long
     // alternation compiles in linear time.
     int32_t last = br;
@@ -310,7 +310,7 @@ class Compiler {
       Tail(last, br);
       last = br;
       if (!(flags & kHasWidth)) flagp &= ~kHasWidth;
-      flagp |= flags & (kSpStart | kBackRef);
+      flagp |= flags & kBackRef;
     }
     int32_t ender = NodeAt(paren ? uint8_t(OpClose + parno) : uint8_t(OpEnd));
     Tail(last, ender);
@@ -337,8 +337,7 @@ class Compiler {
       int flags;
       int32_t latest = Piece(flags);
       flagp |= flags & (kHasWidth | kBackRef);
-      if (first) flagp |= flags & kSpStart;
-      else Tail(chain, latest);
+      if (!first) Tail(chain, latest);
       chain = latest;
       first = false;
       SkipExtended();
@@ -384,8 +383,7 @@ class Compiler {
     }
     if (!(flags_ & kG)) lazy = true;
 
-    if (op == '+' || (brace && min > 0)) flagp = kHasWidth | kSpStart;
-    else flagp = kSpStart;
+    flagp = (op == '+' || (brace && min > 0)) ? kHasWidth : 0;
     flagp |= flags & kBackRef;
     // A branch loop cannot tell a pass that matched empty; operands that may
     // do so at run time get the counted loop, which ends on such a pass.
@@ -679,7 +677,7 @@ class Compiler {
         } else {
           int flags;
           ret = Reg(true, flags);
-          flagp = flags & (kHasWidth | kSpStart | kBackRef);
+          flagp = flags & (kHasWidth | kBackRef);
         }
         break;
       case '\0':
@@ -862,10 +860,9 @@ void TPatternMatcher::Compile() {
   program_.clear();
   compiled_ = false;
   if (expression_.empty()) Fail(1003);
-  int top_flags = 0;
   try {
     Compiler compiler(expression_, flags_);
-    program_ = compiler.Run(top_flags);
+    program_ = compiler.Run();
   } catch (const CompileError& e) {
     program_.clear();
     Fail(e.code, e.pos);
@@ -879,33 +876,30 @@ void TPatternMatcher::Compile() {
   anchored_ = false;
   must_.clear();
   const int32_t first = 1;
-  if (program_[size_t(Next(first))] == OpEnd) {
+  if (program_[size_t(Next(first))] == OpEnd) {  // one alternative only
     int32_t scan = first + kHeader;
     uint8_t op = program_[size_t(scan)];
     if (op == OpLiteral) {
       first_byte_ = program_[size_t(scan + kHeader)];
       lead_ = reinterpret_cast<const char*>(&program_[size_t(scan + kHeader)]);
+    } else if (op == OpInputStart) {
+      anchored_ = true;
     }
-    else if (op == OpInputStart) anchored_ = true;
     // Every literal on the alternative's own chain is required; the longest
-    // one is looked for once per search.
-    {
-      size_t best = 0;
-      int32_t best_node = -1;
-      for (int32_t s = scan; s >= 0; s = Next(s)) {
-        if (program_[size_t(s)] == OpLiteral) {
-          size_t l = std::strlen(reinterpret_cast<const char*>(&program_[size_t(s + kHeader)]));
-          if (l > best) {
-            best = l;
-            best_node = s;
-          }
-        }
-        if (program_[size_t(s)] == OpBack) break;
+    // one is looked for once per search. A leading literal needs no search
+    // of its own: attempts are only made where it stands.
+    size_t best = 0;
+    int32_t best_node = -1;
+    for (int32_t s = scan; s >= 0 && program_[size_t(s)] != OpBack; s = Next(s)) {
+      if (program_[size_t(s)] != OpLiteral) continue;
+      size_t l = std::strlen(reinterpret_cast<const char*>(&program_[size_t(s + kHeader)]));
+      if (l > best) {
+        best = l;
+        best_node = s;
       }
-      // A leading literal needs no search of its own: attempts are only
-      // made where its first byte stands.
-      if (best_node >= 0 && best_node != scan) must_ = reinterpret_cast<const char*>(&program_[size_t(best_node + kHeader)]);
     }
+    if (best_node >= 0 && best_node != scan)
+      must_ = reinterpret_cast<const char*>(&program_[size_t(best_node + kHeader)]);
   }
 
   // Bytes that can begin a match.
