@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string_view>
 
 namespace {
@@ -55,7 +54,7 @@ constexpr unsigned kI = 1, kR = 2, kS = 4, kG = 8, kM = 16, kX = 32;
 // Piece flags of the parser.
 // kBackRef marks an operand that holds a back-reference and so may match
 // empty at run time although it has width at compile time.
-constexpr int kHasWidth = 1, kSimple = 2, kSpStart = 4, kBackRef = 8;
+constexpr int kHasWidth = 1, kSimple = 2, kBackRef = 8;
 
 constexpr const char* kSpaces = " \t\n\r\f";
 constexpr const char* kWords = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
@@ -134,18 +133,18 @@ class Compiler {
  public:
   Compiler(const std::string& pattern, unsigned flags) : pattern_(pattern), initial_flags_(flags) {}
 
-  std::vector<uint8_t> Run(int& top_flags) {
-    Pass(true, top_flags);
+  std::vector<uint8_t> Run() {
+    Pass(true);
     size_t size = size_;
     if (size > size_t(INT32_MAX / 2)) throw CompileError{101, 0};
     code_.assign(size, 0);
-    Pass(false, top_flags);
+    Pass(false);
     if (at_ != size) throw CompileError{114, Offset()};
     return std::move(code_);
   }
 
  private:
-  void Pass(bool sizing, int& top_flags) {
+  void Pass(bool sizing) {
     sizing_ = sizing;
     size_ = 0;
     at_ = 0;
@@ -153,7 +152,8 @@ class Compiler {
     npar_ = 1;
     flags_ = initial_flags_;
     Byte(kMagic);
-    Reg(false, top_flags);
+    int flags;
+    Reg(false, flags);
   }
 
   int Offset() const { return int(p_ - pattern_.c_str()); }
@@ -300,7 +300,7 @@ class Compiler {
     int32_t br = Branch(flags);
     if (ret >= 0) Tail(ret, br); else ret = br;
     if (!(flags & kHasWidth)) flagp &= ~kHasWidth;
-    flagp |= flags & (kSpStart | kBackRef);
+    flagp |= flags & kBackRef;
     // Links each alternative to the previous one directly, so that a long
     // alternation compiles in linear time.
     int32_t last = br;
@@ -310,7 +310,7 @@ class Compiler {
       Tail(last, br);
       last = br;
       if (!(flags & kHasWidth)) flagp &= ~kHasWidth;
-      flagp |= flags & (kSpStart | kBackRef);
+      flagp |= flags & kBackRef;
     }
     int32_t ender = NodeAt(paren ? uint8_t(OpClose + parno) : uint8_t(OpEnd));
     Tail(last, ender);
@@ -337,8 +337,7 @@ class Compiler {
       int flags;
       int32_t latest = Piece(flags);
       flagp |= flags & (kHasWidth | kBackRef);
-      if (first) flagp |= flags & kSpStart;
-      else Tail(chain, latest);
+      if (!first) Tail(chain, latest);
       chain = latest;
       first = false;
       SkipExtended();
@@ -384,8 +383,7 @@ class Compiler {
     }
     if (!(flags_ & kG)) lazy = true;
 
-    if (op == '+' || (brace && min > 0)) flagp = kHasWidth | kSpStart;
-    else flagp = kSpStart;
+    flagp = (op == '+' || (brace && min > 0)) ? kHasWidth : 0;
     flagp |= flags & kBackRef;
     // A branch loop cannot tell a pass that matched empty; operands that may
     // do so at run time get the counted loop, which ends on such a pass.
@@ -679,7 +677,7 @@ class Compiler {
         } else {
           int flags;
           ret = Reg(true, flags);
-          flagp = flags & (kHasWidth | kSpStart | kBackRef);
+          flagp = flags & (kHasWidth | kBackRef);
         }
         break;
       case '\0':
@@ -862,10 +860,9 @@ void TPatternMatcher::Compile() {
   program_.clear();
   compiled_ = false;
   if (expression_.empty()) Fail(1003);
-  int top_flags = 0;
   try {
     Compiler compiler(expression_, flags_);
-    program_ = compiler.Run(top_flags);
+    program_ = compiler.Run();
   } catch (const CompileError& e) {
     program_.clear();
     Fail(e.code, e.pos);
@@ -874,31 +871,35 @@ void TPatternMatcher::Compile() {
 
   // Search aids.
   first_byte_ = -1;
+  lead_.clear();
+  byte_sets_.clear();
   anchored_ = false;
   must_.clear();
   const int32_t first = 1;
-  if (program_[size_t(Next(first))] == OpEnd) {
+  if (program_[size_t(Next(first))] == OpEnd) {  // one alternative only
     int32_t scan = first + kHeader;
     uint8_t op = program_[size_t(scan)];
-    if (op == OpLiteral) first_byte_ = program_[size_t(scan + kHeader)];
-    else if (op == OpInputStart) anchored_ = true;
-    // Every literal on the alternative's own chain is required; the longest
-    // one is looked for once per search.
-    {
-      size_t best = 0;
-      int32_t best_node = -1;
-      for (int32_t s = scan; s >= 0; s = Next(s)) {
-        if (program_[size_t(s)] == OpLiteral) {
-          size_t l = std::strlen(reinterpret_cast<const char*>(&program_[size_t(s + kHeader)]));
-          if (l > best) {
-            best = l;
-            best_node = s;
-          }
-        }
-        if (program_[size_t(s)] == OpBack) break;
-      }
-      if (best_node >= 0) must_ = reinterpret_cast<const char*>(&program_[size_t(best_node + kHeader)]);
+    if (op == OpLiteral) {
+      first_byte_ = program_[size_t(scan + kHeader)];
+      lead_ = reinterpret_cast<const char*>(&program_[size_t(scan + kHeader)]);
+    } else if (op == OpInputStart) {
+      anchored_ = true;
     }
+    // Every literal on the alternative's own chain is required; the longest
+    // one is looked for once per search. A leading literal needs no search
+    // of its own: attempts are only made where it stands.
+    size_t best = 0;
+    int32_t best_node = -1;
+    for (int32_t s = scan; s >= 0 && program_[size_t(s)] != OpBack; s = Next(s)) {
+      if (program_[size_t(s)] != OpLiteral) continue;
+      size_t l = std::strlen(reinterpret_cast<const char*>(&program_[size_t(s + kHeader)]));
+      if (l > best) {
+        best = l;
+        best_node = s;
+      }
+    }
+    if (best_node >= 0 && best_node != scan)
+      must_ = reinterpret_cast<const char*>(&program_[size_t(best_node + kHeader)]);
   }
 
   // Bytes that can begin a match.
@@ -1031,6 +1032,15 @@ bool TPatternMatcher::Search(std::ptrdiff_t offset) {
   }
   if (anchored_) return Attempt(from);
   if (first_byte_ >= 0) {
+    if (lead_.size() > 1) {
+      // Positions where the whole leading literal does not stand would fail
+      // at once; finding the literal also stops the search where it no
+      // longer occurs.
+      std::string_view hay(reinterpret_cast<const char*>(in_), size_t(len_));
+      for (size_t q = hay.find(lead_, size_t(from)); q != std::string_view::npos; q = hay.find(lead_, q + 1))
+        if (Attempt(int64_t(q))) return true;
+      return false;
+    }
     const uint8_t* p = in_ + from;
     const uint8_t* end = in_ + len_;
     while (p < end) {
@@ -1171,10 +1181,9 @@ int64_t TPatternMatcher::CountSimple(int32_t node, int64_t pos, int64_t max) con
   }
 }
 
-// Whether the node sequence at next can possibly go on at pos, judged by the
-// first byte-consuming node past zero-width group marks; a few alternatives
-// of a branch are looked into as well. True when it cannot tell.
-bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
+// The first node of the sequence at next past zero-width group marks,
+// comments and empty nodes; -1 when there is none within a few nodes.
+int32_t TPatternMatcher::SkipMarks(int32_t next) const {
   for (int guard = 0; next >= 0 && guard < 32; ++guard) {
     uint8_t op = program_[size_t(next)];
     if ((op > OpOpen && op <= OpOpen + kMaxGroupNo) || (op > OpClose && op <= OpClose + kMaxGroupNo) ||
@@ -1182,24 +1191,97 @@ bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
       next = Next(next);
       continue;
     }
-    switch (op) {
-      case OpLiteral: case OpLiteralCI: case OpDigit: case OpNotDigit: case OpTinySet:
-      case OpNotTinySet: case OpFullSet: case OpAnyChar: case OpAnyButLineSep:
-        return MatchOne(next, pos);
-      case OpBranch: {
-        if (depth >= 3) return true;
-        int n = 0;
-        for (int32_t alt = next; alt >= 0 && program_[size_t(alt)] == OpBranch; alt = Next(alt)) {
-          if (++n > 16) return true;
-          if (FollowOk(alt + kHeader, pos, depth + 1)) return true;
-        }
-        return false;
-      }
-      default:
-        return true;
-    }
+    return next;
   }
-  return true;
+  return -1;
+}
+
+// Whether the node sequence at next can possibly go on at pos, judged by its
+// first byte-consuming node; a few alternatives of a branch are looked into
+// as well. True when it cannot tell.
+bool TPatternMatcher::FollowOk(int32_t next, int64_t pos, int depth) const {
+  next = SkipMarks(next);
+  if (next < 0) return true;
+  switch (program_[size_t(next)]) {
+    case OpLiteral: case OpLiteralCI: case OpDigit: case OpNotDigit: case OpTinySet:
+    case OpNotTinySet: case OpFullSet: case OpAnyChar: case OpAnyButLineSep:
+      return MatchOne(next, pos);
+    case OpBranch: {
+      if (depth >= 3) return true;
+      int n = 0;
+      for (int32_t alt = next; alt >= 0 && program_[size_t(alt)] == OpBranch; alt = Next(alt)) {
+        if (++n > 16) return true;
+        if (FollowOk(alt + kHeader, pos, depth + 1)) return true;
+      }
+      return false;
+    }
+    default:
+      return true;
+  }
+}
+
+// The single-byte node the sequence at next begins with, past zero-width
+// marks; -1 when it begins otherwise.
+int32_t TPatternMatcher::FollowNode(int32_t next) const {
+  next = SkipMarks(next);
+  return next >= 0 && ByteSet(next) ? next : -1;
+}
+
+// The bytes a single-byte node accepts as a table, for nodes that look at one
+// byte only; null for others. The NUL (the end of the input) is never in it.
+const std::bitset<256>* TPatternMatcher::ByteSet(int32_t node) const {
+  uint8_t op = program_[size_t(node)];
+  switch (op) {
+    case OpLiteral: case OpLiteralCI: case OpAnyChar: case OpDigit: case OpNotDigit: case OpTinySet:
+    case OpNotTinySet: case OpFullSet:
+      break;
+    default:
+      return nullptr;
+  }
+  auto it = byte_sets_.find(node);
+  if (it != byte_sets_.end()) return &it->second;
+  std::bitset<256> set;
+  for (int c = 1; c < 256; ++c) {
+    const uint8_t* opnd = &program_[size_t(node + kHeader)];
+    uint8_t b = uint8_t(c);
+    bool in;
+    switch (op) {
+      case OpLiteral: in = b == opnd[0]; break;
+      case OpLiteralCI: in = b == opnd[0] || b == InvertCase(opnd[0]); break;
+      case OpAnyChar: in = true; break;
+      case OpDigit: in = b >= '0' && b <= '9'; break;
+      case OpNotDigit: in = !(b >= '0' && b <= '9'); break;
+      case OpTinySet: in = b == opnd[0] || b == opnd[1] || b == opnd[2]; break;
+      case OpNotTinySet: in = !(b == opnd[0] || b == opnd[1] || b == opnd[2]); break;
+      default: in = opnd[c >> 3] & (1 << (c & 7)); break;
+    }
+    set[size_t(c)] = in;
+  }
+  return &byte_sets_.emplace(node, set).first->second;
+}
+
+// The smallest count from count on (at most max) after which the rest can
+// start, each further count needing one more match of the simple node; -1
+// when there is none.
+int64_t TPatternMatcher::LazyCount(int32_t simple, int32_t next, int64_t start, int64_t count, int64_t max,
+                                   int64_t l) const {
+  int32_t follow = FollowNode(next);
+  const std::bitset<256>* mine = l == 1 ? ByteSet(simple) : nullptr;
+  const std::bitset<256>* theirs = follow >= 0 ? ByteSet(follow) : nullptr;
+  if (mine && theirs) {
+    // One pass over the bytes, as long as they continue the repeat and
+    // cannot begin the rest.
+    int64_t p = start + count;
+    int64_t limit = start + std::min(max, len_ - start);
+    while (p < limit && !theirs->test(in_[p]) && mine->test(in_[p])) ++p;
+    if (theirs->test(in_[p])) return p - start;
+    return -1;
+  }
+  for (;;) {
+    if (FollowOk(next, start + count * l)) return count;
+    if (count >= max || CountSimple(simple, start + count * l, 1) != 1) return -1;
+    ++count;
+  }
 }
 
 // The first alternative from alt on that can begin at pos, -1 when none;
@@ -1328,11 +1410,8 @@ bool TPatternMatcher::Attempt(int64_t start) {
             node = next;
             break;
           }
-          while (!FollowOk(next, pos + count * l)) {
-            if (count < max && CountSimple(simple, pos + count * l, 1) == 1) ++count;
-            else break;
-          }
-          if (!FollowOk(next, pos + count * l)) {
+          count = LazyCount(simple, next, pos, count, max, l);
+          if (count < 0) {
             ok = false;
             break;
           }
@@ -1448,15 +1527,9 @@ bool TPatternMatcher::Backtrack(int32_t& node, int64_t& pos) {
           if (count < min) continue;
           if (count > min) PushChoice(FStar, f.node, f.a, count);
         } else {
-          bool found = false;
-          while (count < max && CountSimple(simple, f.a + count * l, 1) == 1) {
-            ++count;
-            if (FollowOk(next, f.a + count * l)) {
-              found = true;
-              break;
-            }
-          }
-          if (!found) continue;
+          if (count >= max || CountSimple(simple, f.a + count * l, 1) != 1) continue;
+          count = LazyCount(simple, next, f.a, count + 1, max, l);
+          if (count < 0) continue;
           if (count < max) PushChoice(FStarLazy, f.node, f.a, count);
         }
         pos = f.a + count * l;

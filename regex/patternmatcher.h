@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Raised by every failure of the engine. Compile errors carry the parser offset
@@ -80,6 +81,10 @@ class TPatternMatcher {
   int64_t SimpleLen(int32_t node) const;
   bool FollowOk(int32_t next, int64_t pos, int depth = 0) const;
   int32_t ViableBranch(int32_t alt, int64_t pos) const;
+  int32_t SkipMarks(int32_t next) const;
+  int32_t FollowNode(int32_t next) const;
+  const std::bitset<256>* ByteSet(int32_t node) const;
+  int64_t LazyCount(int32_t simple, int32_t next, int64_t start, int64_t count, int64_t max, int64_t l) const;
   int32_t Next(int32_t node) const;
   bool LineStartAt(int64_t pos) const;
   bool LineEndAt(int64_t pos) const;
@@ -96,8 +101,11 @@ class TPatternMatcher {
   bool compiled_ = false;
   std::bitset<256> first_set_;
   int first_byte_ = -1;
+  std::string lead_;  // the leading literal
   bool anchored_ = false;
   std::string must_;
+  // Tables of the single-byte nodes, made when first needed.
+  mutable std::unordered_map<int32_t, std::bitset<256>> byte_sets_;
 
   // Input and match record.
   std::string input_;
