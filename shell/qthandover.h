@@ -1,0 +1,28 @@
+#pragma once
+#include <functional>
+
+#include "base/handover.h"
+
+class QAbstractButton;
+class QPlainTextEdit;
+
+// A worker's hand-over onto the Qt main thread. Each step runs there while the worker
+// waits (a blocking queued call), so the worker and its run lock live until the result
+// button's handler, and the question it asks, have returned. The controls belong to a
+// dialog that lives as long as the program.
+class QtHandOver : public RunHandOver {
+ public:
+  QtHandOver(QPlainTextEdit* memo, QAbstractButton* startButton, QAbstractButton* resultButton);
+
+  void ShowProgress(const std::string& line) override;
+  void FinishRun() override;
+  void GiveStartBack() override;
+
+ private:
+  // Runs step on the main thread and waits for it; directly when already there.
+  void OnMainThread(const std::function<void()>& step);
+
+  QPlainTextEdit* memo_;
+  QAbstractButton* startButton_;
+  QAbstractButton* resultButton_;
+};
