@@ -1,6 +1,4 @@
 // varnolt-cli download [--file PATH] [NUMBER ...]: one download run without a window.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -20,11 +18,6 @@ const char kEmptyList[] =  // 您还尚未输入任何申请号/授权号！
     "\xca\xda\xc8\xa8\xba\xc5\xa3\xa1";
 const char kRunStarted[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
 
-void PrintLine(FILE* out, const std::string& gbk) {
-  std::fputs((GbkToUtf8(gbk) + "\n").c_str(), out);
-  std::fflush(out);
-}
-
 void Usage(FILE* out) {
   std::fputs(
       "usage: varnolt-cli download [--file PATH] [NUMBER ...]\n"
@@ -34,13 +27,6 @@ void Usage(FILE* out) {
       "Prints the progress lines and, at the end, the path of the download report.\n"
       "Exit codes: 0 done, 1 the run ended early, 2 wrong arguments.\n",
       out);
-}
-
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char buf[4096];
-  if (!::getcwd(buf, sizeof buf)) return path;
-  return Utf8ToGbk(buf) + "/" + path;
 }
 
 }  // namespace
@@ -98,6 +84,6 @@ int RunDownloadCommand(int argc, char** argv) {
   new getdown(&handOver, NumbersAsText(numbers));
   handOver.WaitForEnd();
   if (handOver.FinishCount() == 0) return 1;
-  PrintLine(stdout, Absolute(DownloadReportPath(savepath::Get())));
+  PrintLine(stdout, AbsolutePath(DownloadReportPath(savepath::Get())));
   return 0;
 }

@@ -1,7 +1,24 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
+#include "base/gbk.h"
+
 #include "commands.h"
+
+void PrintLine(FILE* out, const std::string& gbk) {
+  std::string line = GbkToUtf8(gbk) + "\n";
+  std::fwrite(line.data(), 1, line.size(), out);
+  std::fflush(out);
+}
+
+std::string AbsolutePath(const std::string& gbkPath) {
+  if (!gbkPath.empty() && gbkPath[0] == '/') return gbkPath;
+  char buf[4096];
+  if (!::getcwd(buf, sizeof buf)) return gbkPath;
+  return Utf8ToGbk(buf) + "/" + gbkPath;
+}
 
 namespace {
 void Usage(FILE* out) {

@@ -1,6 +1,4 @@
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -27,20 +25,6 @@ const char kHelp[] =
     "<data root>/data/query/<expression>.html (data root from savefile.ini) and its absolute\n"
     "path is the last line printed.\n"
     "Exit status: 0 report written, 1 the run ended early, 2 wrong usage or no condition.\n";
-
-void PrintUtf8(FILE* out, const std::string& gbk) {
-  std::string line = GbkToUtf8(gbk);
-  line += '\n';
-  std::fwrite(line.data(), 1, line.size(), out);
-  std::fflush(out);
-}
-
-std::string AbsolutePath(const std::string& gbkPath) {
-  std::string utf8 = GbkToUtf8(gbkPath);
-  char buf[PATH_MAX];
-  if (::realpath(utf8.c_str(), buf)) return buf;
-  return utf8;
-}
 
 }  // namespace
 
@@ -85,7 +69,7 @@ int RunSearchCommand(int argc, char** argv) {
   const std::string expression = BuildSearchExpression(title, abstractWords, classification);
   if (expression.empty()) {
     // 对不起，您还没有输入检索条件！
-    PrintUtf8(stderr, "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xbb\xb9\xc3\xbb\xd3\xd0\xca\xe4\xc8\xeb"
+    PrintLine(stderr, "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xbb\xb9\xc3\xbb\xd3\xd0\xca\xe4\xc8\xeb"
                       "\xbc\xec\xcb\xf7\xcc\xf5\xbc\xfe\xa3\xa1");
     return 2;
   }
@@ -94,7 +78,7 @@ int RunSearchCommand(int argc, char** argv) {
   DirectHandOver handOver;
   bool finished = false;
   std::string reportPath;
-  handOver.onProgress = [](const std::string& line) { PrintUtf8(stdout, line); };
+  handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
   handOver.onFinish = [&] {
     finished = true;
     reportPath = SearchReportPath(savepath::Get(), expression);
@@ -103,8 +87,6 @@ int RunSearchCommand(int argc, char** argv) {
   handOver.WaitForEnd();
   getquery::WaitAllDone();
   if (!finished) return 1;
-  std::string path = AbsolutePath(reportPath) + "\n";
-  std::fwrite(path.data(), 1, path.size(), stdout);
-  std::fflush(stdout);
+  PrintLine(stdout, AbsolutePath(reportPath));
   return 0;
 }
