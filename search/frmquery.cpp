@@ -2,13 +2,11 @@
 
 #include <QCheckBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <iterator>
 
 #include "search/getquery.h"
@@ -18,6 +16,7 @@
 #include "shell/qthandover.h"
 #include "shell/qttext.h"
 #include "shell/savepath.h"
+#include "shell/widgets.h"
 
 namespace {
 
@@ -91,13 +90,7 @@ QPushButton* Button(QWidget* parent, const char* name, QRect geometry, const cha
 Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
   setObjectName("frmquery");
   setWindowTitle(QtText(kCaption));
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setFixedSize(537, 322);
-  QFont font;
-  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
-  font.setPixelSize(11);
-  setFont(font);
+  MakeFixedDialog(this, 537, 322);
 
   Panel1 = Control<QFrame>(this, "Panel1", {0, 0, 233, 322});
   Panel1->setFrameShape(QFrame::NoFrame);
@@ -140,12 +133,6 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
   connect(msgbt, &QPushButton::clicked, this, &Tfrmquery::msgbtClick);
 
   handOver_ = std::make_unique<QtHandOver>(mmo, btstart, msgbt);
-
-  // Centred on the desktop, once; later showings keep where the user put it.
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect desk = screen->availableGeometry();
-    move(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
-  }
 }
 
 Tfrmquery::~Tfrmquery() = default;

@@ -7,6 +7,7 @@
 //   WaitFor([&] { return done; });       // pumps events until true (false after the limit)
 //   RunPumping([] { getquery::WaitAllDone(); });   // a blocking wait that needs the main thread
 //   SaveShot(pixmap, "name");            // into $VARNOLT_E2E_SHOTS when that is set
+//   VARNOLT_QTEST_MAIN(MyTest)           // main() with the program's application object
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/gbk.h"
+#include "shell/application.h"
 #include "shell/checkupdate.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
@@ -27,6 +30,28 @@
 #include "shell/savepath.h"
 #include "tests/shell/windowtest.h"
 #include "tests/support/demosite.h"
+
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+
+// How often piece occurs in text.
+inline int Count(const std::string& text, const std::string& piece) {
+  int n = 0;
+  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
+  return n;
+}
+
+// main() of a window test: the program's application object (title, error display),
+// which keeps the web engine's switches; the test runner gets the other arguments.
+#define VARNOLT_QTEST_MAIN(TestClass)                             \
+  int main(int argc, char** argv) {                               \
+    TApplication app(argc, argv);                                 \
+    TestClass test;                                               \
+    QStringList args;                                             \
+    for (const QString& a : app.arguments())                      \
+      if (!a.startsWith("--disable-gpu")) args << a;              \
+    return QTest::qExec(&test, args);                             \
+  }
 
 // Pumps the main thread's events until condition holds; false when timeoutMs passed first.
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 30000) {

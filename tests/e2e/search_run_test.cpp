@@ -17,23 +17,12 @@
 #include <memory>
 
 #include "base/files.h"
-#include "base/gbk.h"
 #include "search/frmquery.h"
 #include "search/getquery.h"
-#include "shell/application.h"
 #include "shell/qttext.h"
 #include "tests/e2e/e2esupport.h"
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
-
-int Count(const std::string& text, const std::string& piece) {
-  int n = 0;
-  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
-  return n;
-}
 
 Tfrmquery* Dialog() { return static_cast<Tfrmquery*>(frmquery); }
 
@@ -258,14 +247,6 @@ class SearchRunTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  TApplication app(argc, argv);
-  SearchRunTest test;
-  // Engine switches stay with the application; the test runner gets the rest.
-  QStringList args;
-  for (const QString& a : app.arguments())
-    if (!a.startsWith("--disable-gpu")) args << a;
-  return QTest::qExec(&test, args);
-}
+VARNOLT_QTEST_MAIN(SearchRunTest)
 
 #include "search_run_test.moc"
