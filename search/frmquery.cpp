@@ -1,6 +1,181 @@
 #include "search/frmquery.h"
 
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <iterator>
+
+#include "search/getquery.h"
+#include "shell/forms.h"
+#include "shell/mainwindow.h"
+#include "shell/msgbox.h"
+#include "shell/qthandover.h"
+#include "shell/qttext.h"
+#include "shell/savepath.h"
+#include "shell/widgets.h"
+
+namespace {
+
+// The dialog's texts (GBK).
+const char kCaption[] = "\xbc\xec\xcb\xf7\xd7\xa8\xc0\xfb";                              // 检索专利
+const char kLabelTitle[] = "\xc3\xfb\xb3\xc6";                                          // 名称
+const char kLabelAbstract[] = "\xd5\xaa\xd2\xaa";                                       // 摘要
+const char kLabelClass[] = "\xb7\xd6\xc0\xe0";                                          // 分类
+const char kLegalStatus[] = "\xb7\xa8\xc2\xc9\xd7\xb4\xcc\xac";                         // 法律状态
+const char kFirstClaim[] = "\xb5\xda\xd2\xbb\xc8\xa8\xc0\xfb\xd2\xaa\xc7\xf3";          // 第一权利要求
+const char kAbstractInfo[] = "\xd5\xaa\xd2\xaa\xd0\xc5\xcf\xa2";                        // 摘要信息
+const char kPatentee[] = "\xd7\xa8\xc0\xfb\xc8\xa8\xc8\xcb";                             // 专利权人
+const char kStart[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7";                               // 开始检索
+const char kBack[] = "\xb7\xb5\xbb\xd8";                                                // 返回
+const char kStartLine[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
+// 对不起，您还没有输入检索条件！
+const char kNoCondition[] =
+    "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xbb\xb9\xc3\xbb\xd3\xd0\xca\xe4\xc8\xeb\xbc\xec\xcb\xf7\xcc\xf5\xbc\xfe\xa3\xa1";
+// 请问您要查看检索结果吗？
+const char kViewQuestion[] = "\xc7\xeb\xce\xca\xc4\xfa\xd2\xaa\xb2\xe9\xbf\xb4\xbc\xec\xcb\xf7\xbd\xe1\xb9\xfb\xc2\xf0\xa3\xbf";
+const char kConfirmCaption[] = "\xc8\xb7\xc8\xcf\xb2\xd9\xd7\xf7";  // 确认操作
+// 检索记录已保存，查看程序首页即可！
+const char kSaved[] =
+    "\xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc\xd2\xd1\xb1\xa3\xb4\xe6\xa3\xac\xb2\xe9\xbf\xb4\xb3\xcc\xd0\xf2\xca\xd7\xd2\xb3\xbc\xb4\xbf\xc9\xa3\xa1";
+
+// A lowered line along the bottom edge of its rectangle.
+class TBottomLineBevel : public QFrame {
+ public:
+  explicit TBottomLineBevel(QWidget* parent) : QFrame(parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawLine(0, height() - 2, width() - 1, height() - 2);
+    p.setPen(palette().color(QPalette::Light));
+    p.drawLine(0, height() - 1, width() - 1, height() - 1);
+  }
+};
+
+template <class T>
+T* Control(QWidget* parent, const char* name, QRect geometry) {
+  auto* c = new T(parent);
+  c->setObjectName(name);
+  c->setGeometry(geometry);
+  return c;
+}
+
+QLabel* Caption(QWidget* parent, const char* name, int x, int y, const char* gbkText) {
+  auto* l = new QLabel(QtText(gbkText), parent);
+  l->setObjectName(name);
+  l->move(x, y);
+  l->adjustSize();
+  return l;
+}
+
+QCheckBox* Option(QWidget* parent, const char* name, QRect geometry, const char* gbkText) {
+  auto* c = Control<QCheckBox>(parent, name, geometry);
+  c->setText(QtText(gbkText));
+  return c;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, QRect geometry, const char* gbkText) {
+  auto* b = Control<QPushButton>(parent, name, geometry);
+  b->setText(QtText(gbkText));
+  return b;
+}
+
+}  // namespace
+
 Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
   setObjectName("frmquery");
-  setWindowTitle(QString::fromUtf8("检索专利"));
+  setWindowTitle(QtText(kCaption));
+  MakeFixedDialog(this, 537, 322);
+
+  Panel1 = Control<QFrame>(this, "Panel1", {0, 0, 233, 322});
+  Panel1->setFrameShape(QFrame::NoFrame);
+
+  mmo = Control<QPlainTextEdit>(this, "mmo", {233, 0, 304, 322});
+  mmo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mmo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A record of the run: the user reads it, the run writes it.
+  mmo->setReadOnly(true);
+
+  Bevel1 = Control<QFrame>(Panel1, "Bevel1", {8, 8, 217, 297});
+  Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+  Label1 = Caption(Panel1, "Label1", 16, 24, kLabelTitle);
+  Label2 = Caption(Panel1, "Label2", 16, 56, kLabelAbstract);
+  Label3 = Caption(Panel1, "Label3", 16, 88, kLabelClass);
+  edtitle = Control<QLineEdit>(Panel1, "edtitle", {56, 16, 161, 21});
+  edabs = Control<QLineEdit>(Panel1, "edabs", {56, 48, 161, 21});
+  edg = Control<QLineEdit>(Panel1, "edg", {56, 80, 65, 21});
+
+  cklaw = Option(Panel1, "cklaw", {56, 120, 81, 17}, kLegalStatus);
+  ckzq = Option(Panel1, "ckzq", {56, 152, 97, 17}, kFirstClaim);
+  ckabs = Option(Panel1, "ckabs", {56, 176, 73, 17}, kAbstractInfo);
+  ckowner = Option(Panel1, "ckowner", {56, 200, 97, 17}, kPatentee);
+
+  Bevel2 = new TBottomLineBevel(Panel1);
+  Bevel2->setObjectName("Bevel2");
+  Bevel2->setGeometry(24, 216, 185, 17);
+
+  btstart = Button(Panel1, "btstart", {112, 264, 97, 25}, kStart);
+  msgbt = Button(Panel1, "msgbt", {32, 264, 75, 25}, kBack);
+  msgbt->setVisible(false);
+  // Never the dialog's default button: only the run's end may click it.
+  msgbt->setAutoDefault(false);
+
+  QWidget* order[] = {edtitle, edabs, edg, btstart, cklaw, ckabs, ckzq, ckowner, msgbt, mmo};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(btstart, &QPushButton::clicked, this, &Tfrmquery::btstartClick);
+  connect(msgbt, &QPushButton::clicked, this, &Tfrmquery::msgbtClick);
+
+  handOver_ = std::make_unique<QtHandOver>(mmo, btstart, msgbt);
+}
+
+Tfrmquery::~Tfrmquery() = default;
+
+void Tfrmquery::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormShow();
+}
+
+void Tfrmquery::FormShow() { edtitle->setFocus(); }
+
+void Tfrmquery::btstartClick() {
+  btstart->setEnabled(false);
+  mmo->appendPlainText(QtText(kStartLine));
+  std::string expression = BuildSearchExpression(GbkText(edtitle->text()), GbkText(edabs->text()),
+                                                 GbkText(edg->text()));
+  const bool withLegalStatus = cklaw->isChecked();
+  const bool withAbstract = ckabs->isChecked();
+  const bool withFirstClaim = ckzq->isChecked();
+  const bool withPatentee = ckowner->isChecked();
+  if (expression.empty()) {
+    msgbox::Show(this, QtText(kNoCondition));
+    btstart->setEnabled(true);
+    return;
+  }
+  mmo->clear();
+  expression_ = expression;
+  new getquery(handOver_.get(), std::move(expression), withLegalStatus, withAbstract, withFirstClaim,
+               withPatentee);
+}
+
+void Tfrmquery::msgbtClick() {
+  // The run may end after the user closed the dialog; the question then belongs to the
+  // main window.
+  QWidget* owner = isVisible() || !frmmain ? static_cast<QWidget*>(this) : frmmain;
+  if (msgbox::Ask(owner, QtText(kViewQuestion), QtText(kConfirmCaption))) {
+    if (frmmain) {
+      frmmain->webb->Navigate(QtText(SearchReportPath(savepath::Get(), expression_)));
+      frmmain->showMaximized();
+    }
+    close();
+  } else {
+    msgbox::Show(owner, QtText(kSaved));
+    edtitle->setFocus();
+  }
 }

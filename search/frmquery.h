@@ -1,9 +1,49 @@
 #pragma once
 #include <QDialog>
+#include <memory>
+#include <string>
 
-// The search dialog.
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QtHandOver;
+
+// The search dialog: title words, abstract words and a classification code in, one
+// search run at a time, its progress in the memo, and at the end the offer to show the
+// report in the main window's browser. Created once at start; it must outlive every run
+// it starts, since the run reaches its memo and buttons until its very end.
 class Tfrmquery : public QDialog {
   Q_OBJECT
  public:
   explicit Tfrmquery(QWidget* parent = nullptr);
+  ~Tfrmquery() override;
+
+  // Controls, named as their objectName.
+  QPlainTextEdit* mmo = nullptr;
+  QFrame* Panel1 = nullptr;
+  QFrame* Bevel1 = nullptr;
+  QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
+  QLineEdit *edtitle = nullptr, *edabs = nullptr, *edg = nullptr;
+  QCheckBox *cklaw = nullptr, *ckzq = nullptr, *ckabs = nullptr, *ckowner = nullptr;
+  QFrame* Bevel2 = nullptr;
+  QPushButton* btstart = nullptr;
+  QPushButton* msgbt = nullptr;  // hidden; clicked by the run when it ends
+
+  // Handlers, named after control and event.
+  void FormShow();
+  void btstartClick();
+  void msgbtClick();
+
+  // The expression of the run last started (GBK); the report file is named after it.
+  const std::string& Expression() const { return expression_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  std::string expression_;
+  std::unique_ptr<QtHandOver> handOver_;
 };

@@ -56,13 +56,7 @@ void SetLinkLook(QLabel* label, bool hot) {
 
 Tfrmabout::Tfrmabout(QWidget* parent) : QDialog(parent) {
   setObjectName("frmabout");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setFixedSize(406, 246);
-  QFont font;
-  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
-  font.setPixelSize(11);
-  setFont(font);
+  MakeFixedDialog(this, 406, 246);
 
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");

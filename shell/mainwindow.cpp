@@ -75,10 +75,7 @@ QMenu* Menu(QMenuBar* bar, const char* name, const char* gbkCaption) {
 
 Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmmain");
-  QFont font;
-  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(FormFont());
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);

@@ -1,6 +1,16 @@
 #pragma once
+#include <QFont>
 #include <QFrame>
 #include <QLabel>
+
+class QDialog;
+
+// The font of every window: Tahoma 8 pt (11 pixels); Chinese text takes a CJK face.
+QFont FormFont();
+
+// The look of the program's dialogs: fixed client size, stays on top, the window font,
+// centred on the desktop when made (later showings keep where the user moved it).
+void MakeFixedDialog(QDialog* dialog, int width, int height);
 
 // A picture or text label that acts as a button (the lookup start picture, the about
 // dialog's links): it reports a left click made and released over it.

@@ -1,0 +1,256 @@
+// The search dialog on its own: layout, focus, how the edits and boxes reach the run,
+// the empty-condition message, the memo and the start button around a run.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <memory>
+
+#include "base/files.h"
+#include "search/frmquery.h"
+#include "search/getquery.h"
+#include "shell/qttext.h"
+#include "shell/savepath.h"
+#include "tests/e2e/e2esupport.h"
+
+class FrmqueryTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TestProgramDirectory> dir_;
+  std::unique_ptr<BoxRecorder> boxes_;
+  std::unique_ptr<Tfrmquery> dlg_;
+
+  Tfrmquery* Open() {
+    dlg_ = std::make_unique<Tfrmquery>();
+    dlg_->show();
+    return dlg_.get();
+  }
+
+  // Waits until the run that the dialog started has ended and its worker is gone.
+  void WaitForRunEnd() {
+    QVERIFY(WaitFor([this] { return dlg_->btstart->isEnabled(); }));
+    QVERIFY(RunPumping([] { getquery::WaitAllDone(); }));
+  }
+
+  void Fill(const QString& title, const QString& abs, const QString& cls) {
+    dlg_->edtitle->setText(title);
+    dlg_->edabs->setText(abs);
+    dlg_->edg->setText(cls);
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TestProgramDirectory>();
+    boxes_ = std::make_unique<BoxRecorder>();
+    savepath::Set(dir_->dir);
+  }
+
+  void cleanup() {
+    if (dlg_) RunPumping([] { getquery::WaitAllDone(); });
+    dlg_.reset();
+    boxes_.reset();
+    savepath::Set("");
+    dir_.reset();
+  }
+
+  void layoutAsDesigned() {
+    Tfrmquery* d = Open();
+    QCOMPARE(d->objectName(), U("frmquery"));
+    QCOMPARE(d->windowTitle(), U("检索专利"));
+    QCOMPARE(d->size(), QSize(537, 322));
+    QCOMPARE(d->minimumSize(), d->maximumSize());
+    QVERIFY(d->windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(d->font().pixelSize(), 11);
+    QCOMPARE(d->font().families().value(0), U("Tahoma"));
+    QRect desk = d->screen()->availableGeometry();
+    QCOMPARE(d->geometry().center(), desk.center());
+
+    struct Expect {
+      const char* name;
+      QRect geometry;
+      const char* caption;
+    } controls[] = {
+        {"Panel1", {0, 0, 233, 322}, nullptr},         {"mmo", {233, 0, 304, 322}, nullptr},
+        {"Bevel1", {8, 8, 217, 297}, nullptr},         {"edtitle", {56, 16, 161, 21}, ""},
+        {"edabs", {56, 48, 161, 21}, ""},              {"edg", {56, 80, 65, 21}, ""},
+        {"cklaw", {56, 120, 81, 17}, "法律状态"},      {"ckzq", {56, 152, 97, 17}, "第一权利要求"},
+        {"ckabs", {56, 176, 73, 17}, "摘要信息"},      {"ckowner", {56, 200, 97, 17}, "专利权人"},
+        {"Bevel2", {24, 216, 185, 17}, nullptr},       {"btstart", {112, 264, 97, 25}, "开始检索"},
+        {"msgbt", {32, 264, 75, 25}, "返回"},
+    };
+    for (const Expect& e : controls) {
+      auto* w = d->findChild<QWidget*>(e.name);
+      QVERIFY2(w, e.name);
+      QCOMPARE(w->geometry(), e.geometry);
+      if (!e.caption) continue;
+      if (auto* edit = qobject_cast<QLineEdit*>(w)) QCOMPARE(edit->text(), U(e.caption));
+      if (auto* box = qobject_cast<QCheckBox*>(w)) {
+        QCOMPARE(box->text(), U(e.caption));
+        QVERIFY(!box->isChecked());
+      }
+      if (auto* button = qobject_cast<QPushButton*>(w)) QCOMPARE(button->text(), U(e.caption));
+    }
+    for (auto [name, pos, caption] : {std::tuple{"Label1", QPoint(16, 24), "名称"},
+                                      std::tuple{"Label2", QPoint(16, 56), "摘要"},
+                                      std::tuple{"Label3", QPoint(16, 88), "分类"}}) {
+      auto* l = d->findChild<QLabel*>(name);
+      QVERIFY2(l, name);
+      QCOMPARE(l->pos(), pos);
+      QCOMPARE(l->text(), U(caption));
+      QVERIFY(l->width() >= l->sizeHint().width());
+    }
+    // The controls beside the memo sit on the panel.
+    QCOMPARE(d->edtitle->parentWidget(), d->Panel1);
+    QCOMPARE(d->btstart->parentWidget(), d->Panel1);
+    QCOMPARE(d->mmo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QVERIFY(d->mmo->verticalScrollBar()->isVisible());
+    QVERIFY(d->mmo->toPlainText().isEmpty());
+    QVERIFY(d->btstart->isVisible() && d->btstart->isEnabled());
+    QVERIFY(!d->msgbt->isVisible());
+    QVERIFY(d->msgbt->isEnabled());  // a disabled button would ignore the run's click
+  }
+
+  void tabOrderAndFocusOnEveryShow() {
+    Tfrmquery* d = Open();
+    QStringList chain;
+    QWidget* w = d->edtitle;
+    do {
+      if (w->focusPolicy() & Qt::TabFocus) chain << w->objectName();
+      w = w->nextInFocusChain();
+    } while (w != d->edtitle);
+    QCOMPARE(chain, QStringList({"edtitle", "edabs", "edg", "btstart", "cklaw", "ckabs", "ckzq", "ckowner",
+                                 "msgbt", "mmo"}));
+    // Focus left elsewhere goes back to the title edit when the dialog shows again.
+    d->edg->setFocus();
+    QCOMPARE(d->focusWidget(), d->edg);
+    d->hide();
+    d->show();
+    QCOMPARE(d->focusWidget(), d->edtitle);
+  }
+
+  // The edits reach the run through the expression builder: each edit in its own term,
+  // blanks trimmed, the classification upper-cased byte by byte (also inside a Chinese
+  // character). Nothing listens on the search host, so each run ends at its list
+  // request and gives the start button back.
+  void editsMakeTheExpressionOfTheRun_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("abs");
+    QTest::addColumn<QString>("cls");
+    QTest::addColumn<QString>("expression");
+    // Each edit has its own term (a swap shows); the table itself is the builder's.
+    QTest::newRow("all three") << U("a") << U("b") << U("c")
+                               << U("名称=(a) and 摘要=(b) and 分类号=('%C%') ");
+    QTest::newRow("abstract+class") << "" << U("结构") << U("b62") << U("摘要=(结构)and 分类号=('%B62%') ");
+    QTest::newRow("blanks trimmed") << U("  电池 \t") << U(" ") << U("  h01m  ")
+                                    << U("名称=(电池) and 分类号=('%H01M%') ");
+    // 乤 is 81 61 in GBK; its second byte upper-cased gives 81 41, which is 丄.
+    QTest::newRow("class bytes") << "" << "" << U("乤z") << U("分类号=('%丄Z%')");
+  }
+
+  void editsMakeTheExpressionOfTheRun() {
+    QFETCH(QString, title);
+    QFETCH(QString, abs);
+    QFETCH(QString, cls);
+    QFETCH(QString, expression);
+    Tfrmquery* d = Open();
+    d->mmo->setPlainText("earlier run");
+    Fill(title, abs, cls);
+    QTest::mouseClick(d->btstart, Qt::LeftButton);
+    // The run hands its lines over through this thread, so nothing has arrived yet: the
+    // memo is cleared (the dialog's own start line with it) and the button is held.
+    QVERIFY(!d->btstart->isEnabled());
+    QCOMPARE(d->mmo->toPlainText(), QString());
+    QCOMPARE(QtText(d->Expression()), expression);
+    WaitForRunEnd();
+    // The worker's start line (ASCII comma), then the failed list request ends the run.
+    QStringList lines = d->mmo->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].endsWith(U("\t开始检索,请稍候...")), qPrintable(lines[0]));
+    QVERIFY(boxes_->shown.empty());
+    QVERIFY(d->btstart->isEnabled());
+  }
+
+  void blankEditsAskForAConditionAndStartNothing() {
+    Tfrmquery* d = Open();
+    d->mmo->setPlainText("earlier run");
+    Fill("   ", U("\t "), "  ");
+    bool enabledAtMessage = true;
+    msgbox::SetHandlerForTesting([&](msgbox::Kind kind, const QString& text, const QString& caption) {
+      enabledAtMessage = d->btstart->isEnabled();
+      boxes_->shown.push_back({kind, text, caption});
+      return false;
+    });
+    QTest::mouseClick(d->btstart, Qt::LeftButton);
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
+    QCOMPARE(boxes_->shown[0].text, U("对不起，您还没有输入检索条件！"));
+    QCOMPARE(boxes_->shown[0].caption, U("中国专利文献检索下载器（Varnolt）"));
+    QVERIFY(!enabledAtMessage);
+    QVERIFY(d->btstart->isEnabled());
+    // The start line stays; no run comes to add to it.
+    QCOMPARE(d->mmo->toPlainText(), U("earlier run\n开始检索，请稍候..."));
+    QTest::qWait(300);
+    QCOMPARE(d->mmo->toPlainText(), U("earlier run\n开始检索，请稍候..."));
+    QVERIFY(d->Expression().empty());
+  }
+
+  // Each box switches its own look-up of the run on, and only that one; every progress
+  // line arrives while the start button is held, which comes back just before the
+  // question.
+  void eachBoxReachesItsOwnLookUp_data() {
+    QTest::addColumn<QString>("box");
+    QTest::newRow("legal status") << "cklaw";
+    QTest::newRow("abstract") << "ckabs";
+    QTest::newRow("first claim") << "ckzq";
+    QTest::newRow("patentee") << "ckowner";
+  }
+
+  void eachBoxReachesItsOwnLookUp() {
+    QFETCH(QString, box);
+    DemoSite site({}, true);
+    Tfrmquery* d = Open();
+    d->findChild<QCheckBox*>(box)->setChecked(true);
+    Fill(U("刹车"), U("结构简单"), U("b62"));  // six records
+    std::vector<bool> enabledAtLine;
+    connect(d->mmo, &QPlainTextEdit::textChanged, d, [&] { enabledAtLine.push_back(d->btstart->isEnabled()); });
+    bool enabledAtQuestion = false;
+    msgbox::SetHandlerForTesting([&](msgbox::Kind kind, const QString& text, const QString& caption) {
+      if (kind == msgbox::Kind::Question) enabledAtQuestion = d->btstart->isEnabled();
+      boxes_->shown.push_back({kind, text, caption});
+      return false;
+    });
+    QTest::mouseClick(d->btstart, Qt::LeftButton);
+    WaitForRunEnd();
+
+    QStringList lines = d->mmo->toPlainText().split('\n');
+    QCOMPARE(lines.size(), 2 + 6 + 1);
+    QVERIFY(lines[1].endsWith(U("**共检索到6条匹配记录**")));
+    QCOMPARE(lines.last(), U("处理完毕！"));
+    QVERIFY(!enabledAtLine.empty());
+    for (bool enabled : enabledAtLine) QVERIFY(!enabled);
+    QVERIFY(enabledAtQuestion);
+    QVERIFY(!boxes_->shown.empty());
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Question);
+
+    int legalRequests = 0, detailRequests = 0;
+    for (const DemoLogEntry& e : site.Log()) {
+      if (e.target.find("FlztResult.jsp") != std::string::npos) ++legalRequests;
+      if (e.method == "GET" && e.target.find("recid=") != std::string::npos) ++detailRequests;
+    }
+    const std::string report = ReadFileBytes(SearchReportPath(dir_->dir, d->Expression()));
+    QCOMPARE(legalRequests, box == "cklaw" ? 6 : 0);
+    QCOMPARE(detailRequests, box == "cklaw" ? 0 : 6);
+    QCOMPARE(Count(report, G("摘要:")), box == "ckabs" ? 6 : 0);
+    QCOMPARE(Count(report, G("首权项:")), box == "ckzq" ? 6 : 0);
+    // Legal status and patentee read 未检索 unless their box was ticked.
+    QCOMPARE(Count(report, G("<td>未检索</td>")), box == "cklaw" || box == "ckowner" ? 6 : 12);
+  }
+};
+
+VARNOLT_QTEST_MAIN(FrmqueryTest)
+
+#include "frmquery_test.moc"

@@ -1,0 +1,121 @@
+#pragma once
+// Shared by the whole-run tests: the program's four real windows, started as the program
+// starts them, against the demo site, plus waiting while the main thread keeps serving
+// the workers' hand-overs.
+//
+//   E2EProgram program;                  // demo site, program directory, the four windows
+//   WaitFor([&] { return done; });       // pumps events until true (false after the limit)
+//   RunPumping([] { getquery::WaitAllDone(); });   // a blocking wait that needs the main thread
+//   SaveShot(pixmap, "name");            // into $VARNOLT_E2E_SHOTS when that is set
+//   VARNOLT_QTEST_MAIN(MyTest)           // main() with the program's application object
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTest>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/files.h"
+#include "base/gbk.h"
+#include "shell/application.h"
+#include "shell/checkupdate.h"
+#include "shell/forms.h"
+#include "shell/mainwindow.h"
+#include "shell/program.h"
+#include "shell/savepath.h"
+#include "tests/shell/windowtest.h"
+#include "tests/support/demosite.h"
+
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+
+// How often piece occurs in text.
+inline int Count(const std::string& text, const std::string& piece) {
+  int n = 0;
+  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
+  return n;
+}
+
+// main() of a window test: the program's application object (title, error display),
+// which keeps the web engine's switches; the test runner gets the other arguments.
+#define VARNOLT_QTEST_MAIN(TestClass)                             \
+  int main(int argc, char** argv) {                               \
+    TApplication app(argc, argv);                                 \
+    TestClass test;                                               \
+    QStringList args;                                             \
+    for (const QString& a : app.arguments())                      \
+      if (!a.startsWith("--disable-gpu")) args << a;              \
+    return QTest::qExec(&test, args);                             \
+  }
+
+// Pumps the main thread's events until condition holds; false when timeoutMs passed first.
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 30000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+// Runs a blocking wait on a thread of its own while the main thread keeps pumping events,
+// so workers blocked in a hand-over can finish. False when timeoutMs passed first (the
+// helper thread is then left behind: the test has failed anyway).
+inline bool RunPumping(const std::function<void()>& blockingCall, int timeoutMs = 30000) {
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread([blockingCall, done] {
+    blockingCall();
+    *done = true;
+  }).detach();
+  return WaitFor([done] { return done->load(); }, timeoutMs);
+}
+
+// The folder named by VARNOLT_E2E_SHOTS, or empty when screenshots are not wanted.
+inline QString ShotsDirectory() { return qEnvironmentVariable("VARNOLT_E2E_SHOTS"); }
+
+// Saves shot as <name>.png in the screenshot folder; nothing when none is wanted.
+inline void SaveShot(const QPixmap& shot, const QString& name) {
+  const QString dir = ShotsDirectory();
+  if (dir.isEmpty()) return;
+  QDir().mkpath(dir);
+  const QString file = dir + "/" + name + ".png";
+  if (!shot.save(file)) qWarning("could not save %s", qPrintable(file));
+}
+
+// The program as it starts: a program directory of its own holding main.css, every site
+// host on the demo site, message boxes answered by `boxes`, and the four windows created
+// in their order with the main window shown. The data root is the program directory.
+// Runs must have ended before the object goes (the dialogs hand their controls to them).
+class E2EProgram {
+ public:
+  explicit E2EProgram(std::vector<std::string> siteArgs = {}) : site(std::move(siteArgs)) {
+    WriteFileBytes(dir.dir + "/main.css", ReadFileBytes(std::string(VARNOLT_APP_DIR) + "/main.css"));
+    CreateWindows();
+    frmmain->show();
+  }
+  ~E2EProgram() {
+    // The dialogs first: they are the main window's users, never the other way round.
+    delete frmquery;
+    delete frmabout;
+    delete frmdown;
+    delete frmmain;
+    frmquery = frmabout = frmdown = nullptr;
+    frmmain = nullptr;
+    checkupdate::WaitForAll(20000);
+    savepath::Set("");
+  }
+  E2EProgram(const E2EProgram&) = delete;
+  E2EProgram& operator=(const E2EProgram&) = delete;
+
+  std::string Root() const { return savepath::Get(); }
+
+  TestProgramDirectory dir;  // first: the site below points the hosts at itself
+  DemoSite site;
+  BoxRecorder boxes;
+};
