@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 #include "shell/msgbox.h"
@@ -9,6 +11,11 @@
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName("varnolt");
   setApplicationDisplayName(QtText(shelltext::kAppTitle));
+  // The program speaks Chinese only, so Qt's own buttons and dialogs (是/否, 确定, the
+  // file dialog) do as well, whatever the system's locale.
+  auto* qtTexts = new QTranslator(this);
+  if (qtTexts->load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    installTranslator(qtTexts);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
