@@ -1,6 +1,286 @@
 #include "download/frmdown.h"
 
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "download/downreport.h"
+#include "download/getdown.h"
+#include "shell/application.h"
+#include "shell/forms.h"
+#include "shell/mainwindow.h"
+#include "shell/msgbox.h"
+#include "shell/qthandover.h"
+#include "shell/qttext.h"
+#include "shell/savepath.h"
+
+namespace {
+
+// The dialog's texts (GBK).
+const char kCaption[] = "\xcf\xc2\xd4\xd8\xce\xc4\xb5\xb5";  // 下载文档
+const char kImport[] = "\xb5\xbc\xc8\xeb";                   // 导入
+const char kAdd[] = "\xd4\xf6\xbc\xd3";                      // 增加
+const char kNote1[] =                                        // 备注：导入申请号为不含CN和检验位的6/8/12位数字
+    "\xb1\xb8\xd7\xa2\xa3\xba\xb5\xbc\xc8\xeb\xc9\xea\xc7\xeb\xba\xc5\xce\xaa\xb2\xbb\xba\xac"
+    "CN\xba\xcd\xbc\xec\xd1\xe9\xce\xbb\xb5\xc4"
+    "6/8/12\xce\xbb\xca\xfd\xd7\xd6";
+const char kNote2[] =  // 多个申请号之间用换行分开
+    "\xb6\xe0\xb8\xf6\xc9\xea\xc7\xeb\xba\xc5\xd6\xae\xbc\xe4\xd3\xc3\xbb\xbb\xd0\xd0\xb7\xd6\xbf\xaa";
+const char kStart[] = "\xbf\xaa\xca\xbc\xcf\xc2\xd4\xd8";                 // 开始下载
+const char kReturn[] = "\xb7\xb5\xbb\xd8";                                // 返回
+const char kDelete[] = "\xc9\xbe\xb3\xfd\xb4\xcb\xcc\xf5";                // 删除此条
+const char kTextFiles[] = "\xce\xc4\xb1\xbe\xce\xc4\xbc\xfe (*.TXT)";     // 文本文件 (*.TXT)
+const char kNotANumber[] =                                                // 您输入的格式不对！
+    "\xc4\xfa\xca\xe4\xc8\xeb\xb5\xc4\xb8\xf1\xca\xbd\xb2\xbb\xb6\xd4\xa3\xa1";
+const char kEmptyList[] =  // 您还尚未输入任何申请号/授权号！
+    "\xc4\xfa\xbb\xb9\xc9\xd0\xce\xb4\xca\xe4\xc8\xeb\xc8\xce\xba\xce\xc9\xea\xc7\xeb\xba\xc5/"
+    "\xca\xda\xc8\xa8\xba\xc5\xa3\xa1";
+const char kRunStarted[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
+const char kConfirmCaption[] = "\xc8\xb7\xc8\xcf\xb2\xd9\xd7\xf7";                                 // 确认操作
+const char kViewResults[] =  // 请问您要查看检索结果吗？
+    "\xc7\xeb\xce\xca\xc4\xfa\xd2\xaa\xb2\xe9\xbf\xb4\xbc\xec\xcb\xf7\xbd\xe1\xb9\xfb\xc2\xf0\xa3\xbf";
+const char kRecordsSaved[] =  // 检索记录已保存，查看程序首页即可！
+    "\xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc\xd2\xd1\xb1\xa3\xb4\xe6\xa3\xac\xb2\xe9\xbf\xb4\xb3\xcc\xd0\xf2"
+    "\xca\xd7\xd2\xb3\xbc\xb4\xbf\xc9\xa3\xa1";
+
+constexpr int kClientWidth = 584;
+constexpr int kClientHeight = 352;
+constexpr int kTopPanelHeight = 41;
+constexpr int kRightPanelWidth = 313;
+constexpr int kMemoHeight = 279;
+constexpr int kMaxNumberLength = 12;
+
+// Each entry keeps its GBK bytes: imported lines go to the worker unchanged, whatever
+// they hold, and their shown text need not convert back to the same bytes.
+constexpr int kEntryBytesRole = Qt::UserRole;
+
+Tfrmdown::OpenDialogHook& OpenDialogHookRef() {
+  static Tfrmdown::OpenDialogHook hook;
+  return hook;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* gbkCaption, int x, int y, int w, int h) {
+  auto* b = new QPushButton(QtText(gbkCaption), parent);
+  b->setObjectName(name);
+  b->setGeometry(x, y, w, h);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QLabel* NoteLabel(QWidget* parent, const char* name, const char* gbkText, int x, int y) {
+  auto* l = new QLabel(QtText(gbkText), parent);
+  l->setObjectName(name);
+  l->move(x, y);
+  l->adjustSize();
+  return l;
+}
+
+QFrame* Panel(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* p = new QFrame(parent);
+  p->setObjectName(name);
+  p->setFrameStyle(QFrame::NoFrame);
+  p->setGeometry(geometry);
+  return p;
+}
+
+bool IsLatinLetter(QChar c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
 Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   setObjectName("frmdown");
-  setWindowTitle(QString::fromUtf8("下载文档"));
+  setWindowTitle(QtText(kCaption));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  QFont font;
+  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
+  font.setPixelSize(11);
+  setFont(font);
+
+  Panel2 = Panel(this, "Panel2", QRect(0, 0, kClientWidth, kTopPanelHeight));
+  Button1 = Button(Panel2, "Button1", kImport, 8, 8, 41, 25);
+  EdNum = new QLineEdit(Panel2);
+  EdNum->setObjectName("EdNum");
+  EdNum->setGeometry(56, 8, 161, 21);
+  EdNum->installEventFilter(this);
+  Button2 = Button(Panel2, "Button2", kAdd, 216, 8, 49, 25);
+  Label2 = NoteLabel(Panel2, "Label2", kNote1, 280, 8);
+  Label3 = NoteLabel(Panel2, "Label3", kNote2, 320, 24);
+
+  const int below = kClientHeight - kTopPanelHeight;
+  ListNum = new QListWidget(this);
+  ListNum->setObjectName("ListNum");
+  ListNum->setGeometry(0, kTopPanelHeight, kClientWidth - kRightPanelWidth, below);
+  ListNum->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListNum->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  Panel1 = Panel(this, "Panel1", QRect(kClientWidth - kRightPanelWidth, kTopPanelHeight, kRightPanelWidth, below));
+  startbt = Button(Panel1, "startbt", kStart, 8, 0, 75, 25);
+  msgbt = Button(Panel1, "msgbt", kReturn, 224, 0, 75, 25);
+  msgbt->setVisible(false);
+  mmo = new QPlainTextEdit(Panel1);
+  mmo->setObjectName("mmo");
+  mmo->setGeometry(0, below - kMemoHeight, kRightPanelWidth, kMemoHeight);
+  mmo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Progress only: typing into it would mix with the worker's lines.
+  mmo->setReadOnly(true);
+
+  OpenDialog1 = new QFileDialog(this);
+  OpenDialog1->setObjectName("OpenDialog1");
+  OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+
+  PopupMenu1 = new QMenu(ListNum);
+  PopupMenu1->setObjectName("PopupMenu1");
+  N1 = PopupMenu1->addAction(QtText(kDelete));
+  N1->setObjectName("N1");
+
+  handOver_ = std::make_unique<QtHandOver>(mmo, startbt, msgbt);
+
+  connect(EdNum, &QLineEdit::textChanged, this, &Tfrmdown::EdNumChange);
+  connect(Button2, &QPushButton::clicked, this, &Tfrmdown::Button2Click);
+  connect(Button1, &QPushButton::clicked, this, &Tfrmdown::Button1Click);
+  connect(ListNum, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    PopupMenu1Popup();
+    PopupMenu1->popup(ListNum->viewport()->mapToGlobal(pos));
+  });
+  connect(N1, &QAction::triggered, this, &Tfrmdown::N1Click);
+  connect(startbt, &QPushButton::clicked, this, &Tfrmdown::startbtClick);
+  connect(msgbt, &QPushButton::clicked, this, &Tfrmdown::msgbtClick);
+
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    move(area.x() + (area.width() - kClientWidth) / 2, area.y() + (area.height() - kClientHeight) / 2);
+  }
+}
+
+// Out of line: the hand-over's type is complete only here.
+Tfrmdown::~Tfrmdown() = default;
+
+void Tfrmdown::SetOpenDialogForTesting(OpenDialogHook hook) { OpenDialogHookRef() = std::move(hook); }
+
+bool Tfrmdown::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == EdNum && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Shortcuts (Ctrl+V, Ctrl+A, ...) are no typed characters.
+    const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!shortcut && key->text().size() == 1) {
+      QChar c = key->text().at(0);
+      EdNumKeyPress(c);
+      if (c.isNull()) return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void Tfrmdown::EdNumKeyPress(QChar& key) {
+  if (IsLatinLetter(key)) key = QChar();
+}
+
+void Tfrmdown::EdNumChange() {
+  QString text = EdNum->text();
+  if (text.size() > kMaxNumberLength) {
+    // The cut runs this handler again, which checks the shortened text.
+    EdNum->setText(text.left(kMaxNumberLength));
+    return;
+  }
+  if (!text.isEmpty() && !ReadsAsNumber(GbkText(text))) {
+    msgbox::Show(this, QtText(kNotANumber));
+    EdNum->clear();
+  }
+}
+
+std::vector<std::string> Tfrmdown::Entries() const {
+  std::vector<std::string> entries;
+  entries.reserve(ListNum->count());
+  for (int i = 0; i < ListNum->count(); ++i)
+    entries.push_back(ListNum->item(i)->data(kEntryBytesRole).toByteArray().toStdString());
+  return entries;
+}
+
+void Tfrmdown::AddEntry(const std::string& gbk) {
+  auto* item = new QListWidgetItem(QtText(gbk));
+  item->setData(kEntryBytesRole, QByteArray::fromStdString(gbk));
+  ListNum->addItem(item);
+}
+
+void Tfrmdown::Button2Click() {
+  std::vector<std::string> entries = Entries();
+  const size_t before = entries.size();
+  std::string text = GbkText(EdNum->text());
+  std::string error;
+  bool fits = AddTypedNumber(entries, text, error);
+  EdNum->setText(QtText(text));
+  if (!fits) {
+    msgbox::Show(this, QtText(error));
+    return;
+  }
+  if (entries.size() > before) AddEntry(entries.back());
+}
+
+void Tfrmdown::Button1Click() {
+  OpenDialog1->setDefaultSuffix("TXT");
+  OpenDialog1->setNameFilter(QtText(kTextFiles));
+  QString chosen;
+  if (OpenDialogHookRef()) {
+    chosen = OpenDialogHookRef()(*OpenDialog1);
+  } else if (OpenDialog1->exec() == QDialog::Accepted && !OpenDialog1->selectedFiles().isEmpty()) {
+    chosen = OpenDialog1->selectedFiles().first();
+  }
+  if (chosen.isEmpty()) return;
+  std::vector<std::string> lines;
+  try {
+    lines = ImportNumberFile(GbkText(chosen));
+  } catch (const std::exception& e) {
+    // The file could not be read: the general error display, and the list stays.
+    ShowUncaughtError(e.what());
+    return;
+  }
+  ListNum->clear();
+  for (const std::string& line : lines) AddEntry(line);
+}
+
+void Tfrmdown::PopupMenu1Popup() { N1->setEnabled(!ListNum->selectedItems().isEmpty()); }
+
+void Tfrmdown::N1Click() {
+  QList<QListWidgetItem*> selected = ListNum->selectedItems();
+  if (selected.isEmpty()) return;
+  delete selected.first();
+  // Nothing is selected afterwards: the next deletion needs a choice of its own.
+  ListNum->setCurrentRow(-1);
+  ListNum->clearSelection();
+}
+
+void Tfrmdown::startbtClick() {
+  if (ListNum->count() == 0) {
+    msgbox::Show(this, QtText(kEmptyList));
+    return;
+  }
+  startbt->setEnabled(false);
+  mmo->appendPlainText(QtText(kRunStarted));
+  // The worker owns itself; the hand-over lives with the dialog, as long as the program.
+  new getdown(handOver_.get(), NumbersAsText(Entries()));
+}
+
+void Tfrmdown::msgbtClick() {
+  if (!msgbox::Ask(this, QtText(kViewResults), QtText(kConfirmCaption))) {
+    msgbox::Show(this, QtText(kRecordsSaved));
+    return;
+  }
+  if (frmmain) {
+    frmmain->webb->Navigate(QtText(DownloadReportPath(savepath::Get())));
+    frmmain->setWindowState((frmmain->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+  }
+  close();
 }

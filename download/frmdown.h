@@ -1,9 +1,71 @@
 #pragma once
 #include <QDialog>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
-// The download dialog.
+class QAction;
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QtHandOver;
+
+// The download dialog: collects application numbers, typed or imported from a text
+// file, starts a download run and shows its progress lines. It lives as long as the
+// program; a run goes on when it is closed, and the run's question still comes.
 class Tfrmdown : public QDialog {
   Q_OBJECT
  public:
   explicit Tfrmdown(QWidget* parent = nullptr);
+  ~Tfrmdown() override;
+
+  // Controls, named as their objectName.
+  QFrame* Panel2 = nullptr;
+  QPushButton* Button1 = nullptr;  // import
+  QLineEdit* EdNum = nullptr;
+  QPushButton* Button2 = nullptr;  // add
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QListWidget* ListNum = nullptr;
+  QFrame* Panel1 = nullptr;
+  QPushButton* startbt = nullptr;
+  QPushButton* msgbt = nullptr;  // hidden; the worker clicks it at the end of a run
+  QPlainTextEdit* mmo = nullptr;
+  QFileDialog* OpenDialog1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* N1 = nullptr;
+
+  // Handlers, named after control and event.
+  // Clears key when it is a Latin letter, which then never reaches the edit.
+  void EdNumKeyPress(QChar& key);
+  void EdNumChange();
+  void Button2Click();
+  void Button1Click();
+  void PopupMenu1Popup();
+  void N1Click();
+  void startbtClick();
+  void msgbtClick();
+
+  // The entries of ListNum as they were added or read (GBK bytes, unchanged).
+  std::vector<std::string> Entries() const;
+
+  // Replaces showing OpenDialog1 (nullptr restores it): gets the prepared dialog and
+  // returns the chosen file, or an empty text for a cancel.
+  using OpenDialogHook = std::function<QString(QFileDialog&)>;
+  static void SetOpenDialogForTesting(OpenDialogHook hook);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void AddEntry(const std::string& gbk);
+
+  std::unique_ptr<QtHandOver> handOver_;
 };

@@ -19,6 +19,11 @@ std::vector<std::string> ImportNumberFile(const std::string& path);
 // The list handed to the worker: every entry followed by CR LF.
 std::string NumbersAsText(const std::vector<std::string>& list);
 
+// Whether the number edit's text reads as a number, with "." as the decimal separator:
+// blanks, an optional sign, digits with an optional "." and digits (at least one digit or
+// the point), an optional exponent ("E" or "e", optional sign, digits), blanks.
+bool ReadsAsNumber(const std::string& text);
+
 // One download run. Create it with new: the constructor copies the numbers text and
 // starts the thread at once; the object deletes itself when its run ends. The hand-over
 // must outlive the run (the dialog owns it).

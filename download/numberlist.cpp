@@ -25,3 +25,29 @@ bool AddTypedNumber(std::vector<std::string>& list, std::string& text, std::stri
 std::vector<std::string> ImportNumberFile(const std::string& path) { return ReadTextLines(path); }
 
 std::string NumbersAsText(const std::vector<std::string>& list) { return JoinLinesCrLf(list); }
+
+bool ReadsAsNumber(const std::string& text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  auto digits = [&] {
+    size_t from = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - from;
+  };
+  while (i < n && text[i] == ' ') ++i;
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t mantissa = digits();
+  bool point = i < n && text[i] == '.';
+  if (point) {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0 && !point) return false;
+  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  while (i < n && text[i] == ' ') ++i;
+  return i == n;
+}

@@ -52,22 +52,6 @@ RunOutcome RunDownload(const std::string& numbersText) {
   return outcome;
 }
 
-// The number of pages pdfinfo reports; -1 when it cannot read the file.
-int PdfPageCount(const std::string& gbkPath) {
-  std::string cmd = "pdfinfo '" + GbkToUtf8(gbkPath) + "' 2>/dev/null";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  char line[512];
-  int pages = -1;
-  while (fgets(line, sizeof line, p)) {
-    if (sscanf(line, "Pages: %d", &pages) == 1) break;
-  }
-  while (fgets(line, sizeof line, p)) {
-  }
-  pclose(p);
-  return pages;
-}
-
 // The mark of one PDF page rendered by pdftoppm.
 std::optional<pagemark::Mark> PdfPageMark(const std::string& gbkPath, int page, const TempDir& dir) {
   std::string out = dir.Path() + "/render";
@@ -129,8 +113,8 @@ TEST_F(DownloadRun, ThreeNumbersWithADesignPatentSecond) {
   ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
   EXPECT_FALSE(FileExists(Temp() + "200630012345.tif"));
   const std::string pdf = Pdf() + G("一种锂离子电池及其制备方法.pdf");
-  EXPECT_EQ(PdfPageCount(pdf), 12);
-  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
+  EXPECT_EQ(PdfPageCount(GbkToUtf8(pdf)), 12);
+  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3);
   auto rendered = PdfPageMark(pdf, 7, root);
   ASSERT_TRUE(rendered);
   EXPECT_EQ(rendered->number, "200510012345");
@@ -156,7 +140,7 @@ TEST_F(DownloadRun, ASecondRunReplacesTheMergedImageInsteadOfAppending) {
     RunOutcome outcome = RunDownload("02123456\r\n");
     EXPECT_EQ(outcome.finished, 1);
     ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
-    EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3) << "run " << run + 1;
+    EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3) << "run " << run + 1;
   }
 }
 
@@ -169,7 +153,7 @@ TEST_F(DownloadRun, AFailedPageEndsOnlyItsRecord) {
   // Page 1 was merged before page 2 failed; no conversion was started for the record.
   ExpectMergedPages(Temp() + "03234567.tif", "03234567", 1);
   EXPECT_FALSE(FileExists(Pdf() + G("一种自行车刹车装置.pdf")));
-  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
+  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3);
   std::string report = ReadFileBytes(Temp() + "index.html");
   EXPECT_NE(report.find("<td>03234567</td>"), std::string::npos) << "the failed record keeps its row";
 }
@@ -184,7 +168,7 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
   EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "200510012345"), PagesLine(12), kFormatLine,
                                                  StartLine(2, "02123456")}));
   EXPECT_EQ(ReadFileBytes(Temp() + "index.html"), "earlier report");
-  EXPECT_EQ(PdfPageCount(Pdf() + G("一种锂离子电池及其制备方法.pdf")), 12);
+  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种锂离子电池及其制备方法.pdf"))), 12);
   EXPECT_FALSE(FileExists(Temp() + "03234567.tif"));
 }
 
@@ -204,7 +188,7 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(report[17], G("<td>未知</td>"));
   EXPECT_EQ(report[18], "<td>0212345</td>");
   EXPECT_EQ(report[19], G("<td>一种电池隔膜</td>"));
-  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
+  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3);
 }
 
 TEST(DownloadRecordPages, NoPagesStillReportsAndConvertsWithoutAnOldMergedImage) {

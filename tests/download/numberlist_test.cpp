@@ -67,4 +67,16 @@ TEST(NumbersAsText, EndsEveryEntryWithCrLf) {
   EXPECT_EQ(NumbersAsText({}), "");
 }
 
+TEST(ReadsAsNumber, AcceptsSignsPointsExponentsAndOuterBlanks) {
+  for (const char* text : {"0", "200510012345", "-12345", "+7", "  12 ", "1.", ".5", ".", "-.", "1.5e3",
+                           "2E-4", " 3e+12  "})
+    EXPECT_TRUE(ReadsAsNumber(text)) << text;
+}
+
+TEST(ReadsAsNumber, RefusesSignsAloneLettersInnerBlanksAndOpenExponents) {
+  for (const char* text : {"", " ", "-", "+", "--1", "12ab34", "CN02123456", "12 34", "1,5", "1.2.3", "e5",
+                           "1e", "1e+", "1e 5"})
+    EXPECT_FALSE(ReadsAsNumber(text)) << text;
+}
+
 }  // namespace

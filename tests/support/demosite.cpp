@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -225,6 +226,21 @@ int TiffPageCount(const std::string& path) {
   int n = int(TIFFNumberOfDirectories(tif));
   TIFFClose(tif);
   return n;
+}
+
+int PdfPageCount(const std::string& path) {
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += "'";
+  FILE* p = popen(("pdfinfo " + quoted + " 2>/dev/null").c_str(), "r");
+  if (!p) return -1;
+  char line[512];
+  int pages = -1;
+  while (fgets(line, sizeof line, p)) {
+    if (pages < 0 && sscanf(line, "Pages: %d", &pages) != 1) pages = -1;
+  }
+  pclose(p);
+  return pages;
 }
 
 std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path) {

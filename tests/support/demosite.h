@@ -92,5 +92,9 @@ std::optional<pagemark::Mark> ReadTiffPageMark(const std::string& path, int dire
 // Number of images (directories) in a TIFF file; 0 when it does not open.
 int TiffPageCount(const std::string& path);
 
+// Number of pages that pdfinfo reports for the file at path (as on disk, UTF-8); -1 when
+// it cannot read the file.
+int PdfPageCount(const std::string& path);
+
 // The mark of a whole page rendered to a binary PGM (e.g. `pdftoppm -gray -r 50`).
 std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path);
