@@ -10,13 +10,10 @@
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "shell/savepath.h"
+#include "shell/shelltexts.h"
 
 namespace {
 
-const char kEmptyList[] =  // 您还尚未输入任何申请号/授权号！
-    "\xc4\xfa\xbb\xb9\xc9\xd0\xce\xb4\xca\xe4\xc8\xeb\xc8\xce\xba\xce\xc9\xea\xc7\xeb\xba\xc5/"
-    "\xca\xda\xc8\xa8\xba\xc5\xa3\xa1";
-const char kRunStarted[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
 
 void Usage(FILE* out) {
   std::fputs(
@@ -73,12 +70,12 @@ int RunDownloadCommand(int argc, char** argv) {
     }
   }
   if (numbers.empty()) {
-    PrintLine(stderr, kEmptyList);
+    PrintLine(stderr, shelltext::kEmptyNumberList);
     return 2;
   }
 
   savepath::LoadAtStart();
-  PrintLine(stdout, kRunStarted);
+  PrintLine(stdout, shelltext::kRunStartLine);
   DirectHandOver handOver;
   handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
   new getdown(&handOver, NumbersAsText(numbers));

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "search/getquery.h"
 #include "shell/savepath.h"
+#include "shell/shelltexts.h"
 
 namespace {
 
@@ -68,9 +69,7 @@ int RunSearchCommand(int argc, char** argv) {
 
   const std::string expression = BuildSearchExpression(title, abstractWords, classification);
   if (expression.empty()) {
-    // 对不起，您还没有输入检索条件！
-    PrintLine(stderr, "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xbb\xb9\xc3\xbb\xd3\xd0\xca\xe4\xc8\xeb"
-                      "\xbc\xec\xcb\xf7\xcc\xf5\xbc\xfe\xa3\xa1");
+    PrintLine(stderr, shelltext::kNoCondition);
     return 2;
   }
 

@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,17 +11,17 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "shell/application.h"
 #include "shell/forms.h"
-#include "shell/mainwindow.h"
 #include "shell/msgbox.h"
 #include "shell/qthandover.h"
 #include "shell/qttext.h"
 #include "shell/savepath.h"
+#include "shell/shelltexts.h"
+#include "shell/widgets.h"
 
 namespace {
 
@@ -42,16 +41,6 @@ const char kDelete[] = "\xc9\xbe\xb3\xfd\xb4\xcb\xcc\xf5";                // 删
 const char kTextFiles[] = "\xce\xc4\xb1\xbe\xce\xc4\xbc\xfe (*.TXT)";     // 文本文件 (*.TXT)
 const char kNotANumber[] =                                                // 您输入的格式不对！
     "\xc4\xfa\xca\xe4\xc8\xeb\xb5\xc4\xb8\xf1\xca\xbd\xb2\xbb\xb6\xd4\xa3\xa1";
-const char kEmptyList[] =  // 您还尚未输入任何申请号/授权号！
-    "\xc4\xfa\xbb\xb9\xc9\xd0\xce\xb4\xca\xe4\xc8\xeb\xc8\xce\xba\xce\xc9\xea\xc7\xeb\xba\xc5/"
-    "\xca\xda\xc8\xa8\xba\xc5\xa3\xa1";
-const char kRunStarted[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
-const char kConfirmCaption[] = "\xc8\xb7\xc8\xcf\xb2\xd9\xd7\xf7";                                 // 确认操作
-const char kViewResults[] =  // 请问您要查看检索结果吗？
-    "\xc7\xeb\xce\xca\xc4\xfa\xd2\xaa\xb2\xe9\xbf\xb4\xbc\xec\xcb\xf7\xbd\xe1\xb9\xfb\xc2\xf0\xa3\xbf";
-const char kRecordsSaved[] =  // 检索记录已保存，查看程序首页即可！
-    "\xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc\xd2\xd1\xb1\xa3\xb4\xe6\xa3\xac\xb2\xe9\xbf\xb4\xb3\xcc\xd0\xf2"
-    "\xca\xd7\xd2\xb3\xbc\xb4\xbf\xc9\xa3\xa1";
 
 constexpr int kClientWidth = 584;
 constexpr int kClientHeight = 352;
@@ -100,13 +89,7 @@ bool IsLatinLetter(QChar c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <=
 Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   setObjectName("frmdown");
   setWindowTitle(QtText(kCaption));
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setFixedSize(kClientWidth, kClientHeight);
-  QFont font;
-  font.setFamilies({"Tahoma", "Noto Sans CJK SC"});
-  font.setPixelSize(11);
-  setFont(font);
+  MakeFixedDialog(this, kClientWidth, kClientHeight);
 
   Panel2 = Panel(this, "Panel2", QRect(0, 0, kClientWidth, kTopPanelHeight));
   Button1 = Button(Panel2, "Button1", kImport, 8, 8, 41, 25);
@@ -158,11 +141,6 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   connect(N1, &QAction::triggered, this, &Tfrmdown::N1Click);
   connect(startbt, &QPushButton::clicked, this, &Tfrmdown::startbtClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmdown::msgbtClick);
-
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    move(area.x() + (area.width() - kClientWidth) / 2, area.y() + (area.height() - kClientHeight) / 2);
-  }
 }
 
 // Out of line: the hand-over's type is complete only here.
@@ -264,23 +242,13 @@ void Tfrmdown::N1Click() {
 
 void Tfrmdown::startbtClick() {
   if (ListNum->count() == 0) {
-    msgbox::Show(this, QtText(kEmptyList));
+    msgbox::Show(this, QtText(shelltext::kEmptyNumberList));
     return;
   }
   startbt->setEnabled(false);
-  mmo->appendPlainText(QtText(kRunStarted));
+  mmo->appendPlainText(QtText(shelltext::kRunStartLine));
   // The worker owns itself; the hand-over lives with the dialog, as long as the program.
   new getdown(handOver_.get(), NumbersAsText(Entries()));
 }
 
-void Tfrmdown::msgbtClick() {
-  if (!msgbox::Ask(this, QtText(kViewResults), QtText(kConfirmCaption))) {
-    msgbox::Show(this, QtText(kRecordsSaved));
-    return;
-  }
-  if (frmmain) {
-    frmmain->webb->Navigate(QtText(DownloadReportPath(savepath::Get())));
-    frmmain->setWindowState((frmmain->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-  }
-  close();
-}
+void Tfrmdown::msgbtClick() { AskToShowReport(this, DownloadReportPath(savepath::Get())); }

@@ -11,11 +11,11 @@
 
 #include "search/getquery.h"
 #include "shell/forms.h"
-#include "shell/mainwindow.h"
 #include "shell/msgbox.h"
 #include "shell/qthandover.h"
 #include "shell/qttext.h"
 #include "shell/savepath.h"
+#include "shell/shelltexts.h"
 #include "shell/widgets.h"
 
 namespace {
@@ -31,16 +31,6 @@ const char kAbstractInfo[] = "\xd5\xaa\xd2\xaa\xd0\xc5\xcf\xa2";                
 const char kPatentee[] = "\xd7\xa8\xc0\xfb\xc8\xa8\xc8\xcb";                             // 专利权人
 const char kStart[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7";                               // 开始检索
 const char kBack[] = "\xb7\xb5\xbb\xd8";                                                // 返回
-const char kStartLine[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索，请稍候...
-// 对不起，您还没有输入检索条件！
-const char kNoCondition[] =
-    "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xbb\xb9\xc3\xbb\xd3\xd0\xca\xe4\xc8\xeb\xbc\xec\xcb\xf7\xcc\xf5\xbc\xfe\xa3\xa1";
-// 请问您要查看检索结果吗？
-const char kViewQuestion[] = "\xc7\xeb\xce\xca\xc4\xfa\xd2\xaa\xb2\xe9\xbf\xb4\xbc\xec\xcb\xf7\xbd\xe1\xb9\xfb\xc2\xf0\xa3\xbf";
-const char kConfirmCaption[] = "\xc8\xb7\xc8\xcf\xb2\xd9\xd7\xf7";  // 确认操作
-// 检索记录已保存，查看程序首页即可！
-const char kSaved[] =
-    "\xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc\xd2\xd1\xb1\xa3\xb4\xe6\xa3\xac\xb2\xe9\xbf\xb4\xb3\xcc\xd0\xf2\xca\xd7\xd2\xb3\xbc\xb4\xbf\xc9\xa3\xa1";
 
 // A lowered line along the bottom edge of its rectangle.
 class TBottomLineBevel : public QFrame {
@@ -146,7 +136,7 @@ void Tfrmquery::FormShow() { edtitle->setFocus(); }
 
 void Tfrmquery::btstartClick() {
   btstart->setEnabled(false);
-  mmo->appendPlainText(QtText(kStartLine));
+  mmo->appendPlainText(QtText(shelltext::kRunStartLine));
   std::string expression = BuildSearchExpression(GbkText(edtitle->text()), GbkText(edabs->text()),
                                                  GbkText(edg->text()));
   const bool withLegalStatus = cklaw->isChecked();
@@ -154,7 +144,7 @@ void Tfrmquery::btstartClick() {
   const bool withFirstClaim = ckzq->isChecked();
   const bool withPatentee = ckowner->isChecked();
   if (expression.empty()) {
-    msgbox::Show(this, QtText(kNoCondition));
+    msgbox::Show(this, QtText(shelltext::kNoCondition));
     btstart->setEnabled(true);
     return;
   }
@@ -165,17 +155,5 @@ void Tfrmquery::btstartClick() {
 }
 
 void Tfrmquery::msgbtClick() {
-  // The run may end after the user closed the dialog; the question then belongs to the
-  // main window.
-  QWidget* owner = isVisible() || !frmmain ? static_cast<QWidget*>(this) : frmmain;
-  if (msgbox::Ask(owner, QtText(kViewQuestion), QtText(kConfirmCaption))) {
-    if (frmmain) {
-      frmmain->webb->Navigate(QtText(SearchReportPath(savepath::Get(), expression_)));
-      frmmain->showMaximized();
-    }
-    close();
-  } else {
-    msgbox::Show(owner, QtText(kSaved));
-    edtitle->setFocus();
-  }
+  if (!AskToShowReport(this, SearchReportPath(savepath::Get(), expression_))) edtitle->setFocus();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 class QDialog;
 class Tfrmmain;
@@ -8,3 +9,9 @@ extern Tfrmmain* frmmain;
 extern QDialog* frmdown;
 extern QDialog* frmabout;
 extern QDialog* frmquery;
+
+// The question at the normal end of a search or download run, asked by the dialog's result
+// button: Yes shows the report (a GBK path) in the main window's browser, maximises the main
+// window and closes the dialog; No says where the records are kept. A dialog the user has
+// closed meanwhile leaves the question to the main window. True on Yes.
+bool AskToShowReport(QDialog* dialog, const std::string& reportPath);

@@ -23,11 +23,10 @@
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
 #include "shell/savepath.h"
-#include "tests/shell/windowtest.h"
+#include "tests/e2e/e2esupport.h"
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString kNotANumber = U("您输入的格式不对！");
 const QString kWrongLength = U("对不起，您输入的申请号格式不正确！");
@@ -338,13 +337,6 @@ class DownDialogTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  TApplication app(argc, argv);
-  DownDialogTest test;
-  QStringList args;
-  for (const QString& a : app.arguments())
-    if (!a.startsWith("--disable-gpu")) args << a;
-  return QTest::qExec(&test, args);
-}
+VARNOLT_QTEST_MAIN(DownDialogTest)
 
 #include "frmdown_test.moc"

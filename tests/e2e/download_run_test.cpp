@@ -11,12 +11,9 @@
 #include <memory>
 
 #include "download/frmdown.h"
-#include "shell/application.h"
-#include "tests/e2e/downsupport.h"
+#include "tests/e2e/e2esupport.h"
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 Tfrmdown* Dialog() { return static_cast<Tfrmdown*>(frmdown); }
 
@@ -54,16 +51,16 @@ bool RunDialog(const std::function<void()>& fill, int limitMs = 240000) {
 class DownloadRunTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<DownloadProgram> program_;
+  std::unique_ptr<E2EProgram> program_;
 
   std::string Pdf(const char* utf8Title) const { return GbkToUtf8(program_->Root()) + "/data/pdf/" + utf8Title + ".pdf"; }
   QUrl ReportUrl() const { return QUrl::fromLocalFile(QtText(program_->Root() + "/data/temp/index.html")); }
 
  private slots:
-  void initTestCase() { program_ = std::make_unique<DownloadProgram>(); }
+  void initTestCase() { program_ = std::make_unique<E2EProgram>(); }
 
   void cleanupTestCase() {
-    QVERIFY(WaitUntil([] { return Dialog()->startbt->isEnabled(); }, 120000));
+    QVERIFY(WaitFor([] { return Dialog()->startbt->isEnabled(); }, 120000));
     program_.reset();
   }
 
@@ -78,9 +75,9 @@ class DownloadRunTest : public QObject {
       QString last = MemoLines().last();
       if (!shotRunning && last.startsWith(U("该记录共有"))) {
         shotRunning = true;
-        Shot(d, "download-dialog-running.png");
+        Shot(d, "download-dialog-running");
       } else if (last == U("处理完毕！")) {
-        Shot(d, "download-dialog-done.png");
+        Shot(d, "download-dialog-done");
       }
     });
     PageWatch report(ReportUrl());
@@ -128,7 +125,7 @@ class DownloadRunTest : public QObject {
                                 QString::fromStdString(Pdf("一种电池隔膜"))}));
     QCOMPARE(PdfPageCount(pdfs[0].toStdString()), 12);
     QCOMPARE(PdfPageCount(pdfs[1].toStdString()), 3);
-    Shot(frmmain, "main-download-report.png");
+    Shot(frmmain, "main-download-report");
 
     // The records index, rebuilt from the toolbar, lists both PDFs.
     PageWatch records(QUrl::fromLocalFile(QtText(program_->Root() + "/data/index.html")));
@@ -141,7 +138,7 @@ class DownloadRunTest : public QObject {
     listed.sort();
     pdfs.sort();
     QCOMPARE(listed, pdfs);
-    Shot(frmmain, "records-index.png");
+    Shot(frmmain, "records-index");
   }
 
   void runWhoseDialogWasClosedStillAsksAndShowsItsReport() {
@@ -171,7 +168,7 @@ class DownloadRunTest : public QObject {
     QVERIFY(!d->startbt->isEnabled());
     QVERIFY(boxes.shown.empty());
 
-    QVERIFY(WaitUntil([&] { return !boxes.shown.empty(); }, 120000));
+    QVERIFY(WaitFor([&] { return !boxes.shown.empty(); }, 120000));
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, U("请问您要查看检索结果吗？"));
     QCOMPARE(MemoLines().last(), U("处理完毕！"));
@@ -190,13 +187,6 @@ class DownloadRunTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  TApplication app(argc, argv);
-  DownloadRunTest test;
-  QStringList args;
-  for (const QString& a : app.arguments())
-    if (!a.startsWith("--disable-gpu")) args << a;
-  return QTest::qExec(&test, args);
-}
+VARNOLT_QTEST_MAIN(DownloadRunTest)
 
 #include "download_run_test.moc"

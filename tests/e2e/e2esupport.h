@@ -6,13 +6,18 @@
 //   E2EProgram program;                  // demo site, program directory, the four windows
 //   WaitFor([&] { return done; });       // pumps events until true (false after the limit)
 //   RunPumping([] { getquery::WaitAllDone(); });   // a blocking wait that needs the main thread
-//   SaveShot(pixmap, "name");            // into $VARNOLT_E2E_SHOTS when that is set
+//   PageWatch / PageText / LinkedPdfFiles // what the main window's browser shows
+//   Shot(window, "name");                // into $VARNOLT_E2E_SHOTS when that is set
 //   VARNOLT_QTEST_MAIN(MyTest)           // main() with the program's application object
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
+#include <QWebEnginePage>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -27,6 +32,7 @@
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"
+#include "shell/qttext.h"
 #include "shell/savepath.h"
 #include "tests/shell/windowtest.h"
 #include "tests/support/demosite.h"
@@ -76,6 +82,54 @@ inline bool RunPumping(const std::function<void()>& blockingCall, int timeoutMs 
   return WaitFor([done] { return done->load(); }, timeoutMs);
 }
 
+// Watches the main window's browser for a page: Wait() returns true once the browser has
+// gone to url and then finished loading it with success.
+class PageWatch {
+ public:
+  explicit PageWatch(const QUrl& url) {
+    QObject::connect(frmmain->webb, &QWebEngineView::urlChanged, &context_, [this, url](const QUrl& now) {
+      arrived_ = now == url;
+      loaded_ = false;
+    });
+    QObject::connect(frmmain->webb, &QWebEngineView::loadFinished, &context_,
+                     [this](bool ok) { loaded_ = arrived_ && ok; });
+  }
+  bool Wait(int timeoutMs = 30000) {
+    return WaitFor([this] { return loaded_; }, timeoutMs);
+  }
+
+ private:
+  QObject context_;  // ends the connections with the watch
+  bool arrived_ = false;
+  bool loaded_ = false;
+};
+
+// The page's text or markup as the main window's browser has it (empty after timeoutMs).
+inline QString PageText(bool html = false, int timeoutMs = 15000) {
+  QString result;
+  bool got = false;
+  auto take = [&](const QString& s) {
+    result = s;
+    got = true;
+  };
+  if (html)
+    frmmain->webb->page()->toHtml(take);
+  else
+    frmmain->webb->page()->toPlainText(take);
+  WaitFor([&] { return got; }, timeoutMs);
+  return result;
+}
+
+// The local files the page's links to PDFs point at, as the browser resolves them.
+inline QStringList LinkedPdfFiles() {
+  QStringList files;
+  QRegularExpression href("href=\"([^\"]*\\.pdf)\"", QRegularExpression::CaseInsensitiveOption);
+  const QUrl base = frmmain->webb->url();
+  for (const QRegularExpressionMatch& m : href.globalMatch(PageText(true)))
+    files << base.resolved(QUrl(m.captured(1))).toLocalFile();
+  return files;
+}
+
 // The folder named by VARNOLT_E2E_SHOTS, or empty when screenshots are not wanted.
 inline QString ShotsDirectory() { return qEnvironmentVariable("VARNOLT_E2E_SHOTS"); }
 
@@ -86,6 +140,18 @@ inline void SaveShot(const QPixmap& shot, const QString& name) {
   QDir().mkpath(dir);
   const QString file = dir + "/" + name + ".png";
   if (!shot.save(file)) qWarning("could not save %s", qPrintable(file));
+}
+
+// Saves a picture of window as <name>.png when screenshots are wanted. A window with a web
+// view is taken from the screen, where the page's own drawing is.
+inline void Shot(QWidget* window, const QString& name) {
+  if (ShotsDirectory().isEmpty()) return;
+  QTest::qWait(300);  // let the last paint reach the screen
+  SaveShot(window->findChild<QWebEngineView*>()
+               ? window->screen()->grabWindow(0, window->frameGeometry().x(), window->frameGeometry().y(),
+                                              window->frameGeometry().width(), window->frameGeometry().height())
+               : window->grab(),
+           name);
 }
 
 // The program as it starts: a program directory of its own holding main.css, every site

@@ -34,12 +34,6 @@ void FillSixRecordSearch(Tfrmquery* d) {
 }
 const char kSixRecordExpression[] = "名称=(刹车) and 摘要=(结构简单) and 分类号=('%B62%') ";
 
-// What the screen shows of a window (a web view paints only on screen).
-QPixmap ScreenShotOf(QWidget* w) {
-  QRect r = w->frameGeometry();
-  return w->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
-}
-
 }  // namespace
 
 class SearchRunTest : public QObject {
@@ -89,17 +83,6 @@ class SearchRunTest : public QObject {
     });
   }
 
-  QString PageText() {
-    QString text;
-    bool done = false;
-    frmmain->webb->page()->toPlainText([&](const QString& t) {
-      text = t;
-      done = true;
-    });
-    WaitFor([&] { return done; });
-    return text;
-  }
-
  private slots:
   void cleanup() {
     RunPumping([] { getquery::WaitAllDone(); });
@@ -117,7 +100,7 @@ class SearchRunTest : public QObject {
       dialogShownAtQuestion = d->isVisible();
       linesAtQuestion = d->mmo->blockCount();
       if (!ShotsDirectory().isEmpty()) {
-        SaveShot(d->grab(), "search-dialog-run");
+        Shot(d, "search-dialog-run");
         // The recorder stands in for the box; show the real one with the same content.
         QMessageBox box(QMessageBox::Question, U("确认操作"), U("请问您要查看检索结果吗？"),
                         QMessageBox::Yes | QMessageBox::No, d);
@@ -167,10 +150,7 @@ class SearchRunTest : public QObject {
     QCOMPARE(text.count(U("首权项:")), 6);
     QVERIFY2(frmmain->webb->title().startsWith(U("名称=(刹车) and 摘要=(结构简单)")),
              qPrintable(frmmain->webb->title()));
-    if (!ShotsDirectory().isEmpty()) {
-      QTest::qWait(500);  // let the page paint
-      SaveShot(ScreenShotOf(frmmain), "search-report-main-window");
-    }
+    Shot(frmmain, "search-report-main-window");
   }
 
   void answeringNoKeepsTheDialogAndTheBrowser() {
