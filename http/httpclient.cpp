@@ -12,8 +12,9 @@ constexpr size_t kSendBufferSize = 32768;
 // A text body announced larger than this is grown as it arrives, so a lying
 // Content-Length cannot make us reserve memory the server never sends.
 constexpr int64_t kMaxReserve = 16 << 20;
-// An endless header block must end like an endless line does, not fill memory.
-constexpr size_t kMaxHeaderBlock = 64 * TNetConnection::kMaxLineLength;
+// An endless header block must end like an endless line does, not fill memory: at most
+// this many lines' worth of bytes.
+constexpr size_t kMaxHeaderBlockLines = 64;
 
 // Appends a body to a text result.
 class TTextSink : public TStream {
@@ -100,11 +101,11 @@ std::string EncodeFormValue(const std::string& value) {
   return out;
 }
 
-std::string BuildFormBody(std::vector<std::string>& lines) {
+std::string BuildFormBody(std::vector<std::string>& lines, bool encode) {
   std::string text;
   for (std::string& line : lines) {
     size_t eq = line.find('=');
-    if (eq != std::string::npos && eq + 1 < line.size()) line = line.substr(0, eq + 1) + EncodeFormValue(line.substr(eq + 1));
+    if (encode && eq != std::string::npos && eq + 1 < line.size()) line = line.substr(0, eq + 1) + EncodeFormValue(line.substr(eq + 1));
     text += line;
     text += "\r\n";
   }
@@ -139,13 +140,15 @@ void THttpClient::HttpGetStream(const std::string& url, TStream& stream) {
 }
 
 std::string THttpClient::HttpPostForm(const std::string& url, std::vector<std::string>& lines) {
-  std::string body = BuildFormBody(lines);
-  // Every POST goes out as 1.0 on a new connection; 1.1 comes back only after success.
-  ProtocolVersion = THttpVersion::http10;
+  std::string body = BuildFormBody(lines, (HTTPOptions & optForceEncodeParams) != 0);
+  // Every POST goes out on a new connection, as 1.0 unless told to keep the version;
+  // 1.1 comes back only after a normal return.
+  bool downgrade = !(HTTPOptions & optKeepOrigProtocol);
+  if (downgrade) ProtocolVersion = THttpVersion::http10;
   std::string text;
   TTextSink sink(text);
   DoRequest(TMethod::Post, url, body, sink, &text);
-  ProtocolVersion = THttpVersion::http11;
+  if (downgrade) ProtocolVersion = THttpVersion::http11;
   return text;
 }
 
@@ -243,7 +246,7 @@ void THttpClient::ReadReplyHeaders() {
       }
       if (line.empty()) break;
       blockSize += line.size() + 2;
-      if (blockSize > kMaxHeaderBlock) throw ENetMaxLineLengthExceeded();
+      if (blockSize > kMaxHeaderBlockLines * MaxLineLength) throw ENetMaxLineLengthExceeded();
       Response.RawHeaders.Lines.push_back(line);
     }
     const THeaderList& h = Response.RawHeaders;
@@ -256,8 +259,10 @@ void THttpClient::ReadReplyHeaders() {
     Response.ContentLanguage = h.Values("Content-Language");
     Response.ContentVersion = h.Values("Content-Version");
     Response.TransferEncoding = h.Values("Transfer-Encoding");
+    // A negative length is no length at all: the body then runs to the close.
     int64_t length = -1;
-    Response.HasContentLength = h.Has("Content-Length") && ReadDecimal(h.Values("Content-Length"), length);
+    Response.HasContentLength =
+        h.Has("Content-Length") && ReadDecimal(h.Values("Content-Length"), length) && length >= 0;
     Response.ContentLength = Response.HasContentLength ? length : -1;
     Response.Date = h.Values("Date");
     Response.Expires = h.Values("Expires");
@@ -302,6 +307,7 @@ void THttpClient::DoRequest(TMethod method, const std::string& url, const std::s
   try {
     OpenConnection(method);
     conn_->ReadTimeoutMs = ReadTimeout;
+    conn_->MaxLineLength = MaxLineLength;
     WriteRequest(method, body);
     ReadReplyHeaders();
     THttpVersion sent = ProtocolVersion;

@@ -37,8 +37,8 @@ TempDir::~TempDir() {
 }
 
 namespace {
-
 using Clock = std::chrono::steady_clock;
+}  // namespace
 
 void StopProcess(pid_t pid) {
   if (pid <= 0) return;
@@ -51,8 +51,6 @@ void StopProcess(pid_t pid) {
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
 }
-
-}  // namespace
 
 DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
   std::string exe = std::string(VARNOLT_APP_DIR) + "/varnolt-demosite";
