@@ -47,6 +47,25 @@ TEST(HttpRequest, TargetAndHostHeaderAreSentAsGiven) {
                                     GetRequest(server, "/q.jsp?w=\xD6\xD0 a"));
 }
 
+TEST(HttpRequest, UrlsAreCutIntoTheirPieces) {
+  struct TCase {
+    std::string url, user, password, host, port, path, document, params, bookmark;
+  };
+  const TCase cases[] = {
+      {"http://u:p@h:81/a\\b/c.jsp=1#f", "u", "p", "h", "81", "/a/b/", "c.jsp", "=1", "f"},
+      {"http://:p@h/x", "", "", "h", "", "/", "x", "", ""},
+      {"http://h/a/b?x=/y#z", "", "", "h", "", "/a/", "b", "?x=/y", "z"},
+      {"http://h/\xB1\x5C/x", "", "", "h", "", "/\xB1\x5C/", "x", "", ""},
+      {"a/b.htm#frag", "", "", "", "", "a/", "b.htm", "", "frag"},
+  };
+  for (const TCase& c : cases) {
+    TUri u = ParseUri(c.url);
+    EXPECT_EQ(std::vector<std::string>({u.Username, u.Password, u.Host, u.Port, u.Path, u.Document, u.Params, u.Bookmark}),
+              std::vector<std::string>({c.user, c.password, c.host, c.port, c.path, c.document, c.params, c.bookmark}))
+        << c.url;
+  }
+}
+
 TEST(HttpRequest, PortEightyIsLeftOutOfTheHostHeader) {
   THttpClient client;
   client.ConnectTimeout = 2000;

@@ -1,8 +1,12 @@
 // The client against a real server: nginx on loopback, started by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <thread>
 
 #include "base/stream.h"
 #include "http/httpclient.h"
@@ -64,8 +68,15 @@ TEST_F(HttpNginx, ManyRequestsShareOneKeptConnection) {
     ++requests;
   }
   // Every request on one connection: its serial is the same on each line and its request
-  // count runs from 1 up.
-  std::istringstream log(nginx.AccessLog());
+  // count runs from 1 up. nginx logs a request after its reply went out, so the last line
+  // may come a moment after the client has read that reply.
+  std::string text;
+  for (int wait = 0; wait < 200; ++wait) {
+    text = nginx.AccessLog();
+    if (std::count(text.begin(), text.end(), '\n') >= requests) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::istringstream log(text);
   std::string first;
   int n = 0;
   for (std::string line; std::getline(log, line); ++n) {
