@@ -5,6 +5,7 @@
 #include "base/stream.h"
 #include "http/httpclient.h"
 #include "scriptserver.h"
+#include "tests/support/demosite.h"
 
 using TAfter = TScriptServer::TAfter;
 

@@ -52,12 +52,6 @@ size_t CompleteRequest(const std::string& text) {
 
 }  // namespace
 
-int UnusedLoopbackPort() {
-  int port = 0;
-  ::close(ListenLoopback(port));
-  return port;
-}
-
 TFullListener::TFullListener() {
   listen_ = ListenLoopback(port_, 0);
   sockaddr_in addr{};

@@ -52,9 +52,6 @@ class TScriptServer {
   std::vector<std::thread> workers_;
 };
 
-// A loopback port nobody listens on (bound, then released).
-int UnusedLoopbackPort();
-
 // A loopback listener whose accept queue is full and never served, so that a further
 // connect gets no answer at all. Closed with the object.
 class TFullListener {

@@ -28,19 +28,6 @@ std::string ReadWholeFile(const std::string& path) {
   return out.str();
 }
 
-int FreeLoopbackPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    throw std::runtime_error("no free loopback port");
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
-
 bool Accepts(int port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
@@ -78,7 +65,7 @@ NginxPeer::NginxPeer(const std::string& root) {
 }
 
 bool NginxPeer::Start(const std::string& root) {
-  port_ = FreeLoopbackPort();
+  port_ = UnusedLoopbackPort();
   const std::string& d = dir_.Path();
   std::ofstream conf(dir_.File("nginx.conf"), std::ios::trunc);
   conf << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
