@@ -12,8 +12,8 @@ constexpr size_t kSendBufferSize = 32768;
 // A text body announced larger than this is grown as it arrives, so a lying
 // Content-Length cannot make us reserve memory the server never sends.
 constexpr int64_t kMaxReserve = 16 << 20;
-// An endless header block must end like an endless line does, not fill memory: at most
-// this many lines' worth of bytes.
+// An endless header block (or run of interim replies) must end like an endless line
+// does, not fill memory or hold the caller: at most this many lines' worth of bytes.
 constexpr size_t kMaxHeaderBlockLines = 64;
 
 // Appends a body to a text result.
@@ -229,12 +229,15 @@ void THttpClient::WriteRequest(TMethod method, const std::string& body) {
 }
 
 void THttpClient::ReadReplyHeaders() {
+  // Interim replies count against the same limit, so an endless run of them ends too.
+  size_t blockSize = 0;
   do {
     Response = THttpResponse();
     Response.ResponseText = conn_->ReadLn();
     Response.ResponseCode = StatusCodeOf(Response.ResponseText);
+    blockSize += Response.ResponseText.size() + 4;
+    if (blockSize > kMaxHeaderBlockLines * MaxLineLength) throw ENetMaxLineLengthExceeded();
     // A close after the first header line ends the header block; before it, it is an error.
-    size_t blockSize = 0;
     for (bool first = true;; first = false) {
       std::string line;
       try {

@@ -229,7 +229,10 @@ TEST(HttpReply, ClosesBeforeOrInsideTheHeaderBlock) {
 TEST(HttpReply, HostileRepliesEndWithAnError) {
   std::string endlessHeaders = "HTTP/1.1 200 OK\r\n";
   while (endlessHeaders.size() < (2u << 20)) endlessHeaders += "X-Filler: " + std::string(100, 'f') + "\r\n";
+  std::string endlessInterim;
+  while (endlessInterim.size() < (2u << 20)) endlessInterim += "HTTP/1.1 100 Continue\r\n\r\n";
   TScriptServer server({
+      {{endlessInterim, TAfter::Close}},
       {{"HTTP/1.1 200 " + std::string(20000, 'x') + "\r\n\r\n", TAfter::Close}},
       {{endlessHeaders, TAfter::Close}},
       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(40000, '1'), TAfter::Close}},
@@ -242,7 +245,7 @@ TEST(HttpReply, HostileRepliesEndWithAnError) {
   });
   THttpClient client;
   client.ReadTimeout = 300;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 4; ++i) {
     auto e = Catch<ENetMaxLineLengthExceeded>([&] { client.HttpGetText(server.Url("/")); });
     EXPECT_STREQ(e.what(), "Max line length exceeded.");
   }
