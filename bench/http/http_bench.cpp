@@ -2,6 +2,9 @@
 //
 //   build/bin/http_bench [--benchmark_filter=...]
 //
+// On a machine that other work shares, compare means of interleaved repetitions:
+//   build/bin/http_bench --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true
+//
 // Large/*: one GET of a 256 MiB file into a stream that counts and discards the bytes;
 // counters: bytes per second and the growth of peak resident memory during the GET.
 // Small/*: 2000 sequential GETs of 4 KiB files on one client object (one curl handle),
