@@ -17,13 +17,19 @@ constexpr int64_t kMaxReserve = 16 << 20;
 constexpr size_t kMaxHeaderBlockLines = 64;
 
 // Appends a body to a text result.
+// Appends a body to a text result, up to a limit: a server that never stops sending must
+// not fill memory.
 class TTextSink : public TStream {
  public:
-  explicit TTextSink(std::string& text) : text_(text) {}
-  void Write(const char* data, size_t size) override { text_.append(data, size); }
+  TTextSink(std::string& text, size_t limit) : text_(text), limit_(limit) {}
+  void Write(const char* data, size_t size) override {
+    if (size > limit_ - std::min(limit_, text_.size())) throw ENetException("Undefined situation");
+    text_.append(data, size);
+  }
 
  private:
   std::string& text_;
+  size_t limit_;
 };
 
 // Optional sign and decimal digits, nothing else; false when unreadable or out of range.
@@ -130,7 +136,7 @@ THttpClient::~THttpClient() = default;
 
 std::string THttpClient::HttpGetText(const std::string& url) {
   std::string text;
-  TTextSink sink(text);
+  TTextSink sink(text, MaxTextBody);
   DoRequest(TMethod::Get, url, std::string(), sink, &text);
   return text;
 }
@@ -146,7 +152,7 @@ std::string THttpClient::HttpPostForm(const std::string& url, std::vector<std::s
   bool downgrade = !(HTTPOptions & optKeepOrigProtocol);
   if (downgrade) ProtocolVersion = THttpVersion::http10;
   std::string text;
-  TTextSink sink(text);
+  TTextSink sink(text, MaxTextBody);
   DoRequest(TMethod::Post, url, body, sink, &text);
   if (downgrade) ProtocolVersion = THttpVersion::http11;
   return text;
@@ -262,10 +268,8 @@ void THttpClient::ReadReplyHeaders() {
     Response.ContentLanguage = h.Values("Content-Language");
     Response.ContentVersion = h.Values("Content-Version");
     Response.TransferEncoding = h.Values("Transfer-Encoding");
-    // A negative length is no length at all: the body then runs to the close.
     int64_t length = -1;
-    Response.HasContentLength =
-        h.Has("Content-Length") && ReadDecimal(h.Values("Content-Length"), length) && length >= 0;
+    Response.HasContentLength = h.Has("Content-Length") && ReadDecimal(h.Values("Content-Length"), length);
     Response.ContentLength = Response.HasContentLength ? length : -1;
     Response.Date = h.Values("Date");
     Response.Expires = h.Values("Expires");
@@ -281,6 +285,12 @@ void THttpClient::ReadReplyHeaders() {
 }
 
 void THttpClient::ReadBody(TStream& dest, std::string* text) {
+  // A negative length tells nowhere where the body ends: reading nothing would leave the
+  // body to be read as the next reply, reading to the close would trust a broken reply.
+  // A text result announced beyond its limit ends at once instead of filling memory.
+  if (Response.HasContentLength &&
+      (Response.ContentLength < 0 || (text && static_cast<uint64_t>(Response.ContentLength) > MaxTextBody)))
+    throw ENetException("Undefined situation");
   if (Response.ContentLength > 0) {
     if (text) text->reserve(text->size() + static_cast<size_t>(std::min(Response.ContentLength, kMaxReserve)));
     // A short body (the server closed early) is kept as it came, without error.
@@ -320,7 +330,7 @@ void THttpClient::DoRequest(TMethod method, const std::string& url, const std::s
     if (redirect || d != 2) {
       std::string scratch;
       {
-        TTextSink sink(scratch);
+        TTextSink sink(scratch, MaxTextBody);
         TReadTimeoutScope limit(*conn_, 2000);
         ReadBody(sink, &scratch);
       }

@@ -90,6 +90,10 @@ class THttpClient {
   int ReadTimeout = 60000;
   // Longest status or header line accepted; a longer one raises.
   size_t MaxLineLength = 16384;
+  // Largest body kept in memory for a text result (HttpGetText, HttpPostForm, the body of
+  // a protocol error); a larger one raises "Undefined situation". Stream results have no
+  // such limit: they go to the stream as they arrive.
+  size_t MaxTextBody = 256u << 20;
 
   // The cookies servers set on this object; null before the first reply.
   TCookieStore* CookieManager() const { return cookies_.get(); }

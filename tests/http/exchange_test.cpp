@@ -251,15 +251,43 @@ TEST(HttpReply, HostileRepliesEndWithAnError) {
   }
   // A chunk beyond the address space is read until the close cuts it short.
   Catch<ENetConnClosedGracefully>([&] { client.HttpGetText(server.Url("/")); });
-  // A negative length is no length: the body runs to the close, or to the read limit.
-  EXPECT_EQ(client.HttpGetText(server.Url("/")), "abc");
-  Catch<ENetReadTimeout>([&] { client.HttpGetText(server.Url("/")); });
-  // A huge length reserves nothing up front; a close ends it short, silence times out.
+  // A negative length says nothing of where the body ends: an error at once, whether the
+  // server closes or goes silent.
+  for (int i = 0; i < 2; ++i) {
+    auto e = Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); });
+    EXPECT_STREQ(e.what(), "Undefined situation");
+  }
+  // A huge length reserves nothing up front: into a stream a close ends it short; for a
+  // text result it is beyond the limit and ends at once.
   TStringStream stream;
   client.HttpGetStream(server.Url("/"), stream);
   EXPECT_EQ(stream.Data(), "abc");
-  Catch<ENetReadTimeout>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_STREQ(Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); }).what(), "Undefined situation");
+  // An unreadable length counts as none: the body runs to the close.
   EXPECT_EQ(client.HttpGetText(server.Url("/")), "rest");
+}
+
+TEST(HttpReply, TextResultsStopAtTheirLimitStreamsDoNot) {
+  const std::string body(1000, 'b');
+  std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (int i = 0; i < 10; ++i) chunked += "64\r\n" + std::string(100, 'c') + "\r\n";
+  chunked += "0\r\n\r\n";
+  TScriptServer server({
+      {{"HTTP/1.1 200 OK\r\n\r\n" + body, TAfter::Close}},
+      {{chunked}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + body}},
+      {{"HTTP/1.1 200 OK\r\n\r\n" + body, TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\n\r\n" + body, TAfter::Close}},
+  });
+  THttpClient client;
+  client.MaxTextBody = 999;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_STREQ(Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); }).what(), "Undefined situation");
+  TStringStream stream;
+  client.HttpGetStream(server.Url("/"), stream);
+  EXPECT_EQ(stream.Data(), body);
+  client.MaxTextBody = 1000;
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), body);
 }
 
 TEST(HttpReply, FoldedHeaderLinesBelongToTheLineBefore) {
