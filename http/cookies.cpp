@@ -52,8 +52,8 @@ std::vector<int> ReadPorts(std::string text) {
   return ports;
 }
 
-// Reads one header value into a cookie; false when it names no cookie at all.
-bool ParseCookie(const std::string& header, TNetscapeCookie& cookie, TCookieRFC2965* cookie2) {
+// Reads one header value into a cookie.
+void ParseCookie(const std::string& header, TNetscapeCookie& cookie, TCookieRFC2965* cookie2) {
   std::vector<std::string> parts;
   size_t start = 0;
   for (;;) {
@@ -65,44 +65,48 @@ bool ParseCookie(const std::string& header, TNetscapeCookie& cookie, TCookieRFC2
   size_t eq = parts[0].find('=');
   cookie.Name = parts[0].substr(0, eq);
   cookie.Value = eq == std::string::npos ? std::string() : parts[0].substr(eq + 1);
-  if (cookie.Name.empty()) return false;
 
-  bool hasExpires = false;
-  std::string maxAge, port;
+  // Attributes by upper-cased name, the first of a name counting; flags are the parts
+  // without "=".
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::vector<std::string> flags;
   for (size_t i = 1; i < parts.size(); ++i) {
     size_t at = parts[i].find('=');
-    std::string name = UpperAscii(parts[i].substr(0, at));
-    std::string value = at == std::string::npos ? std::string() : parts[i].substr(at + 1);
-    if (at == std::string::npos) {
-      if (name == "SECURE") cookie.Secure = true;
-      if (name == "DISCARD" && cookie2) cookie2->Discard = true;
-      continue;
-    }
-    if (name == "PATH") {
-      if (!value.empty() && value.front() == '"') value.erase(0, 1);
-      if (!value.empty() && value.back() == '"') value.pop_back();
-      cookie.Path = value;
-    } else if (name == "EXPIRES") {
-      cookie.Expires = value;
-      hasExpires = true;
-    } else if (name == "DOMAIN") {
-      cookie.Domain = value;
-    } else if (name == "MAX-AGE") {
-      maxAge = value;
-    } else if (name == "VERSION") {
-      cookie.Version = value;
-    } else if (name == "COMMENT") {
-      cookie.Comment = value;
-    } else if (name == "COMMENTURL" && cookie2) {
-      cookie2->CommentURL = value;
-    } else if (name == "PORT" && cookie2) {
-      port = value;
-    }
+    if (at == std::string::npos)
+      flags.push_back(UpperAscii(parts[i]));
+    else
+      attributes.emplace_back(UpperAscii(parts[i].substr(0, at)), parts[i].substr(at + 1));
   }
-  cookie.MaxAge = ReadMaxAge(maxAge);
-  if (cookie2) cookie2->Ports = ReadPorts(port);
-  if (!hasExpires && cookie.MaxAge >= 0) cookie.Expires = FormatInternetDate(std::time(nullptr) + cookie.MaxAge);
-  return true;
+  auto find = [&](const char* name) -> const std::string* {
+    for (const auto& [n, v] : attributes)
+      if (n == name) return &v;
+    return nullptr;
+  };
+  auto flag = [&](const char* name) { return std::find(flags.begin(), flags.end(), name) != flags.end(); };
+  if (const std::string* path = find("PATH")) {
+    cookie.Path = *path;
+    if (!cookie.Path.empty() && cookie.Path.front() == '"') cookie.Path.erase(0, 1);
+    if (!cookie.Path.empty() && cookie.Path.back() == '"') cookie.Path.pop_back();
+  }
+  if (const std::string* expires = find("EXPIRES")) cookie.Expires = *expires;
+  if (const std::string* domain = find("DOMAIN")) cookie.Domain = *domain;
+  cookie.Secure = flag("SECURE");
+  const std::string* maxAge = find("MAX-AGE");
+  cookie.MaxAge = maxAge ? ReadMaxAge(*maxAge) : -1;
+  if (const std::string* version = find("VERSION")) cookie.Version = *version;
+  if (const std::string* comment = find("COMMENT")) cookie.Comment = *comment;
+  if (cookie2) {
+    if (const std::string* url = find("COMMENTURL")) cookie2->CommentURL = *url;
+    cookie2->Discard = flag("DISCARD");
+    const std::string* port = find("PORT");
+    cookie2->Ports = ReadPorts(port ? *port : std::string());
+  }
+  if (cookie.Expires.empty() && cookie.MaxAge >= 0) {
+    // Past the year 9999 a date can no longer be written; such a cookie lasts as long.
+    constexpr std::time_t kLastWritable = 253402300799;
+    std::time_t now = std::time(nullptr);
+    cookie.Expires = FormatInternetDate(cookie.MaxAge > kLastWritable - now ? kLastWritable : now + cookie.MaxAge);
+  }
 }
 
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -199,11 +203,13 @@ bool CookieDomainFits(const std::string& domain, const std::string& host) {
 void TCookieStore::StoreReplyCookies(const std::string& requestHost, const THeaderList& headers) {
   for (const std::string& value : headers.AllValues("Set-cookie")) {
     auto cookie = std::make_unique<TCookieRFC2109>();
-    if (ParseCookie(value, *cookie, nullptr)) Add(std::move(cookie), requestHost);
+    ParseCookie(value, *cookie, nullptr);
+    Add(std::move(cookie), requestHost);
   }
   for (const std::string& value : headers.AllValues("Set-cookie2")) {
     auto cookie = std::make_unique<TCookieRFC2965>();
-    if (ParseCookie(value, *cookie, cookie.get())) Add(std::move(cookie), requestHost);
+    ParseCookie(value, *cookie, cookie.get());
+    Add(std::move(cookie), requestHost);
   }
 }
 

@@ -12,17 +12,24 @@ constexpr size_t kSendBufferSize = 32768;
 // A text body announced larger than this is grown as it arrives, so a lying
 // Content-Length cannot make us reserve memory the server never sends.
 constexpr int64_t kMaxReserve = 16 << 20;
-// An endless header block must end like an endless line does, not fill memory.
-constexpr size_t kMaxHeaderBlock = 64 * TNetConnection::kMaxLineLength;
+// An endless header block (or run of interim replies) must end like an endless line
+// does, not fill memory or hold the caller: at most this many lines' worth of bytes.
+constexpr size_t kMaxHeaderBlockLines = 64;
 
 // Appends a body to a text result.
+// Appends a body to a text result, up to a limit: a server that never stops sending must
+// not fill memory.
 class TTextSink : public TStream {
  public:
-  explicit TTextSink(std::string& text) : text_(text) {}
-  void Write(const char* data, size_t size) override { text_.append(data, size); }
+  TTextSink(std::string& text, size_t limit) : text_(text), limit_(limit) {}
+  void Write(const char* data, size_t size) override {
+    if (size > limit_ - std::min(limit_, text_.size())) throw ENetException("Undefined situation");
+    text_.append(data, size);
+  }
 
  private:
   std::string& text_;
+  size_t limit_;
 };
 
 // Optional sign and decimal digits, nothing else; false when unreadable or out of range.
@@ -100,11 +107,11 @@ std::string EncodeFormValue(const std::string& value) {
   return out;
 }
 
-std::string BuildFormBody(std::vector<std::string>& lines) {
+std::string BuildFormBody(std::vector<std::string>& lines, bool encode) {
   std::string text;
   for (std::string& line : lines) {
     size_t eq = line.find('=');
-    if (eq != std::string::npos && eq + 1 < line.size()) line = line.substr(0, eq + 1) + EncodeFormValue(line.substr(eq + 1));
+    if (encode && eq != std::string::npos && eq + 1 < line.size()) line = line.substr(0, eq + 1) + EncodeFormValue(line.substr(eq + 1));
     text += line;
     text += "\r\n";
   }
@@ -129,7 +136,7 @@ THttpClient::~THttpClient() = default;
 
 std::string THttpClient::HttpGetText(const std::string& url) {
   std::string text;
-  TTextSink sink(text);
+  TTextSink sink(text, MaxTextBody);
   DoRequest(TMethod::Get, url, std::string(), sink, &text);
   return text;
 }
@@ -139,13 +146,15 @@ void THttpClient::HttpGetStream(const std::string& url, TStream& stream) {
 }
 
 std::string THttpClient::HttpPostForm(const std::string& url, std::vector<std::string>& lines) {
-  std::string body = BuildFormBody(lines);
-  // Every POST goes out as 1.0 on a new connection; 1.1 comes back only after success.
-  ProtocolVersion = THttpVersion::http10;
+  std::string body = BuildFormBody(lines, (HTTPOptions & optForceEncodeParams) != 0);
+  // Every POST goes out on a new connection, as 1.0 unless told to keep the version;
+  // 1.1 comes back only after a normal return.
+  bool downgrade = !(HTTPOptions & optKeepOrigProtocol);
+  if (downgrade) ProtocolVersion = THttpVersion::http10;
   std::string text;
-  TTextSink sink(text);
+  TTextSink sink(text, MaxTextBody);
   DoRequest(TMethod::Post, url, body, sink, &text);
-  ProtocolVersion = THttpVersion::http11;
+  if (downgrade) ProtocolVersion = THttpVersion::http11;
   return text;
 }
 
@@ -226,12 +235,15 @@ void THttpClient::WriteRequest(TMethod method, const std::string& body) {
 }
 
 void THttpClient::ReadReplyHeaders() {
+  // Interim replies count against the same limit, so an endless run of them ends too.
+  size_t blockSize = 0;
   do {
     Response = THttpResponse();
     Response.ResponseText = conn_->ReadLn();
     Response.ResponseCode = StatusCodeOf(Response.ResponseText);
+    blockSize += Response.ResponseText.size() + 4;
+    if (blockSize > kMaxHeaderBlockLines * MaxLineLength) throw ENetMaxLineLengthExceeded();
     // A close after the first header line ends the header block; before it, it is an error.
-    size_t blockSize = 0;
     for (bool first = true;; first = false) {
       std::string line;
       try {
@@ -243,7 +255,7 @@ void THttpClient::ReadReplyHeaders() {
       }
       if (line.empty()) break;
       blockSize += line.size() + 2;
-      if (blockSize > kMaxHeaderBlock) throw ENetMaxLineLengthExceeded();
+      if (blockSize > kMaxHeaderBlockLines * MaxLineLength) throw ENetMaxLineLengthExceeded();
       Response.RawHeaders.Lines.push_back(line);
     }
     const THeaderList& h = Response.RawHeaders;
@@ -273,6 +285,12 @@ void THttpClient::ReadReplyHeaders() {
 }
 
 void THttpClient::ReadBody(TStream& dest, std::string* text) {
+  // A negative length tells nowhere where the body ends: reading nothing would leave the
+  // body to be read as the next reply, reading to the close would trust a broken reply.
+  // A text result announced beyond its limit ends at once instead of filling memory.
+  if (Response.HasContentLength &&
+      (Response.ContentLength < 0 || (text && static_cast<uint64_t>(Response.ContentLength) > MaxTextBody)))
+    throw ENetException("Undefined situation");
   if (Response.ContentLength > 0) {
     if (text) text->reserve(text->size() + static_cast<size_t>(std::min(Response.ContentLength, kMaxReserve)));
     // A short body (the server closed early) is kept as it came, without error.
@@ -302,6 +320,7 @@ void THttpClient::DoRequest(TMethod method, const std::string& url, const std::s
   try {
     OpenConnection(method);
     conn_->ReadTimeoutMs = ReadTimeout;
+    conn_->MaxLineLength = MaxLineLength;
     WriteRequest(method, body);
     ReadReplyHeaders();
     THttpVersion sent = ProtocolVersion;
@@ -311,7 +330,7 @@ void THttpClient::DoRequest(TMethod method, const std::string& url, const std::s
     if (redirect || d != 2) {
       std::string scratch;
       {
-        TTextSink sink(scratch);
+        TTextSink sink(scratch, MaxTextBody);
         TReadTimeoutScope limit(*conn_, 2000);
         ReadBody(sink, &scratch);
       }

@@ -14,6 +14,10 @@ class TNetConnection;
 
 enum class THttpVersion { http10, http11 };
 
+// Switches of the client. optForceEncodeParams: form values are encoded before a POST;
+// optKeepOrigProtocol: a POST keeps the object's version instead of going out as 1.0.
+enum THttpOption : unsigned { optForceEncodeParams = 1u << 0, optKeepOrigProtocol = 1u << 1 };
+
 // The request header fields; they keep their values between calls on one object.
 struct THttpRequest {
   std::string Accept = "text/html, */*";
@@ -78,10 +82,18 @@ class THttpClient {
   THttpRequest Request;
   THttpResponse Response;
   THttpVersion ProtocolVersion = THttpVersion::http11;
+  unsigned HTTPOptions = optForceEncodeParams;
   bool AllowCookies = true;
-  // Limits in ms; 0 waits for good. A server that accepts and never answers ends the call.
+  // Limits in ms; 0 waits for good. Bounded by default, so that a server that accepts
+  // and never answers cannot hold a worker for good.
   int ConnectTimeout = 30000;
   int ReadTimeout = 60000;
+  // Longest status or header line accepted; a longer one raises.
+  size_t MaxLineLength = 16384;
+  // Largest body kept in memory for a text result (HttpGetText, HttpPostForm, the body of
+  // a protocol error); a larger one raises "Undefined situation". Stream results have no
+  // such limit: they go to the stream as they arrive.
+  size_t MaxTextBody = 256u << 20;
 
   // The cookies servers set on this object; null before the first reply.
   TCookieStore* CookieManager() const { return cookies_.get(); }
@@ -104,6 +116,6 @@ class THttpClient {
   std::unique_ptr<TCookieStore> cookies_;
 };
 
-// The form body of a POST: values encoded in place, lines joined by "&".
-std::string BuildFormBody(std::vector<std::string>& lines);
+// The form body of a POST: values encoded in place (when encode is set), lines joined by "&".
+std::string BuildFormBody(std::vector<std::string>& lines, bool encode = true);
 std::string EncodeFormValue(const std::string& value);

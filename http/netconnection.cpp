@@ -179,13 +179,13 @@ std::string TNetConnection::ReadLn() {
     if (lf != std::string::npos) {
       size_t len = lf - pos_;
       if (len > 0 && buf_[lf - 1] == '\r') --len;
-      if (len > kMaxLineLength) throw ENetMaxLineLengthExceeded();
+      if (len > MaxLineLength) throw ENetMaxLineLengthExceeded();
       std::string line = buf_.substr(pos_, len);
       pos_ = scanned_ = lf + 1;
       return line;
     }
     scanned_ = buf_.size();
-    if (Buffered() > kMaxLineLength) throw ENetMaxLineLengthExceeded();
+    if (Buffered() > MaxLineLength) throw ENetMaxLineLengthExceeded();
     if (!Receive()) throw ENetConnClosedGracefully();
   }
 }

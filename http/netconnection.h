@@ -9,7 +9,7 @@ class TStream;
 class TNetConnection {
  public:
   static constexpr size_t kRecvBufferSize = 32768;
-  static constexpr size_t kMaxLineLength = 16384;
+  static constexpr size_t kDefaultMaxLineLength = 16384;
 
   TNetConnection() = default;
   ~TNetConnection() { Close(); }
@@ -36,6 +36,8 @@ class TNetConnection {
 
   // Wait limit for each receive in ms; 0 waits for good.
   int ReadTimeoutMs = 0;
+  // Longest line ReadLn accepts, and most bytes it buffers while looking for a LF.
+  size_t MaxLineLength = kDefaultMaxLineLength;
 
  private:
   // Receives once into the buffer; false when the server has closed.

@@ -76,6 +76,7 @@ int SocketErrorFromErrno(int err) {
   };
   for (const auto& [posix, windows] : kMap)
     if (posix == err) return windows;
-  // No Windows counterpart: keep the number recognisable without a text.
-  return 10000 + err;
+  // No Windows counterpart: the plain errno, which lies below every number of the table,
+  // so it can never pick up another error's text.
+  return err;
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "base/stream.h"
 #include "http/httpclient.h"
 #include "scriptserver.h"
+#include "tests/support/demosite.h"
 
 using TAfter = TScriptServer::TAfter;
 
@@ -43,6 +46,25 @@ TEST(HttpRequest, TargetAndHostHeaderAreSentAsGiven) {
   EXPECT_EQ(client.HttpGetText(server.Url("/q.jsp?w=\xD6\xD0 a")), "three");
   EXPECT_EQ(server.Received(0), GetRequest(server, "/a/b.jsp?x=1") + GetRequest(server, "/") +
                                     GetRequest(server, "/q.jsp?w=\xD6\xD0 a"));
+}
+
+TEST(HttpRequest, UrlsAreCutIntoTheirPieces) {
+  struct TCase {
+    std::string url, user, password, host, port, path, document, params, bookmark;
+  };
+  const TCase cases[] = {
+      {"http://u:p@h:81/a\\b/c.jsp=1#f", "u", "p", "h", "81", "/a/b/", "c.jsp", "=1", "f"},
+      {"http://:p@h/x", "", "", "h", "", "/", "x", "", ""},
+      {"http://h/a/b?x=/y#z", "", "", "h", "", "/a/", "b", "?x=/y", "z"},
+      {"http://h/\xB1\x5C/x", "", "", "h", "", "/\xB1\x5C/", "x", "", ""},
+      {"a/b.htm#frag", "", "", "", "", "a/", "b.htm", "", "frag"},
+  };
+  for (const TCase& c : cases) {
+    TUri u = ParseUri(c.url);
+    EXPECT_EQ(std::vector<std::string>({u.Username, u.Password, u.Host, u.Port, u.Path, u.Document, u.Params, u.Bookmark}),
+              std::vector<std::string>({c.user, c.password, c.host, c.port, c.path, c.document, c.params, c.bookmark}))
+        << c.url;
+  }
 }
 
 TEST(HttpRequest, PortEightyIsLeftOutOfTheHostHeader) {
@@ -91,6 +113,33 @@ TEST(HttpRequest, PostIsSentAsOnePieceOfOneZeroWithEncodedForm) {
   EXPECT_EQ(lines[1], "searchword=%D6%D0");
   EXPECT_EQ(lines[3], "v=a%20b%25");
   EXPECT_EQ(lines[6], "bare");
+}
+
+TEST(HttpRequest, OptionsKeepTheVersionOrTheRawValues) {
+  TScriptServer server({{{Ok("1")}, {Ok("2")}}});
+  THttpClient client;
+  client.HTTPOptions = optKeepOrigProtocol;
+  std::vector<std::string> form = {"a=x y", "b=2"};
+  EXPECT_EQ(client.HttpPostForm(server.Url("/p"), form), "1");
+  EXPECT_EQ(form[0], "a=x y");
+  EXPECT_EQ(server.Received(0).substr(0, 35), "POST /p HTTP/1.1\r\nContent-Type: app");
+  EXPECT_EQ(server.Received(0).substr(server.Received(0).size() - 9), "a=x y&b=2");
+  // A 1.1 reply without "close" keeps the connection for the GET that follows.
+  EXPECT_EQ(client.HttpGetText(server.Url("/g")), "2");
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(HttpRequest, LongHeaderLinesAreFoldedAtABreak) {
+  TScriptServer server({{{Ok("")}}});
+  THttpClient client;
+  std::string referer = "http://r/?" + std::string(1000, 'a') + "," + std::string(600, 'b') + " " + std::string(50, 'c');
+  client.Request.Referer = referer;
+  client.HttpGetText(server.Url("/"));
+  std::string sent = server.Received(0);
+  // "Referer: " + 1011 bytes reaches the comma at 1020; the rest fits one continuation.
+  EXPECT_NE(sent.find("\r\nReferer: http://r/?" + std::string(1000, 'a') + ",\r\n " + std::string(600, 'b') + " " +
+                      std::string(50, 'c') + "\r\nUser-Agent"),
+            std::string::npos);
 }
 
 TEST(HttpRequest, FormEncodingKeepsGbkTrailBytesAndEscapesTheRest) {
@@ -180,24 +229,77 @@ TEST(HttpReply, ClosesBeforeOrInsideTheHeaderBlock) {
 TEST(HttpReply, HostileRepliesEndWithAnError) {
   std::string endlessHeaders = "HTTP/1.1 200 OK\r\n";
   while (endlessHeaders.size() < (2u << 20)) endlessHeaders += "X-Filler: " + std::string(100, 'f') + "\r\n";
+  std::string endlessInterim;
+  while (endlessInterim.size() < (2u << 20)) endlessInterim += "HTTP/1.1 100 Continue\r\n\r\n";
   TScriptServer server({
+      {{endlessInterim, TAfter::Close}},
       {{"HTTP/1.1 200 " + std::string(20000, 'x') + "\r\n\r\n", TAfter::Close}},
       {{endlessHeaders, TAfter::Close}},
       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(40000, '1'), TAfter::Close}},
       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFFFFFF\r\nabc", TAfter::Close}},
-      {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc"}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc", TAfter::Hang}},
       {{"HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000\r\n\r\nabc", TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000\r\n\r\nabc", TAfter::Hang}},
       {{"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nrest", TAfter::Close}},
   });
   THttpClient client;
-  for (int i = 0; i < 3; ++i) {
+  client.ReadTimeout = 300;
+  for (int i = 0; i < 4; ++i) {
     auto e = Catch<ENetMaxLineLengthExceeded>([&] { client.HttpGetText(server.Url("/")); });
     EXPECT_STREQ(e.what(), "Max line length exceeded.");
   }
+  // A chunk beyond the address space is read until the close cuts it short.
   Catch<ENetConnClosedGracefully>([&] { client.HttpGetText(server.Url("/")); });
-  EXPECT_EQ(client.HttpGetText(server.Url("/")), "");
-  EXPECT_EQ(client.HttpGetText(server.Url("/")), "abc");
+  // A negative length says nothing of where the body ends: an error at once, whether the
+  // server closes or goes silent.
+  for (int i = 0; i < 2; ++i) {
+    auto e = Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); });
+    EXPECT_STREQ(e.what(), "Undefined situation");
+  }
+  // A huge length reserves nothing up front: into a stream a close ends it short; for a
+  // text result it is beyond the limit and ends at once.
+  TStringStream stream;
+  client.HttpGetStream(server.Url("/"), stream);
+  EXPECT_EQ(stream.Data(), "abc");
+  EXPECT_STREQ(Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); }).what(), "Undefined situation");
+  // An unreadable length counts as none: the body runs to the close.
   EXPECT_EQ(client.HttpGetText(server.Url("/")), "rest");
+}
+
+TEST(HttpReply, TextResultsStopAtTheirLimitStreamsDoNot) {
+  const std::string body(1000, 'b');
+  std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (int i = 0; i < 10; ++i) chunked += "64\r\n" + std::string(100, 'c') + "\r\n";
+  chunked += "0\r\n\r\n";
+  TScriptServer server({
+      {{"HTTP/1.1 200 OK\r\n\r\n" + body, TAfter::Close}},
+      {{chunked}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + body}},
+      {{"HTTP/1.1 200 OK\r\n\r\n" + body, TAfter::Close}},
+      {{"HTTP/1.1 200 OK\r\n\r\n" + body, TAfter::Close}},
+  });
+  THttpClient client;
+  client.MaxTextBody = 999;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_STREQ(Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); }).what(), "Undefined situation");
+  TStringStream stream;
+  client.HttpGetStream(server.Url("/"), stream);
+  EXPECT_EQ(stream.Data(), body);
+  client.MaxTextBody = 1000;
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), body);
+}
+
+TEST(HttpReply, FoldedHeaderLinesBelongToTheLineBefore) {
+  TScriptServer server({{{"HTTP/1.1 200 OK\r\nConnection:\r\n  close\r\nX-Long: a\r\n\tb\r\nContent-Length: 1\r\n\r\n1"},
+                         {Ok("never")}},
+                        {{Ok("2")}}});
+  THttpClient client;
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "1");
+  EXPECT_EQ(client.Response.RawHeaders.Values("X-Long"), "a b");
+  // The folded "close" ends the connection: the next request opens another.
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "2");
+  EXPECT_EQ(server.Connections(), 2);
 }
 
 TEST(HttpConnection, KeepAliveReuseAndItsEnd) {
@@ -225,6 +327,14 @@ TEST(HttpConnection, KeepAliveReuseAndItsEnd) {
   EXPECT_EQ(server.Connections(), 4);
   std::string second = server.Received(1);
   EXPECT_EQ(second.substr(second.find("k=v") + 3), GetRequest(server, "/3", "1.1", "Connection: keep-alive\r\n"));
+}
+
+TEST(HttpConnection, BytesBeyondAKeptReplyAreNotTakenForTheNextOne) {
+  TScriptServer server({{{Ok("a") + "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstray"}}, {{Ok("b")}}});
+  THttpClient client;
+  EXPECT_EQ(client.HttpGetText(server.Url("/1")), "a");
+  EXPECT_EQ(client.HttpGetText(server.Url("/2")), "b");
+  EXPECT_EQ(server.Connections(), 2);
 }
 
 TEST(HttpConnection, FailedPostLeavesTheObjectOnOneZero) {
@@ -258,6 +368,26 @@ TEST(HttpErrors, RefusedUnknownHostHttpsAndNotConnected) {
   EXPECT_STREQ(unknown.what(), "Socket Error # 11001\r\nHost not found.");
   EXPECT_STREQ(Catch<ENetTransportInvalid>([&] { client.HttpGetText("https://127.0.0.1/"); }).what(),
                "Transport value is not valid");
+}
+
+TEST(HttpErrors, ResetAndUnknownErrorNumbers) {
+  TScriptServer server({{{"", TAfter::Reset}}, {{Ok("after")}}});
+  THttpClient client;
+  auto reset = Catch<ENetSocketError>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_EQ(reset.SocketErrorCode, 10054);
+  EXPECT_STREQ(reset.what(), "Socket Error # 10054\r\nConnection reset by peer.");
+  EXPECT_EQ(client.HttpGetText(server.Url("/")), "after");
+  // An errno without a Windows counterpart keeps its own number and gets no borrowed text.
+  EXPECT_EQ(SocketErrorFromErrno(ECONNABORTED), 10053);
+  for (int err : {EIO, ENODATA, EDEADLK}) EXPECT_EQ(SocketErrorText(SocketErrorFromErrno(err)), "") << err;
+}
+
+TEST(HttpErrors, ConnectThatGetsNoAnswerTimesOut) {
+  TFullListener listener;
+  THttpClient client;
+  client.ConnectTimeout = 300;
+  auto e = Catch<ENetConnectTimeout>([&] { client.HttpGetText("http://127.0.0.1:" + std::to_string(listener.Port()) + "/"); });
+  EXPECT_STREQ(e.what(), "Connect timed out.");
 }
 
 TEST(HttpErrors, SilentServerEndsWithReadTimeout) {

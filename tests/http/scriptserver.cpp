@@ -11,13 +11,13 @@
 
 namespace {
 
-int ListenLoopback(int& port) {
+int ListenLoopback(int& port, int backlog = 16) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::runtime_error("socket");
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, backlog) != 0) {
     ::close(fd);
     throw std::runtime_error("bind/listen");
   }
@@ -52,10 +52,26 @@ size_t CompleteRequest(const std::string& text) {
 
 }  // namespace
 
-int UnusedLoopbackPort() {
-  int port = 0;
-  ::close(ListenLoopback(port));
-  return port;
+TFullListener::TFullListener() {
+  listen_ = ListenLoopback(port_, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port_));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  // Connect until one no longer completes at once: the queue is full from then on.
+  for (int i = 0; i < 16; ++i) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    fillers_.push_back(fd);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    pollfd p{fd, POLLOUT, 0};
+    if (::poll(&p, 1, 200) == 0) return;
+  }
+  throw std::runtime_error("the accept queue does not fill");
+}
+
+TFullListener::~TFullListener() {
+  for (int fd : fillers_) ::close(fd);
+  ::close(listen_);
 }
 
 TScriptServer::TScriptServer(std::vector<TScript> scripts) : scripts_(std::move(scripts)) {
@@ -151,6 +167,12 @@ void TScriptServer::Serve(int fd, size_t index) {
       break;
     }
     SendAll(fd, reply.Bytes);
+    if (reply.After == TAfter::Reset) {
+      linger abort{1, 0};
+      ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      open = false;
+      break;
+    }
     if (reply.After == TAfter::Close) {
       open = false;
       break;

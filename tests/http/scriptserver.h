@@ -13,6 +13,7 @@ class TScriptServer {
     NextRequest,  // keep the connection and wait for the next request
     Close,        // close right after the reply bytes
     Hang,         // keep the connection open and silent until the server stops
+    Reset,        // abort the connection (RST) right after the reply bytes
   };
   struct TReply {
     std::string Bytes;
@@ -51,5 +52,18 @@ class TScriptServer {
   std::vector<std::thread> workers_;
 };
 
-// A loopback port nobody listens on (bound, then released).
-int UnusedLoopbackPort();
+// A loopback listener whose accept queue is full and never served, so that a further
+// connect gets no answer at all. Closed with the object.
+class TFullListener {
+ public:
+  TFullListener();
+  ~TFullListener();
+  TFullListener(const TFullListener&) = delete;
+  TFullListener& operator=(const TFullListener&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int listen_ = -1;
+  int port_ = 0;
+  std::vector<int> fillers_;
+};

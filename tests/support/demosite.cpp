@@ -38,8 +38,23 @@ TempDir::~TempDir() {
 }
 
 namespace {
-
 using Clock = std::chrono::steady_clock;
+}  // namespace
+
+int UnusedLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    if (fd >= 0) close(fd);
+    throw std::runtime_error("no free loopback port");
+  }
+  close(fd);
+  return ntohs(addr.sin_port);
+}
 
 void StopProcess(pid_t pid) {
   if (pid <= 0) return;
@@ -52,8 +67,6 @@ void StopProcess(pid_t pid) {
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
 }
-
-}  // namespace
 
 DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
   std::string exe = std::string(VARNOLT_APP_DIR) + "/varnolt-demosite";

@@ -33,6 +33,12 @@ class TempDir {
   std::string path_;
 };
 
+// Ends a child process: SIGTERM, then SIGKILL after 5 s; reaps it. Does nothing for pid <= 0.
+void StopProcess(pid_t pid);
+
+// A loopback port nobody listens on (bound, then released; free until someone takes it).
+int UnusedLoopbackPort();
+
 // One line of the site's request log.
 struct DemoLogEntry {
   long connection = 0;  // the same number for requests on one TCP connection
