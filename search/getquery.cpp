@@ -83,7 +83,15 @@ getquery::getquery(RunHandOver* handOver, std::string query, bool withLegalStatu
     std::lock_guard<std::mutex> lock(g_liveMutex);
     ++g_live;
   }
-  std::thread([this] { Execute(); }).detach();
+  try {
+    std::thread([this] { Execute(); }).detach();
+  } catch (...) {
+    // No thread, no run: it must not be waited for.
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    --g_live;
+    g_liveChanged.notify_all();
+    throw;
+  }
 }
 
 getquery::~getquery() = default;
