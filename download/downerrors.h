@@ -1,15 +1,10 @@
 #pragma once
-#include <exception>
-#include <string>
+#include "base/errors.h"
 
-// Failures of the download subsystem. Messages are GBK like every core text.
-class EDownloadException : public std::exception {
+// Failures of the download subsystem.
+class EDownloadException : public EMessageException {
  public:
-  explicit EDownloadException(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-
- private:
-  std::string message_;
+  using EMessageException::EMessageException;
 };
 
 // A detail page whose page-viewer call does not read.

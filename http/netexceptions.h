@@ -1,16 +1,12 @@
 #pragma once
-#include <exception>
 #include <string>
 
-// Failures of the HTTP client. Every one carries its message text; callers show what().
-class ENetException : public std::exception {
- public:
-  explicit ENetException(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-  const std::string& Message() const { return message_; }
+#include "base/errors.h"
 
- private:
-  std::string message_;
+// Failures of the HTTP client. Every one carries its message text; callers show what().
+class ENetException : public EMessageException {
+ public:
+  using EMessageException::EMessageException;
 };
 
 // A reply that is not a plain 2xx (or carries a Location): the message is the status line.
