@@ -1,8 +1,8 @@
 #pragma once
-#include <string>
+#include "base/path.h"
 
-// The directory of the running executable, in GBK, without a trailing "/".
-std::string ProgramDirectory();
+// The directory of the running executable, as the system names it, without a trailing "/".
+TPath ProgramDirectory();
 
-// Lets tests and tools run as if installed elsewhere (empty restores the default).
-void SetProgramDirectoryForTesting(const std::string& gbkDir);
+// Lets tests and tools run as if installed elsewhere (an empty path restores the default).
+void SetProgramDirectoryForTesting(const TPath& dir);

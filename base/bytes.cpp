@@ -65,3 +65,10 @@ std::string TrimBytes(const std::string& text) {
   while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
   return text.substr(b, e - b);
 }
+
+void AppendPercentEscape(std::string& out, unsigned char byte) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out += '%';
+  out += kHex[byte >> 4];
+  out += kHex[byte & 15];
+}

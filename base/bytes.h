@@ -20,3 +20,6 @@ int ReadVersionInteger(const std::string& text);
 
 // Removes bytes at or below 0x20 from both ends.
 std::string TrimBytes(const std::string& text);
+
+// Appends "%" and the byte's two upper-case hex digits.
+void AppendPercentEscape(std::string& out, unsigned char byte);

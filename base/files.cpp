@@ -13,69 +13,61 @@
 
 namespace {
 
-bool StatOf(const std::string& path, struct stat& st) {
-  return !path.empty() && ::stat(GbkToUtf8(path).c_str(), &st) == 0;
-}
+bool StatOf(const TPath& path, struct stat& st) { return !path.Empty() && ::stat(path.c_str(), &st) == 0; }
 
-std::string ErrorText(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + Utf8ToGbk(std::strerror(errno));
+std::string ErrorText(const std::string& what, const TPath& path) {
+  return what + " " + path.ShownText() + ": " + Utf8ToGbk(std::strerror(errno));
 }
 
 }  // namespace
 
-bool FileExists(const std::string& path) {
+bool FileExists(const TPath& path) {
   struct stat st;
   return StatOf(path, st) && !S_ISDIR(st.st_mode);
 }
 
-bool DirectoryExists(const std::string& path) {
+bool DirectoryExists(const TPath& path) {
   struct stat st;
   return StatOf(path, st) && S_ISDIR(st.st_mode);
 }
 
-bool CreateDir(const std::string& path) {
-  return !path.empty() && ::mkdir(GbkToUtf8(path).c_str(), 0777) == 0;
-}
+bool CreateDir(const TPath& path) { return !path.Empty() && ::mkdir(path.c_str(), 0777) == 0; }
 
-bool ForceDirectories(const std::string& path) {
-  std::string p = path;
+bool ForceDirectories(const TPath& path) {
+  std::string p = path.Bytes();
   while (p.size() > 1 && p.back() == '/') p.pop_back();
   if (p.empty()) return false;
-  if (DirectoryExists(p)) return true;
+  const TPath dir = TPath::FromSystem(p);
+  if (DirectoryExists(dir)) return true;
   size_t slash = p.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !ForceDirectories(p.substr(0, slash))) return false;
-  return CreateDir(p) || DirectoryExists(p);
+  if (slash != std::string::npos && slash > 0 && !ForceDirectories(TPath::FromSystem(p.substr(0, slash))))
+    return false;
+  return CreateDir(dir) || DirectoryExists(dir);
 }
 
-bool DeleteFileAt(const std::string& path) {
-  return !path.empty() && ::unlink(GbkToUtf8(path).c_str()) == 0;
-}
+bool DeleteFileAt(const TPath& path) { return !path.Empty() && ::unlink(path.c_str()) == 0; }
 
-bool RemoveDir(const std::string& path) {
-  return !path.empty() && ::rmdir(GbkToUtf8(path).c_str()) == 0;
-}
+bool RemoveDir(const TPath& path) { return !path.Empty() && ::rmdir(path.c_str()) == 0; }
 
-std::vector<DirEntry> ListDirectory(const std::string& path) {
+std::vector<DirEntry> ListDirectory(const TPath& path) {
   std::vector<DirEntry> entries;
-  std::string dirUtf8 = GbkToUtf8(path);
-  DIR* dir = ::opendir(dirUtf8.c_str());
+  DIR* dir = ::opendir(path.c_str());
   if (!dir) return entries;
-  if (!dirUtf8.empty() && dirUtf8.back() != '/') dirUtf8 += '/';
   while (dirent* e = ::readdir(dir)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     bool isDir = e->d_type == DT_DIR;
     if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
       struct stat st;
-      isDir = ::stat((dirUtf8 + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      isDir = ::stat(path.Entry(e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-    entries.push_back({Utf8ToGbk(e->d_name), isDir});
+    entries.push_back({e->d_name, isDir});
   }
   ::closedir(dir);
   return entries;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  int fd = ::open(GbkToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+std::string ReadFileBytes(const TPath& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw EFileError(ErrorText("Cannot open file", path));
   std::string data;
   char buf[65536];
@@ -94,8 +86,8 @@ std::string ReadFileBytes(const std::string& path) {
   return data;
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  int fd = ::open(GbkToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+void WriteFileBytes(const TPath& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw EFileError(ErrorText("Cannot create file", path));
   size_t done = 0;
   while (done < bytes.size()) {

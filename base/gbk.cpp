@@ -54,6 +54,54 @@ size_t Utf8SequenceLength(const char* p, size_t left) {
   return n;
 }
 
+size_t WellFormedLength(const unsigned char* p, size_t left) {
+  unsigned char c = p[0];
+  if (c < 0x80) return 1;
+  size_t n;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (left < n || p[1] < lo || p[1] > hi) return 0;
+  for (size_t i = 2; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+unsigned CodePointAt(const unsigned char* p, size_t n) {
+  if (n == 1) return p[0];
+  unsigned cp = p[0] & (0xFF >> (n + 1));
+  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return cp;
+}
+
+std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
+  thread_local Converter conv("GBK", "UTF-8");
+  exact = true;
+  return conv.Run(utf8, [&](const char* p, size_t left, std::string& out) -> size_t {
+    exact = false;
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    size_t n = WellFormedLength(u, left);
+    if (references && n > 0) {
+      out += "&#" + std::to_string(CodePointAt(u, n)) + ";";
+      return n;
+    }
+    out += '?';
+    return n > 0 ? n : Utf8SequenceLength(p, left);
+  });
+}
+
 }  // namespace
 
 std::string GbkToUtf8(const std::string& gbk) {
@@ -65,9 +113,42 @@ std::string GbkToUtf8(const std::string& gbk) {
 }
 
 std::string Utf8ToGbk(const std::string& utf8) {
-  thread_local Converter conv("GBK", "UTF-8");
-  return conv.Run(utf8, [](const char* p, size_t left, std::string& out) -> size_t {
-    out += '?';
-    return Utf8SequenceLength(p, left);
-  });
+  bool exact;
+  return ToGbk(utf8, exact, false);
+}
+
+bool Utf8ToGbkExact(const std::string& utf8, std::string& gbk) {
+  bool exact;
+  std::string out = ToGbk(utf8, exact, false);
+  // Some characters share a GBK form; only a round trip proves the text survives.
+  if (!exact || GbkToUtf8(out) != utf8) return false;
+  gbk = std::move(out);
+  return true;
+}
+
+std::string Utf8ToGbkWithReferences(const std::string& utf8) {
+  bool exact;
+  return ToGbk(utf8, exact, true);
+}
+
+size_t Utf8SequenceAt(const char* p, size_t left) {
+  return left == 0 ? 0 : WellFormedLength(reinterpret_cast<const unsigned char*>(p), left);
+}
+
+std::string ValidUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t n = WellFormedLength(p + i, bytes.size() - i);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(bytes, i, n);
+      i += n;
+    }
+  }
+  return out;
 }

@@ -5,3 +5,19 @@
 // an invalid GBK sequence becomes U+FFFD, a character GBK cannot hold becomes "?".
 std::string GbkToUtf8(const std::string& gbk);
 std::string Utf8ToGbk(const std::string& utf8);
+
+// UTF-8 text to GBK only when every character has a GBK form that converts back to it;
+// false (and gbk untouched) otherwise.
+bool Utf8ToGbkExact(const std::string& utf8, std::string& gbk);
+
+// UTF-8 text to GBK for an HTML page: a character GBK cannot hold becomes a character
+// reference ("&#128512;"), so the page still shows it.
+std::string Utf8ToGbkWithReferences(const std::string& utf8);
+
+// Any bytes as valid UTF-8: each byte that does not begin a well-formed sequence becomes
+// U+FFFD, the way file managers show names that are not UTF-8.
+std::string ValidUtf8(const std::string& bytes);
+
+// Length of the well-formed UTF-8 sequence that begins at p (1 to 4), 0 when the bytes
+// there begin none (overlong forms, surrogates and values past U+10FFFF included).
+size_t Utf8SequenceAt(const char* p, size_t left);

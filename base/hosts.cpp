@@ -6,7 +6,7 @@
 #include "appdir.h"
 #include "ini.h"
 
-SiteHosts ReadSiteHosts(const std::string& iniPath) {
+SiteHosts ReadSiteHosts(const TPath& iniPath) {
   auto get = [&](const char* key, const char* def) { return IniReadString(iniPath, "hosts", key, def); };
   SiteHosts h;
   h.SearchHost = get("SearchHost", "search.sipo.gov.cn");

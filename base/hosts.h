@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "base/path.h"
+
 // Site hosts ("name" or "name:port"), read from hosts.ini in the program directory,
 // section [hosts]; a missing file or key gives the public default.
 struct SiteHosts {
@@ -17,7 +19,7 @@ struct SiteHosts {
   std::string OfficeWIPO;
 };
 
-SiteHosts ReadSiteHosts(const std::string& iniPath);
+SiteHosts ReadSiteHosts(const TPath& iniPath);
 
 // The hosts of this process: read from the program directory's hosts.ini on first use.
 SiteHosts Hosts();

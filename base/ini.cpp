@@ -37,7 +37,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-std::string IniReadString(const std::string& path, const std::string& section,
+std::string IniReadString(const TPath& path, const std::string& section,
                           const std::string& key, const std::string& def) {
   std::string text;
   try {
@@ -66,7 +66,7 @@ std::string IniReadString(const std::string& path, const std::string& section,
   return def;
 }
 
-std::vector<std::string> ReadTextLines(const std::string& path) {
+std::vector<std::string> ReadTextLines(const TPath& path) {
   return SplitLines(ReadFileBytes(path));
 }
 
@@ -79,6 +79,6 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
   return out;
 }
 
-void WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+void WriteTextLines(const TPath& path, const std::vector<std::string>& lines) {
   WriteFileBytes(path, JoinLinesCrLf(lines));
 }

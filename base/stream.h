@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/path.h"
+
 // Where a streamed body goes: written piece by piece as it arrives.
 class TStream {
  public:
@@ -9,11 +11,11 @@ class TStream {
   virtual void Write(const char* data, size_t size) = 0;
 };
 
-// A file created for writing (GBK path), replacing a file of that name. The constructor
+// A file created for writing, replacing a file of that name. The constructor
 // throws EFileError when the file cannot be created; Write throws when it cannot write.
 class TFileStream : public TStream {
  public:
-  explicit TFileStream(const std::string& path);
+  explicit TFileStream(const TPath& path);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
@@ -21,7 +23,7 @@ class TFileStream : public TStream {
   void Close();  // idempotent; throws EFileError when the final flush fails
 
  private:
-  std::string path_;
+  TPath path_;
   int fd_ = -1;
 };
 

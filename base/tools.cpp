@@ -14,7 +14,6 @@
 
 #include "appdir.h"
 #include "files.h"
-#include "gbk.h"
 
 extern char** environ;
 
@@ -65,9 +64,9 @@ std::vector<std::string> SplitCommandLine(const std::string& params) {
   return args;
 }
 
-std::string ToolPath(const std::string& name) {
-  std::string local = ProgramDirectory() + "/" + name;
-  return FileExists(local) ? local : name;
+TPath ToolPath(const std::string& name) {
+  TPath local = ProgramDirectory() + "/" + name;
+  return FileExists(local) ? local : TPath::FromText(name);
 }
 
 namespace {
@@ -105,10 +104,10 @@ int WaitChild(pid_t pid, int timeoutMs) {
 
 }  // namespace
 
-int RunTool(const std::string& program, const std::string& params, int timeoutMs) {
+int RunTool(const TPath& program, const std::string& params, int timeoutMs) {
   std::vector<std::string> args;
-  args.push_back(GbkToUtf8(program));
-  for (const std::string& a : SplitCommandLine(params)) args.push_back(GbkToUtf8(a));
+  args.push_back(program.Bytes());
+  for (const std::string& a : SplitCommandLine(params)) args.push_back(a);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

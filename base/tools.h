@@ -2,23 +2,26 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
+
 // Splits a parameter text into arguments by the Windows command-line rules: blanks and
 // tabs separate; double quotes group; inside quotes "" is one quote; 2n backslashes
 // before a quote give n backslashes, 2n+1 give n and a literal quote; other
-// backslashes are literal. Bytes are kept as they are (GBK stays GBK).
+// backslashes are literal. Bytes are kept as they are.
 std::vector<std::string> SplitCommandLine(const std::string& params);
 
 // The tool's path: `name` in the program directory when present there, else `name`
 // itself (looked up on PATH when started).
-std::string ToolPath(const std::string& name);
+TPath ToolPath(const std::string& name);
 
 // Status of a finished tool: its exit code; kToolNotStarted when it could not be
 // started; kToolKilled when it died from a signal or ran past the time limit.
 constexpr int kToolNotStarted = -1;
 constexpr int kToolKilled = -2;
 
-// Starts program (GBK path) with the parameter text split as above, never through a
-// shell, in the process's current directory, with stdin, stdout and stderr on
-// /dev/null, and waits for it to end. A tool still running after timeoutMs is killed,
-// so a stuck tool cannot hang the caller.
-int RunTool(const std::string& program, const std::string& params, int timeoutMs = 300000);
+// Starts program with the parameter text split as above, never through a shell, in the
+// process's current directory, with stdin, stdout and stderr on /dev/null, and waits for
+// it to end. The text holds the system's bytes (paths as TPath bytes): nothing is
+// converted. A tool still running after timeoutMs is killed, so a stuck tool cannot hang
+// the caller.
+int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000);

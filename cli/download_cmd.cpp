@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "base/datadir.h"
 #include "base/errors.h"
 #include "base/gbk.h"
 #include "cli/commands.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
-#include "shell/savepath.h"
 #include "shell/shelltexts.h"
 
 namespace {
@@ -29,7 +29,7 @@ void Usage(FILE* out) {
 }  // namespace
 
 int RunDownloadCommand(int argc, char** argv) {
-  std::string file;
+  TPath file;
   bool haveFile = false;
   std::vector<std::string> typed;
   for (int i = 0; i < argc; ++i) {
@@ -42,7 +42,7 @@ int RunDownloadCommand(int argc, char** argv) {
         Usage(stderr);
         return 2;
       }
-      file = Utf8ToGbk(argv[++i]);
+      file = TPath::FromSystem(argv[++i]);
       haveFile = true;
     } else if (argv[i][0] == '-' && argv[i][1] == '-') {
       Usage(stderr);
@@ -74,13 +74,13 @@ int RunDownloadCommand(int argc, char** argv) {
     return 2;
   }
 
-  savepath::LoadAtStart();
+  datadir::LoadRootAtStart();
   PrintLine(stdout, shelltext::kRunStartLine);
   DirectHandOver handOver;
   handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
   new getdown(&handOver, NumbersAsText(numbers));
   handOver.WaitForEnd();
   if (handOver.FinishCount() == 0) return 1;
-  PrintLine(stdout, AbsolutePath(DownloadReportPath(savepath::Get())));
+  PrintPath(stdout, DownloadReportPath(datadir::Root()));
   return 0;
 }

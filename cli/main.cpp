@@ -7,17 +7,23 @@
 
 #include "commands.h"
 
-void PrintLine(FILE* out, const std::string& gbk) {
-  std::string line = GbkToUtf8(gbk) + "\n";
-  std::fwrite(line.data(), 1, line.size(), out);
+namespace {
+void WriteLine(FILE* out, std::string utf8) {
+  utf8 += '\n';
+  std::fwrite(utf8.data(), 1, utf8.size(), out);
   std::fflush(out);
 }
+}  // namespace
 
-std::string AbsolutePath(const std::string& gbkPath) {
-  if (!gbkPath.empty() && gbkPath[0] == '/') return gbkPath;
+void PrintLine(FILE* out, const std::string& gbk) { WriteLine(out, GbkToUtf8(gbk)); }
+
+void PrintPath(FILE* out, const TPath& path) {
+  TPath absolute = path;
   char buf[4096];
-  if (!::getcwd(buf, sizeof buf)) return gbkPath;
-  return Utf8ToGbk(buf) + "/" + gbkPath;
+  if (path.Bytes().empty() || path.Bytes()[0] != '/') {
+    if (::getcwd(buf, sizeof buf)) absolute = TPath::FromSystem(buf).Entry(path.Bytes());
+  }
+  WriteLine(out, absolute.Shown());
 }
 
 namespace {

@@ -2,11 +2,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/datadir.h"
 #include "base/gbk.h"
 #include "base/handover.h"
 #include "cli/commands.h"
 #include "search/getquery.h"
-#include "shell/savepath.h"
 #include "shell/shelltexts.h"
 
 namespace {
@@ -73,19 +73,19 @@ int RunSearchCommand(int argc, char** argv) {
     return 2;
   }
 
-  savepath::LoadAtStart();
+  datadir::LoadRootAtStart();
   DirectHandOver handOver;
   bool finished = false;
-  std::string reportPath;
+  TPath reportPath;
   handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
   handOver.onFinish = [&] {
     finished = true;
-    reportPath = SearchReportPath(savepath::Get(), expression);
+    reportPath = SearchReportPath(datadir::Root(), expression);
   };
   new getquery(&handOver, expression, legal, abs, claim, patentee);
   handOver.WaitForEnd();
   getquery::WaitAllDone();
   if (!finished) return 1;
-  PrintLine(stdout, AbsolutePath(reportPath));
+  PrintPath(stdout, reportPath);
   return 0;
 }

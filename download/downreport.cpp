@@ -1,5 +1,6 @@
 #include "download/downreport.h"
 
+#include "base/datadir.h"
 #include "base/files.h"
 #include "base/ini.h"
 #include "download/pages.h"
@@ -17,14 +18,14 @@ std::string Formatted(std::time_t when, const char* format) {
 
 }  // namespace
 
-std::vector<std::string> DownloadReportHead(const std::string& programDir, std::time_t now) {
+std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t now) {
   // Fixed equivalents of a short date and a long time, independent of the locale.
   const std::string date = Formatted(now, "%Y-%m-%d");
   const std::string dateTime = date + " " + Formatted(now, "%H:%M:%S");
   return {
       "<html>",
       "<head><title>" + date + "</title>",
-      "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + programDir + "/main.css\" />",
+      datadir::StylesheetLine(programDir),
       "</head><body>",
       "<h3>\xbc\xec\xcb\xf7\xca\xb1\xbc\xe4\xa3\xba" + dateTime + "</h3>",  // 检索时间：
       "<table border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" >",
@@ -37,7 +38,7 @@ std::vector<std::string> DownloadReportHead(const std::string& programDir, std::
 
 void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
                              const std::string& title, const std::string& classification,
-                             const std::string& pdfDir) {
+                             const TPath& pdfDir) {
   lines.push_back("<tr class=\"detail\">");
   lines.push_back("<td>" + std::to_string(position) + "</td>");
   lines.push_back("<td>" + TypeNameOf(number) + "</td>");
@@ -54,21 +55,15 @@ void AppendDownloadReportTail(std::vector<std::string>& lines) {
   lines.push_back("</html>");
 }
 
-std::string PdfLinkTarget(const std::string& pdfDir, const std::string& title) {
-  std::string target;
-  for (char c : pdfDir + PdfName(title)) {
-    if (c == '%') target += "%25";
-    else if (c == '#') target += "%23";
-    else if (c == '?') target += "%3F";
-    else target += c;
-  }
-  return target;
+std::string PdfLinkTarget(const TPath& pdfDir, const std::string& title) {
+  return datadir::LinkTarget(pdfDir + PdfName(title));
 }
 
-std::string DownloadReportPath(const std::string& root) { return root + "/data/temp/index.html"; }
+TPath DownloadReportPath(const TPath& root) {
+  return datadir::FolderPath(root, datadir::Folder::Temp) + "/index.html";
+}
 
-void SaveDownloadReport(const std::string& root, const std::vector<std::string>& lines) {
-  if (!DirectoryExists(root + "/data")) CreateDir(root + "/data");
-  if (!DirectoryExists(root + "/data/temp")) CreateDir(root + "/data/temp");
+void SaveDownloadReport(const TPath& root, const std::vector<std::string>& lines) {
+  datadir::EnsureFolder(root, datadir::Folder::Temp);
   WriteTextLines(DownloadReportPath(root), lines);
 }

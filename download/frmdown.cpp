@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "base/datadir.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "shell/application.h"
@@ -19,7 +20,6 @@
 #include "shell/msgbox.h"
 #include "shell/qthandover.h"
 #include "shell/qttext.h"
-#include "shell/savepath.h"
 #include "shell/shelltexts.h"
 #include "shell/widgets.h"
 
@@ -219,7 +219,7 @@ void Tfrmdown::Button1Click() {
   if (chosen.isEmpty()) return;
   std::vector<std::string> lines;
   try {
-    lines = ImportNumberFile(GbkText(chosen));
+    lines = ImportNumberFile(PathFromQt(chosen));
   } catch (const std::exception& e) {
     // The file could not be read: the general error display, and the list stays.
     ShowUncaughtError(e.what());
@@ -251,4 +251,4 @@ void Tfrmdown::startbtClick() {
   new getdown(handOver_.get(), NumbersAsText(Entries()));
 }
 
-void Tfrmdown::msgbtClick() { AskToShowReport(this, DownloadReportPath(savepath::Get())); }
+void Tfrmdown::msgbtClick() { AskToShowReport(this, DownloadReportPath(datadir::Root())); }

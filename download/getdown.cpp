@@ -2,24 +2,18 @@
 
 #include <ctime>
 #include <mutex>
-#include <thread>
 
 #include "base/appdir.h"
+#include "base/datadir.h"
 #include "base/files.h"
 #include "base/ini.h"
+#include "base/worker.h"
 #include "download/downreport.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
 #include "search/siteops.h"
-#include "shell/savepath.h"
 
 namespace {
-
-// Never destroyed: a worker may still release it while the process exits.
-std::mutex& RunLock() {
-  static std::mutex* lock = new std::mutex;
-  return *lock;
-}
 
 // The run's progress texts (GBK).
 const char kStartA[] = "\xbf\xaa\xca\xbc\xcf\xc2\xd4\xd8\xb5\xda";               // 开始下载第
@@ -39,27 +33,25 @@ const char kExpressionB[] = "%') ";
 
 constexpr int kDesignPatent = 3;
 
-void EnsureDir(const std::string& path) {
-  if (!DirectoryExists(path)) CreateDir(path);
-}
-
 }  // namespace
 
 getdown::getdown(RunHandOver* handOver, std::string numbersText)
     : handOver_(handOver), numbersText_(std::move(numbersText)) {
   // Last statement: once started, the thread owns the object and may delete it.
-  std::thread([this] {
+  FamilyOf<getdown>().Start([this] {
     Execute();
     delete this;
-  }).detach();
+  });
 }
+
+void getdown::WaitAllDone() { FamilyOf<getdown>().WaitAll(); }
 
 getdown::~getdown() = default;
 
 void getdown::Report(const std::string& line) { handOver_->ShowProgress(line); }
 
 void getdown::Execute() {
-  std::lock_guard<std::mutex> runLock(RunLock());
+  std::lock_guard<std::mutex> runLock(FamilyOf<getdown>().RunLock());
   bool finished = false;
   try {
     finished = RunNumbers(SplitLines(numbersText_));
@@ -78,13 +70,9 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   std::vector<std::string> report;
   {
     THttpClient pageClient;  // one client for every page image: connection and cookies carry over
-    const std::string root = savepath::Get();
-    const std::string tempDir = root + "/data/temp/";
-    const std::string pdfDir = root + "/data/pdf/";
-    // The data folder too: without it a first run into a fresh root could store nothing.
-    EnsureDir(root + "/data");
-    EnsureDir(pdfDir);
-    EnsureDir(tempDir);
+    const TPath root = datadir::Root();
+    const TPath pdfDir = datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/";
+    const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
     report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
 
     int position = 0;
@@ -116,7 +104,7 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   }
   AppendDownloadReportTail(report);
   // The root is read again: a directory chosen during the run receives the report.
-  SaveDownloadReport(savepath::Get(), report);
+  SaveDownloadReport(datadir::Root(), report);
   Report(kRunDone);
   return true;
 }

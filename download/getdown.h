@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/handover.h"
+#include "base/path.h"
 
 // The number list rules shared by the download dialog and varnolt-cli.
 
@@ -14,7 +15,7 @@ bool AddTypedNumber(std::vector<std::string>& list, std::string& text, std::stri
 
 // Importing a text file: its lines, unchanged (CR LF, CR or LF; empty lines kept; no empty
 // entry for a final line break). Throws EFileError when the file cannot be read.
-std::vector<std::string> ImportNumberFile(const std::string& path);
+std::vector<std::string> ImportNumberFile(const TPath& path);
 
 // The list handed to the worker: every entry followed by CR LF.
 std::string NumbersAsText(const std::vector<std::string>& list);
@@ -32,6 +33,9 @@ class getdown {
   getdown(RunHandOver* handOver, std::string numbersText);
   getdown(const getdown&) = delete;
   getdown& operator=(const getdown&) = delete;
+
+  // Blocks until every download run of the process has ended and its object is gone.
+  static void WaitAllDone();
 
  private:
   ~getdown();

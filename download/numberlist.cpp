@@ -22,7 +22,7 @@ bool AddTypedNumber(std::vector<std::string>& list, std::string& text, std::stri
   return true;
 }
 
-std::vector<std::string> ImportNumberFile(const std::string& path) { return ReadTextLines(path); }
+std::vector<std::string> ImportNumberFile(const TPath& path) { return ReadTextLines(path); }
 
 std::string NumbersAsText(const std::vector<std::string>& list) { return JoinLinesCrLf(list); }
 

@@ -159,17 +159,18 @@ std::string QuoteToolArgument(const std::string& arg) {
   return out;
 }
 
-std::string MergeToolParams(const std::string& tempDir, int page, const std::string& number) {
-  return QuoteToolArgument(tempDir + PageFileName(page)) + " -a " + QuoteToolArgument(tempDir + MergedImageName(number)) +
-         " -w 210 -l 297";
+std::string MergeToolParams(const TPath& tempDir, int page, const std::string& number) {
+  return QuoteToolArgument((tempDir + PageFileName(page)).Bytes()) + " -a " +
+         QuoteToolArgument((tempDir + MergedImageName(number)).Bytes()) + " -w 210 -l 297";
 }
 
-std::string ConvertToolParams(const std::string& tempDir, const std::string& pdfDir, const std::string& number,
+std::string ConvertToolParams(const TPath& tempDir, const TPath& pdfDir, const std::string& number,
                               const std::string& title) {
-  return QuoteToolArgument(tempDir + MergedImageName(number)) + " -o " + QuoteToolArgument(pdfDir + PdfName(title));
+  return QuoteToolArgument((tempDir + MergedImageName(number)).Bytes()) + " -o " +
+         QuoteToolArgument((pdfDir + PdfName(title)).Bytes());
 }
 
-void DownloadRecordPages(THttpClient& pageClient, const std::string& tempDir, const std::string& pdfDir,
+void DownloadRecordPages(THttpClient& pageClient, const TPath& tempDir, const TPath& pdfDir,
                          const std::string& number, const std::string& title, int pageCount,
                          const std::string& imageBase, const std::function<void(const std::string&)>& report) {
   // The merging tool appends; a merged image left by an earlier download would double the pages.

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "base/path.h"
+
 class THttpClient;
 
 // Where the scanned pages of one record lie, read from its detail page.
@@ -29,17 +31,18 @@ std::string PdfName(const std::string& title);
 // argument; ordinary paths come out as '"' + path + '"'.
 std::string QuoteToolArgument(const std::string& arg);
 
-// The parameter texts of the merging tool (for page n) and of the converting tool.
-std::string MergeToolParams(const std::string& tempDir, int page, const std::string& number);
-std::string ConvertToolParams(const std::string& tempDir, const std::string& pdfDir,
-                              const std::string& number, const std::string& title);
+// The parameter texts of the merging tool (for page n) and of the converting tool, in the
+// system's bytes; the folders end with "/".
+std::string MergeToolParams(const TPath& tempDir, int page, const std::string& number);
+std::string ConvertToolParams(const TPath& tempDir, const TPath& pdfDir, const std::string& number,
+                              const std::string& title);
 
 // Fetches the record's pages into the temp directory with the run's one client, merges
 // each into the record's merged image (started afresh), reports the format line through
 // `report`, and converts the merged image into the PDF. Both tools are awaited, so the
 // PDF holds every page in order. Throws when a page file cannot be created or a page
 // cannot be fetched; tool failures are not reported.
-void DownloadRecordPages(THttpClient& pageClient, const std::string& tempDir, const std::string& pdfDir,
+void DownloadRecordPages(THttpClient& pageClient, const TPath& tempDir, const TPath& pdfDir,
                          const std::string& number, const std::string& title, int pageCount,
                          const std::string& imageBase, const std::function<void(const std::string&)>& report);
 

@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <iterator>
 
+#include "base/datadir.h"
 #include "search/getquery.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"
 #include "shell/qthandover.h"
 #include "shell/qttext.h"
-#include "shell/savepath.h"
 #include "shell/shelltexts.h"
 #include "shell/widgets.h"
 
@@ -155,5 +155,5 @@ void Tfrmquery::btstartClick() {
 }
 
 void Tfrmquery::msgbtClick() {
-  if (!AskToShowReport(this, SearchReportPath(savepath::Get(), expression_))) edtitle->setFocus();
+  if (!AskToShowReport(this, SearchReportPath(datadir::Root(), expression_))) edtitle->setFocus();
 }

@@ -1,17 +1,16 @@
 #include "search/getquery.h"
 
-#include <condition_variable>
 #include <ctime>
 #include <mutex>
-#include <thread>
 
 #include "base/appdir.h"
 #include "base/bytes.h"
+#include "base/datadir.h"
 #include "base/files.h"
 #include "base/ini.h"
+#include "base/worker.h"
 #include "search/searchreport.h"
 #include "search/siteops.h"
-#include "shell/savepath.h"
 
 namespace {
 
@@ -31,16 +30,6 @@ const char kFailure[] =
     "\xd2\xe2\xcd\xe2\xd6\xd5\xd6\xb9\xa3\xac\xc7\xeb\xbc\xec\xb2\xe9\xcd\xf8\xc2\xe7\xbb\xf2\xd5\xdf\xc9\xd4\xba\xf3\xd4\xd9\xca\xd4";
 const char kDone[] = "\xb4\xa6\xc0\xed\xcd\xea\xb1\xcf\xa3\xa1";  // 处理完毕！
 const char kNotSearched[] = "\xce\xb4\xbc\xec\xcb\xf7";          // 未检索
-
-std::mutex& RunLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-// Live worker objects, so a program can wait for the last one before it leaves.
-std::mutex g_liveMutex;
-std::condition_variable g_liveChanged;
-int g_live = 0;
 
 std::string UpperAsciiBytes(std::string text) {
   for (char& c : text) {
@@ -67,8 +56,8 @@ std::string BuildSearchExpression(const std::string& title, const std::string& a
   return e;
 }
 
-std::string SearchReportPath(const std::string& root, const std::string& expression) {
-  return root + "/data/query/" + FileNameFromText(expression) + ".html";
+TPath SearchReportPath(const TPath& root, const std::string& expression) {
+  return datadir::FolderPath(root, datadir::Folder::Query) + "/" + FileNameFromText(expression) + ".html";
 }
 
 getquery::getquery(RunHandOver* handOver, std::string query, bool withLegalStatus, bool withAbstract,
@@ -79,35 +68,16 @@ getquery::getquery(RunHandOver* handOver, std::string query, bool withLegalStatu
       withAbstract_(withAbstract),
       withFirstClaim_(withFirstClaim),
       withPatentee_(withPatentee) {
-  {
-    std::lock_guard<std::mutex> lock(g_liveMutex);
-    ++g_live;
-  }
-  try {
-    std::thread([this] { Execute(); }).detach();
-  } catch (...) {
-    // No thread, no run: it must not be waited for.
-    std::lock_guard<std::mutex> lock(g_liveMutex);
-    --g_live;
-    g_liveChanged.notify_all();
-    throw;
-  }
+  // Last statement: once started, the thread owns the object and may delete it.
+  FamilyOf<getquery>().Start([this] {
+    Run();
+    delete this;
+  });
 }
 
 getquery::~getquery() = default;
 
-void getquery::WaitAllDone() {
-  std::unique_lock<std::mutex> lock(g_liveMutex);
-  g_liveChanged.wait(lock, [] { return g_live == 0; });
-}
-
-void getquery::Execute() {
-  Run();
-  delete this;
-  std::lock_guard<std::mutex> lock(g_liveMutex);
-  --g_live;
-  g_liveChanged.notify_all();
-}
+void getquery::WaitAllDone() { FamilyOf<getquery>().WaitAll(); }
 
 void getquery::Show(const std::string& text) {
   handOver_->ShowProgress(LongTime(std::time(nullptr)) + "\t" + text);
@@ -118,13 +88,13 @@ void getquery::Run() {
   std::string rows;
   report_ = SearchReportHead(query_, std::time(nullptr), ProgramDirectory());
 
-  std::lock_guard<std::mutex> runLock(RunLock());
+  std::lock_guard<std::mutex> runLock(FamilyOf<getquery>().RunLock());
   Show(kStart);
 
   std::string page;
   try {
     page = PostResultList("100", query_);
-  } catch (...) {
+  } catch (const std::exception&) {
     handOver_->GiveStartBack();
     return;
   }
@@ -158,7 +128,7 @@ void getquery::Run() {
       if (withFirstClaim_) rows += SearchFirstClaimRow(FirstClaimFrom(detailPage_, typeCode_));
       rows += SearchDividerRow();
     }
-  } catch (...) {
+  } catch (const std::exception&) {
     Show(kFailure);
     rows += "</tr>";
   }
@@ -167,12 +137,11 @@ void getquery::Run() {
   for (const std::string& item : SearchReportTail()) report_.push_back(item);
 
   // The root is read once, as a copy, at the moment the report is stored.
-  const std::string root = savepath::Get();
+  const TPath root = datadir::Root();
   try {
-    if (!DirectoryExists(root + "/data")) CreateDir(root + "/data");
-    if (!DirectoryExists(root + "/data/query")) CreateDir(root + "/data/query");
+    datadir::EnsureFolder(root, datadir::Folder::Query);
     WriteTextLines(SearchReportPath(root, query_), report_);
-  } catch (...) {
+  } catch (const std::exception&) {
     handOver_->GiveStartBack();
     return;
   }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/handover.h"
+#include "base/path.h"
 
 // Builds the search expression from the dialog's three edits: each trimmed, a-z in the
 // classification upper-cased byte by byte, then joined by the expression table.
@@ -10,9 +11,9 @@
 std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
                                   const std::string& classification);
 
-// The report file of an expression below a data root: root + "/data/query/" +
+// The report file of an expression below a data root: the query folder +
 // FileNameFromText(expression) + ".html". The worker writes it; the dialog opens it.
-std::string SearchReportPath(const std::string& root, const std::string& expression);
+TPath SearchReportPath(const TPath& root, const std::string& expression);
 
 // One search run. Create it with new: the constructor stores its arguments and starts
 // the thread at once; the object deletes itself when its run ends. The hand-over must
@@ -30,7 +31,6 @@ class getquery {
 
  private:
   ~getquery();
-  void Execute();
   void Show(const std::string& text);  // a progress line with the time of day
   void Run();
 

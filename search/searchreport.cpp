@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/datadir.h"
+
 namespace {
 
 std::tm LocalTime(std::time_t when) {
@@ -29,13 +31,13 @@ std::string LongTime(std::time_t when) {
 }
 
 std::vector<std::string> SearchReportHead(const std::string& query, std::time_t when,
-                                          const std::string& programDir) {
+                                          const TPath& programDir) {
   const std::string date = ShortDate(when);
   const std::string dateTime = date + " " + LongTime(when);
   return {
       "<html>",
       "<head><title>" + query + "--" + date + "</title>",
-      "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + programDir + "/" + "main.css\" />",
+      datadir::StylesheetLine(programDir),
       "</head><body>",
       // 检索式： ... 检索时间：
       "<h2>\xbc\xec\xcb\xf7\xca\xbd\xa3\xba" + query + "</h2><h3>\xbc\xec\xcb\xf7\xca\xb1\xbc\xe4\xa3\xba" +

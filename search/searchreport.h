@@ -3,13 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
+
 // The search report page: a list of items (GBK), each written followed by CR LF.
 // Texts from the site go in as they are read, without escaping.
 
 // Items 1 to 7: the head with the expression, the date, the stylesheet link to main.css
 // in programDir, and the title row of the table.
 std::vector<std::string> SearchReportHead(const std::string& query, std::time_t when,
-                                          const std::string& programDir);
+                                          const TPath& programDir);
 
 // The cells of one record as the worker computed them.
 struct SearchRecordCells {

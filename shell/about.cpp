@@ -14,7 +14,7 @@
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
 #include "shell/shelltexts.h"
-#include "shell/updatecheck.h"
+#include "shell/versionfile.h"
 #include "shell/widgets.h"
 
 namespace {
@@ -119,7 +119,7 @@ void Tfrmabout::showEvent(QShowEvent* event) {
 }
 
 void Tfrmabout::FormShow() {
-  int version = frmmain ? frmmain->version : updatecheck::kProgramVersion;
+  int version = frmmain ? frmmain->version : versionfile::kProgramVersion;
   Label5->setText(QString::number(version));
   Label5->adjustSize();
   Label4->setText(QtText(shelltext::kAppTitle));

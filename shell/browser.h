@@ -1,12 +1,13 @@
 #pragma once
 #include <QString>
 #include <QWebEngineView>
-#include <stdexcept>
+
+#include "base/errors.h"
 
 // A failure of the browser control, raised in the handler that called it.
-class EBrowserError : public std::runtime_error {
+class EBrowserError : public EMessageException {
  public:
-  using std::runtime_error::runtime_error;
+  using EMessageException::EMessageException;
 };
 
 // The main window's embedded browser: navigate, back, forward, refresh, stop and the

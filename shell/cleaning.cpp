@@ -2,17 +2,17 @@
 
 #include <sys/stat.h>
 
+#include "base/datadir.h"
 #include "base/files.h"
-#include "base/gbk.h"
 
 namespace cleaning {
 namespace {
 
 enum class EntryKind { Missing, Directory, ReadOnlyFile, Other };
 
-EntryKind KindOf(const std::string& path) {
+EntryKind KindOf(const TPath& path) {
   struct stat st;
-  if (::lstat(GbkToUtf8(path).c_str(), &st) != 0) return EntryKind::Missing;
+  if (::lstat(path.c_str(), &st) != 0) return EntryKind::Missing;
   if (S_ISDIR(st.st_mode)) return EntryKind::Directory;
   if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EntryKind::ReadOnlyFile;
   return EntryKind::Other;
@@ -20,11 +20,9 @@ EntryKind KindOf(const std::string& path) {
 
 }  // namespace
 
-void cleardir(const std::string& path) {
-  std::string base = path;
-  if (base.empty() || base.back() != '/') base += '/';
-  for (const DirEntry& e : ListDirectory(base)) {
-    std::string full = base + e.name;
+void cleardir(const TPath& path) {
+  for (const DirEntry& e : ListDirectory(path)) {
+    const TPath full = path.Entry(e.name);
     switch (KindOf(full)) {
       case EntryKind::Directory:
         cleardir(full);
@@ -40,12 +38,9 @@ void cleardir(const std::string& path) {
   }
 }
 
-std::string AllTarget(const std::string& root) { return root + "/data/"; }
-std::string QueryTarget(const std::string& root) { return root + "/data/query/"; }
-std::string PdfTarget(const std::string& root) { return root + "/data/pdf/"; }
-std::string TempTarget(const std::string& root) { return root + "/data/temp/"; }
+TPath Target(const TPath& root, datadir::Folder folder) { return datadir::FolderPath(root, folder) + "/"; }
 
-void CleanTarget(const std::string& target) {
+void CleanTarget(const TPath& target) {
   if (DirectoryExists(target)) cleardir(target);
 }
 

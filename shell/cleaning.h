@@ -1,5 +1,6 @@
 #pragma once
-#include <string>
+#include "base/datadir.h"
+#include "base/path.h"
 
 // Cleaning of stored records below the data directory.
 namespace cleaning {
@@ -9,16 +10,14 @@ namespace cleaning {
 // permission bit, the counterpart of the read-only attribute) and directories that
 // keep such a file. Symbolic links are removed as links, never followed, so a link
 // to a folder elsewhere cannot empty that folder.
-void cleardir(const std::string& path);
+void cleardir(const TPath& path);
 
-// The four targets of the clean menu, each ending with "/".
-std::string AllTarget(const std::string& root);    // data/
-std::string QueryTarget(const std::string& root);  // data/query/
-std::string PdfTarget(const std::string& root);    // data/pdf/
-std::string TempTarget(const std::string& root);   // data/temp/
+// The target of a clean menu item: the folder below root, ending with "/" (data/ for the
+// whole data directory, data/query/, data/pdf/, data/temp/).
+TPath Target(const TPath& root, datadir::Folder folder);
 
 // A menu item's work: cleardir on target when it is a directory; a missing target is
 // no error.
-void CleanTarget(const std::string& target);
+void CleanTarget(const TPath& target);
 
 }  // namespace cleaning

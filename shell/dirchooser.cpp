@@ -33,7 +33,7 @@ void TDirectoryChooser::accept() {
   if (!QFileInfo(path).isDir()) {
     if (QFileInfo::exists(path)) return;  // a file of that name: nothing to choose
     if (!msgbox::Ask(this, "The specified directory does not exist. Create it?", windowTitle())) return;
-    if (!ForceDirectories(GbkText(path))) {
+    if (!ForceDirectories(PathFromQt(path))) {
       msgbox::Show(this, "Cannot create the directory " + path);
       return;
     }

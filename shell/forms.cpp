@@ -12,14 +12,14 @@ QDialog* frmdown = nullptr;
 QDialog* frmabout = nullptr;
 QDialog* frmquery = nullptr;
 
-bool AskToShowReport(QDialog* dialog, const std::string& reportPath) {
+bool AskToShowReport(QDialog* dialog, const TPath& reportPath) {
   QWidget* owner = dialog->isVisible() || !frmmain ? static_cast<QWidget*>(dialog) : frmmain;
   if (!msgbox::Ask(owner, QtText(shelltext::kViewResultsQuestion), QtText(shelltext::kConfirmCaption))) {
     msgbox::Show(owner, QtText(shelltext::kRecordsSaved));
     return false;
   }
   if (frmmain) {
-    frmmain->webb->Navigate(QtText(reportPath));
+    frmmain->webb->Navigate(QtPath(reportPath));
     frmmain->setWindowState((frmmain->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
   }
   dialog->close();

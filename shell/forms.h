@@ -1,5 +1,5 @@
 #pragma once
-#include <string>
+#include "base/path.h"
 
 class QDialog;
 class Tfrmmain;
@@ -11,7 +11,7 @@ extern QDialog* frmabout;
 extern QDialog* frmquery;
 
 // The question at the normal end of a search or download run, asked by the dialog's result
-// button: Yes shows the report (a GBK path) in the main window's browser, maximises the main
+// button: Yes shows the report in the main window's browser, maximises the main
 // window and closes the dialog; No says where the records are kept. A dialog the user has
 // closed meanwhile leaves the question to the main window. True on Yes.
-bool AskToShowReport(QDialog* dialog, const std::string& reportPath);
+bool AskToShowReport(QDialog* dialog, const TPath& reportPath);

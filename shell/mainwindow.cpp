@@ -18,9 +18,10 @@
 #include <QVBoxLayout>
 
 #include "base/appdir.h"
+#include "base/datadir.h"
 #include "base/files.h"
 #include "base/hosts.h"
-#include "shell/checkupdate.h"
+#include "shell/updateworker.h"
 #include "shell/cleaning.h"
 #include "shell/dirchooser.h"
 #include "shell/forms.h"
@@ -29,9 +30,8 @@
 #include "shell/msgbox.h"
 #include "shell/qttext.h"
 #include "shell/recordsindex.h"
-#include "shell/savepath.h"
 #include "shell/shelltexts.h"
-#include "shell/updatecheck.h"
+#include "shell/versionfile.h"
 #include "shell/widgets.h"
 
 namespace {
@@ -219,20 +219,20 @@ void Tfrmmain::BuildStatusBar() {
 
 void Tfrmmain::FormCreate() {
   new checkupdate();
-  version = updatecheck::kProgramVersion;
+  version = versionfile::kProgramVersion;
   setWindowTitle(QtText(shelltext::kAppTitle));
-  savepath::LoadAtStart();
+  datadir::LoadRootAtStart();
   SetDataDirectoryText(shelltext::kStatusSavePath);
   connect(webb, &TWebBrowser::CommandStateChange, this, &Tfrmmain::webbCommandStateChange);
-  std::string index = recordsindex::PagePath(savepath::Get());
+  const TPath index = datadir::IndexPagePath(datadir::Root());
   if (FileExists(index))
-    webb->Navigate(QtText(index));
+    webb->Navigate(QtPath(index));
   else
     ShowAddress(lookup::LinkAddress(lookup::Link::MakerHome));
 }
 
 void Tfrmmain::SetDataDirectoryText(const char* gbkPrefix) {
-  StatusPanel1->setText(QtText(gbkPrefix + savepath::Get() + "/data"));
+  StatusPanel1->setText(QtText(gbkPrefix) + QtPath(datadir::FolderPath(datadir::Root(), datadir::Folder::Data)));
 }
 
 void Tfrmmain::resizeEvent(QResizeEvent* event) {
@@ -264,8 +264,7 @@ void Tfrmmain::SpeedButton1Click() { webb->Refresh(); }
 void Tfrmmain::SpeedButton2Click() { webb->Stop(); }
 
 void Tfrmmain::SpeedButton3Click() {
-  std::string page = recordsindex::Build(savepath::Get(), ProgramDirectory());
-  webb->Navigate(QtText(page));
+  webb->Navigate(QtPath(recordsindex::Build(datadir::Root(), ProgramDirectory())));
 }
 
 void Tfrmmain::N3Click() {
@@ -277,20 +276,22 @@ void Tfrmmain::N4Click() {
 }
 
 void Tfrmmain::N6Click() {
-  TDirectoryChooser chooser(this, QtText(ProgramDirectory()));
+  TDirectoryChooser chooser(this, QtPath(ProgramDirectory()));
   if (chooser.exec() != QDialog::Accepted) return;
-  std::string dir = GbkText(chooser.Chosen());
+  const TPath dir = PathFromQt(chooser.Chosen());
   // Settings first: when they cannot be written, the old root stays in force.
-  savepath::WriteSettings(dir);
-  savepath::Set(dir);
+  datadir::WriteRootSetting(dir);
+  datadir::SetRoot(dir);
   SetDataDirectoryText(shelltext::kStatusChosenPath);
-  std::string data = dir + "/data";
-  if (!DirectoryExists(data)) CreateDir(data);
+  datadir::EnsureFolder(dir, datadir::Folder::Data);
 }
 
-void Tfrmmain::N7Click() { QDesktopServices::openUrl(QUrl::fromLocalFile(QtText(savepath::Get() + "/data"))); }
+void Tfrmmain::N7Click() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QtPath(datadir::FolderPath(datadir::Root(), datadir::Folder::Data))));
+}
 
-void Tfrmmain::Clean(const std::string& target) {
+void Tfrmmain::Clean(datadir::Folder folder) {
+  const TPath target = cleaning::Target(datadir::Root(), folder);
   try {
     cleaning::CleanTarget(target);
     msgbox::Show(this, QtText(shelltext::kCleanDone));
@@ -299,10 +300,10 @@ void Tfrmmain::Clean(const std::string& target) {
   }
 }
 
-void Tfrmmain::N8Click() { Clean(cleaning::AllTarget(savepath::Get())); }
-void Tfrmmain::N13Click() { Clean(cleaning::QueryTarget(savepath::Get())); }
-void Tfrmmain::PDF1Click() { Clean(cleaning::PdfTarget(savepath::Get())); }
-void Tfrmmain::N14Click() { Clean(cleaning::TempTarget(savepath::Get())); }
+void Tfrmmain::N8Click() { Clean(datadir::Folder::Data); }
+void Tfrmmain::N13Click() { Clean(datadir::Folder::Query); }
+void Tfrmmain::PDF1Click() { Clean(datadir::Folder::Pdf); }
+void Tfrmmain::N14Click() { Clean(datadir::Folder::Temp); }
 
 void Tfrmmain::nabtClick() {
   if (frmabout) frmabout->exec();
@@ -349,13 +350,13 @@ void Tfrmmain::Lookup() {
 void Tfrmmain::N12Click() { Checkversion(); }
 
 void Tfrmmain::Checkversion() {
-  updatecheck::UpdateInfo info = updatecheck::ReadUpdateInfo(updatecheck::ConfigPath());
-  if (!updatecheck::IsNewer(info, version)) {
+  versionfile::UpdateInfo info = versionfile::ReadUpdateInfo(versionfile::ConfigPath());
+  if (!versionfile::IsNewer(info, version)) {
     msgbox::Show(this, QtText(shelltext::kUpToDate));
     return;
   }
   if (!msgbox::Ask(this, QtText(info.msg), QtText(shelltext::kUpdateCaption))) return;
-  if (updatecheck::IsWebAddress(info.url))
+  if (versionfile::IsWebAddress(info.url))
     QDesktopServices::openUrl(QUrl(QtText(info.url), QUrl::TolerantMode));
   else
     msgbox::Show(this, QtText(shelltext::kNoUpdateUrl));

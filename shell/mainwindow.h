@@ -2,6 +2,7 @@
 #include <QMainWindow>
 #include <string>
 
+#include "base/datadir.h"
 #include "shell/browser.h"
 
 class QAction;
@@ -95,7 +96,7 @@ class Tfrmmain : public QMainWindow {
   void BuildStatusBar();
   void FormCreate();
   void SetDataDirectoryText(const char* gbkPrefix);
-  void Clean(const std::string& target);
+  void Clean(datadir::Folder folder);
   void Lookup();
   void ShowAddress(const std::string& gbkAddress);
 };

@@ -23,7 +23,7 @@
 #include "download/pages.h"
 #include "http/httpclient.h"
 #include "search/siteops.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "tests/support/demosite.h"
 
 namespace {
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
   }
   DemoSite site;
   TempDir root;
-  savepath::Set(root.Path());
+  datadir::SetRoot(root.Path());
   const int pages = kRecords * kPages;
   std::printf("download of %d records x %d pages (%d pages) from %s, %d measured rounds\n", kRecords, kPages, pages,
               site.Address().c_str(), rounds);
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
 
   // Baselines on the same pages: transfer only, then the tools only.
   std::vector<std::string> urls = PageAddresses(numbers);
-  const std::string fetchDir = root.Path() + "/fetch/";
+  const TPath fetchDir = root.Path() + "/fetch/";
   ForceDirectories(fetchDir);
   {
     THttpClient client;

@@ -140,9 +140,9 @@ int main(int argc, char** argv) {
   }
   curl_global_init(CURL_GLOBAL_DEFAULT);
   peer = new TPeer;
-  WriteFile(peer->root.File("large.bin"), kLargeSize, 1);
-  for (int i = 0; i < kSmallFiles; ++i) WriteFile(peer->root.File("s" + std::to_string(i) + ".html"), kSmallSize, i);
-  peer->nginx = std::make_unique<NginxPeer>(peer->root.Path());
+  WriteFile(peer->root.File("large.bin").Bytes(), kLargeSize, 1);
+  for (int i = 0; i < kSmallFiles; ++i) WriteFile(peer->root.File("s" + std::to_string(i) + ".html").Bytes(), kSmallSize, i);
+  peer->nginx = std::make_unique<NginxPeer>(peer->root.Path().Bytes());
   peer->largeUrl = peer->nginx->Url("/large.bin");
   for (int i = 0; i < kSmallFiles; ++i) peer->smallUrls.push_back(peer->nginx->Url("/s" + std::to_string(i) + ".html"));
   benchmark::RunSpecifiedBenchmarks();

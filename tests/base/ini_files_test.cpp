@@ -13,11 +13,11 @@ class TempDir : public ::testing::Test {
  protected:
   void SetUp() override {
     char tmpl[] = "/tmp/varnolt-base-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+    dir_ = TPath::FromSystem(::mkdtemp(tmpl));
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  std::string dir_;
+  void TearDown() override { std::system(("rm -rf '" + dir_.Bytes() + "'").c_str()); }
+  TPath Path(const std::string& name) const { return dir_ + "/" + name; }
+  TPath dir_;
 };
 
 using Ini = TempDir;
@@ -67,15 +67,15 @@ TEST(SplitLines, FinalBreakAddsNoLineButEmptyLinesStay) {
   EXPECT_EQ(SplitLines("\r\n"), std::vector<std::string>{""});
 }
 
-TEST_F(Files, GbkPathsBecomeUtf8OnDisk) {
-  const std::string gbkDir = Path("\xca\xfd\xbe\xdd");  // 数据
+TEST_F(Files, TextBornNamesBecomeUtf8OnDiskAndListingsGiveTheSystemsBytes) {
+  const TPath gbkDir = Path("\xca\xfd\xbe\xdd");  // 数据
   ASSERT_TRUE(CreateDir(gbkDir));
   EXPECT_TRUE(DirectoryExists(gbkDir));
-  EXPECT_EQ(::access((dir_ + "/数据").c_str(), F_OK), 0);
+  EXPECT_EQ(::access((dir_.Bytes() + "/数据").c_str(), F_OK), 0);
   WriteFileBytes(gbkDir + "/\xb5\xe7\xb3\xd8.pdf", "x");
   auto entries = ListDirectory(gbkDir);
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].name, "\xb5\xe7\xb3\xd8.pdf");
+  EXPECT_EQ(entries[0].name, "电池.pdf");
   EXPECT_FALSE(entries[0].isDirectory);
   EXPECT_TRUE(FileExists(gbkDir + "/\xb5\xe7\xb3\xd8.pdf"));
   EXPECT_FALSE(FileExists(gbkDir));

@@ -72,13 +72,12 @@ std::vector<int> PageWidths(const std::string& path) {
 
 TEST(RunTool, RealTiffcpAppendsPagesInOrderThroughChinesePaths) {
   std::string dir = MakeTemp();
-  std::string gbkDir = Utf8ToGbk(dir) + "/\xc1\xd9\xca\xb1 dir";  // 临时 dir
-  ASSERT_TRUE(CreateDir(gbkDir));
+  ASSERT_TRUE(CreateDir(TPath::FromSystem(dir) + "/\xc1\xd9\xca\xb1 dir"));  // 临时 dir
   std::string utf8Dir = dir + "/临时 dir";
   WritePage(utf8Dir + "/000001.tif", true, 64);
   WritePage(utf8Dir + "/000002.tif", false, 128);
   for (const char* page : {"000001.tif", "000002.tif"}) {
-    std::string params = "\"" + gbkDir + "/" + page + "\" -a \"" + gbkDir + "/200510012345.tif\" -w 210 -l 297";
+    std::string params = "\"" + utf8Dir + "/" + page + "\" -a \"" + utf8Dir + "/200510012345.tif\" -w 210 -l 297";
     EXPECT_EQ(RunTool(ToolPath("tiffcp"), params), 0);
   }
   EXPECT_EQ(PageWidths(utf8Dir + "/200510012345.tif"), (std::vector<int>{64, 128}));
@@ -86,17 +85,17 @@ TEST(RunTool, RealTiffcpAppendsPagesInOrderThroughChinesePaths) {
 }
 
 TEST(RunTool, MissingProgramIsAStatusAndArgumentsNeverReachAShell) {
-  EXPECT_EQ(RunTool("/nonexistent/tool", "a b"), kToolNotStarted);
-  EXPECT_EQ(RunTool("no-such-tool-on-path-varnolt", ""), kToolNotStarted);
+  EXPECT_EQ(RunTool(TPath::FromSystem("/nonexistent/tool"), "a b"), kToolNotStarted);
+  EXPECT_EQ(RunTool(TPath::FromSystem("no-such-tool-on-path-varnolt"), ""), kToolNotStarted);
   std::string dir = MakeTemp();
   std::string marker = dir + "/pwned";
   // A shell would run the touch; echo merely prints its arguments.
-  EXPECT_EQ(RunTool("echo", "\"; touch " + marker + "; \" $(touch " + marker + ")"), 0);
-  EXPECT_FALSE(FileExists(marker));
-  EXPECT_EQ(RunTool("sh", "-c \"exit 3\""), 3);
+  EXPECT_EQ(RunTool(TPath::FromSystem("echo"), "\"; touch " + marker + "; \" $(touch " + marker + ")"), 0);
+  EXPECT_FALSE(FileExists(TPath::FromSystem(marker)));
+  EXPECT_EQ(RunTool(TPath::FromSystem("sh"), "-c \"exit 3\""), 3);
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(RunTool, AStuckToolIsKilledAtItsLimit) {
-  EXPECT_EQ(RunTool("sleep", "30", 200), kToolKilled);
+  EXPECT_EQ(RunTool(TPath::FromSystem("sleep"), "30", 200), kToolKilled);
 }

@@ -18,11 +18,11 @@
 #include "base/gbk.h"
 #include "download/frmdown.h"
 #include "shell/application.h"
-#include "shell/checkupdate.h"
+#include "shell/updateworker.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "tests/e2e/e2esupport.h"
 
 namespace {
@@ -234,7 +234,7 @@ class DownDialogTest : public QObject {
     QString offered;
     QStringList filters;
     QString suffix;
-    QString answer = QtText(files.File("numbers.TXT"));
+    QString answer = QtPath(files.File("numbers.TXT"));
     Tfrmdown::SetOpenDialogForTesting([&](QFileDialog& dialog) {
       filters = dialog.nameFilters();
       suffix = dialog.defaultSuffix();
@@ -249,13 +249,13 @@ class DownDialogTest : public QObject {
     QCOMPARE(offered, U("OpenDialog1"));
     QCOMPARE(filters, QStringList{U("文本文件 (*.TXT)")});
     QCOMPARE(suffix, U("TXT"));
-    answer = QtText(files.File("missing.TXT"));
+    answer = QtPath(files.File("missing.TXT"));
     QTest::mouseClick(d->Button1, Qt::LeftButton);
     QCOMPARE(d->Entries(), std::vector<std::string>{"02123456"});
     QCOMPARE(boxes_->shown.size(), size_t(1));
     QVERIFY(boxes_->shown[0].text.contains("missing.TXT"));
 
-    answer = QtText(files.File("numbers.TXT"));
+    answer = QtPath(files.File("numbers.TXT"));
     QTest::mouseClick(d->Button1, Qt::LeftButton);
     QCOMPARE(d->Entries(), (std::vector<std::string>{"200630012345", "", cn, " 02123456\x80"}));
     QCOMPARE(d->ListNum->item(2)->text(), U("CN200510012345 号"));
@@ -324,15 +324,15 @@ class DownDialogTest : public QObject {
 
   void returnButtonOnYesShowsTheReportMaximisedAndCloses() {
     Tfrmdown* d = Open();
-    std::string report = savepath::Get() + "/data/temp/index.html";
-    QVERIFY(ForceDirectories(savepath::Get() + "/data/temp"));
+    TPath report = datadir::Root() + "/data/temp/index.html";
+    QVERIFY(ForceDirectories(datadir::Root() + "/data/temp"));
     WriteFileBytes(report, "<html><body>report</body></html>");
     boxes_->answers = {true};
     d->msgbt->click();
     QCOMPARE(boxes_->shown.size(), size_t(1));
     QVERIFY(!d->isVisible());
     QVERIFY(frmmain->windowState() & Qt::WindowMaximized);
-    QTRY_COMPARE_WITH_TIMEOUT(frmmain->webb->url(), QUrl::fromLocalFile(QtText(report)), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(frmmain->webb->url(), QUrl::fromLocalFile(QtPath(report)), 15000);
     frmmain->showNormal();
   }
 };

@@ -14,7 +14,7 @@
 #include "search/frmquery.h"
 #include "search/getquery.h"
 #include "shell/qttext.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "tests/e2e/e2esupport.h"
 
 class FrmqueryTest : public QObject {
@@ -46,14 +46,14 @@ class FrmqueryTest : public QObject {
   void init() {
     dir_ = std::make_unique<TestProgramDirectory>();
     boxes_ = std::make_unique<BoxRecorder>();
-    savepath::Set(dir_->dir);
+    datadir::SetRoot(dir_->dir);
   }
 
   void cleanup() {
     if (dlg_) RunPumping([] { getquery::WaitAllDone(); });
     dlg_.reset();
     boxes_.reset();
-    savepath::Set("");
+    datadir::SetRoot(TPath());
     dir_.reset();
   }
 

@@ -14,7 +14,7 @@
 #include "download/getdown.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "tests/support/demosite.h"
 
 namespace {
@@ -53,16 +53,16 @@ RunOutcome RunDownload(const std::string& numbersText) {
 }
 
 // The mark of one PDF page rendered by pdftoppm.
-std::optional<pagemark::Mark> PdfPageMark(const std::string& gbkPath, int page, const TempDir& dir) {
-  std::string out = dir.Path() + "/render";
+std::optional<pagemark::Mark> PdfPageMark(const TPath& path, int page, const TempDir& dir) {
+  std::string out = dir.Path().Bytes() + "/render";
   std::string cmd = "pdftoppm -gray -r 50 -f " + std::to_string(page) + " -l " + std::to_string(page) +
-                    " -singlefile '" + GbkToUtf8(gbkPath) + "' '" + out + "'";
+                    " -singlefile '" + path.Bytes() + "' '" + out + "'";
   if (std::system(cmd.c_str()) != 0) return std::nullopt;
   return ReadPgmPageMark(out + ".pgm");
 }
 
 // Checks that the merged image holds the record's pages 1..pages in order.
-void ExpectMergedPages(const std::string& path, const std::string& number, int pages) {
+void ExpectMergedPages(const TPath& path, const std::string& number, int pages) {
   ASSERT_EQ(TiffPageCount(path), pages) << path;
   for (int i = 0; i < pages; ++i) {
     auto mark = ReadTiffPageMark(path, i);
@@ -75,10 +75,10 @@ void ExpectMergedPages(const std::string& path, const std::string& number, int p
 
 class DownloadRun : public ::testing::Test {
  protected:
-  void SetUp() override { savepath::Set(root.Path()); }
-  void TearDown() override { savepath::Set(""); }
-  std::string Temp() const { return root.Path() + "/data/temp/"; }
-  std::string Pdf() const { return root.Path() + "/data/pdf/"; }
+  void SetUp() override { datadir::SetRoot(root.Path()); }
+  void TearDown() override { datadir::SetRoot(TPath()); }
+  TPath Temp() const { return root.Path() + "/data/temp/"; }
+  TPath Pdf() const { return root.Path() + "/data/pdf/"; }
 
   TempDir root;
 };
@@ -106,15 +106,15 @@ TEST_F(DownloadRun, ThreeNumbersWithADesignPatentSecond) {
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 7, lines.end()), expected);
   EXPECT_EQ(lines[8], "<td>1</td>");
   EXPECT_EQ(lines[16], "<td>3</td>");
-  EXPECT_EQ(lines[13], "<td><a href=\"" + Pdf() + G("一种锂离子电池及其制备方法.pdf") + "\"s>" + G("查看") + "</a></td>");
+  EXPECT_EQ(lines[13], "<td><a href=\"" + Pdf().Bytes() + G("一种锂离子电池及其制备方法.pdf") + "\"s>" + G("查看") + "</a></td>");
 
   // Merged images page by page (the second call of the granted invention: document 1).
   ExpectMergedPages(Temp() + "200510012345.tif", "200510012345", 12);
   ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
   EXPECT_FALSE(FileExists(Temp() + "200630012345.tif"));
-  const std::string pdf = Pdf() + G("一种锂离子电池及其制备方法.pdf");
-  EXPECT_EQ(PdfPageCount(GbkToUtf8(pdf)), 12);
-  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3);
+  const TPath pdf = Pdf() + G("一种锂离子电池及其制备方法.pdf");
+  EXPECT_EQ(PdfPageCount(pdf), 12);
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
   auto rendered = PdfPageMark(pdf, 7, root);
   ASSERT_TRUE(rendered);
   EXPECT_EQ(rendered->number, "200510012345");
@@ -140,7 +140,7 @@ TEST_F(DownloadRun, ASecondRunReplacesTheMergedImageInsteadOfAppending) {
     RunOutcome outcome = RunDownload("02123456\r\n");
     EXPECT_EQ(outcome.finished, 1);
     ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
-    EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3) << "run " << run + 1;
+    EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3) << "run " << run + 1;
   }
 }
 
@@ -153,7 +153,7 @@ TEST_F(DownloadRun, AFailedPageEndsOnlyItsRecord) {
   // Page 1 was merged before page 2 failed; no conversion was started for the record.
   ExpectMergedPages(Temp() + "03234567.tif", "03234567", 1);
   EXPECT_FALSE(FileExists(Pdf() + G("一种自行车刹车装置.pdf")));
-  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3);
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
   std::string report = ReadFileBytes(Temp() + "index.html");
   EXPECT_NE(report.find("<td>03234567</td>"), std::string::npos) << "the failed record keeps its row";
 }
@@ -168,7 +168,7 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
   EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "200510012345"), PagesLine(12), kFormatLine,
                                                  StartLine(2, "02123456")}));
   EXPECT_EQ(ReadFileBytes(Temp() + "index.html"), "earlier report");
-  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种锂离子电池及其制备方法.pdf"))), 12);
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种锂离子电池及其制备方法.pdf")), 12);
   EXPECT_FALSE(FileExists(Temp() + "03234567.tif"));
 }
 
@@ -188,12 +188,12 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(report[17], G("<td>未知</td>"));
   EXPECT_EQ(report[18], "<td>0212345</td>");
   EXPECT_EQ(report[19], G("<td>一种电池隔膜</td>"));
-  EXPECT_EQ(PdfPageCount(GbkToUtf8(Pdf() + G("一种电池隔膜.pdf"))), 3);
+  EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
 }
 
 TEST(DownloadRecordPages, NoPagesStillReportsAndConvertsWithoutAnOldMergedImage) {
   TempDir dir;
-  const std::string temp = dir.Path() + "/", pdf = dir.Path() + "/";
+  const TPath temp = dir.Path() + "/", pdf = dir.Path() + "/";
   WriteFileBytes(temp + "02123456.tif", "left from an earlier run");
   THttpClient client;  // must not be used: the image base points nowhere
   std::vector<std::string> lines;
@@ -222,11 +222,11 @@ TEST(DownloadRecordPages, ToolsThatCannotStartAreNotReported) {
   SetProgramDirectoryForTesting(programDir.Path());
   THttpClient client;
   std::vector<std::string> lines;
-  const std::string dir = data.Path() + "/";
+  const TPath dir = data.Path() + "/";
   EXPECT_NO_THROW(DownloadRecordPages(client, dir, dir, "02123456", "t", 3,
                                       "http://" + site.Address() + "/books/02123456/1/",
                                       [&](const std::string& line) { lines.push_back(line); }));
-  SetProgramDirectoryForTesting("");
+  SetProgramDirectoryForTesting(TPath());
   EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
   EXPECT_TRUE(FileExists(dir + "000003.tif"));
   EXPECT_FALSE(FileExists(dir + "02123456.tif"));

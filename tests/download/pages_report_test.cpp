@@ -83,20 +83,23 @@ TEST(PageFileName, PadsToSixDigitsAndFallsBackToTheFirstPage) {
 }
 
 TEST(ToolParams, AreTheFixedTextsForOrdinaryPaths) {
-  EXPECT_EQ(MergeToolParams("/d/rec/data/temp/", 1, "200510012345"),
+  const TPath temp = TPath::FromSystem("/d/rec/data/temp/"), pdf = TPath::FromSystem("/d/rec/data/pdf/");
+  EXPECT_EQ(MergeToolParams(temp, 1, "200510012345"),
             "\"/d/rec/data/temp/000001.tif\" -a \"/d/rec/data/temp/200510012345.tif\" -w 210 -l 297");
-  EXPECT_EQ(ConvertToolParams("/d/rec/data/temp/", "/d/rec/data/pdf/", "200510012345", G("电池")),
-            "\"/d/rec/data/temp/200510012345.tif\" -o \"/d/rec/data/pdf/" + G("电池") + ".pdf\"");
+  // The title is text: it reaches the tool in the file system's encoding.
+  EXPECT_EQ(ConvertToolParams(temp, pdf, "200510012345", G("电池")),
+            "\"/d/rec/data/temp/200510012345.tif\" -o \"/d/rec/data/pdf/电池.pdf\"");
 }
 
 TEST(ToolParams, SplitBackIntoTheSamePathsWhateverTheNumberOrTitleHolds) {
   const std::string temp = "/d/te mp\\/data/temp/", pdf = "/d/data/pdf/";
   const std::string number = "12\" -o \"/tmp/x\\";
   const std::string title = "a/b\\\" -o \"/etc/evil\\";
-  std::vector<std::string> merge = SplitCommandLine(MergeToolParams(temp, 3, number));
+  std::vector<std::string> merge = SplitCommandLine(MergeToolParams(TPath::FromSystem(temp), 3, number));
   EXPECT_EQ(merge, (std::vector<std::string>{temp + "000003.tif", "-a", temp + "12\" -o \"_tmp_x\\.tif", "-w", "210",
                                              "-l", "297"}));
-  std::vector<std::string> convert = SplitCommandLine(ConvertToolParams(temp, pdf, number, title));
+  std::vector<std::string> convert =
+      SplitCommandLine(ConvertToolParams(TPath::FromSystem(temp), TPath::FromSystem(pdf), number, title));
   ASSERT_EQ(convert.size(), 3u);
   EXPECT_EQ(convert[0], temp + "12\" -o \"_tmp_x\\.tif");
   EXPECT_EQ(convert[1], "-o");
@@ -106,7 +109,7 @@ TEST(ToolParams, SplitBackIntoTheSamePathsWhateverTheNumberOrTitleHolds) {
 }
 
 TEST(DownloadReport, HeadLinesCarryTheProgramDirectoryAndTheTime) {
-  std::vector<std::string> head = DownloadReportHead("/opt/varnolt", 0);
+  std::vector<std::string> head = DownloadReportHead(TPath::FromSystem("/opt/varnolt"), 0);
   ASSERT_EQ(head.size(), 7u);
   EXPECT_EQ(head[0], "<html>");
   EXPECT_TRUE(std::regex_match(head[1], std::regex("<head><title>\\d{4}-\\d{2}-\\d{2}</title>"))) << head[1];
@@ -124,7 +127,7 @@ TEST(DownloadReport, HeadLinesCarryTheProgramDirectoryAndTheTime) {
 TEST(DownloadReport, RowWritesValuesUnescapedButEscapesTheLinkTarget) {
   std::vector<std::string> lines;
   const std::string title = G("电池<b>&amp;") + "50%#1?";
-  AppendDownloadReportRow(lines, 3, "1234567", title, "H01M2/16", "/r/data/pdf/");
+  AppendDownloadReportRow(lines, 3, "1234567", title, "H01M2/16", TPath::FromSystem("/r/data/pdf/"));
   AppendDownloadReportTail(lines);
   EXPECT_EQ(lines, (std::vector<std::string>{
                        "<tr class=\"detail\">", "<td>3</td>", G("<td>未知</td>"), "<td>1234567</td>",
@@ -133,7 +136,7 @@ TEST(DownloadReport, RowWritesValuesUnescapedButEscapesTheLinkTarget) {
                        "</tr>", "</body>", "</html>"}));
 
   // A title with "/" links to the file that is really written, inside the PDF directory.
-  EXPECT_EQ(PdfLinkTarget("/r/data/pdf/", "a/b"), "/r/data/pdf/a_b.pdf");
+  EXPECT_EQ(PdfLinkTarget(TPath::FromSystem("/r/data/pdf/"), "a/b"), "/r/data/pdf/a_b.pdf");
   EXPECT_EQ(PdfName(".."), "...pdf");
 }
 

@@ -53,8 +53,8 @@ class DownloadRunTest : public QObject {
 
   std::unique_ptr<E2EProgram> program_;
 
-  std::string Pdf(const char* utf8Title) const { return GbkToUtf8(program_->Root()) + "/data/pdf/" + utf8Title + ".pdf"; }
-  QUrl ReportUrl() const { return QUrl::fromLocalFile(QtText(program_->Root() + "/data/temp/index.html")); }
+  std::string Pdf(const char* utf8Title) const { return program_->Root().Bytes() + "/data/pdf/" + utf8Title + ".pdf"; }
+  QUrl ReportUrl() const { return QUrl::fromLocalFile(QtPath(program_->Root() + "/data/temp/index.html")); }
 
  private slots:
   void initTestCase() { program_ = std::make_unique<E2EProgram>(); }
@@ -123,12 +123,12 @@ class DownloadRunTest : public QObject {
     QStringList pdfs = LinkedPdfFiles();
     QCOMPARE(pdfs, (QStringList{QString::fromStdString(Pdf("一种锂离子电池及其制备方法")),
                                 QString::fromStdString(Pdf("一种电池隔膜"))}));
-    QCOMPARE(PdfPageCount(pdfs[0].toStdString()), 12);
-    QCOMPARE(PdfPageCount(pdfs[1].toStdString()), 3);
+    QCOMPARE(PdfPageCount(PathFromQt(pdfs[0])), 12);
+    QCOMPARE(PdfPageCount(PathFromQt(pdfs[1])), 3);
     Shot(frmmain, "main-download-report");
 
     // The records index, rebuilt from the toolbar, lists both PDFs.
-    PageWatch records(QUrl::fromLocalFile(QtText(program_->Root() + "/data/index.html")));
+    PageWatch records(QUrl::fromLocalFile(QtPath(program_->Root() + "/data/index.html")));
     QTest::mouseClick(frmmain->SpeedButton3, Qt::LeftButton);
     QVERIFY(records.Wait());
     QString index = PageText(false);
@@ -182,8 +182,8 @@ class DownloadRunTest : public QObject {
     QVERIFY(!text.contains(U("一种电池隔膜")));
     QStringList pdfs = LinkedPdfFiles();
     QCOMPARE(pdfs.size(), 2);
-    QCOMPARE(PdfPageCount(pdfs[0].toStdString()), 5);
-    QCOMPARE(PdfPageCount(pdfs[1].toStdString()), 1);
+    QCOMPARE(PdfPageCount(PathFromQt(pdfs[0])), 5);
+    QCOMPARE(PdfPageCount(PathFromQt(pdfs[1])), 1);
   }
 };
 

@@ -28,12 +28,12 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "shell/application.h"
-#include "shell/checkupdate.h"
+#include "shell/updateworker.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"
 #include "shell/qttext.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "tests/shell/windowtest.h"
 #include "tests/support/demosite.h"
 
@@ -161,7 +161,7 @@ inline void Shot(QWidget* window, const QString& name) {
 class E2EProgram {
  public:
   explicit E2EProgram(std::vector<std::string> siteArgs = {}) : site(std::move(siteArgs)) {
-    WriteFileBytes(dir.dir + "/main.css", ReadFileBytes(std::string(VARNOLT_APP_DIR) + "/main.css"));
+    WriteFileBytes(dir.dir + "/main.css", ReadFileBytes(TPath::FromSystem(VARNOLT_APP_DIR "/main.css")));
     CreateWindows();
     frmmain->show();
   }
@@ -174,12 +174,12 @@ class E2EProgram {
     frmquery = frmabout = frmdown = nullptr;
     frmmain = nullptr;
     checkupdate::WaitForAll(20000);
-    savepath::Set("");
+    datadir::SetRoot(TPath());
   }
   E2EProgram(const E2EProgram&) = delete;
   E2EProgram& operator=(const E2EProgram&) = delete;
 
-  std::string Root() const { return savepath::Get(); }
+  TPath Root() const { return datadir::Root(); }
 
   TestProgramDirectory dir;  // first: the site below points the hosts at itself
   DemoSite site;

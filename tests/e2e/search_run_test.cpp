@@ -74,8 +74,8 @@ class SearchRunTest : public QObject {
     return !timedOut;
   }
 
-  bool ReportShown(const std::string& path) {
-    const QUrl url = QUrl::fromLocalFile(QtText(path));
+  bool ReportShown(const TPath& path) {
+    const QUrl url = QUrl::fromLocalFile(QtPath(path));
     return WaitFor([&] {
       for (const auto& [u, ok] : loads_)
         if (u == url && ok) return true;
@@ -134,7 +134,7 @@ class SearchRunTest : public QObject {
 
     const std::string expression = G(kSixRecordExpression);
     QCOMPARE(Dialog()->Expression(), expression);
-    const std::string path = SearchReportPath(program_->Root(), expression);
+    const TPath path = SearchReportPath(program_->Root(), expression);
     QVERIFY(FileExists(path));
     const std::string report = ReadFileBytes(path);
     QCOMPARE(Count(report, "class=\"divtd\""), 6);
@@ -219,7 +219,7 @@ class SearchRunTest : public QObject {
     QCOMPARE(program_->boxes.shown[0].text, U("请问您要查看检索结果吗？"));
     QVERIFY(!dialogShownAtQuestion);
     QCOMPARE(Dialog()->mmo->blockCount(), 2 + 14 + 1);
-    const std::string path = SearchReportPath(program_->Root(), G("名称=(刹车) "));
+    const TPath path = SearchReportPath(program_->Root(), G("名称=(刹车) "));
     QVERIFY(ReportShown(path));
     QVERIFY(frmmain->isMaximized());
     QVERIFY(Dialog()->btstart->isEnabled());

@@ -49,8 +49,8 @@ class HttpNginx : public ::testing::Test {
 
 TEST_F(HttpNginx, ManyRequestsShareOneKeptConnection) {
   const int kFiles = 40;
-  for (int i = 0; i < kFiles; ++i) WriteFile(root_.File("f" + std::to_string(i) + ".html"), Pattern(i * 997, i));
-  NginxPeer nginx(root_.Path());
+  for (int i = 0; i < kFiles; ++i) WriteFile(root_.File("f" + std::to_string(i) + ".html").Bytes(), Pattern(i * 997, i));
+  NginxPeer nginx(root_.Path().Bytes());
   THttpClient client;
   int requests = 0;
   for (int round = 0; round < 5; ++round) {
@@ -94,14 +94,14 @@ TEST_F(HttpNginx, ManyRequestsShareOneKeptConnection) {
 TEST_F(HttpNginx, LargeBodyStreamsIntoAFileWithFlatMemory) {
   const size_t kSize = 48u << 20;
   const std::string body = Pattern(kSize, 7);
-  WriteFile(root_.File("page.tif"), body);
-  NginxPeer nginx(root_.Path());
+  WriteFile(root_.File("page.tif").Bytes(), body);
+  NginxPeer nginx(root_.Path().Bytes());
   THttpClient client;
-  std::string target = root_.File("copy.tif");
+  std::string target = root_.File("copy.tif").Bytes();
   bool measured = ResetPeakRss();
   long before = CurrentRssKb();
   {
-    TFileStream file(target);
+    TFileStream file(TPath::FromSystem(target));
     client.HttpGetStream(nginx.Url("/page.tif"), file);
     file.Close();
   }

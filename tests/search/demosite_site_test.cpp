@@ -208,7 +208,7 @@ TEST_F(DemoSiteTest, PageImagesCarryRecordAndPage) {
     RawReply r = site_->RawRequest("GET", std::string("/books/200510012345/1/") + name);
     ASSERT_EQ(r.status, 200);
     EXPECT_NE(r.headers.find("Content-Type: image/tiff"), std::string::npos);
-    std::ofstream(dir.File(name), std::ios::binary) << r.body;
+    std::ofstream(dir.File(name).Bytes(), std::ios::binary) << r.body;
     auto mark = ReadTiffPageMark(dir.File(name));
     ASSERT_TRUE(mark.has_value());
     EXPECT_EQ(mark->number, "200510012345");
@@ -290,14 +290,14 @@ namespace {
 // tiff2pdf, read back per TIFF directory and from a rendered PDF page.
 TEST_F(DemoSiteTest, MarksReadBackAfterMergeAndPdf) {
   TempDir dir;
-  std::string merged = dir.File("merged.tif");
+  const TPath merged = dir.File("merged.tif");
   for (int page = 1; page <= 3; ++page) {
     char file[16], target[64];
     snprintf(file, sizeof file, "p%d.tif", page);
     snprintf(target, sizeof target, "/books/03234567/1/%06d.tif", page);
-    std::string name = dir.File(file);
+    std::string name = dir.File(file).Bytes();
     std::ofstream(name, std::ios::binary) << site_->RawRequest("GET", target).body;
-    std::string cmd = "tiffcp '" + name + "' -a '" + merged + "' -w 210 -l 297 2>/dev/null";
+    std::string cmd = "tiffcp '" + name + "' -a '" + merged.Bytes() + "' -w 210 -l 297 2>/dev/null";
     ASSERT_EQ(system(cmd.c_str()), 0);
   }
   ASSERT_EQ(TiffPageCount(merged), 3);
@@ -308,10 +308,10 @@ TEST_F(DemoSiteTest, MarksReadBackAfterMergeAndPdf) {
     EXPECT_EQ(mark->page, i + 1);
   }
   EXPECT_FALSE(ReadTiffPageMark(merged, 3).has_value());
-  std::string pdf = dir.File("m.pdf");
-  ASSERT_EQ(system(("tiff2pdf -o '" + pdf + "' '" + merged + "' 2>/dev/null").c_str()), 0);
-  ASSERT_EQ(system(("pdftoppm -gray -r 40 -f 2 -l 2 '" + pdf + "' '" + dir.File("r") + "'").c_str()), 0);
-  auto rendered = ReadPgmPageMark(dir.File("r-2.pgm"));
+  std::string pdf = dir.File("m.pdf").Bytes();
+  ASSERT_EQ(system(("tiff2pdf -o '" + pdf + "' '" + merged.Bytes() + "' 2>/dev/null").c_str()), 0);
+  ASSERT_EQ(system(("pdftoppm -gray -r 40 -f 2 -l 2 '" + pdf + "' '" + dir.File("r").Bytes() + "'").c_str()), 0);
+  auto rendered = ReadPgmPageMark(dir.File("r-2.pgm").Bytes());
   ASSERT_TRUE(rendered.has_value());
   EXPECT_EQ(rendered->number, "03234567");
   EXPECT_EQ(rendered->page, 2);

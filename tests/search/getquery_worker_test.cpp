@@ -11,7 +11,7 @@
 #include "base/gbk.h"
 #include "base/handover.h"
 #include "search/getquery.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "tests/support/demosite.h"
 
 namespace {
@@ -42,8 +42,8 @@ struct Options {
 
 class SearchWorker : public ::testing::Test {
  protected:
-  void SetUp() override { savepath::Set(root_.Path()); }
-  void TearDown() override { savepath::Set(""); }
+  void SetUp() override { datadir::SetRoot(root_.Path()); }
+  void TearDown() override { datadir::SetRoot(TPath()); }
 
   // Runs one search to its end (the worker object gone) and keeps what it handed over.
   void RunSearch(const std::string& query, Options o = {}) {
@@ -81,7 +81,7 @@ TEST_F(SearchWorker, KnownSearchWithEveryOptionWritesTheReport) {
 
   const std::string report = ReportOf(query);
   EXPECT_EQ(report.rfind("<html>\r\n<head><title>" + query + "--", 0), 0u);
-  EXPECT_NE(report.find("href=\"" + ProgramDirectory() + "/main.css\" />"), std::string::npos);
+  EXPECT_NE(report.find("href=\"" + ProgramDirectory().Bytes() + "/main.css\" />"), std::string::npos);
   const std::string firstRecord =
       G("<tr class=\"detail\">\r\n\t<td>1</td>\r\n\t<td>发明</td>\r\n\t<td>02123456</td>"
         "\t<td class=\"doctitle\">一种电池隔膜</td>\r\n\t<td>H01M2/16</td>"
@@ -165,7 +165,7 @@ TEST_F(SearchWorker, FailedListRequestEndsAfterTheStartLine) {
 TEST_F(SearchWorker, ReportThatCannotBeWrittenGivesTheStartButtonBackOnly) {
   DemoSite site;
   WriteFileBytes(root_.File("blocker"), "");
-  savepath::Set(root_.File("blocker"));  // a file where the data root should be
+  datadir::SetRoot(root_.File("blocker"));  // a file where the data root should be
   const std::string query = G("名称=(一种电池隔膜) ");
   RunSearch(query);
   auto texts = Texts(handOver_);
@@ -181,7 +181,7 @@ TEST_F(SearchWorker, FileNamesKeepTheTrailingBlankAndStayInsideTheQueryFolder) {
   EXPECT_EQ(handOver_.FinishCount(), 1);
   auto entries = ListDirectory(root_.Path() + "/data/query");
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].name, G("分类号=('%H01M2_16%').html"));
+  EXPECT_EQ(entries[0].name, "分类号=('%H01M2_16%').html");  // the file system's own bytes
 
   // A second run of one expression replaces the first report.
   const std::string query = G("名称=(一种电池隔膜) ");

@@ -30,9 +30,9 @@ TEST(SearchExpression, TrimsBlanksAndUpperCasesTheClassificationByteByByte) {
 }
 
 TEST(SearchReportPath, NamesTheFileAfterTheExpressionInsideTheQueryFolder) {
-  EXPECT_EQ(SearchReportPath("/r", G("名称=(电池) ")), "/r/data/query/" + G("名称=(电池) ") + ".html");
-  EXPECT_EQ(SearchReportPath("/r", G("分类号=('%H04L12/28%')")),
-            "/r/data/query/" + G("分类号=('%H04L12_28%')") + ".html");
+  const TPath r = TPath::FromSystem("/r");
+  EXPECT_EQ(SearchReportPath(r, G("名称=(电池) ")), r + "/data/query/" + G("名称=(电池) ") + ".html");
+  EXPECT_EQ(SearchReportPath(r, G("分类号=('%H04L12/28%')")), r + "/data/query/" + G("分类号=('%H04L12_28%')") + ".html");
 }
 
 TEST(SearchReport, HeadItemsAndRecordPiecesByteForByte) {
@@ -45,7 +45,7 @@ TEST(SearchReport, HeadItemsAndRecordPiecesByteForByte) {
   tm.tm_sec = 3;
   tm.tm_isdst = -1;
   std::time_t when = std::mktime(&tm);
-  auto head = SearchReportHead(G("名称=(电池) "), when, "/opt/varnolt");
+  auto head = SearchReportHead(G("名称=(电池) "), when, TPath::FromSystem("/opt/varnolt"));
   ASSERT_EQ(head.size(), 7u);
   EXPECT_EQ(head[0], "<html>");
   EXPECT_EQ(head[1], G("<head><title>名称=(电池) --2008-01-06</title>"));

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/datadir.h"
 #include "base/files.h"
 #include "shell/cleaning.h"
 #include "tests/support/demosite.h"
@@ -14,7 +15,7 @@ class Cleaning : public ::testing::Test {
  protected:
   void Touch(const std::string& rel) { WriteFileBytes(root_ + rel, "x"); }
   TempDir dir_;
-  const std::string root_ = dir_.Path();
+  const TPath root_ = dir_.Path();
 };
 
 TEST_F(Cleaning, NestedTreeGoesAndTheTargetStays) {
@@ -26,7 +27,7 @@ TEST_F(Cleaning, NestedTreeGoesAndTheTargetStays) {
   Touch("/data/query/a/one.html");
   Touch("/data/pdf/x.pdf");
   Touch("/data/temp/.hidden");
-  cleaning::CleanTarget(cleaning::AllTarget(root_));
+  cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Data));
   EXPECT_TRUE(DirectoryExists(root_ + "/data"));
   EXPECT_TRUE(ListDirectory(root_ + "/data").empty());
 }
@@ -38,15 +39,15 @@ TEST_F(Cleaning, EachTargetTouchesOnlyItsOwnFolder) {
     Touch(std::string(dir) + "/sub/g");
   }
   Touch("/data/index.html");
-  cleaning::CleanTarget(cleaning::PdfTarget(root_));
+  cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Pdf));
   EXPECT_TRUE(DirectoryExists(root_ + "/data/pdf"));
   EXPECT_TRUE(ListDirectory(root_ + "/data/pdf").empty());
   EXPECT_TRUE(FileExists(root_ + "/data/query/sub/g"));
   EXPECT_TRUE(FileExists(root_ + "/data/temp/f"));
   EXPECT_TRUE(FileExists(root_ + "/data/index.html"));
 
-  cleaning::CleanTarget(cleaning::QueryTarget(root_));
-  cleaning::CleanTarget(cleaning::TempTarget(root_));
+  cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Query));
+  cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Temp));
   EXPECT_TRUE(ListDirectory(root_ + "/data/query").empty());
   EXPECT_TRUE(ListDirectory(root_ + "/data/temp").empty());
   EXPECT_TRUE(FileExists(root_ + "/data/index.html"));
@@ -59,7 +60,7 @@ TEST_F(Cleaning, ReadOnlyFilesSurviveAndKeepTheirFolder) {
   Touch("/data/pdf/rw.pdf");
   ASSERT_EQ(::chmod((root_ + "/data/pdf/ro.pdf").c_str(), 0444), 0);
   ASSERT_EQ(::chmod((root_ + "/data/pdf/keep/ro2.pdf").c_str(), 0444), 0);
-  cleaning::CleanTarget(cleaning::PdfTarget(root_));
+  cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Pdf));
   EXPECT_TRUE(FileExists(root_ + "/data/pdf/ro.pdf"));
   EXPECT_TRUE(FileExists(root_ + "/data/pdf/keep/ro2.pdf"));
   EXPECT_FALSE(FileExists(root_ + "/data/pdf/rw.pdf"));
@@ -70,14 +71,14 @@ TEST_F(Cleaning, LinksAreRemovedNotFollowed) {
   ASSERT_TRUE(ForceDirectories(root_ + "/data/temp"));
   Touch("/outside/precious.txt");
   ASSERT_EQ(::symlink((root_ + "/outside").c_str(), (root_ + "/data/temp/link").c_str()), 0);
-  cleaning::CleanTarget(cleaning::TempTarget(root_));
+  cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Temp));
   EXPECT_TRUE(FileExists(root_ + "/outside/precious.txt"));
   struct stat st;
   EXPECT_NE(::lstat((root_ + "/data/temp/link").c_str(), &st), 0);
 }
 
 TEST_F(Cleaning, MissingOrEmptyTargetIsNoError) {
-  EXPECT_NO_THROW(cleaning::CleanTarget(cleaning::TempTarget(root_)));
+  EXPECT_NO_THROW(cleaning::CleanTarget(cleaning::Target(root_, datadir::Folder::Temp)));
   ASSERT_TRUE(ForceDirectories(root_ + "/data/temp"));
   cleaning::cleardir(root_ + "/data/temp");  // without the trailing separator
   EXPECT_TRUE(DirectoryExists(root_ + "/data/temp"));

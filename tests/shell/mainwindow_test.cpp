@@ -16,12 +16,12 @@
 
 #include "base/files.h"
 #include "shell/application.h"
-#include "shell/checkupdate.h"
+#include "shell/updateworker.h"
 #include "shell/dirchooser.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
-#include "shell/savepath.h"
+#include "base/datadir.h"
 #include "shell/widgets.h"
 #include "windowtest.h"
 
@@ -70,7 +70,7 @@ class MainWindowTest : public QObject {
     w_->show();
     return w_.get();
   }
-  std::string Dir() const { return dir_->dir; }
+  TPath Dir() const { return dir_->dir; }
 
  private slots:
   void init() {
@@ -143,7 +143,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(bar->height(), 19);
     QCOMPARE(w->StatusPanel0->width(), 50);
     QVERIFY(w->StatusPanel0->text().isEmpty());
-    QCOMPARE(w->StatusPanel1->text(), U("文件保存路径:  ") + QtText(Dir()) + "/data");
+    QCOMPARE(w->StatusPanel1->text(), U("文件保存路径:  ") + QtPath(Dir()) + "/data");
     QVERIFY(w->StatusPanel1->geometry().right() > 900);
   }
 
@@ -174,13 +174,13 @@ class MainWindowTest : public QObject {
   }
 
   void startPageIsIndexWhenPresentBelowTheSettingsRoot() {
-    std::string root = Dir() + "/root";
+    TPath root = Dir() + "/root";
     QVERIFY(ForceDirectories(root + "/data"));
     WriteFileBytes(root + "/data/index.html", "<html><body>kept</body></html>");
-    savepath::WriteSettings(root);
+    datadir::WriteRootSetting(root);
     Tfrmmain* w = Open();
-    QCOMPARE(savepath::Get(), root);
-    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(root + "/data/index.html")), 15000);
+    QCOMPARE(datadir::Root(), root);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtPath(root + "/data/index.html")), 15000);
   }
 
   void resizeKeepsThePadAtTheRightWithoutLowerBound() {
@@ -216,14 +216,14 @@ class MainWindowTest : public QObject {
     WriteFileBytes(Dir() + "/a.html", "<html><body>a</body></html>");
     WriteFileBytes(Dir() + "/b.html", "<html><body>b</body></html>");
     QSignalSpy loads(w->webb, &QWebEngineView::loadFinished);
-    w->webb->Navigate(QtText(Dir() + "/a.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/a.html")), 15000);
+    w->webb->Navigate(QtPath(Dir() + "/a.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtPath(Dir() + "/a.html")), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(loads.count() >= 1, 15000);
-    w->webb->Navigate(QtText(Dir() + "/b.html"));
+    w->webb->Navigate(QtPath(Dir() + "/b.html"));
     QTRY_VERIFY_WITH_TIMEOUT(w->BtnBack->isEnabled(), 15000);
     QVERIFY(!w->BtnNext->isEnabled());
     QTest::mouseClick(w->BtnBack, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/a.html")), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtPath(Dir() + "/a.html")), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(w->BtnNext->isEnabled(), 15000);
   }
 
@@ -238,16 +238,16 @@ class MainWindowTest : public QObject {
       for (const QList<QVariant>& args : loads) ok += args.at(0).toBool();
       return ok;
     };
-    w->webb->Navigate(QtText(Dir() + "/s.html"));
+    w->webb->Navigate(QtPath(Dir() + "/s.html"));
     QTRY_COMPARE_WITH_TIMEOUT(loaded(), 1, 15000);
-    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/s.html")));
+    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtPath(Dir() + "/s.html")));
     QCOMPARE(w->webb->title(), QString("quiet"));
     w->webb->Navigate(QString("data:text/html,") + page);
     QTRY_COMPARE_WITH_TIMEOUT(w->webb->title(), QString("ran"), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(loaded(), 2, 15000);
     w->BtnBackClick();
     QTRY_COMPARE_WITH_TIMEOUT(loaded(), 3, 15000);
-    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtText(Dir() + "/s.html")));
+    QCOMPARE(w->webb->url(), QUrl::fromLocalFile(QtPath(Dir() + "/s.html")));
     QCOMPARE(w->webb->title(), QString("quiet"));
   }
 
@@ -256,11 +256,11 @@ class MainWindowTest : public QObject {
     WriteFileBytes(Dir() + "/data/query/r.html", "x");
     Tfrmmain* w = Open();
     QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
-    std::string page = Dir() + "/data/index.html";
+    TPath page = Dir() + "/data/index.html";
     QVERIFY(FileExists(page));
-    QVERIFY(ReadFileBytes(page).find("<li><a href=\"" + Dir() + "/data/query/r.html\">r.html</a></li>") !=
+    QVERIFY(ReadFileBytes(page).find("<li><a href=\"" + Dir().Bytes() + "/data/query/r.html\">r.html</a></li>") !=
             std::string::npos);
-    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtText(page)), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtPath(page)), 15000);
     QVERIFY(boxes_->shown.empty());
   }
 
@@ -270,7 +270,7 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
     QCOMPARE(boxes_->shown.size(), size_t(1));
     QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
-    QVERIFY2(boxes_->shown[0].text.contains(QtText(Dir() + "/data/index.html")), qPrintable(boxes_->shown[0].text));
+    QVERIFY2(boxes_->shown[0].text.contains(QtPath(Dir() + "/data/index.html")), qPrintable(boxes_->shown[0].text));
     QCOMPARE(boxes_->shown[0].caption, U("中国专利文献检索下载器（Varnolt）"));
     QTest::qWait(300);
     QCOMPARE(w->webb->url(), QUrl("http://127.0.0.1:9/"));
@@ -286,19 +286,19 @@ class MainWindowTest : public QObject {
       static_cast<QDialog*>(m)->reject();
     });
     w->N6Click();
-    QCOMPARE(start, QtText(Dir()));
+    QCOMPARE(start, QtPath(Dir()));
     QVERIFY(!FileExists(Dir() + "/savefile.ini"));
-    QCOMPARE(savepath::Get(), Dir());
+    QCOMPARE(datadir::Root(), Dir());
     QCOMPARE(w->StatusPanel1->text(), status);
   }
 
   void chooserCreatesATypedDirectoryWithParentsOnYes() {
     Tfrmmain* w = Open();
-    std::string chosen = Dir() + "/new/deeper";
+    TPath chosen = Dir() + "/new/deeper";
     boxes_->answers = {false, true};  // No keeps the chooser open; Yes creates
     OnNextModal([&](QWidget* m) {
       auto* chooser = static_cast<TDirectoryChooser*>(m);
-      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtText(chosen));
+      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtPath(chosen));
       chooser->accept();
       QVERIFY(chooser->isVisible());
       chooser->accept();
@@ -308,9 +308,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(boxes_->shown[0].text, U("The specified directory does not exist. Create it?"));
     QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Question);
     QVERIFY(DirectoryExists(chosen + "/data"));
-    QCOMPARE(ReadFileBytes(Dir() + "/savefile.ini"), "[savefile]\r\nsavepath=" + chosen + "\r\n");
-    QCOMPARE(savepath::Get(), chosen);
-    QCOMPARE(w->StatusPanel1->text(), U("下载文件目录将存放到:  ") + QtText(chosen) + "/data");
+    QCOMPARE(ReadFileBytes(Dir() + "/savefile.ini"), "[savefile]\r\nsavepath=" + chosen.Bytes() + "\r\n");
+    QCOMPARE(datadir::Root(), chosen);
+    QCOMPARE(w->StatusPanel1->text(), U("下载文件目录将存放到:  ") + QtPath(chosen) + "/data");
   }
 
   void unwritableSettingsKeepTheOldRootAndReachTheErrorDisplay() {
@@ -320,7 +320,7 @@ class MainWindowTest : public QObject {
     QString status = w->StatusPanel1->text();
     OnNextModal([&](QWidget* m) {
       auto* chooser = static_cast<TDirectoryChooser*>(m);
-      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtText(Dir() + "/elsewhere"));
+      chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QtPath(Dir() + "/elsewhere"));
       chooser->accept();
     });
     // From the event loop, as a menu click runs it.
@@ -328,7 +328,7 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(boxes_->shown.size(), size_t(1), 10000);
     QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
     QVERIFY2(boxes_->shown[0].text.contains("savefile.ini"), qPrintable(boxes_->shown[0].text));
-    QCOMPARE(savepath::Get(), Dir());
+    QCOMPARE(datadir::Root(), Dir());
     QCOMPARE(w->StatusPanel1->text(), status);
     QVERIFY(!DirectoryExists(Dir() + "/elsewhere/data"));
   }
@@ -384,7 +384,7 @@ class MainWindowTest : public QObject {
   void checkversionOutcomes() {
     Tfrmmain* w = Open();
     UrlCatcher urls;
-    const std::string ini = Dir() + "/config.ini";
+    const TPath ini = Dir() + "/config.ini";
     auto check = [&](const std::string& content, std::deque<bool> answers) {
       WriteFileBytes(ini, content);
       boxes_->shown.clear();
@@ -393,7 +393,7 @@ class MainWindowTest : public QObject {
     };
     const QString upToDate = U("您使用的已经是最新版本，暂时不需要升级！");
 
-    QFile::remove(QtText(ini));
+    QFile::remove(QtPath(ini));
     boxes_->shown.clear();
     w->Checkversion();
     QCOMPARE(boxes_->shown.size(), size_t(1));
@@ -445,7 +445,7 @@ class MainWindowTest : public QObject {
     UrlCatcher urls;
     w->N7->trigger();
     QCOMPARE(urls.opened.size(), size_t(1));
-    QCOMPARE(urls.opened[0], QUrl::fromLocalFile(QtText(Dir() + "/data")));
+    QCOMPARE(urls.opened[0], QUrl::fromLocalFile(QtPath(Dir() + "/data")));
   }
 };
 

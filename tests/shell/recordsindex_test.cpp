@@ -9,11 +9,13 @@
 
 namespace {
 
+const TPath kApp = TPath::FromSystem("/opt/app");
+
 class RecordsIndex : public ::testing::Test {
  protected:
   void Touch(const std::string& rel) { WriteFileBytes(root_ + rel, "x"); }
   TempDir dir_;
-  const std::string root_ = dir_.Path();
+  const TPath root_ = dir_.Path();
 };
 
 const char kHead[] =
@@ -27,13 +29,13 @@ const char kTail[] = "</body>\r\n</html>\r\n";
 
 TEST_F(RecordsIndex, MissingOrEmptyFoldersGiveHeadingsAndRuleOnly) {
   ASSERT_TRUE(CreateDir(root_ + "/data"));
-  std::string page = recordsindex::Build(root_, "/opt/app");
+  TPath page = recordsindex::Build(root_, kApp);
   EXPECT_EQ(page, root_ + "/data/index.html");
   EXPECT_EQ(ReadFileBytes(page), std::string(kHead) + kMiddle + kTail);
 
   ASSERT_TRUE(CreateDir(root_ + "/data/query"));
   ASSERT_TRUE(CreateDir(root_ + "/data/pdf"));
-  recordsindex::Build(root_, "/opt/app");
+  recordsindex::Build(root_, kApp);
   EXPECT_EQ(ReadFileBytes(page), std::string(kHead) + kMiddle + kTail);
 }
 
@@ -48,13 +50,13 @@ TEST_F(RecordsIndex, ListsFilesOfAnyExtensionButNoSubdirectories) {
   Touch("/data/pdf/.hidden");
   Touch("/data/pdf/notes.txt");
 
-  std::string page = ReadFileBytes(recordsindex::Build(root_, "/opt/app"));
-  std::string q = root_ + "/data/query/";
+  std::string page = ReadFileBytes(recordsindex::Build(root_, kApp));
+  std::string q = root_.Bytes() + "/data/query/";
   EXPECT_NE(page.find("<li><a href=\"" + q + report + "\">" + report + "</a></li>\r\n"), std::string::npos);
   EXPECT_EQ(page.find("sub"), std::string::npos);
   EXPECT_EQ(page.find("inner.html"), std::string::npos);
   for (const char* name : {"a.pdf", ".hidden", "notes.txt"}) {
-    std::string line = "<li><a href=\"" + root_ + "/data/pdf/" + name + "\">" + name + "</a></li>\r\n";
+    std::string line = "<li><a href=\"" + root_.Bytes() + "/data/pdf/" + name + "\">" + name + "</a></li>\r\n";
     size_t at = page.find(line);
     ASSERT_NE(at, std::string::npos) << name;
     EXPECT_GT(at, page.find("<hr>")) << "PDF files belong to the second section";
@@ -65,21 +67,15 @@ TEST_F(RecordsIndex, NamesStayUnchangedWhileLinkTargetsEscapeAddressCharacters) 
   ASSERT_TRUE(ForceDirectories(root_ + "/data/query"));
   const std::string name = "\xb7\xd6\xc0\xe0\xba\xc5=('%B60L%') & <b> #1?.html";  // 分类号=...
   Touch("/data/query/" + name);
-  std::string page = ReadFileBytes(recordsindex::Build(root_, "/opt/app"));
-  std::string target = root_ + "/data/query/\xb7\xd6\xc0\xe0\xba\xc5=('%25B60L%25') & <b> %231%3F.html";
+  std::string page = ReadFileBytes(recordsindex::Build(root_, kApp));
+  std::string target = root_.Bytes() + "/data/query/\xb7\xd6\xc0\xe0\xba\xc5=('%25B60L%25') & <b> %231%3F.html";
   EXPECT_NE(page.find("<li><a href=\"" + target + "\">" + name + "</a></li>"), std::string::npos) << page;
 }
 
 TEST_F(RecordsIndex, MissingDataFolderFailsWithoutWriting) {
-  EXPECT_THROW(recordsindex::Build(root_, "/opt/app"), EFileError);
+  EXPECT_THROW(recordsindex::Build(root_, kApp), EFileError);
   EXPECT_FALSE(DirectoryExists(root_ + "/data"));
 }
 
-TEST(RecordsIndexLinks, EscapeOnlyPercentHashAndQuestionMark) {
-  EXPECT_EQ(recordsindex::LinkTarget("/a b/&<>'\"x"), "/a b/&<>'\"x");
-  EXPECT_EQ(recordsindex::LinkTarget("%#?"), "%25%23%3F");
-  // GBK second bytes never collide with the escaped characters.
-  EXPECT_EQ(recordsindex::LinkTarget("\xb5\xe7\xb3\xd8"), "\xb5\xe7\xb3\xd8");
-}
 
 }  // namespace

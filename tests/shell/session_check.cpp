@@ -60,7 +60,7 @@ int StartSilentServer() {
   return ntohs(addr.sin_port);
 }
 
-void SampleRecords(const std::string& dir) {
+void SampleRecords(const TPath& dir) {
   ForceDirectories(dir + "/data/query");
   ForceDirectories(dir + "/data/pdf");
   // GBK names: 名称=(燃料电池).html, 分类号=('%B60L%').html, 一种电池.pdf, 电动汽车充电装置.pdf
@@ -68,7 +68,7 @@ void SampleRecords(const std::string& dir) {
   WriteFileBytes(dir + "/data/query/\xb7\xd6\xc0\xe0\xba\xc5=('%B60L%').html", "<html></html>");
   WriteFileBytes(dir + "/data/pdf/\xd2\xbb\xd6\xd6\xb5\xe7\xb3\xd8.pdf", "%PDF-1.4");
   WriteFileBytes(dir + "/data/pdf/\xb5\xe7\xb6\xaf\xc6\xfb\xb3\xb5\xb3\xe4\xb5\xe7\xd7\xb0\xd6\xc3.pdf", "%PDF-1.4");
-  WriteFileBytes(dir + "/main.css", ReadFileBytes(std::string(VARNOLT_APP_DIR) + "/main.css"));
+  WriteFileBytes(dir + "/main.css", ReadFileBytes(TPath::FromSystem(VARNOLT_APP_DIR "/main.css")));
   recordsindex::Build(dir, dir);
 }
 
@@ -93,7 +93,7 @@ void Fail(const char* why) {
 int main(int argc, char** argv) {
   QString shots = argc > 1 && argv[argc - 1][0] != '-' ? QString::fromLocal8Bit(argv[argc - 1]) : QString();
   char tmpl[] = "/tmp/varnolt-session-XXXXXX";
-  std::string dir = ::mkdtemp(tmpl);
+  const TPath dir = TPath::FromSystem(::mkdtemp(tmpl));
   SetProgramDirectoryForTesting(dir);
   SampleRecords(dir);
 
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
         Shoot(shots + "/about.png");
         frmabout->hide();
       }
-      std::system(("rm -rf '" + dir + "'").c_str());
+      std::system(("rm -rf '" + dir.Bytes() + "'").c_str());
       frmmain->close();
     });
   });

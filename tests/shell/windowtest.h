@@ -63,7 +63,7 @@ class TestProgramDirectory {
     h.OfficeCN = h.OfficeDerwent = h.OfficeEP = h.OfficeJP = h.OfficeUS = h.OfficeWIPO = "127.0.0.1:9";
     SetHosts(h);
   }
-  ~TestProgramDirectory() { SetProgramDirectoryForTesting(""); }
+  ~TestProgramDirectory() { SetProgramDirectoryForTesting(TPath()); }
   TempDir temp;
-  const std::string dir = temp.Path();
+  const TPath dir = temp.Path();
 };

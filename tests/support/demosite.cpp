@@ -29,12 +29,12 @@ TempDir::TempDir() {
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
-  path_ = buf.data();
+  path_ = TPath::FromSystem(buf.data());
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  std::filesystem::remove_all(path_.Bytes(), ec);
 }
 
 namespace {
@@ -74,7 +74,7 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
   if (withLog) {
     logDir_.emplace();
     args.push_back("--log");
-    args.push_back(logDir_->File("requests.log"));
+    args.push_back(logDir_->File("requests.log").Bytes());
   }
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   std::vector<char*> argv;
@@ -146,19 +146,19 @@ DemoSite::~DemoSite() {
   SetHosts(previousHosts_);
 }
 
-void DemoSite::WriteHostsIni(const std::string& path) const {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+void DemoSite::WriteHostsIni(const TPath& path) const {
+  std::ofstream out(path.Bytes(), std::ios::binary | std::ios::trunc);
   out << "[hosts]\r\n";
   for (const char* key : {"SearchHost", "PortalHost", "MakerHost", "DictionaryHost", "WebSearchHost", "OfficeCN",
                           "OfficeDerwent", "OfficeEP", "OfficeJP", "OfficeUS", "OfficeWIPO"})
     out << key << "=" << address_ << "\r\n";
-  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+  if (!out.flush()) throw std::runtime_error("cannot write " + path.Bytes());
 }
 
 std::vector<DemoLogEntry> DemoSite::Log() const {
   std::vector<DemoLogEntry> entries;
   if (!logDir_) return entries;
-  std::ifstream in(logDir_->File("requests.log"), std::ios::binary);
+  std::ifstream in(logDir_->File("requests.log").Bytes(), std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     std::vector<std::string> f;
@@ -212,7 +212,7 @@ RawReply DemoSite::RawRequest(const std::string& method, const std::string& targ
   return reply;
 }
 
-std::optional<pagemark::Mark> ReadTiffPageMark(const std::string& path, int directory) {
+std::optional<pagemark::Mark> ReadTiffPageMark(const TPath& path, int directory) {
   TIFFSetWarningHandler(nullptr);
   TIFF* tif = TIFFOpen(path.c_str(), "r");
   if (!tif) return std::nullopt;
@@ -232,7 +232,7 @@ std::optional<pagemark::Mark> ReadTiffPageMark(const std::string& path, int dire
   return mark;
 }
 
-int TiffPageCount(const std::string& path) {
+int TiffPageCount(const TPath& path) {
   TIFFSetWarningHandler(nullptr);
   TIFF* tif = TIFFOpen(path.c_str(), "r");
   if (!tif) return 0;
@@ -241,9 +241,9 @@ int TiffPageCount(const std::string& path) {
   return n;
 }
 
-int PdfPageCount(const std::string& path) {
+int PdfPageCount(const TPath& path) {
   std::string quoted = "'";
-  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  for (char c : path.Bytes()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   quoted += "'";
   FILE* p = popen(("pdfinfo " + quoted + " 2>/dev/null").c_str(), "r");
   if (!p) return -1;

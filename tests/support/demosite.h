@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/hosts.h"
+#include "base/path.h"
 #include "demosite/pagemark.h"
 
 // A new directory below $TMPDIR (or /tmp); removed recursively by the destructor.
@@ -25,12 +26,12 @@ class TempDir {
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return path_; }
-  // Path() + "/" + name
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  const TPath& Path() const { return path_; }
+  // Path() + "/" + name (GBK text)
+  TPath File(const std::string& name) const { return path_ + "/" + name; }
 
  private:
-  std::string path_;
+  TPath path_;
 };
 
 // Ends a child process: SIGTERM, then SIGKILL after 5 s; reaps it. Does nothing for pid <= 0.
@@ -70,7 +71,7 @@ class DemoSite {
   int Port() const { return port_; }
   // Writes a hosts.ini ([hosts], every key = Address(), CR LF lines) for a program started
   // as a separate process, e.g. varnolt-cli in a copied program directory.
-  void WriteHostsIni(const std::string& path) const;
+  void WriteHostsIni(const TPath& path) const;
 
   // The request log, read afresh on every call; empty without withLog.
   std::vector<DemoLogEntry> Log() const;
@@ -93,14 +94,13 @@ class DemoSite {
 
 // The mark of a demo page image: of the TIFF directory `directory` (0 = first page) of
 // the file at path; nullopt when the file, the directory or the mark does not read.
-std::optional<pagemark::Mark> ReadTiffPageMark(const std::string& path, int directory = 0);
+std::optional<pagemark::Mark> ReadTiffPageMark(const TPath& path, int directory = 0);
 
 // Number of images (directories) in a TIFF file; 0 when it does not open.
-int TiffPageCount(const std::string& path);
+int TiffPageCount(const TPath& path);
 
-// Number of pages that pdfinfo reports for the file at path (as on disk, UTF-8); -1 when
-// it cannot read the file.
-int PdfPageCount(const std::string& path);
+// Number of pages that pdfinfo reports for the file at path; -1 when it cannot read the file.
+int PdfPageCount(const TPath& path);
 
 // The mark of a whole page rendered to a binary PGM (e.g. `pdftoppm -gray -r 50`).
 std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path);

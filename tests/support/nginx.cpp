@@ -61,13 +61,13 @@ NginxPeer::NginxPeer(const std::string& root) {
   // The port is free when picked but may be taken before nginx binds it: try again then.
   for (int attempt = 0; attempt < 3; ++attempt)
     if (Start(root)) return;
-  throw std::runtime_error("nginx did not start:\n" + ReadWholeFile(dir_.File("error.log")));
+  throw std::runtime_error("nginx did not start:\n" + ReadWholeFile(dir_.File("error.log").Bytes()));
 }
 
 bool NginxPeer::Start(const std::string& root) {
   port_ = UnusedLoopbackPort();
-  const std::string& d = dir_.Path();
-  std::ofstream conf(dir_.File("nginx.conf"), std::ios::trunc);
+  const std::string& d = dir_.Path().Bytes();
+  std::ofstream conf(dir_.File("nginx.conf").Bytes(), std::ios::trunc);
   conf << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
        << "pid " << d << "/nginx.pid;\nerror_log " << d << "/error.log warn;\n"
        << "events { worker_connections 64; }\n"
@@ -84,8 +84,8 @@ bool NginxPeer::Start(const std::string& root) {
   conf.close();
 
   std::string exe = NginxBinary();
-  std::string errorLog = dir_.File("error.log");
-  std::string confPath = dir_.File("nginx.conf");
+  std::string errorLog = dir_.File("error.log").Bytes();
+  std::string confPath = dir_.File("nginx.conf").Bytes();
   std::vector<std::string> args = {exe, "-e", errorLog, "-p", d + "/", "-c", confPath};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -114,4 +114,4 @@ std::string NginxPeer::Url(const std::string& target) const {
   return "http://127.0.0.1:" + std::to_string(port_) + target;
 }
 
-std::string NginxPeer::AccessLog() const { return ReadWholeFile(dir_.File("access.log")); }
+std::string NginxPeer::AccessLog() const { return ReadWholeFile(dir_.File("access.log").Bytes()); }

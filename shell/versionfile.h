@@ -1,9 +1,11 @@
 #pragma once
 #include <string>
 
+#include "base/path.h"
+
 // The window-free half of the update check: the maker's addresses, saving the version
 // file, and the decision the menu item "检查版本" takes from it.
-namespace updatecheck {
+namespace versionfile {
 
 // The program's own version number.
 inline constexpr int kProgramVersion = 20080106;
@@ -12,12 +14,12 @@ std::string VersionFileAddress();  // "http://" + MakerHost + "/trevisk/version.
 std::string SecondAddress();       // "http://" + MakerHost + "/trevisk.asp"
 
 // The program directory's config.ini.
-std::string ConfigPath();
+TPath ConfigPath();
 
 // Saves a fetched body as CR LF lines under target. The lines go to a temporary file
 // beside it that is then renamed, so a reader meets the old file or the new one, never
 // half of one. Throws EFileError when it cannot write.
-void SaveFetchedText(const std::string& body, const std::string& target);
+void SaveFetchedText(const std::string& body, const TPath& target);
 
 // The [update] section of config.ini; a missing file or key gives ver 0 and empty texts.
 struct UpdateInfo {
@@ -25,7 +27,7 @@ struct UpdateInfo {
   std::string url;
   std::string msg;
 };
-UpdateInfo ReadUpdateInfo(const std::string& iniPath);
+UpdateInfo ReadUpdateInfo(const TPath& iniPath);
 
 // Only a strictly greater "ver" leads to the offer.
 bool IsNewer(const UpdateInfo& info, int version);
@@ -34,4 +36,4 @@ bool IsNewer(const UpdateInfo& info, int version);
 // text comes over plain HTTP and a file or custom-scheme address could start a program.
 bool IsWebAddress(const std::string& url);
 
-}  // namespace updatecheck
+}  // namespace versionfile

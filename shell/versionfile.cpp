@@ -1,4 +1,4 @@
-#include "updatecheck.h"
+#include "versionfile.h"
 
 #include <unistd.h>
 
@@ -9,33 +9,32 @@
 #include "base/bytes.h"
 #include "base/errors.h"
 #include "base/files.h"
-#include "base/gbk.h"
 #include "base/hosts.h"
 #include "base/ini.h"
 
-namespace updatecheck {
+namespace versionfile {
 
 std::string VersionFileAddress() { return "http://" + Hosts().MakerHost + "/trevisk/version.txt"; }
 std::string SecondAddress() { return "http://" + Hosts().MakerHost + "/trevisk.asp"; }
-std::string ConfigPath() { return ProgramDirectory() + "/config.ini"; }
+TPath ConfigPath() { return ProgramDirectory() + "/config.ini"; }
 
-void SaveFetchedText(const std::string& body, const std::string& target) {
+void SaveFetchedText(const std::string& body, const TPath& target) {
   // A name of its own per process and call, so two starts at once cannot share it.
   static std::atomic<unsigned> counter{0};
-  std::string temp = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+  TPath temp = target + ("." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp");
   try {
     WriteTextLines(temp, SplitLines(body));
   } catch (...) {
     DeleteFileAt(temp);
     throw;
   }
-  if (std::rename(GbkToUtf8(temp).c_str(), GbkToUtf8(target).c_str()) != 0) {
+  if (std::rename(temp.c_str(), target.c_str()) != 0) {
     DeleteFileAt(temp);
-    throw EFileError("Cannot replace file " + target);
+    throw EFileError("Cannot replace file " + target.ShownText());
   }
 }
 
-UpdateInfo ReadUpdateInfo(const std::string& iniPath) {
+UpdateInfo ReadUpdateInfo(const TPath& iniPath) {
   UpdateInfo info;
   info.ver = ReadVersionInteger(IniReadString(iniPath, "update", "ver", ""));
   info.url = IniReadString(iniPath, "update", "url", "");
@@ -58,4 +57,4 @@ bool IsWebAddress(const std::string& url) {
   return startsNoCase("http://") || startsNoCase("https://");
 }
 
-}  // namespace updatecheck
+}  // namespace versionfile

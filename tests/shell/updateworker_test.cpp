@@ -6,8 +6,8 @@
 
 #include "base/appdir.h"
 #include "base/files.h"
-#include "shell/checkupdate.h"
-#include "shell/updatecheck.h"
+#include "shell/updateworker.h"
+#include "shell/versionfile.h"
 #include "tests/support/demosite.h"
 
 namespace {
@@ -15,7 +15,7 @@ namespace {
 class UpdateWorker : public ::testing::Test {
  protected:
   void SetUp() override { SetProgramDirectoryForTesting(dir_.Path()); }
-  void TearDown() override { SetProgramDirectoryForTesting(""); }
+  void TearDown() override { SetProgramDirectoryForTesting(TPath()); }
   TempDir dir_;
 };
 
@@ -35,8 +35,8 @@ TEST_F(UpdateWorker, SavesTheVersionFileWithCrLfThenMakesTheSecondRequest) {
   EXPECT_EQ(log[1].method + " " + log[1].target, "GET /trevisk.asp");
   EXPECT_EQ(ListDirectory(dir_.Path()).size(), 1u) << "only config.ini, no temporary file";
 
-  updatecheck::UpdateInfo info = updatecheck::ReadUpdateInfo(updatecheck::ConfigPath());
-  EXPECT_TRUE(updatecheck::IsNewer(info, updatecheck::kProgramVersion));
+  versionfile::UpdateInfo info = versionfile::ReadUpdateInfo(versionfile::ConfigPath());
+  EXPECT_TRUE(versionfile::IsNewer(info, versionfile::kProgramVersion));
   EXPECT_EQ(info.msg, kQuestion);
 }
 

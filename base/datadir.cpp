@@ -1,0 +1,159 @@
+#include "datadir.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "appdir.h"
+#include "bytes.h"
+#include "files.h"
+#include "gbk.h"
+#include "ini.h"
+
+namespace datadir {
+namespace {
+
+std::mutex g_mutex;
+TPath g_root;
+
+const char kFileUrl[] = "file://";
+constexpr size_t kMaxSettingBytes = 2047;  // what the settings reader keeps of a value
+
+bool StartsWithFileUrl(const std::string& value) { return value.rfind(kFileUrl, 0) == 0; }
+
+bool Unreserved(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~' || c == '/';
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    int hi = -1, lo = -1;
+    if (text[i] == '%' && i + 2 < text.size() && (hi = HexValue(text[i + 1])) >= 0 &&
+        (lo = HexValue(text[i + 2])) >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+void AppendAddressEscaped(std::string& out, const std::string& gbk) {
+  // None of these bytes occurs as the second byte of a GBK character.
+  for (char c : gbk) {
+    if (c == '%' || c == '#' || c == '?')
+      AppendPercentEscape(out, static_cast<unsigned char>(c));
+    else
+      out += c;
+  }
+}
+
+}  // namespace
+
+TPath Root() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_root.Empty() ? ProgramDirectory() : g_root;
+}
+
+void SetRoot(const TPath& root) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_root = root;
+}
+
+TPath SettingsFile() { return ProgramDirectory() + "/savefile.ini"; }
+
+TPath RootFromSettings() {
+  const TPath file = SettingsFile();
+  TPath root;
+  if (FileExists(file)) root = RootFromSettingValue(IniReadString(file, "savefile", "savepath", ""));
+  return root.Empty() ? ProgramDirectory() : root;
+}
+
+TPath LoadRootAtStart() {
+  TPath root = RootFromSettings();
+  SetRoot(root);
+  return root;
+}
+
+void WriteRootSetting(const TPath& root) {
+  WriteTextLines(SettingsFile(), {"[savefile]", "savepath=" + SettingValue(root)});
+}
+
+std::string SettingValue(const TPath& root) {
+  std::string gbk;
+  if (Utf8ToGbkExact(root.Bytes(), gbk) && !StartsWithFileUrl(gbk) && TrimBytes(gbk) == gbk &&
+      gbk.size() <= kMaxSettingBytes)
+    return gbk;
+  std::string url = kFileUrl;
+  for (char c : root.Bytes()) {
+    if (Unreserved(static_cast<unsigned char>(c)))
+      url += c;
+    else
+      AppendPercentEscape(url, static_cast<unsigned char>(c));
+  }
+  return url;
+}
+
+TPath RootFromSettingValue(const std::string& value) {
+  if (StartsWithFileUrl(value)) return TPath::FromSystem(PercentDecoded(value.substr(sizeof kFileUrl - 1)));
+  return TPath::FromText(value);
+}
+
+TPath FolderPath(const TPath& root, Folder folder) {
+  TPath data = root + (root.EndsWithSeparator() ? "data" : "/data");
+  switch (folder) {
+    case Folder::Data: return data;
+    case Folder::Query: return data + "/query";
+    case Folder::Pdf: return data + "/pdf";
+    case Folder::Temp: return data + "/temp";
+  }
+  return data;
+}
+
+TPath IndexPagePath(const TPath& root) { return FolderPath(root, Folder::Data) + "/index.html"; }
+
+TPath EnsureFolder(const TPath& root, Folder folder) {
+  const TPath data = FolderPath(root, Folder::Data);
+  if (!DirectoryExists(data)) CreateDir(data);
+  const TPath path = FolderPath(root, folder);
+  if (!DirectoryExists(path)) CreateDir(path);
+  return path;
+}
+
+std::string LinkTarget(const TPath& path) {
+  const std::string& bytes = path.Bytes();
+  std::string out, gbk;
+  if (Utf8ToGbkExact(bytes, gbk)) {
+    AppendAddressEscaped(out, gbk);
+    return out;
+  }
+  // Character by character: a browser turns a percent escape in a file address back into
+  // that byte of the name.
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t n = Utf8SequenceAt(bytes.data() + i, bytes.size() - i);
+    if (n > 0 && Utf8ToGbkExact(bytes.substr(i, n), gbk)) {
+      AppendAddressEscaped(out, gbk);
+    } else {
+      n = std::max<size_t>(n, 1);
+      for (size_t k = i; k < i + n; ++k) AppendPercentEscape(out, static_cast<unsigned char>(bytes[k]));
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::string StylesheetLine(const TPath& programDir) {
+  return "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + LinkTarget(programDir + "/main.css") + "\" />";
+}
+
+}  // namespace datadir

@@ -1,0 +1,79 @@
+#include "tests/support/cliprogram.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "base/datadir.h"
+#include "base/files.h"
+#include "base/ini.h"
+
+extern char** environ;
+
+CliProgram::CliProgram(const std::string& programName, const std::string& rootName)
+    : dir(temp_.Path().Entry(programName)), data(temp_.Path().Entry(rootName)) {
+  namespace fs = std::filesystem;
+  fs::create_directory(dir.Bytes());
+  fs::create_directory(data.Bytes());
+  for (const char* f : {"varnolt-cli", "main.css"})
+    fs::copy_file(std::string(VARNOLT_APP_DIR) + "/" + f, dir.Entry(f).Bytes());
+  WriteTextLines(dir + "/savefile.ini", {"[savefile]", "savepath=" + datadir::SettingValue(data)});
+}
+
+void CliProgram::PointAt(const DemoSite& site) const { site.WriteHostsIni(dir + "/hosts.ini"); }
+
+CliResult CliProgram::Run(std::vector<std::string> args) const {
+  args.insert(args.begin(), (dir + "/varnolt-cli").Bytes());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  CliResult result;
+  if (rc == 0) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+      int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+      if (left <= 0 || poll(fds, 2, left) <= 0) {
+        kill(pid, SIGKILL);
+        ADD_FAILURE() << "varnolt-cli did not end";
+        break;
+      }
+      for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        char buf[4096];
+        ssize_t n = read(fds[i].fd, buf, sizeof buf);
+        if (n > 0) {
+          (i == 0 ? result.out : result.err).append(buf, size_t(n));
+        } else {
+          fds[i].fd = -1;
+          --open;
+        }
+      }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  return result;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// varnolt-cli run as its own process from a program directory of its own:
+//
+//   CliProgram cli;                       // app/ with varnolt-cli and main.css, root/ as data root
+//   cli.PointAt(site);                    // hosts.ini beside the copy names the demo site
+//   CliResult r = cli.Run({"download", "02123456"});
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "tests/support/demosite.h"
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliProgram {
+ public:
+  // The program directory and the data root are the folders programName and rootName
+  // (names as the system's bytes) in a temporary folder; savefile.ini names the root.
+  explicit CliProgram(const std::string& programName = "app", const std::string& rootName = "root");
+
+  // Writes hosts.ini beside the copy, every host at the site.
+  void PointAt(const DemoSite& site) const;
+  // Runs the copy with the arguments (the command first). A run still going after 180 s
+  // is killed and fails the test instead of blocking it.
+  CliResult Run(std::vector<std::string> args) const;
+
+ private:
+  TempDir temp_;
+
+ public:
+  const TPath dir;   // the program directory
+  const TPath data;  // the data root
+};
