@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "shell/savepath.h"
 #include "shell/shelltexts.h"
 

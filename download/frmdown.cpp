@@ -14,6 +14,7 @@
 
 #include "download/downreport.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "shell/application.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"

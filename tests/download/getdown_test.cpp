@@ -12,6 +12,7 @@
 #include "base/ini.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
 #include "shell/savepath.h"

@@ -5,7 +5,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/gbk.h"
-#include "download/getdown.h"
+#include "download/numberlist.h"
 #include "tests/support/demosite.h"
 
 namespace {
