@@ -17,6 +17,7 @@
 #include "http/httpclient.h"
 #include "shell/savepath.h"
 #include "tests/support/demosite.h"
+#include "tests/support/pagereaders.h"
 
 namespace {
 

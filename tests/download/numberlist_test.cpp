@@ -6,7 +6,7 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "download/numberlist.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "base/files.h"
 #include "shell/cleaning.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "base/appdir.h"
 #include "base/files.h"
 #include "shell/savepath.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 class SavePath : public ::testing::Test {

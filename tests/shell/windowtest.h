@@ -12,7 +12,7 @@
 #include "base/appdir.h"
 #include "base/hosts.h"
 #include "shell/msgbox.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 struct ShownBox {
   msgbox::Kind kind;
