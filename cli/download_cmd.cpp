@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "shell/shelltexts.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "base/datadir.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "shell/application.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"
@@ -58,28 +59,11 @@ Tfrmdown::OpenDialogHook& OpenDialogHookRef() {
   return hook;
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const char* gbkCaption, int x, int y, int w, int h) {
-  auto* b = new QPushButton(QtText(gbkCaption), parent);
-  b->setObjectName(name);
-  b->setGeometry(x, y, w, h);
+// No button of the dialog is a default button: Enter in the number edit clicks nothing.
+QPushButton* Button(QWidget* parent, const char* name, const QRect& geometry, const char* gbkCaption) {
+  QPushButton* b = PushButton(parent, name, geometry, QtText(gbkCaption));
   b->setAutoDefault(false);
   return b;
-}
-
-QLabel* NoteLabel(QWidget* parent, const char* name, const char* gbkText, int x, int y) {
-  auto* l = new QLabel(QtText(gbkText), parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
-
-QFrame* Panel(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* p = new QFrame(parent);
-  p->setObjectName(name);
-  p->setFrameStyle(QFrame::NoFrame);
-  p->setGeometry(geometry);
-  return p;
 }
 
 bool IsLatinLetter(QChar c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -92,32 +76,25 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   MakeFixedDialog(this, kClientWidth, kClientHeight);
 
   Panel2 = Panel(this, "Panel2", QRect(0, 0, kClientWidth, kTopPanelHeight));
-  Button1 = Button(Panel2, "Button1", kImport, 8, 8, 41, 25);
-  EdNum = new QLineEdit(Panel2);
-  EdNum->setObjectName("EdNum");
-  EdNum->setGeometry(56, 8, 161, 21);
+  Button1 = Button(Panel2, "Button1", {8, 8, 41, 25}, kImport);
+  EdNum = PlaceControl<QLineEdit>(Panel2, "EdNum", {56, 8, 161, 21});
   EdNum->installEventFilter(this);
-  Button2 = Button(Panel2, "Button2", kAdd, 216, 8, 49, 25);
-  Label2 = NoteLabel(Panel2, "Label2", kNote1, 280, 8);
-  Label3 = NoteLabel(Panel2, "Label3", kNote2, 320, 24);
+  Button2 = Button(Panel2, "Button2", {216, 8, 49, 25}, kAdd);
+  Label2 = TextLabel(Panel2, "Label2", 280, 8, QtText(kNote1));
+  Label3 = TextLabel(Panel2, "Label3", 320, 24, QtText(kNote2));
 
   const int below = kClientHeight - kTopPanelHeight;
-  ListNum = new QListWidget(this);
-  ListNum->setObjectName("ListNum");
-  ListNum->setGeometry(0, kTopPanelHeight, kClientWidth - kRightPanelWidth, below);
+  ListNum = PlaceControl<QListWidget>(this, "ListNum",
+                                      QRect(0, kTopPanelHeight, kClientWidth - kRightPanelWidth, below));
   ListNum->setSelectionMode(QAbstractItemView::SingleSelection);
   ListNum->setContextMenuPolicy(Qt::CustomContextMenu);
 
   Panel1 = Panel(this, "Panel1", QRect(kClientWidth - kRightPanelWidth, kTopPanelHeight, kRightPanelWidth, below));
-  startbt = Button(Panel1, "startbt", kStart, 8, 0, 75, 25);
-  msgbt = Button(Panel1, "msgbt", kReturn, 224, 0, 75, 25);
+  startbt = Button(Panel1, "startbt", {8, 0, 75, 25}, kStart);
+  msgbt = Button(Panel1, "msgbt", {224, 0, 75, 25}, kReturn);
   msgbt->setVisible(false);
-  mmo = new QPlainTextEdit(Panel1);
-  mmo->setObjectName("mmo");
-  mmo->setGeometry(0, below - kMemoHeight, kRightPanelWidth, kMemoHeight);
-  mmo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // Progress only: typing into it would mix with the worker's lines.
-  mmo->setReadOnly(true);
+  mmo = ReadOnlyMemo(Panel1, "mmo", QRect(0, below - kMemoHeight, kRightPanelWidth, kMemoHeight));
 
   OpenDialog1 = new QFileDialog(this);
   OpenDialog1->setObjectName("OpenDialog1");
@@ -126,8 +103,7 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
 
   PopupMenu1 = new QMenu(ListNum);
   PopupMenu1->setObjectName("PopupMenu1");
-  N1 = PopupMenu1->addAction(QtText(kDelete));
-  N1->setObjectName("N1");
+  N1 = MenuItem(PopupMenu1, "N1", QtText(kDelete), this, &Tfrmdown::N1Click);
 
   handOver_ = std::make_unique<QtHandOver>(mmo, startbt, msgbt);
 
@@ -138,7 +114,6 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
     PopupMenu1Popup();
     PopupMenu1->popup(ListNum->viewport()->mapToGlobal(pos));
   });
-  connect(N1, &QAction::triggered, this, &Tfrmdown::N1Click);
   connect(startbt, &QPushButton::clicked, this, &Tfrmdown::startbtClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmdown::msgbtClick);
 }

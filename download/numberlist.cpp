@@ -1,8 +1,9 @@
+#include "download/numberlist.h"
+
 #include <algorithm>
 
 #include "base/bytes.h"
 #include "base/ini.h"
-#include "download/getdown.h"
 
 namespace {
 // 对不起，您输入的申请号格式不正确！

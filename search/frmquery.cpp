@@ -47,32 +47,10 @@ class TBottomLineBevel : public QFrame {
   }
 };
 
-template <class T>
-T* Control(QWidget* parent, const char* name, QRect geometry) {
-  auto* c = new T(parent);
-  c->setObjectName(name);
-  c->setGeometry(geometry);
-  return c;
-}
-
-QLabel* Caption(QWidget* parent, const char* name, int x, int y, const char* gbkText) {
-  auto* l = new QLabel(QtText(gbkText), parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
-
 QCheckBox* Option(QWidget* parent, const char* name, QRect geometry, const char* gbkText) {
-  auto* c = Control<QCheckBox>(parent, name, geometry);
+  auto* c = PlaceControl<QCheckBox>(parent, name, geometry);
   c->setText(QtText(gbkText));
   return c;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, QRect geometry, const char* gbkText) {
-  auto* b = Control<QPushButton>(parent, name, geometry);
-  b->setText(QtText(gbkText));
-  return b;
 }
 
 }  // namespace
@@ -82,36 +60,29 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QtText(kCaption));
   MakeFixedDialog(this, 537, 322);
 
-  Panel1 = Control<QFrame>(this, "Panel1", {0, 0, 233, 322});
-  Panel1->setFrameShape(QFrame::NoFrame);
+  Panel1 = Panel(this, "Panel1", {0, 0, 233, 322});
 
-  mmo = Control<QPlainTextEdit>(this, "mmo", {233, 0, 304, 322});
-  mmo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mmo = ReadOnlyMemo(this, "mmo", {233, 0, 304, 322});
   mmo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // A record of the run: the user reads it, the run writes it.
-  mmo->setReadOnly(true);
 
-  Bevel1 = Control<QFrame>(Panel1, "Bevel1", {8, 8, 217, 297});
-  Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  Bevel1 = SunkenBox(Panel1, "Bevel1", {8, 8, 217, 297});
 
-  Label1 = Caption(Panel1, "Label1", 16, 24, kLabelTitle);
-  Label2 = Caption(Panel1, "Label2", 16, 56, kLabelAbstract);
-  Label3 = Caption(Panel1, "Label3", 16, 88, kLabelClass);
-  edtitle = Control<QLineEdit>(Panel1, "edtitle", {56, 16, 161, 21});
-  edabs = Control<QLineEdit>(Panel1, "edabs", {56, 48, 161, 21});
-  edg = Control<QLineEdit>(Panel1, "edg", {56, 80, 65, 21});
+  Label1 = TextLabel(Panel1, "Label1", 16, 24, QtText(kLabelTitle));
+  Label2 = TextLabel(Panel1, "Label2", 16, 56, QtText(kLabelAbstract));
+  Label3 = TextLabel(Panel1, "Label3", 16, 88, QtText(kLabelClass));
+  edtitle = PlaceControl<QLineEdit>(Panel1, "edtitle", {56, 16, 161, 21});
+  edabs = PlaceControl<QLineEdit>(Panel1, "edabs", {56, 48, 161, 21});
+  edg = PlaceControl<QLineEdit>(Panel1, "edg", {56, 80, 65, 21});
 
   cklaw = Option(Panel1, "cklaw", {56, 120, 81, 17}, kLegalStatus);
   ckzq = Option(Panel1, "ckzq", {56, 152, 97, 17}, kFirstClaim);
   ckabs = Option(Panel1, "ckabs", {56, 176, 73, 17}, kAbstractInfo);
   ckowner = Option(Panel1, "ckowner", {56, 200, 97, 17}, kPatentee);
 
-  Bevel2 = new TBottomLineBevel(Panel1);
-  Bevel2->setObjectName("Bevel2");
-  Bevel2->setGeometry(24, 216, 185, 17);
+  Bevel2 = PlaceControl<TBottomLineBevel>(Panel1, "Bevel2", {24, 216, 185, 17});
 
-  btstart = Button(Panel1, "btstart", {112, 264, 97, 25}, kStart);
-  msgbt = Button(Panel1, "msgbt", {32, 264, 75, 25}, kBack);
+  btstart = PushButton(Panel1, "btstart", {112, 264, 97, 25}, QtText(kStart));
+  msgbt = PushButton(Panel1, "msgbt", {32, 264, 75, 25}, QtText(kBack));
   msgbt->setVisible(false);
   // Never the dialog's default button: only the run's end may click it.
   msgbt->setAutoDefault(false);

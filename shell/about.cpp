@@ -19,14 +19,6 @@
 
 namespace {
 
-QLabel* FactLabel(QWidget* parent, const char* name, int x, int y, const QString& text) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
-
 TClickLabel* LinkLabel(QWidget* parent, const char* name, int x, int y, const char* gbkCaption,
                        const char* gbkHint) {
   auto* l = new TClickLabel(parent);
@@ -58,36 +50,25 @@ Tfrmabout::Tfrmabout(QWidget* parent) : QDialog(parent) {
   setObjectName("frmabout");
   MakeFixedDialog(this, 406, 246);
 
-  Image1 = new QLabel(this);
-  Image1->setObjectName("Image1");
-  Image1->setGeometry(8, 8, 89, 81);
+  Image1 = PlaceControl<QLabel>(this, "Image1", {8, 8, 89, 81});
   Image1->setPixmap(glyphs::Logo(81, 81));
   Image1->setAlignment(Qt::AlignCenter);
 
-  Bevel1 = new QFrame(this);
-  Bevel1->setObjectName("Bevel1");
-  Bevel1->setGeometry(96, 8, 305, 81);
-  Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  Bevel1 = SunkenBox(this, "Bevel1", {96, 8, 305, 81});
 
-  Label1 = FactLabel(this, "Label1", 104, 16, QtText(shelltext::kAboutName));
-  Label2 = FactLabel(this, "Label2", 104, 40, QtText(shelltext::kAboutVersion));
-  Label3 = FactLabel(this, "Label3", 104, 64, QtText(shelltext::kAboutAuthor));
-  Label4 = FactLabel(this, "Label4", 152, 16, QString());
-  Label5 = FactLabel(this, "Label5", 152, 40, QString());
-  Label6 = FactLabel(this, "Label6", 152, 64, QtText(shelltext::kAuthorName));
+  Label1 = TextLabel(this, "Label1", 104, 16, QtText(shelltext::kAboutName));
+  Label2 = TextLabel(this, "Label2", 104, 40, QtText(shelltext::kAboutVersion));
+  Label3 = TextLabel(this, "Label3", 104, 64, QtText(shelltext::kAboutAuthor));
+  Label4 = TextLabel(this, "Label4", 152, 16, QString());
+  Label5 = TextLabel(this, "Label5", 152, 40, QString());
+  Label6 = TextLabel(this, "Label6", 152, 64, QtText(shelltext::kAuthorName));
 
-  Memo1 = new QPlainTextEdit(this);
-  Memo1->setObjectName("Memo1");
-  Memo1->setGeometry(8, 96, 393, 113);
-  Memo1->setReadOnly(true);
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1 = ReadOnlyMemo(this, "Memo1", {8, 96, 393, 113});
   Memo1->setPlainText(QtText(std::string(shelltext::kNotice1) + "\n" + shelltext::kNotice2 + "\n" +
                              shelltext::kNotice3 + "\n" + shelltext::kNotice4 + "\n" + shelltext::kNotice5 +
                              "\n" + shelltext::kNotice6 + "\n" + shelltext::kNotice7));
 
-  Image2 = new TClickLabel(this);
-  Image2->setObjectName("Image2");
-  Image2->setGeometry(8, 224, 49, 17);
+  Image2 = PlaceControl<TClickLabel>(this, "Image2", {8, 224, 49, 17});
   Image2->setPixmap(glyphs::ContactBadge());
   Image2->setCursor(Qt::PointingHandCursor);
   Image2->setToolTip(ContactAddress());
@@ -99,9 +80,7 @@ Tfrmabout::Tfrmabout(QWidget* parent) : QDialog(parent) {
   Label7->installEventFilter(this);
   Label8->installEventFilter(this);
 
-  Button1 = new QPushButton(QtText(shelltext::kOk), this);
-  Button1->setObjectName("Button1");
-  Button1->setGeometry(328, 216, 75, 25);
+  Button1 = PushButton(this, "Button1", {328, 216, 75, 25}, QtText(shelltext::kOk));
   Button1->setDefault(true);
 
   connect(Label7, &TClickLabel::clicked, this, &Tfrmabout::Label7Click);

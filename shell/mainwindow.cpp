@@ -52,10 +52,8 @@ QToolButton* SpeedButton(QWidget* parent, const char* name, int x, int y, int w,
   return b;
 }
 
-QAction* Item(QMenu* menu, const char* name, const char* gbkCaption) {
-  QAction* a = menu->addAction(QtText(gbkCaption));
-  a->setObjectName(name);
-  return a;
+QAction* Item(QMenu* menu, const char* name, const char* gbkCaption, Tfrmmain* window, void (Tfrmmain::*handler)()) {
+  return MenuItem(menu, name, QtText(gbkCaption), window, handler);
 }
 
 QAction* Separator(QMenu* menu, const char* name) {
@@ -64,8 +62,10 @@ QAction* Separator(QMenu* menu, const char* name) {
   return a;
 }
 
-QMenu* Menu(QMenuBar* bar, const char* name, const char* gbkCaption) {
-  QMenu* m = bar->addMenu(QtText(gbkCaption));
+// A menu of the menu bar or a submenu; its entry in the parent carries its name as well.
+template <class Parent>
+QMenu* Menu(Parent* parent, const char* name, const char* gbkCaption) {
+  QMenu* m = parent->addMenu(QtText(gbkCaption));
   m->setObjectName(name);
   m->menuAction()->setObjectName(name);
   return m;
@@ -158,49 +158,29 @@ void Tfrmmain::BuildMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu1");
   N2 = Menu(bar, "N2", shelltext::kMenuOperate);
-  N3 = Item(N2, "N3", shelltext::kMenuSearch);
-  N4 = Item(N2, "N4", shelltext::kMenuDownload);
+  N3 = Item(N2, "N3", shelltext::kMenuSearch, this, &Tfrmmain::N3Click);
+  N4 = Item(N2, "N4", shelltext::kMenuDownload, this, &Tfrmmain::N4Click);
   N1 = Menu(bar, "N1", shelltext::kMenuSettings);
-  N6 = Item(N1, "N6", shelltext::kMenuChooseDir);
-  N7 = Item(N1, "N7", shelltext::kMenuOpenDir);
+  N6 = Item(N1, "N6", shelltext::kMenuChooseDir, this, &Tfrmmain::N6Click);
+  N7 = Item(N1, "N7", shelltext::kMenuOpenDir, this, &Tfrmmain::N7Click);
   N9 = Menu(bar, "N9", shelltext::kMenuClean);
-  N8 = Item(N9, "N8", shelltext::kMenuCleanAll);
+  N8 = Item(N9, "N8", shelltext::kMenuCleanAll, this, &Tfrmmain::N8Click);
   N15 = Separator(N9, "N15");
-  N13 = Item(N9, "N13", shelltext::kMenuCleanQuery);
-  PDF1 = Item(N9, "PDF1", shelltext::kMenuCleanPdf);
-  N14 = Item(N9, "N14", shelltext::kMenuCleanTemp);
+  N13 = Item(N9, "N13", shelltext::kMenuCleanQuery, this, &Tfrmmain::N13Click);
+  PDF1 = Item(N9, "PDF1", shelltext::kMenuCleanPdf, this, &Tfrmmain::PDF1Click);
+  N14 = Item(N9, "N14", shelltext::kMenuCleanTemp, this, &Tfrmmain::N14Click);
   N5 = Menu(bar, "N5", shelltext::kMenuHelp);
-  nabt = Item(N5, "nabt", shelltext::kMenuAbout);
-  N10 = Item(N5, "N10", shelltext::kMenuBlog);
-  N16 = N5->addMenu(QtText(shelltext::kMenuPatentSites));
-  N16->setObjectName("N16");
-  N16->menuAction()->setObjectName("N16");
-  N17 = Item(N16, "N17", shelltext::kSiteCN);
-  N18 = Item(N16, "N18", shelltext::kSiteDerwent);
-  N19 = Item(N16, "N19", shelltext::kSiteEP);
-  N20 = Item(N16, "N20", shelltext::kSiteJP);
-  SPO1 = Item(N16, "SPO1", shelltext::kSiteUS);
-  WIPO1 = Item(N16, "WIPO1", "WIPO");
+  nabt = Item(N5, "nabt", shelltext::kMenuAbout, this, &Tfrmmain::nabtClick);
+  N10 = Item(N5, "N10", shelltext::kMenuBlog, this, &Tfrmmain::N10Click);
+  N16 = Menu(N5, "N16", shelltext::kMenuPatentSites);
+  N17 = Item(N16, "N17", shelltext::kSiteCN, this, &Tfrmmain::N17Click);
+  N18 = Item(N16, "N18", shelltext::kSiteDerwent, this, &Tfrmmain::N18Click);
+  N19 = Item(N16, "N19", shelltext::kSiteEP, this, &Tfrmmain::N19Click);
+  N20 = Item(N16, "N20", shelltext::kSiteJP, this, &Tfrmmain::N20Click);
+  SPO1 = Item(N16, "SPO1", shelltext::kSiteUS, this, &Tfrmmain::SPO1Click);
+  WIPO1 = Item(N16, "WIPO1", "WIPO", this, &Tfrmmain::WIPO1Click);
   N11 = Separator(N5, "N11");
-  N12 = Item(N5, "N12", shelltext::kMenuCheckVersion);
-
-  connect(N3, &QAction::triggered, this, &Tfrmmain::N3Click);
-  connect(N4, &QAction::triggered, this, &Tfrmmain::N4Click);
-  connect(N6, &QAction::triggered, this, &Tfrmmain::N6Click);
-  connect(N7, &QAction::triggered, this, &Tfrmmain::N7Click);
-  connect(N8, &QAction::triggered, this, &Tfrmmain::N8Click);
-  connect(N13, &QAction::triggered, this, &Tfrmmain::N13Click);
-  connect(PDF1, &QAction::triggered, this, &Tfrmmain::PDF1Click);
-  connect(N14, &QAction::triggered, this, &Tfrmmain::N14Click);
-  connect(nabt, &QAction::triggered, this, &Tfrmmain::nabtClick);
-  connect(N10, &QAction::triggered, this, &Tfrmmain::N10Click);
-  connect(N17, &QAction::triggered, this, &Tfrmmain::N17Click);
-  connect(N18, &QAction::triggered, this, &Tfrmmain::N18Click);
-  connect(N19, &QAction::triggered, this, &Tfrmmain::N19Click);
-  connect(N20, &QAction::triggered, this, &Tfrmmain::N20Click);
-  connect(SPO1, &QAction::triggered, this, &Tfrmmain::SPO1Click);
-  connect(WIPO1, &QAction::triggered, this, &Tfrmmain::WIPO1Click);
-  connect(N12, &QAction::triggered, this, &Tfrmmain::N12Click);
+  N12 = Item(N5, "N12", shelltext::kMenuCheckVersion, this, &Tfrmmain::N12Click);
 }
 
 void Tfrmmain::BuildStatusBar() {

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 
 QFont FormFont() {
@@ -22,6 +24,40 @@ void MakeFixedDialog(QDialog* dialog, int width, int height) {
     QRect desk = screen->availableGeometry();
     dialog->move(desk.x() + (desk.width() - width) / 2, desk.y() + (desk.height() - height) / 2);
   }
+}
+
+QLabel* TextLabel(QWidget* parent, const char* name, int x, int y, const QString& text) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->move(x, y);
+  label->adjustSize();
+  return label;
+}
+
+QPushButton* PushButton(QWidget* parent, const char* name, const QRect& geometry, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setGeometry(geometry);
+  return button;
+}
+
+QFrame* Panel(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* panel = PlaceControl<QFrame>(parent, name, geometry);
+  panel->setFrameStyle(QFrame::NoFrame);
+  return panel;
+}
+
+QFrame* SunkenBox(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* box = PlaceControl<QFrame>(parent, name, geometry);
+  box->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  return box;
+}
+
+QPlainTextEdit* ReadOnlyMemo(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* memo = PlaceControl<QPlainTextEdit>(parent, name, geometry);
+  memo->setReadOnly(true);
+  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  return memo;
 }
 
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {

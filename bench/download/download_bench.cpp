@@ -20,6 +20,7 @@
 #include "base/tools.h"
 #include "demosite/corpus.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
 #include "search/siteops.h"

@@ -23,7 +23,7 @@
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
 #include "base/datadir.h"
-#include "tests/e2e/e2esupport.h"
+#include "tests/shell/windowtest.h"
 
 namespace {
 

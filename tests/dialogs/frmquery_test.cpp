@@ -15,7 +15,8 @@
 #include "search/getquery.h"
 #include "shell/qttext.h"
 #include "base/datadir.h"
-#include "tests/e2e/e2esupport.h"
+#include "tests/shell/windowtest.h"
+#include "tests/support/demosite.h"
 
 class FrmqueryTest : public QObject {
   Q_OBJECT

@@ -12,10 +12,12 @@
 #include "base/ini.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
+#include "download/numberlist.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
 #include "base/datadir.h"
 #include "tests/support/demosite.h"
+#include "tests/support/pagereaders.h"
 
 namespace {
 

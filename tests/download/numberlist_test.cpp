@@ -5,8 +5,8 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/gbk.h"
-#include "download/getdown.h"
-#include "tests/support/demosite.h"
+#include "download/numberlist.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

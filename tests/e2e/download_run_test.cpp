@@ -12,6 +12,7 @@
 
 #include "download/frmdown.h"
 #include "tests/e2e/e2esupport.h"
+#include "tests/support/pagereaders.h"
 
 namespace {
 

@@ -1,28 +1,20 @@
 #pragma once
 // Shared by the whole-run tests: the program's four real windows, started as the program
-// starts them, against the demo site, plus waiting while the main thread keeps serving
-// the workers' hand-overs.
+// starts them, against the demo site, and what the main window's browser shows. The
+// window-test support (waiting, message boxes, main()) comes with it.
 //
 //   E2EProgram program;                  // demo site, program directory, the four windows
-//   WaitFor([&] { return done; });       // pumps events until true (false after the limit)
-//   RunPumping([] { getquery::WaitAllDone(); });   // a blocking wait that needs the main thread
 //   PageWatch / PageText / LinkedPdfFiles // what the main window's browser shows
 //   Shot(window, "name");                // into $VARNOLT_E2E_SHOTS when that is set
-//   VARNOLT_QTEST_MAIN(MyTest)           // main() with the program's application object
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QWebEnginePage>
-#include <atomic>
-#include <functional>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/files.h"
@@ -36,51 +28,6 @@
 #include "base/datadir.h"
 #include "tests/shell/windowtest.h"
 #include "tests/support/demosite.h"
-
-inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
-
-// How often piece occurs in text.
-inline int Count(const std::string& text, const std::string& piece) {
-  int n = 0;
-  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
-  return n;
-}
-
-// main() of a window test: the program's application object (title, error display),
-// which keeps the web engine's switches; the test runner gets the other arguments.
-#define VARNOLT_QTEST_MAIN(TestClass)                             \
-  int main(int argc, char** argv) {                               \
-    TApplication app(argc, argv);                                 \
-    TestClass test;                                               \
-    QStringList args;                                             \
-    for (const QString& a : app.arguments())                      \
-      if (!a.startsWith("--disable-gpu")) args << a;              \
-    return QTest::qExec(&test, args);                             \
-  }
-
-// Pumps the main thread's events until condition holds; false when timeoutMs passed first.
-inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 30000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
-
-// Runs a blocking wait on a thread of its own while the main thread keeps pumping events,
-// so workers blocked in a hand-over can finish. False when timeoutMs passed first (the
-// helper thread is then left behind: the test has failed anyway).
-inline bool RunPumping(const std::function<void()>& blockingCall, int timeoutMs = 30000) {
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  std::thread([blockingCall, done] {
-    blockingCall();
-    *done = true;
-  }).detach();
-  return WaitFor([done] { return done->load(); }, timeoutMs);
-}
 
 // Watches the main window's browser for a page: Wait() returns true once the browser has
 // gone to url and then finished loading it with success.

@@ -5,7 +5,7 @@
 #include "base/stream.h"
 #include "http/httpclient.h"
 #include "scriptserver.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 using TAfter = TScriptServer::TAfter;
 

@@ -13,8 +13,6 @@
 #include "windowtest.h"
 
 namespace {
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 bool LooksHot(QLabel* l) { return l->palette().color(QPalette::WindowText) == QColor(Qt::red) && l->font().bold(); }
 bool LooksIdle(QLabel* l) { return l->palette().color(QPalette::WindowText) == QColor(Qt::blue) && !l->font().bold(); }
 

@@ -7,7 +7,7 @@
 #include "base/datadir.h"
 #include "base/files.h"
 #include "shell/cleaning.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "shell/cleaning.h"
 #include "shell/recordsindex.h"
 #include "tests/support/cliprogram.h"
+#include "tests/support/pagereaders.h"
 
 namespace {
 

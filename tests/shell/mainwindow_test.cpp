@@ -27,8 +27,6 @@
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // A dialog that counts how often it was shown and closes itself at once.
 class CountingDialog : public QDialog {
  public:
@@ -449,14 +447,6 @@ class MainWindowTest : public QObject {
   }
 };
 
-int main(int argc, char** argv) {
-  TApplication app(argc, argv);
-  MainWindowTest test;
-  // Engine switches stay with the application; the test runner gets the rest.
-  QStringList args;
-  for (const QString& a : app.arguments())
-    if (!a.startsWith("--disable-gpu")) args << a;
-  return QTest::qExec(&test, args);
-}
+VARNOLT_QTEST_MAIN(MainWindowTest)
 
 #include "mainwindow_test.moc"

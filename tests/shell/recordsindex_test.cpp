@@ -5,7 +5,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "shell/recordsindex.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

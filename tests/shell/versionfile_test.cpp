@@ -6,7 +6,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "shell/versionfile.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 

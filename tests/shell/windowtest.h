@@ -1,18 +1,76 @@
 #pragma once
 // Shared by the window tests: a program directory of their own, hosts that answer
-// nothing, message boxes answered by the test and system opens caught.
+// nothing, message boxes answered by the test and system opens caught, waiting while the
+// main thread keeps serving the workers' hand-overs.
+//
+//   WaitFor([&] { return done; });       // pumps events until true (false after the limit)
+//   RunPumping([] { getquery::WaitAllDone(); });   // a blocking wait that needs the main thread
+//   VARNOLT_QTEST_MAIN(MyTest)           // main() with the program's application object
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTest>
 #include <QUrl>
+#include <atomic>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/appdir.h"
+#include "base/gbk.h"
 #include "base/hosts.h"
+#include "shell/application.h"
 #include "shell/msgbox.h"
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
+
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
+
+// How often piece occurs in text.
+inline int Count(const std::string& text, const std::string& piece) {
+  int n = 0;
+  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
+  return n;
+}
+
+// main() of a window test: the program's application object (title, error display),
+// which keeps the web engine's switches; the test runner gets the other arguments.
+#define VARNOLT_QTEST_MAIN(TestClass)                             \
+  int main(int argc, char** argv) {                               \
+    TApplication app(argc, argv);                                 \
+    TestClass test;                                               \
+    QStringList args;                                             \
+    for (const QString& a : app.arguments())                      \
+      if (!a.startsWith("--disable-gpu")) args << a;              \
+    return QTest::qExec(&test, args);                             \
+  }
+
+// Pumps the main thread's events until condition holds; false when timeoutMs passed first.
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 30000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+// Runs a blocking wait on a thread of its own while the main thread keeps pumping events,
+// so workers blocked in a hand-over can finish. False when timeoutMs passed first (the
+// helper thread is then left behind: the test has failed anyway).
+inline bool RunPumping(const std::function<void()>& blockingCall, int timeoutMs = 30000) {
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  std::thread([blockingCall, done] {
+    blockingCall();
+    *done = true;
+  }).detach();
+  return WaitFor([done] { return done->load(); }, timeoutMs);
+}
 
 struct ShownBox {
   msgbox::Kind kind;

@@ -4,69 +4,22 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <tiffio.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 extern char** environ;
-
-TempDir::TempDir() {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/varnolt-test-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
-  path_ = TPath::FromSystem(buf.data());
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_.Bytes(), ec);
-}
 
 namespace {
 using Clock = std::chrono::steady_clock;
 }  // namespace
-
-int UnusedLoopbackPort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    if (fd >= 0) close(fd);
-    throw std::runtime_error("no free loopback port");
-  }
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
-void StopProcess(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (Clock::now() < deadline) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
 
 DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
   std::string exe = std::string(VARNOLT_APP_DIR) + "/varnolt-demosite";
@@ -210,60 +163,4 @@ RawReply DemoSite::RawRequest(const std::string& method, const std::string& targ
   reply.headers = raw.substr(lineEnd + 2, end + 2 - (lineEnd + 2));
   reply.body = raw.substr(end + 4);
   return reply;
-}
-
-std::optional<pagemark::Mark> ReadTiffPageMark(const TPath& path, int directory) {
-  TIFFSetWarningHandler(nullptr);
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
-  if (!tif) return std::nullopt;
-  std::optional<pagemark::Mark> mark;
-  uint32_t w = 0, h = 0;
-  if (TIFFSetDirectory(tif, tdir_t(directory)) && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) &&
-      TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) && w > 0 && h > 0) {
-    // RGBA reading copes with strips and tiles alike (tiffcp may write tiles).
-    std::vector<uint32_t> px(size_t(w) * h);
-    if (TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
-      mark = pagemark::ReadRaster(int(w), int(h), [&](int x, int y) {
-        return TIFFGetG(px[size_t(y) * w + size_t(x)]) < 128;
-      });
-    }
-  }
-  TIFFClose(tif);
-  return mark;
-}
-
-int TiffPageCount(const TPath& path) {
-  TIFFSetWarningHandler(nullptr);
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
-  if (!tif) return 0;
-  int n = int(TIFFNumberOfDirectories(tif));
-  TIFFClose(tif);
-  return n;
-}
-
-int PdfPageCount(const TPath& path) {
-  std::string quoted = "'";
-  for (char c : path.Bytes()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += "'";
-  FILE* p = popen(("pdfinfo " + quoted + " 2>/dev/null").c_str(), "r");
-  if (!p) return -1;
-  char line[512];
-  int pages = -1;
-  while (fgets(line, sizeof line, p)) {
-    if (pages < 0 && sscanf(line, "Pages: %d", &pages) != 1) pages = -1;
-  }
-  pclose(p);
-  return pages;
-}
-
-std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int w = 0, h = 0, maxval = 0;
-  in >> magic >> w >> h >> maxval;
-  in.get();  // the one blank after the header
-  if (!in || magic != "P5" || w <= 0 || h <= 0 || maxval <= 0 || maxval > 255) return std::nullopt;
-  std::vector<unsigned char> px(size_t(w) * h);
-  if (!in.read(reinterpret_cast<char*>(px.data()), std::streamsize(px.size()))) return std::nullopt;
-  return pagemark::ReadRaster(w, h, [&](int x, int y) { return px[size_t(y) * w + size_t(x)] < maxval / 2; });
 }

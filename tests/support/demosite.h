@@ -1,44 +1,19 @@
 #pragma once
 // Test helpers around the demo search site (build/app/varnolt-demosite).
 //
-//   TempDir dir;                         // a fresh directory, removed with its contents
 //   DemoSite site;                       // started on a free port; Hosts() point at it
 //   DemoSite site({"--fail", "recid=CN02123456"}, true);   // extra options, request log
 //   site.Address()                       // "127.0.0.1:PORT"
 //   site.Log()                           // the requests so far (needs withLog)
-//   ReadTiffPageMark(path, 2)            // which record/page ended up in page 3 of a TIFF
 //
 // The site's options and its fixed records are listed at the top of demosite/main.cpp
 // and in demosite/README.md.
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "base/hosts.h"
-#include "base/path.h"
-#include "demosite/pagemark.h"
-
-// A new directory below $TMPDIR (or /tmp); removed recursively by the destructor.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const TPath& Path() const { return path_; }
-  // Path() + "/" + name (GBK text)
-  TPath File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  TPath path_;
-};
-
-// Ends a child process: SIGTERM, then SIGKILL after 5 s; reaps it. Does nothing for pid <= 0.
-void StopProcess(pid_t pid);
-
-// A loopback port nobody listens on (bound, then released; free until someone takes it).
-int UnusedLoopbackPort();
+#include "tests/support/tempdir.h"
 
 // One line of the site's request log.
 struct DemoLogEntry {
@@ -91,16 +66,3 @@ class DemoSite {
   std::optional<TempDir> logDir_;
   SiteHosts previousHosts_;
 };
-
-// The mark of a demo page image: of the TIFF directory `directory` (0 = first page) of
-// the file at path; nullopt when the file, the directory or the mark does not read.
-std::optional<pagemark::Mark> ReadTiffPageMark(const TPath& path, int directory = 0);
-
-// Number of images (directories) in a TIFF file; 0 when it does not open.
-int TiffPageCount(const TPath& path);
-
-// Number of pages that pdfinfo reports for the file at path; -1 when it cannot read the file.
-int PdfPageCount(const TPath& path);
-
-// The mark of a whole page rendered to a binary PGM (e.g. `pdftoppm -gray -r 50`).
-std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path);

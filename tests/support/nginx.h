@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "tests/support/demosite.h"
+#include "tests/support/tempdir.h"
 
 // The nginx executable (PATH first, then /usr/sbin), empty when none is installed.
 std::string NginxBinary();

@@ -9,6 +9,7 @@
 #include "base/gbk.h"
 #include "http/httpclient.h"
 #include "tests/support/demosite.h"
+#include "tests/support/pagereaders.h"
 
 namespace {
 

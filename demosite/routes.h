@@ -1,0 +1,23 @@
+#pragma once
+// The demo site's server: which request goes to which page, the request log, and the
+// failure hooks of the command line.
+#include <string>
+#include <vector>
+
+// What the command line sets (see main.cpp).
+struct SiteOptions {
+  int port = 0;
+  std::string logPath;
+  std::vector<std::string> fail;
+  std::vector<std::string> drop;
+  std::string updateVer = "20080106";
+  bool stopOnEof = false;
+};
+
+// Serves the site on 127.0.0.1 until the process ends; prints "listening on
+// 127.0.0.1:PORT" once it accepts connections. Returns the exit code (1 when it cannot
+// bind); throws std::runtime_error when the log cannot be opened.
+int RunSite(const SiteOptions& options);
+
+// The whole of text as a decimal number; fallback for anything else.
+int ToInt(const std::string& text, int fallback);

@@ -1,0 +1,32 @@
+#pragma once
+// Temporary folders, child processes and loopback ports for tests.
+//
+//   TempDir dir;                         // a fresh directory, removed with its contents
+//   dir.File("a.txt")                    // a path inside it
+//   StopProcess(pid);                    // SIGTERM, then SIGKILL; reaped
+//   UnusedLoopbackPort()                 // a port where nothing listens
+#include <string>
+#include <sys/types.h>
+
+#include "base/path.h"
+
+// A new directory below $TMPDIR (or /tmp); removed recursively by the destructor.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const TPath& Path() const { return path_; }
+  // Path() + "/" + name (GBK text)
+  TPath File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  TPath path_;
+};
+
+// Ends a child process: SIGTERM, then SIGKILL after 5 s; reaps it. Does nothing for pid <= 0.
+void StopProcess(pid_t pid);
+
+// A loopback port nobody listens on (bound, then released; free until someone takes it).
+int UnusedLoopbackPort();
