@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/bytes.h"
 #include "http/cookies.h"
 #include "http/netconnection.h"
 
@@ -16,7 +17,6 @@ constexpr int64_t kMaxReserve = 16 << 20;
 // does, not fill memory or hold the caller: at most this many lines' worth of bytes.
 constexpr size_t kMaxHeaderBlockLines = 64;
 
-// Appends a body to a text result.
 // Appends a body to a text result, up to a limit: a server that never stops sending must
 // not fill memory.
 class TTextSink : public TStream {
@@ -32,27 +32,10 @@ class TTextSink : public TStream {
   size_t limit_;
 };
 
-// Optional sign and decimal digits, nothing else; false when unreadable or out of range.
-bool ReadDecimal(const std::string& text, int64_t& value) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    int digit = text[i] - '0';
-    if (v > (INT64_MAX - digit) / 10) return false;
-    v = v * 10 + digit;
-  }
-  value = negative ? -v : v;
-  return true;
-}
-
 // A chunk size: hex digits up to the first space; unreadable counts as 0. A size beyond
 // any real body saturates, so the read ends at the server's close instead of wrapping.
 int64_t ReadChunkSize(const std::string& line) {
-  std::string text = TrimSpaces(line.substr(0, line.find(' ')));
+  std::string text = TrimBytes(line.substr(0, line.find(' ')));
   int64_t v = 0;
   if (text.empty()) return 0;
   for (char c : text) {
@@ -69,7 +52,7 @@ int64_t ReadChunkSize(const std::string& line) {
 int StatusCodeOf(const std::string& statusLine) {
   size_t space = statusLine.find(' ');
   if (space == std::string::npos) return -1;
-  std::string rest = TrimSpaces(statusLine.substr(space + 1));
+  std::string rest = TrimBytes(statusLine.substr(space + 1));
   int64_t code;
   if (!ReadDecimal(rest.substr(0, rest.find(' ')), code) || code < INT_MIN || code > INT_MAX) return -1;
   return static_cast<int>(code);
@@ -115,7 +98,7 @@ std::string BuildFormBody(std::vector<std::string>& lines, bool encode) {
     text += line;
     text += "\r\n";
   }
-  text = TrimSpaces(text);
+  text = TrimBytes(text);
   if (lines.size() < 2) return text;
   std::string body;
   body.reserve(text.size());
@@ -308,8 +291,8 @@ void THttpClient::ReadBody(TStream& dest, std::string* text) {
 
 bool THttpClient::ReplyKeepsAlive(THttpVersion sent) const {
   if (!conn_->Connected()) return false;
-  std::string connection = TrimSpaces(Response.Connection);
-  std::string proxy = TrimSpaces(Response.ProxyConnection);
+  std::string connection = TrimBytes(Response.Connection);
+  std::string proxy = TrimBytes(Response.ProxyConnection);
   if (sent == THttpVersion::http10) return SameTextNoCase(connection, "keep-alive") || SameTextNoCase(proxy, "keep-alive");
   return !SameTextNoCase(connection, "close") && !SameTextNoCase(proxy, "close");
 }

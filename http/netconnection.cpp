@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "base/stream.h"
+#include "base/bytes.h"
 #include "http/headerlist.h"
 #include "http/netexceptions.h"
 

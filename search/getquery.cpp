@@ -42,13 +42,6 @@ std::mutex g_liveMutex;
 std::condition_variable g_liveChanged;
 int g_live = 0;
 
-std::string UpperAsciiBytes(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 }  // namespace
 
 std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
@@ -56,7 +49,7 @@ std::string BuildSearchExpression(const std::string& title, const std::string& a
   const std::string t = TrimBytes(title);
   const std::string a = TrimBytes(abstractWords);
   // Upper-cased before trimming, byte by byte: trail bytes of Chinese characters too.
-  const std::string c = TrimBytes(UpperAsciiBytes(classification));
+  const std::string c = TrimBytes(UpperAscii(classification));
   const std::string titleTerm = "\xc3\xfb\xb3\xc6=(";        // 名称=(
   const std::string abstractTerm = "\xd5\xaa\xd2\xaa=(";     // 摘要=(
   const std::string classTerm = "\xb7\xd6\xc0\xe0\xba\xc5=('%";  // 分类号=('%
