@@ -42,7 +42,11 @@ std::string TByteSource::ReadLn(size_t maxLength) {
       return line;
     }
     scanned_ = buf_.size();
-    if (Buffered() > maxLength) throw ENetMaxLineLengthExceeded();
+    // A CR at the end may still be the line's own, its LF yet to come: a line of just the
+    // limit must not fail or pass by where the bytes happen to be split.
+    size_t pending = Buffered();
+    if (pending > 0 && buf_.back() == '\r') --pending;
+    if (pending > maxLength) throw ENetMaxLineLengthExceeded();
     if (!Fill()) throw ENetConnClosedGracefully();
   }
 }

@@ -135,6 +135,7 @@ TEST(ReplyReader, SoundRepliesAtEverySplit) {
   const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   // Over 32 KiB of short chunks, so the input buffer drops its consumed front mid-body.
   std::string manyChunks = Repeated(chunked, "3\r\nabc\r\n", 40000) + "0\r\n\r\n";
+  std::string exactLine = "HTTP/1.1 200 " + std::string(kMaxLine - 13, 'k');
   ExpectAtEverySplit({
       {Ok("abc") + "HTTP/1.1 200 OK\r\n", "200 [abc] +17"},
       {chunked + "5\r\nhello\r\n6 ext\r\n world\r\nA\r\n0123456789\r\n0\r\n\r\n", "200 [hello world0123456789]"},
@@ -147,6 +148,8 @@ TEST(ReplyReader, SoundRepliesAtEverySplit) {
       {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nrest", "200 [] +4"},
       {"HTTP/1.1 200 OK\r\nConnection:\r\n  close\r\nX-Long: a\r\n\tb\r\nContent-Length: 1\r\n\r\n1", "200 [1]"},
       {"HTTP/1.1 200 OK\nContent-Length: 2\n\nab", "200 [ab]"},
+      // Lines of exactly the limit pass, whether or not the CR comes apart from its LF.
+      {exactLine + "\r\nX: " + std::string(kMaxLine - 3, 'h') + "\r\nContent-Length: 1\r\n\r\n1", "200 [1]"},
   });
 }
 
