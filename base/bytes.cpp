@@ -66,6 +66,40 @@ std::string TrimBytes(const std::string& text) {
   return text.substr(b, e - b);
 }
 
+bool ReadDecimal(const std::string& text, int64_t& value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    int digit = text[i] - '0';
+    if (v > (INT64_MAX - digit) / 10) return false;
+    v = v * 10 + digit;
+  }
+  value = negative ? -v : v;
+  return true;
+}
+
+namespace {
+
+char UpperAsciiByte(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool SameTextNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (UpperAsciiByte(a[i]) != UpperAsciiByte(b[i])) return false;
+  return true;
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) c = UpperAsciiByte(c);
+  return text;
+}
+
 void AppendPercentEscape(std::string& out, unsigned char byte) {
   static const char kHex[] = "0123456789ABCDEF";
   out += '%';

@@ -1,8 +1,9 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
-// Byte-string cutting with the exact boundary rules the page readers rely on.
-// Positions count from 1; 0 means "not found".
+// Byte-string helpers: cutting with the exact boundary rules the page readers rely on,
+// number reading, trimming and ASCII case. Positions count from 1; 0 means "not found".
 
 // Position of the first occurrence of marker in text; 0 when absent or either is empty.
 long BytePos(const std::string& marker, const std::string& text);
@@ -18,8 +19,18 @@ int ReadInteger(const std::string& text);
 // Like ReadInteger, but "0x"/"0X" after the sign selects hexadecimal.
 int ReadVersionInteger(const std::string& text);
 
+// Optional sign and decimal digits, nothing else (no blanks); false when unreadable or
+// beyond the signed 64-bit range.
+bool ReadDecimal(const std::string& text, int64_t& value);
+
 // Removes bytes at or below 0x20 from both ends.
 std::string TrimBytes(const std::string& text);
+
+// Equal but for the case of ASCII letters; other bytes (GBK among them) compare exactly.
+bool SameTextNoCase(const std::string& a, const std::string& b);
+
+// ASCII letters upper-cased, every other byte (trail bytes of GBK characters too) kept.
+std::string UpperAscii(std::string text);
 
 // Appends "%" and the byte's two upper-case hex digits.
 void AppendPercentEscape(std::string& out, unsigned char byte);

@@ -6,17 +6,6 @@
 
 namespace {
 
-bool SameTextAscii(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x += 32;
-    if (y >= 'A' && y <= 'Z') y += 32;
-    if (x != y) return false;
-  }
-  return true;
-}
-
 constexpr size_t kMaxValueBytes = 2047;
 
 }  // namespace
@@ -52,13 +41,13 @@ std::string IniReadString(const TPath& path, const std::string& section,
     if (line[0] == '[') {
       size_t close = line.find(']');
       std::string name = TrimBytes(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-      inSection = SameTextAscii(name, section);
+      inSection = SameTextNoCase(name, section);
       continue;
     }
     if (!inSection) continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
-    if (!SameTextAscii(TrimBytes(line.substr(0, eq)), key)) continue;
+    if (!SameTextNoCase(TrimBytes(line.substr(0, eq)), key)) continue;
     std::string value = TrimBytes(line.substr(eq + 1));
     if (value.size() > kMaxValueBytes) value.resize(kMaxValueBytes);
     return value;

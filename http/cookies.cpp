@@ -7,6 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/bytes.h"
+
 namespace {
 
 bool IsIPv4(const std::string& text) {

@@ -1,26 +1,6 @@
 #include "http/headerlist.h"
 
-#include <cctype>
-
-bool SameTextNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
-std::string TrimSpaces(const std::string& text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
-  return text.substr(b, e - b);
-}
+#include "base/bytes.h"
 
 namespace {
 
@@ -29,15 +9,15 @@ bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] 
 bool NameMatches(const std::string& line, const std::string& name) {
   size_t colon = line.find(':');
   if (colon == std::string::npos) return false;
-  return SameTextNoCase(TrimSpaces(line.substr(0, colon)), name);
+  return SameTextNoCase(TrimBytes(line.substr(0, colon)), name);
 }
 
 std::string ValueAt(const std::vector<std::string>& lines, size_t i) {
   const std::string& line = lines[i];
-  std::string value = TrimSpaces(line.substr(line.find(':') + 1));
+  std::string value = TrimBytes(line.substr(line.find(':') + 1));
   for (size_t j = i + 1; j < lines.size() && IsContinuation(lines[j]); ++j) {
     value += ' ';
-    value += TrimSpaces(lines[j]);
+    value += TrimBytes(lines[j]);
   }
   return value;
 }

@@ -24,7 +24,3 @@ class THeaderList {
 // Splits one over-long header line onto continuation lines, breaking at a space, a tab
 // or a comma; a line without such a break stays whole.
 std::vector<std::string> FoldHeaderLine(const std::string& line, size_t width = 1024);
-
-bool SameTextNoCase(const std::string& a, const std::string& b);
-std::string UpperAscii(std::string text);
-std::string TrimSpaces(const std::string& text);

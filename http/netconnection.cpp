@@ -14,8 +14,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "base/stream.h"
-#include "http/headerlist.h"
+#include "base/bytes.h"
 #include "http/netexceptions.h"
 
 namespace {
@@ -52,8 +51,7 @@ int PollOnce(int fd, short events, int timeoutMs) {
 
 void TNetConnection::Connect(const std::string& host, int port, int connectTimeoutMs) {
   Close();
-  buf_.clear();
-  pos_ = scanned_ = 0;
+  ClearBuffer();
   in_addr addr = Resolve(host);
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw ENetException("Cannot allocate socket.");
@@ -132,7 +130,8 @@ void TNetConnection::WaitReadable() {
   if (rc < 0) throw ENetSocketError(SocketErrorFromErrno(errno));
 }
 
-size_t TNetConnection::RecvSome(char* into, size_t size) {
+size_t TNetConnection::Receive(char* into, size_t size) {
+  if (fd_ < 0) return 0;
   WaitReadable();
   for (;;) {
     ssize_t n = ::recv(fd_, into, size, 0);
@@ -150,71 +149,4 @@ size_t TNetConnection::RecvSome(char* into, size_t size) {
     }
     throw ENetSocketError(code);
   }
-}
-
-bool TNetConnection::Receive() {
-  if (fd_ < 0) return false;
-  // Drop consumed bytes only once enough have piled up, so that lines stay cheap.
-  if (pos_ >= kRecvBufferSize) {
-    buf_.erase(0, pos_);
-    scanned_ -= pos_;
-    pos_ = 0;
-  }
-  size_t old = buf_.size();
-  buf_.resize(old + kRecvBufferSize);
-  size_t n = 0;
-  try {
-    n = RecvSome(buf_.data() + old, kRecvBufferSize);
-  } catch (...) {
-    buf_.resize(old);
-    throw;
-  }
-  buf_.resize(old + n);
-  return n > 0;
-}
-
-std::string TNetConnection::ReadLn() {
-  for (;;) {
-    size_t lf = buf_.find('\n', std::max(scanned_, pos_));
-    if (lf != std::string::npos) {
-      size_t len = lf - pos_;
-      if (len > 0 && buf_[lf - 1] == '\r') --len;
-      if (len > MaxLineLength) throw ENetMaxLineLengthExceeded();
-      std::string line = buf_.substr(pos_, len);
-      pos_ = scanned_ = lf + 1;
-      return line;
-    }
-    scanned_ = buf_.size();
-    if (Buffered() > MaxLineLength) throw ENetMaxLineLengthExceeded();
-    if (!Receive()) throw ENetConnClosedGracefully();
-  }
-}
-
-int64_t TNetConnection::ReadCounted(TStream& dest, int64_t count) {
-  int64_t done = 0;
-  while (done < count && Buffered() > 0) {
-    size_t take = static_cast<size_t>(std::min<int64_t>({count - done, static_cast<int64_t>(Buffered()),
-                                                         static_cast<int64_t>(kRecvBufferSize)}));
-    dest.Write(buf_.data() + pos_, take);
-    pos_ += take;
-    done += static_cast<int64_t>(take);
-  }
-  if (Buffered() == 0) {
-    buf_.clear();
-    pos_ = scanned_ = 0;
-  }
-  // The rest goes straight from the socket to the destination, never past the count.
-  char block[kRecvBufferSize];
-  while (done < count && fd_ >= 0) {
-    size_t want = static_cast<size_t>(std::min<int64_t>(count - done, static_cast<int64_t>(kRecvBufferSize)));
-    size_t n = RecvSome(block, want);
-    if (n == 0) break;
-    dest.Write(block, n);
-    done += static_cast<int64_t>(n);
-  }
-  return done;
-}
-
-void TNetConnection::ReadUntilClose(TStream& dest) {
-  ReadCounted(dest, INT64_MAX);
 }

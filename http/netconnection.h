@@ -1,18 +1,13 @@
 #pragma once
-#include <cstdint>
 #include <string>
 
-class TStream;
+#include "http/bytesource.h"
 
-// One TCP connection with its input buffer. Lines and counted bodies are taken from the
-// buffer first; more is received only when it runs short.
-class TNetConnection {
+// One TCP connection: the byte source of its replies, and the sending of requests.
+class TNetConnection : public TByteSource {
  public:
-  static constexpr size_t kRecvBufferSize = 32768;
-  static constexpr size_t kDefaultMaxLineLength = 16384;
-
   TNetConnection() = default;
-  ~TNetConnection() { Close(); }
+  ~TNetConnection() override { Close(); }
   TNetConnection(const TNetConnection&) = delete;
   TNetConnection& operator=(const TNetConnection&) = delete;
 
@@ -27,29 +22,16 @@ class TNetConnection {
   void Send(const char* data, size_t size);
   void Send(const std::string& data) { Send(data.data(), data.size()); }
 
-  // A line without its LF (and a CR before it). Raises ENetMaxLineLengthExceeded for an
-  // overlong line and ENetConnClosedGracefully when the server closes first.
-  std::string ReadLn();
-  // Up to count bytes into dest; fewer only when the server closes. Returns bytes read.
-  int64_t ReadCounted(TStream& dest, int64_t count);
-  void ReadUntilClose(TStream& dest);
-
   // Wait limit for each receive in ms; 0 waits for good.
   int ReadTimeoutMs = 0;
-  // Longest line ReadLn accepts, and most bytes it buffers while looking for a LF.
-  size_t MaxLineLength = kDefaultMaxLineLength;
+
+ protected:
+  // recv once after waiting within the read limit; 0 on close (the socket is then closed).
+  // Raises ENetReadTimeout when nothing comes, and the receive errors.
+  size_t Receive(char* into, size_t size) override;
 
  private:
-  // Receives once into the buffer; false when the server has closed.
-  bool Receive();
-  // Waits for data within the read limit; raises ENetReadTimeout when none comes.
   void WaitReadable();
-  // recv once; returns bytes, 0 on close (socket then closed). Raises receive errors.
-  size_t RecvSome(char* into, size_t size);
-  size_t Buffered() const { return buf_.size() - pos_; }
 
   int fd_ = -1;
-  std::string buf_;
-  size_t pos_ = 0;      // consumed bytes at the front of buf_
-  size_t scanned_ = 0;  // bytes of buf_ already searched for a LF
 };

@@ -18,6 +18,19 @@ class ENetHTTPProtocolException : public ENetException {
   std::string ResponseBody;
 };
 
+// A reply that cannot be read to a sound end. The message is the same whatever the reason;
+// Reason tells the cases apart.
+class ENetUndefinedSituation : public ENetException {
+ public:
+  enum class TReason {
+    TextBodyTooLarge,    // a text result's body grew past its limit
+    BadContentLength,    // a negative Content-Length, or one beyond a text result's limit
+    ClosedAfterHeaders,  // a 2xx reply whose connection closed inside its header block
+  };
+  explicit ENetUndefinedSituation(TReason reason) : ENetException("Undefined situation"), Reason(reason) {}
+  TReason Reason;
+};
+
 // Socket failures carry the Windows socket error numbers and texts callers know.
 class ENetSocketError : public ENetException {
  public:

@@ -31,13 +31,6 @@ const char kFailure[] =
 const char kDone[] = "\xb4\xa6\xc0\xed\xcd\xea\xb1\xcf\xa3\xa1";  // 处理完毕！
 const char kNotSearched[] = "\xce\xb4\xbc\xec\xcb\xf7";          // 未检索
 
-std::string UpperAsciiBytes(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 }  // namespace
 
 std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
@@ -45,7 +38,7 @@ std::string BuildSearchExpression(const std::string& title, const std::string& a
   const std::string t = TrimBytes(title);
   const std::string a = TrimBytes(abstractWords);
   // Upper-cased before trimming, byte by byte: trail bytes of Chinese characters too.
-  const std::string c = TrimBytes(UpperAsciiBytes(classification));
+  const std::string c = TrimBytes(UpperAscii(classification));
   const std::string titleTerm = "\xc3\xfb\xb3\xc6=(";        // 名称=(
   const std::string abstractTerm = "\xd5\xaa\xd2\xaa=(";     // 摘要=(
   const std::string classTerm = "\xb7\xd6\xc0\xe0\xba\xc5=('%";  // 分类号=('%

@@ -55,3 +55,12 @@ TEST(TrimBytes, ControlBytesAndBlanksBothEnds) {
   EXPECT_EQ(TrimBytes("   "), "");
   EXPECT_EQ(TrimBytes("\xb5\xe7"), "\xb5\xe7");  // high bytes are text
 }
+
+TEST(AsciiCase, OnlyAsciiLettersFoldBytesOfGbkStayAsTheyAre) {
+  EXPECT_TRUE(SameTextNoCase("Keep-ALIVE", "keep-alive"));
+  EXPECT_FALSE(SameTextNoCase("keep-alive", "keep-alive "));
+  // 0xC4 and 0xE4 differ by the case bit but are not letters of any ASCII case.
+  EXPECT_FALSE(SameTextNoCase("\xc4", "\xe4"));
+  // A GBK trail byte in the letter range is upper-cased like any other byte.
+  EXPECT_EQ(UpperAscii("h01\xb9\x61\xe4"), "H01\xb9\x41\xe4");
+}

@@ -8,6 +8,7 @@
 #include "tests/support/tempdir.h"
 
 using TAfter = TScriptServer::TAfter;
+using TReason = ENetUndefinedSituation::TReason;
 
 namespace {
 
@@ -220,8 +221,9 @@ TEST(HttpReply, ClosesBeforeOrInsideTheHeaderBlock) {
     EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
   }
   // After a header line the close ends the block: a 2xx then has nothing to stand on.
-  auto e = Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); });
+  auto e = Catch<ENetUndefinedSituation>([&] { client.HttpGetText(server.Url("/")); });
   EXPECT_STREQ(e.what(), "Undefined situation");
+  EXPECT_EQ(e.Reason, TReason::ClosedAfterHeaders);
   EXPECT_EQ(Catch<ENetHTTPProtocolException>([&] { client.HttpGetText(server.Url("/")); }).StatusCode, 404);
   EXPECT_EQ(client.HttpGetText(server.Url("/")), "again");
 }
@@ -254,15 +256,18 @@ TEST(HttpReply, HostileRepliesEndWithAnError) {
   // A negative length says nothing of where the body ends: an error at once, whether the
   // server closes or goes silent.
   for (int i = 0; i < 2; ++i) {
-    auto e = Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); });
+    auto e = Catch<ENetUndefinedSituation>([&] { client.HttpGetText(server.Url("/")); });
     EXPECT_STREQ(e.what(), "Undefined situation");
+    EXPECT_EQ(e.Reason, TReason::BadContentLength);
   }
   // A huge length reserves nothing up front: into a stream a close ends it short; for a
   // text result it is beyond the limit and ends at once.
   TStringStream stream;
   client.HttpGetStream(server.Url("/"), stream);
   EXPECT_EQ(stream.Data(), "abc");
-  EXPECT_STREQ(Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); }).what(), "Undefined situation");
+  auto huge = Catch<ENetUndefinedSituation>([&] { client.HttpGetText(server.Url("/")); });
+  EXPECT_STREQ(huge.what(), "Undefined situation");
+  EXPECT_EQ(huge.Reason, TReason::BadContentLength);
   // An unreadable length counts as none: the body runs to the close.
   EXPECT_EQ(client.HttpGetText(server.Url("/")), "rest");
 }
@@ -281,8 +286,12 @@ TEST(HttpReply, TextResultsStopAtTheirLimitStreamsDoNot) {
   });
   THttpClient client;
   client.MaxTextBody = 999;
-  for (int i = 0; i < 3; ++i)
-    EXPECT_STREQ(Catch<ENetException>([&] { client.HttpGetText(server.Url("/")); }).what(), "Undefined situation");
+  // A body that grows past the limit, and one announced beyond it.
+  for (TReason reason : {TReason::TextBodyTooLarge, TReason::TextBodyTooLarge, TReason::BadContentLength}) {
+    auto e = Catch<ENetUndefinedSituation>([&] { client.HttpGetText(server.Url("/")); });
+    EXPECT_STREQ(e.what(), "Undefined situation");
+    EXPECT_EQ(e.Reason, reason);
+  }
   TStringStream stream;
   client.HttpGetStream(server.Url("/"), stream);
   EXPECT_EQ(stream.Data(), body);
