@@ -104,7 +104,8 @@ int WaitChild(pid_t pid, int timeoutMs) {
 
 }  // namespace
 
-int RunTool(const TPath& program, const std::string& params, int timeoutMs) {
+void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs) {
+  Wait();
   std::vector<std::string> args;
   args.push_back(program.Bytes());
   for (const std::string& a : SplitCommandLine(params)) args.push_back(a);
@@ -122,8 +123,26 @@ int RunTool(const TPath& program, const std::string& params, int timeoutMs) {
                ? ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ)
                : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return kToolNotStarted;
-  int status = WaitChild(pid, timeoutMs);
+  started_ = true;
+  pid_ = rc == 0 ? pid : -1;
+  deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+int TToolRun::Wait() {
+  if (!started_) return status_;
+  started_ = false;
+  if (pid_ < 0) return status_ = kToolNotStarted;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+  int status = WaitChild(pid_, static_cast<int>(std::max<int64_t>(0, left.count())));
+  pid_ = -1;
   // glibc's posix_spawn reports an exec failure as exit status 127 of the child.
-  return status == 127 ? kToolNotStarted : status;
+  return status_ = status == 127 ? kToolNotStarted : status;
+}
+
+TToolRun::~TToolRun() { Wait(); }
+
+int RunTool(const TPath& program, const std::string& params, int timeoutMs) {
+  TToolRun run;
+  run.Start(program, params, timeoutMs);
+  return run.Wait();
 }

@@ -1,4 +1,7 @@
 #pragma once
+#include <sys/types.h>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -25,3 +28,24 @@ constexpr int kToolKilled = -2;
 // converted. A tool still running after timeoutMs is killed, so a stuck tool cannot hang
 // the caller.
 int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000);
+
+// A tool started as RunTool starts it, waited for later, so the caller can work while it
+// runs. The destructor waits for a tool still running (within its limit).
+class TToolRun {
+ public:
+  TToolRun() = default;
+  ~TToolRun();
+  TToolRun(const TToolRun&) = delete;
+  TToolRun& operator=(const TToolRun&) = delete;
+
+  // Waits for an earlier tool of this object first; timeoutMs counts from the start.
+  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000);
+  // The status of the last tool started, as RunTool gives it; kToolNotStarted before any.
+  int Wait();
+
+ private:
+  bool started_ = false;
+  pid_t pid_ = -1;
+  int status_ = kToolNotStarted;
+  std::chrono::steady_clock::time_point deadline_;
+};

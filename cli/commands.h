@@ -11,5 +11,15 @@ int RunDownloadCommand(int argc, char** argv);
 
 // Prints one GBK line as UTF-8 and flushes, so progress shows as it comes.
 void PrintLine(FILE* out, const std::string& gbk);
-// Prints the absolute form of a path (the file need not exist) as a file manager shows it.
+// The absolute form of a path (the file need not exist).
+TPath AbsolutePath(const TPath& path);
+// Prints the absolute form of a path as a file manager shows it.
 void PrintPath(FILE* out, const TPath& path);
+
+// The value after option argv[i] as a decimal in [lo, hi]; moves i past it. False when
+// it is missing or not such a number.
+bool ReadOptionNumber(int argc, char** argv, int& i, int lo, int hi, int& value);
+
+// Writes a --json document (UTF-8) to path, whole; false, with a line on stderr, when it
+// cannot be written.
+bool WriteJson(const std::string& path, const std::string& text);

@@ -1,13 +1,16 @@
-// varnolt-cli download [--file PATH] [NUMBER ...]: one download run without a window.
+// varnolt-cli download: one download run without a window, with the options of a batch.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/datadir.h"
 #include "base/errors.h"
+#include "base/files.h"
 #include "base/gbk.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
@@ -15,16 +18,72 @@
 
 namespace {
 
+const char kHelp[] =
+    "usage: varnolt-cli download [--file PATH] [--keep-going] [--retries N] [--skip-existing]\n"
+    "                            [--jobs N] [--delay MS] [--json PATH] [NUMBER ...]\n"
+    "\n"
+    "Downloads the full text of patents by application number into one PDF each, below the\n"
+    "data directory of savefile.ini (data/pdf), and writes the report data/temp/index.html.\n"
+    "A number is 6, 8 or 12 digits as the site writes it; pasted forms are read as well:\n"
+    "\"CN\" or \"ZL\" before it, \".\" and the check digit after it (checked), full-width digits,\n"
+    "blanks around it (8 or 12 digits then; an entry that gives none is reported and skipped).\n"
+    "\n"
+    "  --file PATH       take the numbers from a text file, one per line; numbers typed after\n"
+    "                    the options are added to them\n"
+    "  --keep-going      a number that fails or is not found does not end the run: its row says\n"
+    "                    why, the run goes on, and the failed numbers go to data/temp/failed.txt\n"
+    "                    (take it with --file to try just them again)\n"
+    "  --retries N       try a request again up to N times after a connection failure, a\n"
+    "                    time-out or a 5xx or 429 reply: after 1 s, 2 s, 4 s ... (or the reply's\n"
+    "                    Retry-After, at most 120 s); default 0\n"
+    "  --skip-existing   a number whose PDF is already in data/pdf is not fetched again\n"
+    "  --jobs N          download up to N records at once (1 to 8, default 1)\n"
+    "  --delay MS        at least MS milliseconds between the starts of any two requests\n"
+    "  --json PATH       after the run, describe every number in a JSON file (UTF-8)\n"
+    "\n"
+    "Progress lines go to standard output, the report's path last; why a number failed or the\n"
+    "run ended goes to standard error.\n"
+    "Exit status: 0 done (with --keep-going: every number got its PDF), 3 done with failed\n"
+    "numbers (--keep-going), 1 the run ended early, 2 wrong usage.\n"
+    "Example of a batch that can be resumed:\n"
+    "  varnolt-cli download --file list.txt --keep-going --skip-existing --retries 3 --jobs 4\n";
 
-void Usage(FILE* out) {
-  std::fputs(
-      "usage: varnolt-cli download [--file PATH] [NUMBER ...]\n"
-      "Downloads the full text of patents by application number (6, 8 or 12 digits,\n"
-      "without CN and check digit) into PDFs below the data directory of savefile.ini.\n"
-      "  --file PATH  take the numbers from a text file, one per line, unchanged\n"
-      "Prints the progress lines and, at the end, the path of the download report.\n"
-      "Exit codes: 0 done, 1 the run ended early, 2 wrong arguments.\n",
-      out);
+// 未处理：运行提前结束
+const char kNotReached[] = "\xce\xb4\xb4\xa6\xc0\xed\xa3\xba\xd4\xcb\xd0\xd0\xcc\xe1\xc7\xb0\xbd\xe1\xca\xf8";
+
+const char* StatusName(TNumberOutcome::TStatus status) {
+  switch (status) {
+    case TNumberOutcome::TStatus::Done: return "done";
+    case TNumberOutcome::TStatus::Skipped: return "skipped";
+    case TNumberOutcome::TStatus::Design: return "design";
+    case TNumberOutcome::TStatus::Failed:
+    case TNumberOutcome::TStatus::Pending: break;
+  }
+  return "failed";
+}
+
+std::string Json(const TDownloadResult& result) {
+  TJsonWriter json;
+  json.BeginArray();
+  for (const TNumberOutcome& o : result.numbers) {
+    const bool reached = o.status != TNumberOutcome::TStatus::Pending;
+    json.BeginObject();
+    json.Key("number").String(GbkToUtf8(o.number));
+    json.Key("title").GbkOrNull(o.title);
+    json.Key("type").String(GbkToUtf8(o.typeName));
+    json.Key("class").GbkOrNull(o.classification);
+    json.Key("pages");
+    o.pages ? json.Number(*o.pages) : json.Null();
+    json.Key("pdf");
+    bool hasPdf = o.pdf && (o.status == TNumberOutcome::TStatus::Done || o.status == TNumberOutcome::TStatus::Skipped);
+    hasPdf ? json.String(AbsolutePath(*o.pdf).Shown()) : json.Null();
+    json.Key("status").String(StatusName(o.status));
+    json.Key("error").GbkOrNull(!reached ? std::optional<std::string>(kNotReached)
+                                         : o.error.empty() ? std::nullopt : std::optional<std::string>(o.error));
+    json.EndObject();
+  }
+  json.EndArray();
+  return json.Text();
 }
 
 }  // namespace
@@ -32,42 +91,62 @@ void Usage(FILE* out) {
 int RunDownloadCommand(int argc, char** argv) {
   TPath file;
   bool haveFile = false;
+  std::string jsonPath;
+  TBatchOptions options;
   std::vector<std::string> typed;
   for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      Usage(stdout);
+    const std::string a = argv[i];
+    bool ok = true;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
       return 0;
-    }
-    if (std::strcmp(argv[i], "--file") == 0) {
-      if (i + 1 >= argc) {
-        Usage(stderr);
-        return 2;
-      }
-      file = TPath::FromSystem(argv[++i]);
+    } else if (a == "--file") {
+      ok = i + 1 < argc;
+      if (ok) file = TPath::FromSystem(argv[++i]);
       haveFile = true;
-    } else if (argv[i][0] == '-' && argv[i][1] == '-') {
-      Usage(stderr);
-      return 2;
+    } else if (a == "--json") {
+      ok = i + 1 < argc;
+      if (ok) jsonPath = argv[++i];
+    } else if (a == "--keep-going") {
+      options.keepGoing = true;
+    } else if (a == "--skip-existing") {
+      options.skipExisting = true;
+    } else if (a == "--retries") {
+      ok = ReadOptionNumber(argc, argv, i, 0, 100, options.retries);
+    } else if (a == "--jobs") {
+      ok = ReadOptionNumber(argc, argv, i, 1, 8, options.jobs);
+    } else if (a == "--delay") {
+      ok = ReadOptionNumber(argc, argv, i, 0, 3600000, options.delayMs);
+    } else if (a.rfind("--", 0) == 0) {
+      ok = false;
     } else {
-      typed.push_back(Utf8ToGbk(argv[i]));
+      typed.push_back(Utf8ToGbk(a));
+    }
+    if (!ok) {
+      std::fprintf(stderr, "varnolt-cli download: bad argument '%s'\n\n", a.c_str());
+      std::fputs(kHelp, stderr);
+      return 2;
     }
   }
 
   // As in the dialog: a file replaces the list, typed numbers are added to it.
-  std::vector<std::string> numbers;
+  std::vector<std::string> entries, numbers;
   if (haveFile) {
     try {
-      numbers = ImportNumberFile(file);
+      entries = ImportNumberFile(file);
     } catch (const EBaseException& e) {
       PrintLine(stderr, e.what());
       return 2;
     }
   }
-  for (std::string text : typed) {
-    std::string error;
-    if (!AddTypedNumber(numbers, text, error)) {
-      PrintLine(stderr, error);
-      return 2;
+  const size_t fromFile = entries.size();
+  entries.insert(entries.end(), typed.begin(), typed.end());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string message;
+    switch (AddCliEntry(numbers, entries[i], i >= fromFile, message)) {
+      case TCliEntry::Added: break;
+      case TCliEntry::WrongLength: PrintLine(stderr, message); return 2;
+      case TCliEntry::Refused: PrintLine(stderr, entries[i] + ": " + message); break;
     }
   }
   if (numbers.empty()) {
@@ -79,9 +158,20 @@ int RunDownloadCommand(int argc, char** argv) {
   PrintLine(stdout, shelltext::kRunStartLine);
   DirectHandOver handOver;
   handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
-  new getdown(&handOver, NumbersAsText(numbers));
+  auto result = std::make_shared<TDownloadResult>();
+  new getdown(&handOver, NumbersAsText(numbers), options, result);
   handOver.WaitForEnd();
-  if (handOver.FinishCount() == 0) return 1;
+  const bool ended = handOver.FinishCount() == 0;
+
+  bool anyFailed = false;
+  for (const TNumberOutcome& o : result->numbers) {
+    if (o.status != TNumberOutcome::TStatus::Failed) continue;
+    anyFailed = true;
+    if (!ended) PrintLine(stderr, o.number + ": " + o.error);
+  }
+  if (ended) PrintLine(stderr, result->error);
+  if (!jsonPath.empty() && !WriteJson(jsonPath, Json(*result))) return ended ? 1 : 2;
+  if (ended) return 1;
   PrintPath(stdout, DownloadReportPath(datadir::Root()));
-  return 0;
+  return options.keepGoing && anyFailed ? 3 : 0;
 }

@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
+#include "base/errors.h"
+#include "base/files.h"
 #include "base/gbk.h"
+#include "shell/versionfile.h"
 
 #include "commands.h"
 
@@ -17,13 +21,30 @@ void WriteLine(FILE* out, std::string utf8) {
 
 void PrintLine(FILE* out, const std::string& gbk) { WriteLine(out, GbkToUtf8(gbk)); }
 
-void PrintPath(FILE* out, const TPath& path) {
-  TPath absolute = path;
+TPath AbsolutePath(const TPath& path) {
   char buf[4096];
-  if (path.Bytes().empty() || path.Bytes()[0] != '/') {
-    if (::getcwd(buf, sizeof buf)) absolute = TPath::FromSystem(buf).Entry(path.Bytes());
+  if (!path.Bytes().empty() && path.Bytes()[0] == '/') return path;
+  return ::getcwd(buf, sizeof buf) ? TPath::FromSystem(buf).Entry(path.Bytes()) : path;
+}
+
+void PrintPath(FILE* out, const TPath& path) { WriteLine(out, AbsolutePath(path).Shown()); }
+
+bool ReadOptionNumber(int argc, char** argv, int& i, int lo, int hi, int& value) {
+  int64_t v = 0;
+  if (i + 1 >= argc || !ReadDecimal(argv[i + 1], v) || v < lo || v > hi) return false;
+  value = static_cast<int>(v);
+  ++i;
+  return true;
+}
+
+bool WriteJson(const std::string& path, const std::string& text) {
+  try {
+    WriteFileBytes(TPath::FromSystem(path), text);
+    return true;
+  } catch (const EFileError& e) {
+    PrintLine(stderr, e.what());
+    return false;
   }
-  WriteLine(out, absolute.Shown());
 }
 
 namespace {
@@ -31,7 +52,10 @@ void Usage(FILE* out) {
   std::fputs(
       "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
       "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
-      "       varnolt-cli download [--file PATH] [NUMBER ...]\n"
+      "                          [--json PATH]\n"
+      "       varnolt-cli download [--file PATH] [--keep-going] [--retries N] [--skip-existing]\n"
+      "                            [--jobs N] [--delay MS] [--json PATH] [NUMBER ...]\n"
+      "       varnolt-cli --version\n"
       "Run 'varnolt-cli COMMAND --help' for the details of a command.\n",
       out);
 }
@@ -44,6 +68,10 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(argv[1], "search") == 0) return RunSearchCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "download") == 0) return RunDownloadCommand(argc - 2, argv + 2);
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("varnolt-cli %d\n", versionfile::kProgramVersion);
+    return 0;
+  }
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     Usage(stdout);
     return 0;

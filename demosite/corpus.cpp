@@ -159,7 +159,7 @@ void ToGbkInPlace(DemoRecord& r) {
 
 }  // namespace
 
-DemoCorpus::DemoCorpus() {
+DemoCorpus::DemoCorpus(int pages) {
   Rng rng(20080106);
   std::set<std::string> used;
   auto add = [&](DemoRecord r, const std::string& number) {
@@ -175,6 +175,7 @@ DemoCorpus::DemoCorpus() {
     bool invention = r.type == 1 || r.type == 8;
     if (invention && r.status.rfind("授权", 0) == 0) r.firstPages = 1 + rng.Below(20);
     ToGbkInPlace(r);
+    if (pages > 0) r.pages = pages;
     records_.push_back(std::move(r));
   };
 

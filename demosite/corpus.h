@@ -21,7 +21,8 @@ struct DemoRecord {
 
 class DemoCorpus {
  public:
-  DemoCorpus();
+  // pages > 0: every document has that many pages instead of its own count.
+  explicit DemoCorpus(int pages = 0);
   const std::vector<DemoRecord>& Records() const { return records_; }
   // The record of an application number (digits only); nullptr when unknown.
   const DemoRecord* Find(const std::string& number) const;

@@ -2,7 +2,7 @@
 // maker's site, serving a fixed synthetic corpus in GBK on one loopback port.
 //
 //   varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]...
-//                    [--update-ver N] [--stop-on-eof]
+//                    [--busy N:TEXT]... [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]
 //
 //   --port N        port on 127.0.0.1; 0 (the default) picks a free one. The site prints
 //                   "listening on 127.0.0.1:PORT" on stdout once it accepts connections.
@@ -17,6 +17,12 @@
 //                     download, detail failure of a number:  --fail recid=CN<number>
 //   --drop TEXT     like --fail, but answers "200 OK" with a chunked body and closes the
 //                   connection before the first chunk: a transfer cut off by the network.
+//   --busy N:TEXT   the first N requests whose raw target or body contains TEXT are answered
+//                   "503 Service Unavailable" with "Retry-After: 1", later ones as usual: a
+//                   site that is busy for a while (repeatable).
+//   --latency MS    every reply is held back MS milliseconds before its first byte, as a
+//                   distant site's would be.
+//   --pages N       every document has N pages (the batch benchmark's records).
 //   --update-ver N  the "ver" of /trevisk/version.txt (default 20080106, the program's own).
 //   --stop-on-eof   exit when standard input reaches its end: a test fixture holds the other
 //                   end, so the site never outlives a test that crashed.
@@ -43,8 +49,8 @@ namespace {
 
 int Usage() {
   fprintf(stderr,
-          "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--update-ver N]"
-          " [--stop-on-eof]\n");
+          "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--busy N:TEXT]..."
+          " [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]\n");
   return 2;
 }
 
@@ -60,10 +66,17 @@ int main(int argc, char** argv) {
     else if (a == "--fail" && hasValue) opt.fail.push_back(argv[++i]);
     else if (a == "--drop" && hasValue) opt.drop.push_back(argv[++i]);
     else if (a == "--update-ver" && hasValue) opt.updateVer = argv[++i];
+    else if (a == "--latency" && hasValue) opt.latencyMs = ToInt(argv[++i], -1);
+    else if (a == "--pages" && hasValue) opt.pages = ToInt(argv[++i], -1);
+    else if (a == "--busy" && hasValue && std::string(argv[i + 1]).find(':') != std::string::npos) {
+      std::string v = argv[++i];
+      opt.busy.emplace_back(ToInt(v.substr(0, v.find(':')), -1), v.substr(v.find(':') + 1));
+      if (opt.busy.back().first < 0) return Usage();
+    }
     else if (a == "--stop-on-eof") opt.stopOnEof = true;
     else return Usage();
   }
-  if (opt.port < 0 || opt.port > 65535) return Usage();
+  if (opt.port < 0 || opt.port > 65535 || opt.latencyMs < 0 || opt.pages < 0) return Usage();
   if (opt.stopOnEof) {
     std::thread([] {
       char buf[256];

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "demosite/corpus.h"
 #include "demosite/pages.h"
@@ -86,7 +88,8 @@ std::string HostOf(const httplib::Request& req, int port) {
 
 class DemoSite {
  public:
-  DemoSite(const SiteOptions& opt) : opt_(opt) {
+  DemoSite(const SiteOptions& opt) : opt_(opt), corpus_(opt.pages), busyLeft_(opt.busy.size()) {
+    for (size_t i = 0; i < opt.busy.size(); ++i) busyLeft_[i] = opt.busy[i].first;
     if (!opt.logPath.empty()) {
       log_ = fopen(opt.logPath.c_str(), "w");
       if (!log_) throw std::runtime_error("cannot open the log " + opt.logPath);
@@ -109,6 +112,14 @@ class DemoSite {
     });
     auto route = [this](void (DemoSite::*fn)(const httplib::Request&, httplib::Response&)) {
       return [this, fn](const httplib::Request& req, httplib::Response& res) {
+        // As a far-away site: nothing arrives before the latency has passed.
+        if (opt_.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(opt_.latencyMs));
+        if (TakeBusy(req)) {
+          res.status = 503;
+          res.set_header("Retry-After", "1");
+          res.set_content(ServerErrorPage(), kHtml);
+          return;
+        }
         if (Matching(opt_.fail, req)) {
           res.status = 500;
           res.set_content(ServerErrorPage(), kHtml);
@@ -156,6 +167,18 @@ class DemoSite {
   static bool Matching(const std::vector<std::string>& texts, const httplib::Request& req) {
     for (const std::string& t : texts)
       if (req.target.find(t) != std::string::npos || req.body.find(t) != std::string::npos) return true;
+    return false;
+  }
+
+  // Whether the request is one of the first N holding a --busy text.
+  bool TakeBusy(const httplib::Request& req) {
+    std::lock_guard<std::mutex> lock(busyMutex_);
+    for (size_t i = 0; i < opt_.busy.size(); ++i) {
+      if (busyLeft_[i] > 0 && Matching({opt_.busy[i].second}, req)) {
+        --busyLeft_[i];
+        return true;
+      }
+    }
     return false;
   }
 
@@ -269,6 +292,8 @@ class DemoSite {
 
   SiteOptions opt_;
   DemoCorpus corpus_;
+  std::mutex busyMutex_;
+  std::vector<int> busyLeft_;
   int port_ = 0;
   FILE* log_ = nullptr;
   std::mutex logMutex_;

@@ -2,6 +2,7 @@
 // The demo site's server: which request goes to which page, the request log, and the
 // failure hooks of the command line.
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the command line sets (see main.cpp).
@@ -10,6 +11,10 @@ struct SiteOptions {
   std::string logPath;
   std::vector<std::string> fail;
   std::vector<std::string> drop;
+  // "N:TEXT": the first N requests holding TEXT answer 503 with "Retry-After: 1".
+  std::vector<std::pair<int, std::string>> busy;
+  int latencyMs = 0;  // every reply held back this long before its first byte
+  int pages = 0;      // > 0: every document has this many pages
   std::string updateVer = "20080106";
   bool stopOnEof = false;
 };

@@ -36,17 +36,32 @@ std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t
   };
 }
 
-void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
-                             const std::string& title, const std::string& classification, const TPath& pdf) {
+namespace {
+
+void AppendRow(std::vector<std::string>& lines, int position, const std::string& number, const std::string& titleCell,
+               const std::string& classification, const std::string& pdfCell) {
   lines.push_back("<tr class=\"detail\">");
   lines.push_back("<td>" + std::to_string(position) + "</td>");
   lines.push_back("<td>" + TypeNameOf(number) + "</td>");
   lines.push_back("<td>" + number + "</td>");
-  lines.push_back("<td>" + title + "</td>");
+  lines.push_back("<td>" + titleCell + "</td>");
   lines.push_back("<td>" + classification + "</td>");
-  // The "s after the closing quote is the page's own spelling; browsers ignore it.
-  lines.push_back("<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>\xb2\xe9\xbf\xb4</a></td>");  // 查看
+  lines.push_back(pdfCell);
   lines.push_back("</tr>");
+}
+
+}  // namespace
+
+void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
+                             const std::string& title, const std::string& classification, const TPath& pdf) {
+  // The "s after the closing quote is the page's own spelling; browsers ignore it.
+  AppendRow(lines, position, number, title, classification,
+            "<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>\xb2\xe9\xbf\xb4</a></td>");  // 查看
+}
+
+void AppendDownloadFailureRow(std::vector<std::string>& lines, int position, const std::string& number,
+                              const std::string& reason, const std::string& classification) {
+  AppendRow(lines, position, number, reason, classification, "<td></td>");
 }
 
 void AppendDownloadReportTail(std::vector<std::string>& lines) {

@@ -14,6 +14,11 @@ std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t
 void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
                              const std::string& title, const std::string& classification, const TPath& pdf);
 
+// The row of a record that was not found or whose record or detail request failed, in a
+// run that goes on: the reason stands in the title's cell, and there is no PDF to link.
+void AppendDownloadFailureRow(std::vector<std::string>& lines, int position, const std::string& number,
+                              const std::string& reason, const std::string& classification);
+
 void AppendDownloadReportTail(std::vector<std::string>& lines);
 
 // index.html in the temp folder of root.

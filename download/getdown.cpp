@@ -1,16 +1,20 @@
 #include "download/getdown.h"
 
+#include <atomic>
 #include <ctime>
 #include <mutex>
+#include <thread>
 
 #include "base/appdir.h"
 #include "base/datadir.h"
 #include "base/files.h"
 #include "base/ini.h"
 #include "base/worker.h"
+#include "download/downerrors.h"
 #include "download/downreport.h"
 #include "download/pages.h"
 #include "download/pdfstore.h"
+#include "download/requestgate.h"
 #include "http/httpclient.h"
 #include "search/siteops.h"
 
@@ -36,12 +40,37 @@ const char kWaitForOtherRun[] =
 const char kExpressionA[] = "\xc9\xea\xc7\xeb\xba\xc5=('CN%";                      // 申请号=('CN%
 const char kExpressionB[] = "%') ";
 
+// 没有检索到匹配记录, 查找记录失败：, 已有此记录的PDF文件，不再下载, 检索记录, 详细页面
+const char kNotFound[] = "\xc3\xbb\xd3\xd0\xbc\xec\xcb\xf7\xb5\xbd\xc6\xa5\xc5\xe4\xbc\xc7\xc2\xbc";
+const char kLookupFailed[] = "\xb2\xe9\xd5\xd2\xbc\xc7\xc2\xbc\xca\xa7\xb0\xdc\xa3\xba";
+const char kSkipped[] = "\xd2\xd1\xd3\xd0\xb4\xcb\xbc\xc7\xc2\xbc\xb5\xc4PDF\xce\xc4\xbc\xfe\xa3\xac\xb2\xbb\xd4\xd9\xcf\xc2\xd4\xd8";
+const char kListRequest[] = " \xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc";
+const char kDetailRequest[] = " \xcf\xea\xcf\xb8\xd2\xb3\xc3\xe6";
+
 constexpr int kDesignPatent = 3;
+constexpr int kMaxJobs = 8;
 
 }  // namespace
 
-getdown::getdown(RunHandOver* handOver, std::string numbersText)
-    : handOver_(handOver), numbersText_(std::move(numbersText)) {
+// What the jobs of one run share.
+struct getdown::TRun {
+  TRun(const TPath& pdfFolder, const TBatchOptions& options, std::function<void(const std::string&)> onWait)
+      : pdfDir(pdfFolder), names(pdfFolder), gate(options.retries, options.delayMs, std::move(onWait)) {}
+  std::vector<std::string> numbers;
+  TPath pdfDir;  // ends with "/"
+  TPdfNames names;
+  TRequestGate gate;
+  std::vector<std::vector<std::string>> rows;  // report rows by list position
+  std::vector<TNumberOutcome> outcomes;        // by list position
+  std::atomic<bool> ended{false};              // the run ends early: no further number starts
+  std::mutex mutex;
+  std::string endError;
+};
+
+getdown::getdown(RunHandOver* handOver, std::string numbersText, TBatchOptions options,
+                 std::shared_ptr<TDownloadResult> result)
+    : handOver_(handOver), numbersText_(std::move(numbersText)), options_(options), result_(std::move(result)) {
+  options_.jobs = std::clamp(options_.jobs, 1, kMaxJobs);
   // Last statement: once started, the thread owns the object and may delete it.
   FamilyOf<getdown>().Start([this] {
     Execute();
@@ -55,14 +84,19 @@ getdown::~getdown() = default;
 
 void getdown::Report(const std::string& line) { handOver_->ShowProgress(line); }
 
+void getdown::Report(const std::string& number, const std::string& line) {
+  Report(options_.jobs > 1 ? "[" + number + "] " + line : line);
+}
+
 void getdown::Execute() {
   std::lock_guard<std::mutex> runLock(FamilyOf<getdown>().RunLock());
   bool finished = false;
   try {
     finished = RunNumbers(SplitLines(numbersText_));
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // An unforeseen failure (the report cannot be written) must not keep the start button.
     finished = false;
+    if (result_) result_->error = e.what();
   }
   if (finished) {
     handOver_->FinishRun();
@@ -72,52 +106,132 @@ void getdown::Execute() {
 }
 
 bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
-  std::vector<std::string> report;
-  {
-    THttpClient pageClient;  // one client for every page image: connection and cookies carry over
-    const TPath root = datadir::Root();
-    const TPath pdfDir = datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/";
-    const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
-    // One run per data folder across processes: runs share the page files of the temp folder.
-    TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
-    TPdfNames pdfNames(pdfDir);
-    report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
-
-    int position = 0;
-    for (const std::string& number : numbers) {
-      ++position;
-      Report(kStartA + std::to_string(position) + kStartB + number + kStartC);
-      if (TypeCodeOf(number) == kDesignPatent) {
-        Report(number + kDesignSkipped);
-        continue;
-      }
-      TRecordPages record;
-      record.tempDir = tempDir;
-      record.number = number;
-      try {
-        std::string link = FirstRecordLink(PostResultList("1", kExpressionA + number + kExpressionB));
-        const std::string title = TitleFromLink(link);
-        // The PDF belongs to the record found, whatever the entry held.
-        record.owner = ApplicationNumberFromLink(link);
-        record.pdf = pdfDir + pdfNames.NameFor(title, record.owner);
-        AppendDownloadReportRow(report, position, number, title, ClassFromLink(link), record.pdf);
-        TPageList pages = ReadPageList(FetchDetailPage(link));
-        record.pageCount = pages.pageCount;
-        record.imageBase = pages.imageBase;
-      } catch (const std::exception&) {
-        return false;  // no record found or no page list: the whole run ends here
-      }
-      Report(kPagesA + std::to_string(record.pageCount) + kPagesB);
-      try {
-        DownloadRecordPages(pageClient, record, [this](const std::string& line) { Report(line); });
-      } catch (const std::exception&) {
-        Report(kRecordFailed);
-      }
-    }
+  const TPath root = datadir::Root();
+  const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
+  TRun run(datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/", options_,
+           [this](const std::string& line) { Report(line); });
+  // One run per data folder across processes: runs share the page files of the temp folder.
+  TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
+  std::vector<std::string> report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
+  run.numbers = numbers;
+  run.rows.resize(numbers.size());
+  run.outcomes.resize(numbers.size());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    run.outcomes[i].number = numbers[i];
+    run.outcomes[i].typeName = TypeNameOf(numbers[i]);
   }
+
+  if (options_.jobs == 1) {
+    THttpClient pageClient;  // one client for every page image: connection and cookies carry over
+    for (size_t i = 0; i < numbers.size() && !run.ended; ++i) {
+      if (!RunNumber(run, i, pageClient, tempDir)) run.ended = true;
+    }
+  } else {
+    // Each job takes the next number, on a connection and in a temp folder of its own, so
+    // that records running at once never share a page file or a merged image.
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> jobs;
+    for (int k = 1; k <= options_.jobs && size_t(k) <= numbers.size(); ++k) {
+      const TPath jobDir = tempDir + ("job" + std::to_string(k));
+      CreateDir(jobDir);
+      RemoveStaleTemporaryFiles(jobDir);
+      jobs.emplace_back([&, jobDir] {
+        THttpClient pageClient;
+        for (size_t i; !run.ended && (i = next++) < numbers.size();) {
+          if (!RunNumber(run, i, pageClient, jobDir + "/")) run.ended = true;
+        }
+      });
+    }
+    for (std::thread& job : jobs) job.join();
+  }
+  if (result_) result_->numbers = run.outcomes;
+  if (run.ended) {
+    if (result_) result_->error = run.endError;
+    return false;
+  }
+
+  for (std::vector<std::string>& rows : run.rows) report.insert(report.end(), rows.begin(), rows.end());
   AppendDownloadReportTail(report);
   // The root is read again: a directory chosen during the run receives the report.
   SaveDownloadReport(datadir::Root(), report);
+  if (options_.keepGoing) {
+    // The failed entries, one a line, for a later run to take with --file.
+    std::vector<std::string> failed;
+    for (const TNumberOutcome& o : run.outcomes)
+      if (o.status == TNumberOutcome::TStatus::Failed) failed.push_back(o.number);
+    const TPath list = tempDir + "failed.txt";
+    if (failed.empty())
+      DeleteFileAt(list);
+    else
+      WriteTextLines(list, failed);
+  }
   Report(kRunDone);
+  return true;
+}
+
+bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir) {
+  using TStatus = TNumberOutcome::TStatus;
+  const int position = int(index) + 1;
+  const std::string& number = run.numbers[index];
+  TNumberOutcome& outcome = run.outcomes[index];
+  std::vector<std::string>& row = run.rows[index];
+  Report(number, kStartA + std::to_string(position) + kStartB + number + kStartC);
+  if (TypeCodeOf(number) == kDesignPatent) {
+    Report(number, number + kDesignSkipped);
+    outcome.status = TStatus::Design;
+    return true;
+  }
+  TRecordPages record;
+  record.tempDir = tempDir;
+  record.number = number;
+  try {
+    std::string page;
+    run.gate.Run(number + kListRequest, [&] { page = PostResultList("1", kExpressionA + number + kExpressionB); });
+    if (options_.keepGoing && ReadRecordCount(page) == 0) throw EDownloadException(kNotFound);
+    const std::string link = FirstRecordLink(page);
+    outcome.title = TitleFromLink(link);
+    outcome.classification = ClassFromLink(link);
+    // The PDF belongs to the record found, whatever the entry held.
+    record.owner = ApplicationNumberFromLink(link);
+    if (options_.skipExisting) {
+      if (std::optional<std::string> name = run.names.ExistingFor(*outcome.title, record.owner)) {
+        outcome.pdf = run.pdfDir + *name;
+        outcome.status = TStatus::Skipped;
+        AppendDownloadReportRow(row, position, number, *outcome.title, *outcome.classification, *outcome.pdf);
+        Report(number, number + ": " + kSkipped);
+        return true;
+      }
+    }
+    record.pdf = run.pdfDir + run.names.NameFor(*outcome.title, record.owner);
+    std::string detail;
+    run.gate.Run(number + kDetailRequest, [&] { detail = FetchDetailPage(link); });
+    TPageList pages = ReadPageList(detail);
+    record.pageCount = pages.pageCount;
+    record.imageBase = pages.imageBase;
+  } catch (const std::exception& e) {
+    outcome.status = TStatus::Failed;
+    outcome.error = e.what();
+    if (!options_.keepGoing) {
+      // No record found or no page list: the whole run ends here.
+      std::lock_guard<std::mutex> lock(run.mutex);
+      if (run.endError.empty()) run.endError = number + ": " + e.what();
+      return false;
+    }
+    AppendDownloadFailureRow(row, position, number, e.what(), outcome.classification.value_or(""));
+    Report(number, kLookupFailed + outcome.error);
+    return true;
+  }
+  AppendDownloadReportRow(row, position, number, *outcome.title, *outcome.classification, record.pdf);
+  outcome.pages = record.pageCount;
+  outcome.pdf = record.pdf;
+  Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+  try {
+    DownloadRecordPages(client, run.gate, record, [&](const std::string& line) { Report(number, line); });
+    outcome.status = TStatus::Done;
+  } catch (const std::exception& e) {
+    Report(number, kRecordFailed);
+    outcome.status = TStatus::Failed;
+    outcome.error = e.what();
+  }
   return true;
 }

@@ -1,15 +1,48 @@
 #pragma once
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/handover.h"
+#include "base/path.h"
 
-// One download run. Create it with new: the constructor copies the numbers text and
-// starts the thread at once; the object deletes itself when its run ends. The hand-over
-// must outlive the run (the dialog owns it).
+// What a batch asks beyond the plain run of the dialog; the defaults are the plain run.
+struct TBatchOptions {
+  bool keepGoing = false;     // a number that fails does not end the run
+  int retries = 0;            // passing failures are tried again (see TRequestGate)
+  bool skipExisting = false;  // a number whose PDF is already there is not fetched again
+  int jobs = 1;               // records downloaded at once, each on its own connection
+  int delayMs = 0;            // at least this long between the starts of any two requests
+};
+
+// What became of one number of a run. Texts are GBK.
+struct TNumberOutcome {
+  enum class TStatus { Pending, Done, Skipped, Design, Failed };
+  std::string number;  // the entry
+  std::string typeName;
+  std::optional<std::string> title;
+  std::optional<std::string> classification;
+  std::optional<int> pages;
+  std::optional<TPath> pdf;
+  TStatus status = TStatus::Pending;
+  std::string error;  // the failure's message; empty when none
+};
+
+// What a run leaves its caller beyond the progress lines; complete when the run has
+// handed its end over.
+struct TDownloadResult {
+  std::vector<TNumberOutcome> numbers;  // in input order
+  std::string error;                    // why the run ended early; empty when it did not
+};
+
+// One download run. Create it with new: the constructor copies its arguments and starts
+// the thread at once; the object deletes itself when its run ends. The hand-over must
+// outlive the run (the dialog owns it).
 class getdown {
  public:
-  getdown(RunHandOver* handOver, std::string numbersText);
+  getdown(RunHandOver* handOver, std::string numbersText, TBatchOptions options = {},
+          std::shared_ptr<TDownloadResult> result = nullptr);
   getdown(const getdown&) = delete;
   getdown& operator=(const getdown&) = delete;
 
@@ -17,12 +50,20 @@ class getdown {
   static void WaitAllDone();
 
  private:
+  struct TRun;
   ~getdown();
   void Execute();
   // The run proper; false when it ended early (record search, detail page or page list).
   bool RunNumbers(const std::vector<std::string>& numbers);
+  // One number of the run, at index of the list, with the job's client and temp folder;
+  // false when the run must end here.
+  bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir);
+  // A progress line of a record: with jobs side by side each line names its number.
+  void Report(const std::string& number, const std::string& line);
   void Report(const std::string& line);
 
   RunHandOver* handOver_;
   std::string numbersText_;
+  TBatchOptions options_;
+  std::shared_ptr<TDownloadResult> result_;
 };

@@ -1,6 +1,7 @@
 #include "download/numberlist.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "base/bytes.h"
 #include "base/ini.h"
@@ -10,7 +11,99 @@ namespace {
 const char kWrongLength[] =
     "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xca\xe4\xc8\xeb\xb5\xc4\xc9\xea\xc7\xeb\xba\xc5"
     "\xb8\xf1\xca\xbd\xb2\xbb\xd5\xfd\xc8\xb7\xa3\xa1";
+// 含有不能识别的字符, 位数不对，应为8位或12位, 校验位不对，应为
+const char kUnreadable[] = "\xba\xac\xd3\xd0\xb2\xbb\xc4\xdc\xca\xb6\xb1\xf0\xb5\xc4\xd7\xd6\xb7\xfb";
+const char kNotEightOrTwelve[] = "\xce\xbb\xca\xfd\xb2\xbb\xb6\xd4\xa3\xac\xd3\xa6\xce\xaa" "8\xce\xbb\xbb\xf2" "12\xce\xbb";
+const char kWrongCheckDigit[] = "\xd0\xa3\xd1\xe9\xce\xbb\xb2\xbb\xb6\xd4\xa3\xac\xd3\xa6\xce\xaa";
+
+bool IsBlankAt(const std::string& s, size_t i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  return c <= 0x20 || (c == 0xA1 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0xA1);
+}
+
+// Full-width forms (GBK row A3) as their ASCII characters, letters upper-cased; blanks
+// (ASCII and the full-width space) dropped from both ends. False when a GBK character
+// outside row A3 remains.
+bool Narrowed(const std::string& entry, std::string& out) {
+  size_t b = 0, e = entry.size();
+  while (b < e && IsBlankAt(entry, b)) b += static_cast<unsigned char>(entry[b]) == 0xA1 ? 2 : 1;
+  for (;;) {
+    if (e > b && static_cast<unsigned char>(entry[e - 1]) <= 0x20)
+      --e;
+    else if (e >= b + 2 && IsBlankAt(entry, e - 2))
+      e -= 2;
+    else
+      break;
+  }
+  out.clear();
+  for (size_t i = b; i < e; ++i) {
+    unsigned char c = static_cast<unsigned char>(entry[i]);
+    if (c >= 0x81 && i + 1 < e) {
+      unsigned char t = static_cast<unsigned char>(entry[++i]);
+      if (c != 0xA3 || t < 0xA1 || t == 0xFF) return false;
+      c = static_cast<unsigned char>(t - 0x80);
+    }
+    out += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  return true;
+}
+
 }  // namespace
+
+char ApplicationCheckDigit(const std::string& digits) {
+  static const int kWeights[] = {2, 3, 4, 5, 6, 7, 8, 9, 2, 3, 4, 5};
+  int sum = 0;
+  for (size_t i = 0; i < digits.size() && i < std::size(kWeights); ++i) sum += (digits[i] - '0') * kWeights[i];
+  int c = sum % 11;
+  return c == 10 ? 'X' : static_cast<char>('0' + c);
+}
+
+bool IsPlainEntry(const std::string& entry) {
+  return std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool ReadPastedNumber(const std::string& entry, std::string& number, std::string& reason) {
+  std::string s;
+  if (!Narrowed(entry, s)) {
+    reason = kUnreadable;
+    return false;
+  }
+  if (s.rfind("CN", 0) == 0 || s.rfind("ZL", 0) == 0) s.erase(0, 2);
+  std::string check;
+  if (size_t dot = s.find('.'); dot != std::string::npos) {
+    check = s.substr(dot + 1);
+    s.erase(dot);
+  }
+  if (s.empty() || !IsPlainEntry(s) || check.size() > 1 || (check.size() == 1 && !IsPlainEntry(check) && check != "X")) {
+    reason = kUnreadable;
+    return false;
+  }
+  if (s.size() != 8 && s.size() != 12) {
+    reason = kNotEightOrTwelve;
+    return false;
+  }
+  if (!check.empty() && check[0] != ApplicationCheckDigit(s)) {
+    reason = kWrongCheckDigit + std::string(1, ApplicationCheckDigit(s));
+    return false;
+  }
+  number = s;
+  return true;
+}
+
+TCliEntry AddCliEntry(std::vector<std::string>& list, const std::string& entry, bool typed, std::string& message) {
+  if (IsPlainEntry(entry)) {
+    if (!typed) {
+      list.push_back(entry);
+      return TCliEntry::Added;
+    }
+    std::string text = entry;
+    return AddTypedNumber(list, text, message) ? TCliEntry::Added : TCliEntry::WrongLength;
+  }
+  std::string number;
+  if (!ReadPastedNumber(entry, number, message)) return TCliEntry::Refused;
+  if (std::find(list.begin(), list.end(), number) == list.end()) list.push_back(number);
+  return TCliEntry::Added;
+}
 
 bool AddTypedNumber(std::vector<std::string>& list, std::string& text, std::string& error) {
   text = TrimBytes(text);

@@ -23,3 +23,25 @@ std::string NumbersAsText(const std::vector<std::string>& list);
 // blanks, an optional sign, digits with an optional "." and digits (at least one digit or
 // the point), an optional exponent ("E" or "e", optional sign, digits), blanks.
 bool ReadsAsNumber(const std::string& text);
+
+// The numbers of varnolt-cli beyond the dialog's rules: the forms people paste.
+
+// The check digit of an application number: its digits times 2, 3, 4, 5, 6, 7, 8, 9, 2,
+// 3, 4, 5 from the left, summed, modulo 11; 10 is written "X".
+char ApplicationCheckDigit(const std::string& digits);
+
+// Whether an entry goes to the run as it is: ASCII digits only, or empty.
+bool IsPlainEntry(const std::string& entry);
+
+// Reads an entry (GBK) in a pasted form: blanks around it (ASCII or full-width), a "CN"
+// or "ZL" before it, full-width characters, a "." and the check digit after it (checked).
+// True with the 8- or 12-digit number; false with the reason (GBK) it gives none.
+bool ReadPastedNumber(const std::string& entry, std::string& number, std::string& reason);
+
+// Adds one entry of varnolt-cli's command line (typed) or of its --file: a plain entry
+// as the dialog takes it (typed: AddTypedNumber; from a file: unchanged), a pasted form
+// as its number unless an earlier entry gave that number already.
+enum class TCliEntry { Added, WrongLength, Refused };
+// WrongLength: a plain typed entry AddTypedNumber refuses (message: its text); Refused: a
+// pasted form that gives no number (message: the reason).
+TCliEntry AddCliEntry(std::vector<std::string>& list, const std::string& entry, bool typed, std::string& message);

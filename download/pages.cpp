@@ -10,6 +10,7 @@
 #include "base/tools.h"
 #include "download/downerrors.h"
 #include "download/pdfstore.h"
+#include "download/requestgate.h"
 #include "http/httpclient.h"
 
 namespace {
@@ -96,15 +97,27 @@ bool ReadsAsInteger(const std::string& text, int& value) {
 
 std::atomic<int64_t> g_mergeNs{0}, g_convertNs{0}, g_merges{0}, g_converts{0};
 
-// Runs a tool, adds its wall time to the given counters and gives its status.
-int RunTimedTool(const std::string& name, const std::string& params, int timeoutMs, std::atomic<int64_t>& ns,
-                 std::atomic<int64_t>& count) {
-  auto start = std::chrono::steady_clock::now();
-  int status = RunTool(ToolPath(name), params, timeoutMs);
-  ns += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
-  ++count;
-  return status;
-}
+// A tool run whose wall time, from its start to the end of the wait, adds to counters.
+class TTimedTool {
+ public:
+  TTimedTool(std::atomic<int64_t>& ns, std::atomic<int64_t>& count) : ns_(ns), count_(count) {}
+  void Start(const std::string& name, const std::string& params, int timeoutMs) {
+    start_ = std::chrono::steady_clock::now();
+    run_.Start(ToolPath(name), params, timeoutMs);
+  }
+  int Wait() {
+    int status = run_.Wait();
+    ns_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_).count();
+    ++count_;
+    return status;
+  }
+
+ private:
+  std::atomic<int64_t>& ns_;
+  std::atomic<int64_t>& count_;
+  std::chrono::steady_clock::time_point start_;
+  TToolRun run_;
+};
 
 }  // namespace
 
@@ -169,26 +182,32 @@ std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const 
          QuoteToolArgument(out.Bytes());
 }
 
-void DownloadRecordPages(THttpClient& pageClient, const TRecordPages& record,
+void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          const std::function<void(const std::string&)>& report) {
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
   DeleteFileAt(merged);
+  // The next page comes in while the merging tool appends the one before it: still one
+  // merge at a time, in page order. A page that fails waits for the running merge first.
+  TTimedTool merge(g_mergeNs, g_merges);
+  auto mergeDone = [&](int page) {
+    if (merge.Wait() != 0) throw EConversionError("The merging tool failed on page " + std::to_string(page));
+  };
   for (int n = 1; n <= record.pageCount; ++n) {
-    {
+    gate.Run(record.number + " \xb5\xda" + std::to_string(n) + "\xd2\xb3", [&] {  // 第n页
       TFileStream page(record.tempDir + PageFileName(n));
       pageClient.HttpGetStream(record.imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
-    }
-    if (RunTimedTool("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs, g_mergeNs,
-                     g_merges) != 0)
-      throw EConversionError("The merging tool failed on page " + std::to_string(n));
+    });
+    if (n > 1) mergeDone(n - 1);
+    merge.Start("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs);
   }
+  if (record.pageCount > 0) mergeDone(record.pageCount);
   report(kFormatLine);
   const TPath temp = TemporaryFileIn(record.pdf.Parent());
-  const int status = RunTimedTool("tiff2pdf", ConvertToolParams(merged, temp, record.owner), kConvertTimeoutMs,
-                                  g_convertNs, g_converts);
-  if (status != 0 || !FileExists(temp) || !ReplaceFile(temp, record.pdf)) {
+  TTimedTool convert(g_convertNs, g_converts);
+  convert.Start("tiff2pdf", ConvertToolParams(merged, temp, record.owner), kConvertTimeoutMs);
+  if (convert.Wait() != 0 || !FileExists(temp) || !ReplaceFile(temp, record.pdf)) {
     DeleteFileAt(temp);
     throw EConversionError("The converting tool failed");
   }

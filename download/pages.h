@@ -6,6 +6,7 @@
 #include "base/path.h"
 
 class THttpClient;
+class TRequestGate;
 
 // Where the scanned pages of one record lie, read from its detail page.
 struct TPageList {
@@ -46,13 +47,15 @@ struct TRecordPages {
   std::string imageBase;  // the first page's address without its file name
 };
 
-// Fetches the record's pages into the temp directory with the run's one client, merges
-// each into the record's merged image (started afresh), reports the format line through
-// `report`, and converts the merged image into the PDF. Both tools are awaited, so the
-// PDF holds every page in order; the PDF is written under a temporary name and appears
-// under its own only when the conversion succeeded. Throws when a page file cannot be
-// created, a page cannot be fetched, or a tool fails (EConversionError).
-void DownloadRecordPages(THttpClient& pageClient, const TRecordPages& record,
+// Fetches the record's pages into the temp directory with the job's one client, through
+// the run's request gate, merges each into the record's merged image (started afresh)
+// while the next page comes in, reports the format line through `report`, and converts
+// the merged image into the PDF. Each merge ends before the next starts and the last one
+// before the conversion, so the PDF holds every page in order; the PDF is written under a
+// temporary name and appears under its own only when the conversion succeeded. Throws
+// when a page file cannot be created, a page cannot be fetched, or a tool fails
+// (EConversionError).
+void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          const std::function<void(const std::string&)>& report);
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.

@@ -43,10 +43,23 @@ std::optional<std::string> TPdfNames::HolderOf(const std::string& name) const {
   return PdfOwner(path);
 }
 
+std::pair<std::string, std::string> TPdfNames::Candidates(const std::string& title, const std::string& number) {
+  return {FileNameFromText(title, ".pdf", number), FileNameFromText(title + "(" + number + ")", ".pdf", number)};
+}
+
+std::optional<std::string> TPdfNames::ExistingFor(const std::string& title, const std::string& number) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto [first, second] = Candidates(title, number);
+  for (const std::string& name : {first, second}) {
+    const TPath path = dir_ + name;
+    if (FileExists(path) && PdfOwner(path) == number) return name;
+  }
+  return std::nullopt;
+}
+
 std::string TPdfNames::NameFor(const std::string& title, const std::string& number) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::string first = FileNameFromText(title, ".pdf", number);
-  const std::string second = FileNameFromText(title + "(" + number + ")", ".pdf", number);
+  const auto [first, second] = Candidates(title, number);
   std::string name;
   if (HolderOf(first) == number) name = first;
   else if (HolderOf(second) == number) name = second;

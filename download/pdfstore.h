@@ -25,13 +25,18 @@ class TPdfNames {
  public:
   explicit TPdfNames(TPath pdfDir) : dir_(std::move(pdfDir)) {}
   std::string NameFor(const std::string& title, const std::string& number);
+  // The name of the number's PDF when one is in the folder already (a PDF appears there
+  // only complete); nothing otherwise.
+  std::optional<std::string> ExistingFor(const std::string& title, const std::string& number) const;
 
  private:
   // The number that holds the name: "" for a PDF of no known record, nothing when the
   // name is free.
   std::optional<std::string> HolderOf(const std::string& name) const;
+  // The two names a PDF of the title may have: title.pdf and title(number).pdf.
+  static std::pair<std::string, std::string> Candidates(const std::string& title, const std::string& number);
 
   TPath dir_;  // ends with "/"
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::map<std::string, std::string> taken_;  // name → number, this run
 };

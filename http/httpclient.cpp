@@ -128,7 +128,9 @@ std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, c
       }
       lastKeepAlive_ = ReplyKeepsAlive(sent);
       if (!lastKeepAlive_) conn_->Close();
-      throw ENetHTTPProtocolException(Response.ResponseText, code, std::move(scratch));
+      ENetHTTPProtocolException failure(Response.ResponseText, code, std::move(scratch));
+      failure.RetryAfter = Response.RawHeaders.Values("Retry-After");
+      throw failure;
     }
     if (!conn_->Connected()) throw ENetUndefinedSituation(ENetUndefinedSituation::TReason::ClosedAfterHeaders);
     std::string text;

@@ -16,6 +16,7 @@ class ENetHTTPProtocolException : public ENetException {
       : ENetException(std::move(statusLine)), StatusCode(statusCode), ResponseBody(std::move(responseBody)) {}
   int StatusCode;
   std::string ResponseBody;
+  std::string RetryAfter;  // the reply's Retry-After header, empty when it had none
 };
 
 // A reply that cannot be read to a sound end. The message is the same whatever the reason;

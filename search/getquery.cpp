@@ -54,13 +54,14 @@ TPath SearchReportPath(const TPath& root, const std::string& expression) {
 }
 
 getquery::getquery(RunHandOver* handOver, std::string query, bool withLegalStatus, bool withAbstract,
-                   bool withFirstClaim, bool withPatentee)
+                   bool withFirstClaim, bool withPatentee, std::shared_ptr<TSearchResult> result)
     : handOver_(handOver),
       query_(std::move(query)),
       withLegalStatus_(withLegalStatus),
       withAbstract_(withAbstract),
       withFirstClaim_(withFirstClaim),
-      withPatentee_(withPatentee) {
+      withPatentee_(withPatentee),
+      result_(result ? std::move(result) : std::make_shared<TSearchResult>()) {
   // Last statement: once started, the thread owns the object and may delete it.
   FamilyOf<getquery>().Start([this] {
     Run();
@@ -87,12 +88,14 @@ void getquery::Run() {
   std::string page;
   try {
     page = PostResultList("100", query_);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    result_->error = e.what();
     handOver_->GiveStartBack();
     return;
   }
-  const int count = ReadRecordCount(page);
+  const int count = result_->count = ReadRecordCount(page);
   if (count == 0) {
+    result_->error = kNone;
     Show(kNone);
     handOver_->GiveStartBack();
     return;
@@ -117,11 +120,16 @@ void getquery::Run() {
       cells.legalStatus = withLegalStatus_ ? FetchLegalStatus(number) : kNotSearched;
       cells.patentee = withPatentee_ ? PatenteeFrom(detailPage_, typeCode_) : kNotSearched;
       rows += SearchRowCells(cells);
-      if (withAbstract_) rows += SearchAbstractRow(AbstractFrom(detailPage_, typeCode_));
-      if (withFirstClaim_) rows += SearchFirstClaimRow(FirstClaimFrom(detailPage_, typeCode_));
+      TSearchRecord record{number, cells.typeName, cells.title, cells.classification};
+      if (withLegalStatus_) record.legalStatus = cells.legalStatus;
+      if (withPatentee_) record.patentee = cells.patentee;
+      if (withAbstract_) rows += SearchAbstractRow(*(record.abstractText = AbstractFrom(detailPage_, typeCode_)));
+      if (withFirstClaim_) rows += SearchFirstClaimRow(*(record.firstClaim = FirstClaimFrom(detailPage_, typeCode_)));
       rows += SearchDividerRow();
+      result_->records.push_back(std::move(record));
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    result_->error = e.what();
     Show(kFailure);
     rows += "</tr>";
   }
@@ -134,7 +142,8 @@ void getquery::Run() {
   try {
     datadir::EnsureFolder(root, datadir::Folder::Query);
     WriteTextLines(SearchReportPath(root, query_), report_);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    result_->error = e.what();
     handOver_->GiveStartBack();
     return;
   }

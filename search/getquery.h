@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,13 +18,27 @@ std::string BuildSearchExpression(const std::string& title, const std::string& a
 // hash of the whole expression). The worker writes it; the dialog and varnolt-cli name it.
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
+// One record of a search as its report shows it (GBK); what was not fetched is empty.
+struct TSearchRecord {
+  std::string number, typeName, title, classification;
+  std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
+};
+
+// What a search run leaves its caller beyond the progress lines; complete when the run
+// has handed its end over.
+struct TSearchResult {
+  int count = 0;                       // the number of records the site gave
+  std::vector<TSearchRecord> records;  // the records read, in page order
+  std::string error;                   // the failure that ended or cut the run; empty when none
+};
+
 // One search run. Create it with new: the constructor stores its arguments and starts
 // the thread at once; the object deletes itself when its run ends. The hand-over must
 // outlive the run (the dialog owns it).
 class getquery {
  public:
   getquery(RunHandOver* handOver, std::string query, bool withLegalStatus, bool withAbstract,
-           bool withFirstClaim, bool withPatentee);
+           bool withFirstClaim, bool withPatentee, std::shared_ptr<TSearchResult> result = nullptr);
   getquery(const getquery&) = delete;
   getquery& operator=(const getquery&) = delete;
 
@@ -41,4 +57,5 @@ class getquery {
   std::vector<std::string> report_;
   std::string detailPage_;
   int typeCode_ = 0;
+  std::shared_ptr<TSearchResult> result_;
 };

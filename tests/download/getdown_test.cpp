@@ -18,6 +18,7 @@
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "download/pages.h"
+#include "download/requestgate.h"
 #include "http/httpclient.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
@@ -197,6 +198,8 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
 }
 
+TRequestGate gate;  // every request once, at once
+
 TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
   TRecordPages r;
   r.tempDir = dir;
@@ -221,7 +224,7 @@ TEST(DownloadRecordPages, NoPagesReportsThenFailsTheConversionLeavingNothing) {
   WriteFileBytes(temp + "02123456.tif", "left from an earlier run");
   THttpClient client;  // must not be used: the image base points nowhere
   std::vector<std::string> lines;
-  EXPECT_THROW(DownloadRecordPages(client, Record(temp, 0, "http://127.0.0.1:1/"),
+  EXPECT_THROW(DownloadRecordPages(client, gate, Record(temp, 0, "http://127.0.0.1:1/"),
                                    [&](const std::string& line) { lines.push_back(line); }),
                EConversionError);
   EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
@@ -231,7 +234,7 @@ TEST(DownloadRecordPages, NoPagesReportsThenFailsTheConversionLeavingNothing) {
 TEST(DownloadRecordPages, APageFileThatCannotBeCreatedFails) {
   TempDir dir;
   THttpClient client;
-  EXPECT_THROW(DownloadRecordPages(client, Record(dir.Path() + "/missing/", 2, "http://127.0.0.1:1/"),
+  EXPECT_THROW(DownloadRecordPages(client, gate, Record(dir.Path() + "/missing/", 2, "http://127.0.0.1:1/"),
                                    [](const std::string&) {}),
                std::exception);
 }
@@ -251,7 +254,7 @@ TEST(DownloadRecordPages, FailingToolsFailTheRecordAndLeaveNoPdf) {
   WriteFileBytes(programDir.File("tiff2pdf"),
                  "#!/bin/sh\nwhile [ $# -gt 0 ] && [ \"$1\" != -o ]; do shift; done\necho '%PDF-1.1 half' > \"$2\"\nexit 1\n");
   ASSERT_EQ(::chmod(programDir.File("tiff2pdf").c_str(), 0755), 0);
-  EXPECT_THROW(DownloadRecordPages(client, Record(dir, 3, base), report), EConversionError);
+  EXPECT_THROW(DownloadRecordPages(client, gate, Record(dir, 3, base), report), EConversionError);
   EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
   EXPECT_EQ(TiffPageCount(dir + "02123456.tif"), 3);
   DeleteFileAt(dir + "02123456.tif");
@@ -260,7 +263,7 @@ TEST(DownloadRecordPages, FailingToolsFailTheRecordAndLeaveNoPdf) {
   // A merging tool that cannot start: the record ends at its first page.
   lines.clear();
   WriteFileBytes(programDir.File("tiffcp"), "not a program");
-  EXPECT_THROW(DownloadRecordPages(client, Record(dir, 3, base), report), EConversionError);
+  EXPECT_THROW(DownloadRecordPages(client, gate, Record(dir, 3, base), report), EConversionError);
   SetProgramDirectoryForTesting(TPath());
   EXPECT_TRUE(lines.empty());
   ExpectOnlyPageFiles(dir, 3);
