@@ -15,31 +15,23 @@ void TJsonWriter::BeforeValue() {
   }
 }
 
-TJsonWriter& TJsonWriter::BeginObject() {
+TJsonWriter& TJsonWriter::Open(char bracket) {
   BeforeValue();
-  text_ += "{";
+  text_ += bracket;
   first_.push_back(true);
   return *this;
 }
 
-TJsonWriter& TJsonWriter::EndObject() {
+TJsonWriter& TJsonWriter::Close(char bracket) {
   first_.pop_back();
-  text_ += "}";
+  text_ += bracket;
   return *this;
 }
 
-TJsonWriter& TJsonWriter::BeginArray() {
-  BeforeValue();
-  text_ += "[";
-  first_.push_back(true);
-  return *this;
-}
-
-TJsonWriter& TJsonWriter::EndArray() {
-  first_.pop_back();
-  text_ += "]";
-  return *this;
-}
+TJsonWriter& TJsonWriter::BeginObject() { return Open('{'); }
+TJsonWriter& TJsonWriter::EndObject() { return Close('}'); }
+TJsonWriter& TJsonWriter::BeginArray() { return Open('['); }
+TJsonWriter& TJsonWriter::EndArray() { return Close(']'); }
 
 TJsonWriter& TJsonWriter::Key(const std::string& name) {
   String(name);

@@ -24,6 +24,8 @@ class TJsonWriter {
 
  private:
   void BeforeValue();
+  TJsonWriter& Open(char bracket);
+  TJsonWriter& Close(char bracket);
 
   std::string text_;
   std::vector<bool> first_;  // per open object or array: no member yet
