@@ -158,21 +158,26 @@ size_t CopyRoundsSse2(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule
 #if defined(REGEX_ENGINE_AVX2)
 #define REGEX_AVX2 __attribute__((target("avx2")))
 REGEX_AVX2 inline __m256i Load32(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-REGEX_AVX2 inline __m256i Set32(const ScanBytes& s, int k) { return _mm256_set1_epi8(char(s.b[k < s.n ? k : 0])); }
-REGEX_AVX2 inline __m256i Hits32(__m256i x, __m256i v0, __m256i v1, __m256i v2) {
-  return _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(x, v0), _mm256_cmpeq_epi8(x, v1)), _mm256_cmpeq_epi8(x, v2));
+// Lanes equal to one of the first N bytes in v.
+template <int N>
+REGEX_AVX2 inline __m256i Hits32(__m256i x, const __m256i* v) {
+  __m256i m = _mm256_cmpeq_epi8(x, v[0]);
+  if constexpr (N > 1) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(x, v[1]));
+  if constexpr (N > 2) m = _mm256_or_si256(m, _mm256_cmpeq_epi8(x, v[2]));
+  return m;
 }
 REGEX_AVX2 inline uint64_t Mask32(__m256i v) { return uint32_t(_mm256_movemask_epi8(v)); }
 
-// The same rounds with 32-byte vectors, where the processor has them.
+// The same rounds with 32-byte vectors, where the processor has them, for
+// NF first bytes (none: no marks) and NL bytes further on.
+template <int NF, int NL>
 REGEX_AVX2 size_t CopyRoundsAvx2(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
-  const size_t d = rule ? rule->distance : 0;
-  const bool paired = rule && rule->last.n > 0;
-  const ScanBytes none;
-  const ScanBytes& f = rule ? rule->first : none;
-  const ScanBytes& l = rule ? rule->last : none;
-  const __m256i f0 = Set32(f, 0), f1 = Set32(f, 1), f2 = Set32(f, 2);
-  const __m256i l0 = Set32(l, 0), l1 = Set32(l, 1), l2 = Set32(l, 2);
+  const size_t d = NF ? rule->distance : 0;
+  __m256i f[3], l[3];
+  for (int k = 0; k < 3; ++k) {
+    f[k] = k < NF ? _mm256_set1_epi8(char(rule->first.b[k])) : _mm256_setzero_si256();
+    l[k] = k < NL ? _mm256_set1_epi8(char(rule->last.b[k])) : _mm256_setzero_si256();
+  }
   const __m256i zero = _mm256_setzero_si256();
   size_t i = 0;
   for (; i + 64 + d <= n; i += 64) {
@@ -181,16 +186,36 @@ REGEX_AVX2 size_t CopyRoundsAvx2(uint8_t* dst, const uint8_t* src, size_t n, con
     if (Mask32(_mm256_cmpeq_epi8(_mm256_min_epu8(a0, a1), zero))) break;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), a0);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 32), a1);
-    if (!rule) continue;
-    __m256i h0 = Hits32(a0, f0, f1, f2), h1 = Hits32(a1, f0, f1, f2);
-    if (paired) {
-      h0 = _mm256_and_si256(h0, Hits32(Load32(s + d), l0, l1, l2));
-      h1 = _mm256_and_si256(h1, Hits32(Load32(s + d + 32), l0, l1, l2));
+    if constexpr (NF > 0) {
+      __m256i h0 = Hits32<NF>(a0, f), h1 = Hits32<NF>(a1, f);
+      if constexpr (NL > 0) {
+        h0 = _mm256_and_si256(h0, Hits32<NL>(Load32(s + d), l));
+        h1 = _mm256_and_si256(h1, Hits32<NL>(Load32(s + d + 32), l));
+      }
+      uint64_t word = Mask32(h0) | Mask32(h1) << 32;
+      if (word) marks->Add(i, word);
     }
-    uint64_t word = Mask32(h0) | Mask32(h1) << 32;
-    if (word) marks->Add(i, word);
   }
   return i;
+}
+
+template <int NF>
+size_t CopyRoundsAvx2Last(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
+  switch (rule->last.n) {
+    case 0: return CopyRoundsAvx2<NF, 0>(dst, src, n, rule, marks);
+    case 1: return CopyRoundsAvx2<NF, 1>(dst, src, n, rule, marks);
+    case 2: return CopyRoundsAvx2<NF, 2>(dst, src, n, rule, marks);
+    default: return CopyRoundsAvx2<NF, 3>(dst, src, n, rule, marks);
+  }
+}
+
+size_t CopyRoundsAvx2Any(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
+  switch (rule ? rule->first.n : 0) {
+    case 0: return CopyRoundsAvx2<0, 0>(dst, src, n, rule, marks);
+    case 1: return CopyRoundsAvx2Last<1>(dst, src, n, rule, marks);
+    case 2: return CopyRoundsAvx2Last<2>(dst, src, n, rule, marks);
+    default: return CopyRoundsAvx2Last<3>(dst, src, n, rule, marks);
+  }
 }
 
 bool HasAvx2() {
@@ -222,7 +247,7 @@ size_t CopyAndMark(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* r
     marks->complete = true;
   }
 #if defined(REGEX_ENGINE_AVX2)
-  if (HasAvx2()) i = CopyRoundsAvx2(dst, src, n, rule, marks);
+  if (HasAvx2()) i = CopyRoundsAvx2Any(dst, src, n, rule, marks);
   else
 #endif
 #if defined(__SSE2__)

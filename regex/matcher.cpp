@@ -83,6 +83,7 @@ TMatcher::TMatcher(const std::string& pattern, unsigned flags, const std::string
 // alternative, and writes their indices into the nodes' slots.
 void TMatcher::BuildPlans() {
   ProgramView program = Program();
+  SkipEmptyNodes();
   std::map<ByteTable, int32_t> known;  // alternatives often share their table
   for (int32_t node = kFirstNode; node < int32_t(code_.size());) {
     int32_t size = program.Size(node);
@@ -103,6 +104,33 @@ void TMatcher::BuildPlans() {
       WriteBranchTable(code_.data(), node, index);
     }
     node += size;
+  }
+}
+
+// Links past the nodes that an attempt would only step through: empty nodes,
+// comments and branches with one alternative. A branch's own link stays, since
+// it tells whether another alternative follows.
+void TMatcher::SkipEmptyNodes() {
+  ProgramView program = Program();
+  auto passes = [&](int32_t n) {
+    uint8_t op = program.Kind(n);
+    if (op == OpEmpty || op == OpComment) return program.Next(n);
+    if (op == OpBranch) {
+      int32_t alt = program.Next(n);
+      if (alt < 0 || program.Kind(alt) != OpBranch) return program.BranchBody(n);
+    }
+    return int32_t(-1);
+  };
+  for (int32_t node = kFirstNode; node < int32_t(code_.size()); node += program.Size(node)) {
+    if (program.Kind(node) == OpBranch) continue;
+    int32_t next = program.Next(node);
+    if (next < 0) continue;
+    for (int guard = 0; guard < 64; ++guard) {
+      int32_t further = passes(next);
+      if (further < 0) break;
+      next = further;
+    }
+    LinkNext(code_.data(), node, next);
   }
 }
 
@@ -229,7 +257,7 @@ bool TMatcher::IsWordAt(int64_t pos) const { return pos >= 0 && pos < len_ && Cl
 }
 
 // Length one match of a simple node consumes; -1 when a back-reference cannot match.
-int64_t TMatcher::SimpleLen(int32_t node) const {
+inline int64_t TMatcher::SimpleLen(int32_t node) const {
   ProgramView program = Program();
   if (!IsBackRef(program.Kind(node))) return 1;
   int g = program.Group(node);
@@ -239,11 +267,11 @@ int64_t TMatcher::SimpleLen(int32_t node) const {
 }
 
 // How many times in a row (at most max) the repeated node matches from pos.
-int64_t TMatcher::CountSimple(const RepeatPlan& plan, int64_t pos, int64_t max) const {
+inline int64_t TMatcher::CountSimple(const RepeatPlan& plan, int64_t pos, int64_t max) const {
   if (!plan.one_byte) return CountBackRef(plan.simple, pos, max);
   int64_t limit = std::min(max, len_ - pos);
   if (limit <= 0) return 0;
-  if (plan.run_scan) {
+  if (plan.run_scan && limit > 16) {
     // Jump from one byte that may end the run to the next.
     const uint8_t* end = in_ + pos + limit;
     for (const uint8_t* q = in_ + pos;; ++q) {
@@ -317,7 +345,7 @@ inline bool TMatcher::FollowAt(const RepeatPlan& plan, int64_t pos) const {
 // The smallest count from count on (at most max) after which the rest can
 // start, each further count needing one more match of the repeated node; -1
 // when there is none.
-int64_t TMatcher::LazyCount(const RepeatPlan& plan, int64_t start, int64_t count, int64_t l) const {
+inline int64_t TMatcher::LazyCount(const RepeatPlan& plan, int64_t start, int64_t count, int64_t l) const {
   if (plan.follow_known && (plan.lazy_scan || plan.exact)) {
     // One pass over the bytes, as long as they continue the repeat and
     // cannot begin the rest.
@@ -341,7 +369,7 @@ int64_t TMatcher::LazyCount(const RepeatPlan& plan, int64_t start, int64_t count
 
 // The first alternative from alt on that can begin at pos, -1 when none;
 // alternatives that cannot start here need no choice frame.
-int32_t TMatcher::ViableBranch(int32_t alt, int64_t pos) const {
+inline int32_t TMatcher::ViableBranch(int32_t alt, int64_t pos) const {
   ProgramView program = Program();
   while (alt >= 0 && program.Kind(alt) == OpBranch) {
     int32_t t = program.BranchTable(alt);
@@ -353,7 +381,7 @@ int32_t TMatcher::ViableBranch(int32_t alt, int64_t pos) const {
 
 // A greedy repeat takes the largest count from count down after which the
 // rest can start, and leaves a frame for the smaller ones.
-bool TMatcher::TakeGreedy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l,
+inline bool TMatcher::TakeGreedy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l,
                           int64_t& pos) {
   while (count >= plan.min && !FollowAt(plan, start + count * l)) --count;
   if (count < plan.min) return false;
@@ -364,7 +392,7 @@ bool TMatcher::TakeGreedy(int32_t node, const RepeatPlan& plan, int64_t start, i
 
 // A lazy repeat takes the smallest count from count up after which the rest
 // can start, and leaves a frame for the larger ones.
-bool TMatcher::TakeLazy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l,
+inline bool TMatcher::TakeLazy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l,
                         int64_t& pos) {
   count = LazyCount(plan, start, count, l);
   if (count < 0) return false;

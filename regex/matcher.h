@@ -51,6 +51,7 @@ class TMatcher {
   };
 
   void BuildPlans();
+  void SkipEmptyNodes();
   RepeatPlan PlanFor(int32_t node) const;
   bool FollowTable(int32_t next, ByteTable& table, int depth, int& budget) const;
   bool Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_start, int64_t* group_end);
