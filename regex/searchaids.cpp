@@ -6,6 +6,9 @@ namespace regex_engine {
 
 namespace {
 
+// How many marked places ahead of an attempt the input is fetched.
+constexpr size_t kAhead = 2;
+
 void Unite(ByteTable& set, const ByteTable& more) {
   for (size_t c = 0; c < set.size(); ++c) set[c] = set[c] || more[c];
 }
@@ -156,10 +159,10 @@ int64_t StartFinder::NextMarked(const SearchAids& aids, const uint8_t* in, int64
     if (q >= len) break;
     if (n == 0 || (q + int64_t(n) <= len && LiteralAt(in + q, lead, n, aids.lead_fold))) {
       // The copy has left the input's start in the outer caches by now: a
-      // place two ahead is fetched while this one is tried.
-      if (cursor_ + 2 < places.size()) {
-        __builtin_prefetch(in + places[cursor_ + 2]);
-        __builtin_prefetch(in + places[cursor_ + 2] + 64);
+      // place a few ahead is fetched while this one is tried.
+      if (cursor_ + kAhead < places.size()) {
+        __builtin_prefetch(in + places[cursor_ + kAhead]);
+        __builtin_prefetch(in + places[cursor_ + kAhead] + 64);
       }
       return q;
     }
