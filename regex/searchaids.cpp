@@ -61,7 +61,9 @@ SearchAids FindSearchAids(const std::vector<uint8_t>& code) {
   SearchAids aids;
   ProgramView program(code.data());
   if (program.Kind(program.Next(kFirstNode)) == OpEnd) {  // one alternative only
+    // Modifier groups and comments at the start leave nodes that match empty.
     int32_t scan = program.BranchBody(kFirstNode);
+    while (program.Kind(scan) == OpComment || program.Kind(scan) == OpEmpty) scan = program.Next(scan);
     uint8_t op = program.Kind(scan);
     if (op == OpLiteral || op == OpLiteralCI) {
       aids.lead = program.LiteralText(scan);
