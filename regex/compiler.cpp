@@ -131,19 +131,8 @@ class Compiler {
   }
 
   // --- parsing ---
-  void SkipExtended() {
-    if (!(flags_ & kX)) return;
-    for (;;) {
-      char c = *p_;
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-        ++p_;
-      } else if (c == '#') {
-        while (*p_ && *p_ != '\n' && *p_ != '\r') ++p_;
-      } else {
-        return;
-      }
-    }
-  }
+  void SkipExtended() { p_ = SkipExtendedFrom(p_); }
+  // Past blanks and comments from q on, with x.
   const char* SkipExtendedFrom(const char* q) const {
     if (!(flags_ & kX)) return q;
     for (;;) {
