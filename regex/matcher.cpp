@@ -50,12 +50,11 @@ enum FrameKind : uint32_t { FUndo, FBranch, FStar, FStarLazy, FLoopExit, FLoopMo
 TMatcher::TMatcher(const std::string& pattern, unsigned flags, const std::string& paired)
     : code_(CompileProgram(pattern, flags)),
       flags_(flags),
-      paired_(paired),
       aids_(FindSearchAids(code_)),
       finder_(aids_) {
-  if (paired_.size() == 2) {
-    paired_head_ = uint8_t(paired_[0]);
-    paired_tail_ = uint8_t(paired_[1]);
+  if (paired.size() == 2) {
+    paired_head_ = uint8_t(paired[0]);
+    paired_tail_ = uint8_t(paired[1]);
   }
   BuildPlans();
   vars_.assign(kVarTotal, -1);

@@ -78,8 +78,7 @@ class TMatcher {
   // The compiled pattern.
   std::vector<uint8_t> code_;
   unsigned flags_;
-  std::string paired_;
-  int paired_head_ = -1, paired_tail_ = -1;  // -1 without a paired separator
+  int paired_head_ = -1, paired_tail_ = -1;  // the paired separator's bytes, -1 without one
   SearchAids aids_;
   std::vector<RepeatPlan> plans_;
   std::vector<ByteTable> branch_tables_;  // bytes each alternative can begin with
