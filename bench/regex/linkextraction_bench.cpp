@@ -202,7 +202,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (it != times.end())
           std::printf(", %s %.3f ms (engine throughput %.2fx)", other + 3, it->second, it->second / ours->second);
       }
-      std::printf(" [CPU time, median]\n");
+      std::printf(" [CPU time; the median when repeated]\n");
     }
     ConsoleReporter::Finalize();
   }

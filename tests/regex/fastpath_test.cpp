@@ -129,6 +129,18 @@ TEST(FastPaths, RequiredLiteralIsFoundAgainAfterTheSearchGoesBack) {
   EXPECT_EQ(m.MatchPos(0), 1);
 }
 
+TEST(FastPaths, ProgramCompiledAgainBetweenSearchesOfOneInput) {
+  // The marks made while the input was copied belong to the old program.
+  TPatternMatcher m;
+  m.SetExpression("ab");
+  ASSERT_TRUE(m.Exec("ab AB aB"));
+  m.SetModifier('i', true);
+  ASSERT_TRUE(m.ExecNext());
+  EXPECT_EQ(m.MatchPos(0), 4);
+  ASSERT_TRUE(m.ExecNext());
+  EXPECT_EQ(m.MatchPos(0), 7);
+}
+
 TEST(FastPaths, ACopiedMatcherGoesOnByItself) {
   TPatternMatcher m;
   m.SetExpression("a(\\d)");
