@@ -22,13 +22,9 @@ bool In(const ScanBytes& s, uint8_t c) {
   return false;
 }
 
-// Candidates are checked here; a short needle is faster compared in place.
 template <bool Fold>
 bool Same(const uint8_t* a, const uint8_t* b, size_t n) {
-  if (!Fold && n > 16) return std::memcmp(a, b, n) == 0;
-  for (size_t k = 0; k < n; ++k)
-    if (a[k] != b[k] && (!Fold || a[k] != InvertCase(b[k]))) return false;
-  return true;
+  return LiteralAt(a, b, n, Fold);
 }
 
 #if defined(__SSE2__)
@@ -103,10 +99,6 @@ const uint8_t* FindAnyOf(const uint8_t* p, const uint8_t* end, const ScanBytes& 
   for (; p < end; ++p)
     if (In(bytes, *p)) return p;
   return end;
-}
-
-bool LiteralAt(const uint8_t* p, const uint8_t* needle, size_t n, bool fold_case) {
-  return fold_case ? Same<true>(p, needle, n) : Same<false>(p, needle, n);
 }
 
 const uint8_t* FindLiteral(const uint8_t* p, const uint8_t* end, const uint8_t* needle, size_t n, bool fold_case) {

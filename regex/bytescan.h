@@ -2,8 +2,11 @@
 // Vector scans over the input (SSE2 on x86-64, a plain loop elsewhere).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
+
+#include "regex/program.h"
 
 namespace regex_engine {
 
@@ -20,8 +23,15 @@ const uint8_t* FindAnyOf(const uint8_t* p, const uint8_t* end, const ScanBytes& 
 // with fold_case each ASCII letter also matches in its other case. end when none.
 const uint8_t* FindLiteral(const uint8_t* p, const uint8_t* end, const uint8_t* needle, size_t n, bool fold_case);
 
-// Whether the n-byte needle stands at p (each ASCII letter also in its other case with fold_case).
-bool LiteralAt(const uint8_t* p, const uint8_t* needle, size_t n, bool fold_case);
+// Whether the n-byte needle stands at p (each ASCII letter also in its other
+// case with fold_case). Short needles are compared in place: this runs once
+// for every place a search finds.
+inline bool LiteralAt(const uint8_t* p, const uint8_t* needle, size_t n, bool fold_case) {
+  if (!fold_case && n > 16) return std::memcmp(p, needle, n) == 0;
+  for (size_t k = 0; k < n; ++k)
+    if (p[k] != needle[k] && (!fold_case || p[k] != InvertCase(needle[k]))) return false;
+  return true;
+}
 
 // An allocator that leaves new elements uninitialised, for buffers that are
 // overwritten at once.

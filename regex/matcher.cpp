@@ -42,6 +42,7 @@ constexpr int kVarCount = kVarLoopIdx + 1;  // + level (1 to 10)
 constexpr int kVarIter = kVarCount + kLoopDepth;
 constexpr int kVarTotal = kVarIter + kLoopDepth + 1;
 static_assert(kVarTotal <= 64, "one bit per variable in the touched mask");
+constexpr uint64_t kGroupVars = ((uint64_t(1) << kVarLoopIdx) - 1) & ~(uint64_t(1) << kVarStart) & ~(uint64_t(1) << kVarEnd);
 
 enum FrameKind : uint32_t { FUndo, FBranch, FStar, FStarLazy, FLoopExit, FLoopMore };
 
@@ -292,9 +293,11 @@ bool TMatcher::Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_
     bool ok = true;
     switch (op) {
       case OpEnd:
-        for (int g = 1; g < kGroups; ++g) {
-          group_start[g] = vars_[size_t(kVarStart + g)];
-          group_end[g] = vars_[size_t(kVarEnd + g)];
+        // The match record is unset before the search; only groups this
+        // attempt touched can hold anything.
+        for (uint64_t t = touched_ & kGroupVars; t; t &= t - 1) {
+          int v = __builtin_ctzll(t);
+          (v < kVarEnd ? group_start[v - kVarStart] : group_end[v - kVarEnd]) = vars_[size_t(v)];
         }
         group_start[0] = start;
         group_end[0] = pos;
@@ -353,7 +356,7 @@ bool TMatcher::Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_
       case OpStar: case OpPlus: case OpBraces:
       case OpStarLazy: case OpPlusLazy: case OpBracesLazy: {
         const RepeatPlan& plan = plans_[size_t(program.RepeatPlan(node))];
-        int64_t l = SimpleLen(plan.simple);
+        int64_t l = plan.one_byte ? 1 : SimpleLen(plan.simple);
         if (l < 0) {  // a back-reference to an unset group
           ok = plan.min == 0;
           node = plan.next;
@@ -448,7 +451,7 @@ bool TMatcher::Backtrack(int32_t& node, int64_t& pos) {
       case FStar:
       case FStarLazy: {
         const RepeatPlan& plan = plans_[size_t(program.RepeatPlan(f.node))];
-        int64_t l = SimpleLen(plan.simple);
+        int64_t l = plan.one_byte ? 1 : SimpleLen(plan.simple);
         int64_t count = f.b;
         if (kind == FStar) {
           if (!TakeGreedy(f.node, plan, f.a, count - 1, l, pos)) continue;
