@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "regex/patternmatcher.h"
 
 namespace {
@@ -175,6 +177,8 @@ BENCHMARK_CAPTURE(BM_Pcre2Jit, sparse, SparsePage)->Unit(benchmark::kMillisecond
 // each PCRE2 variant's, per page, from the medians (or single runs) of this run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, so that a saved run reads plainly.
+  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
