@@ -4,19 +4,17 @@
 #include <memory>
 #include <string>
 
+#include "base/errors.h"
+
 // Raised by every failure of the engine. Compile errors carry the parser offset
 // in ErrorPos and in the message; run-time errors have ErrorPos 0.
-class EPatternMatcher : public std::exception {
+class EPatternMatcher : public EMessageException {
  public:
   EPatternMatcher(int id, int pos, std::string message)
-      : ErrorId(id), ErrorPos(pos), message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
+      : EMessageException(std::move(message)), ErrorId(id), ErrorPos(pos) {}
 
   int ErrorId;
   int ErrorPos;
-
- private:
-  std::string message_;
 };
 
 // A backtracking regular-expression engine over byte strings (GBK text is
