@@ -256,7 +256,7 @@ void Tfrmmain::N4Click() {
 }
 
 void Tfrmmain::N6Click() {
-  TDirectoryChooser chooser(this, QtPath(ProgramDirectory()));
+  TDirectoryChooser chooser(this, QtPath(datadir::DefaultRoot()));
   if (chooser.exec() != QDialog::Accepted) return;
   const TPath dir = PathFromQt(chooser.Chosen());
   // Settings first: when they cannot be written, the old root stays in force.

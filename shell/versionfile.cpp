@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 
 #include "base/appdir.h"
@@ -11,12 +12,13 @@
 #include "base/files.h"
 #include "base/hosts.h"
 #include "base/ini.h"
+#include "base/syserror.h"
 
 namespace versionfile {
 
 std::string VersionFileAddress() { return "http://" + Hosts().MakerHost + "/trevisk/version.txt"; }
 std::string SecondAddress() { return "http://" + Hosts().MakerHost + "/trevisk.asp"; }
-TPath ConfigPath() { return ProgramDirectory() + "/config.ini"; }
+TPath ConfigPath() { return SettingsDirectory() + "/config.ini"; }
 
 void SaveFetchedText(const std::string& body, const TPath& target) {
   // A name of its own per process and call, so two starts at once cannot share it.
@@ -29,8 +31,9 @@ void SaveFetchedText(const std::string& body, const TPath& target) {
     throw;
   }
   if (std::rename(temp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
     DeleteFileAt(temp);
-    throw EFileError("Cannot replace file " + target.ShownText());
+    throw EFileError(FileErrorMessage(basetext::kCannotReplaceFile, target, err));
   }
 }
 
