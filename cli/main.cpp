@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(argv[1], "search") == 0) return RunSearchCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "download") == 0) return RunDownloadCommand(argc - 2, argv + 2);
+  if (std::strcmp(argv[1], "--version") == 0) return std::puts("varnolt-cli " VARNOLT_VERSION) < 0;
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     Usage(stdout);
     return 0;
