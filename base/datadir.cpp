@@ -76,6 +76,9 @@ void SetRoot(const TPath& root) {
 
 TPath SettingsFile() { return SettingsDirectory() + "/savefile.ini"; }
 
+namespace {
+
+// The user's documents folder as the desktop names it, else ~/Documents.
 TPath DocumentsDirectory() {
   const TPath home = HomeDirectory();
   // user-dirs.dirs holds lines such as XDG_DOCUMENTS_DIR="$HOME/文档".
@@ -94,6 +97,8 @@ TPath DocumentsDirectory() {
   }
   return home.Entry("Documents");
 }
+
+}  // namespace
 
 TPath DefaultRoot() {
   return ProgramDirectoryWritable() ? ProgramDirectory() : DocumentsDirectory().Entry("Varnolt");

@@ -19,7 +19,6 @@ TPath SettingsFile();
 // else "Varnolt" in the user's documents folder (XDG_DOCUMENTS_DIR of user-dirs.dirs,
 // else ~/Documents).
 TPath DefaultRoot();
-TPath DocumentsDirectory();
 // The root savefile.ini names ([savefile] savepath=), else DefaultRoot().
 TPath RootFromSettings();
 // RootFromSettings, made the root of this process (the default root is created when

@@ -13,6 +13,7 @@ constexpr char kSecondBlock[] =
     "&cof=GALT%3A%23008000%3BGL%3A1%3BDIV%3A%23FFFFCC%3BVLC%3A663399%3BAH%3Acenter%3BBGC%3AFFFFFF"
     "%3BLBGC%3AFFFFCC%3BALC%3ACC0000%3BLC%3ACC0000%3BT%3A000000%3BGFNT%3A0000FF%3BGIMP%3A0000FF"
     "%3BFORID%3A1&hl=zh-CN";
+
 // The word's GBK characters percent-encoded, both bytes of each, as the address declares
 // GB2312 and a browser would otherwise send UTF-8. ASCII stays as typed, so blanks, "&"
 // and "#" act in the address as they always did.

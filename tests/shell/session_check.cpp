@@ -12,9 +12,9 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
