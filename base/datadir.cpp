@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <mutex>
+#include <vector>
 
 #include "appdir.h"
 #include "bytes.h"
+#include "errors.h"
 #include "files.h"
 #include "gbk.h"
 #include "ini.h"
@@ -60,8 +62,11 @@ void AppendAddressEscaped(std::string& out, const std::string& gbk) {
 }  // namespace
 
 TPath Root() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return g_root.Empty() ? ProgramDirectory() : g_root;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_root.Empty()) return g_root;
+  }
+  return DefaultRoot();
 }
 
 void SetRoot(const TPath& root) {
@@ -69,17 +74,48 @@ void SetRoot(const TPath& root) {
   g_root = root;
 }
 
-TPath SettingsFile() { return ProgramDirectory() + "/savefile.ini"; }
+TPath SettingsFile() { return SettingsDirectory() + "/savefile.ini"; }
+
+namespace {
+
+// The user's documents folder as the desktop names it, else ~/Documents.
+TPath DocumentsDirectory() {
+  const TPath home = HomeDirectory();
+  // user-dirs.dirs holds lines such as XDG_DOCUMENTS_DIR="$HOME/文档".
+  const std::string prefix = "XDG_DOCUMENTS_DIR=\"";
+  std::vector<std::string> lines;
+  try {
+    lines = ReadTextLines(UserConfigDirectory() + "/user-dirs.dirs");
+  } catch (const EFileError&) {
+  }
+  for (const std::string& line : lines) {
+    if (line.rfind(prefix, 0) != 0) continue;
+    std::string value = line.substr(prefix.size());
+    value = value.substr(0, value.find('"'));
+    if (value.rfind("$HOME/", 0) == 0 && value.size() > 6) return home.Entry(value.substr(6));
+    if (!value.empty() && value[0] == '/') return TPath::FromSystem(value);
+  }
+  return home.Entry("Documents");
+}
+
+}  // namespace
+
+TPath DefaultRoot() {
+  return ProgramDirectoryWritable() ? ProgramDirectory() : DocumentsDirectory().Entry("Varnolt");
+}
 
 TPath RootFromSettings() {
   const TPath file = SettingsFile();
   TPath root;
   if (FileExists(file)) root = RootFromSettingValue(IniReadString(file, "savefile", "savepath", ""));
-  return root.Empty() ? ProgramDirectory() : root;
+  return root.Empty() ? DefaultRoot() : root;
 }
 
 TPath LoadRootAtStart() {
   TPath root = RootFromSettings();
+  // The folder in the user's documents is the program's own choice: it exists from the
+  // start, as the program directory does for a program that keeps its data there.
+  if (root == DefaultRoot()) ForceDirectories(root);
   SetRoot(root);
   return root;
 }
@@ -131,7 +167,9 @@ TPath EnsureFolder(const TPath& root, Folder folder) {
 }
 
 std::string LinkTarget(const TPath& path) {
-  const std::string& bytes = path.Bytes();
+  // The system reads "//x" as "/x"; a page's link would take x for a network host.
+  std::string bytes = path.Bytes();
+  while (bytes.size() > 1 && bytes[0] == '/' && bytes[1] == '/') bytes.erase(0, 1);
   std::string out, gbk;
   if (Utf8ToGbkExact(bytes, gbk)) {
     AppendAddressEscaped(out, gbk);

@@ -7,16 +7,22 @@
 // make to the files there. The one place that knows the layout below the root.
 namespace datadir {
 
-// The root of this process. The main thread sets it at start and at a directory choice;
-// workers read a copy taken under a lock, so a choice during a run cannot tear it.
+// The root of this process (DefaultRoot() until set). The main thread sets it at start and
+// at a directory choice; workers read a copy taken under a lock, so a choice during a run
+// cannot tear it.
 TPath Root();
 void SetRoot(const TPath& root);
 
-// savefile.ini in the program directory.
+// savefile.ini in the settings directory (see SettingsDirectory in base/appdir.h).
 TPath SettingsFile();
-// The root savefile.ini names ([savefile] savepath=), else the program directory.
+// The root when savefile.ini names none: the program directory when it is writable,
+// else "Varnolt" in the user's documents folder (XDG_DOCUMENTS_DIR of user-dirs.dirs,
+// else ~/Documents).
+TPath DefaultRoot();
+// The root savefile.ini names ([savefile] savepath=), else DefaultRoot().
 TPath RootFromSettings();
-// RootFromSettings, made the root of this process; returns it.
+// RootFromSettings, made the root of this process (the default root is created when
+// missing); returns it.
 TPath LoadRootAtStart();
 // Writes savefile.ini ("[savefile]", "savepath=" + SettingValue(root)). Throws EFileError.
 void WriteRootSetting(const TPath& root);

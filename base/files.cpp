@@ -16,14 +16,13 @@
 
 #include "errors.h"
 #include "gbk.h"
+#include "syserror.h"
 
 namespace {
 
 bool StatOf(const TPath& path, struct stat& st) { return !path.Empty() && ::stat(path.c_str(), &st) == 0; }
 
-std::string ErrorText(const std::string& what, const TPath& path) {
-  return what + " " + path.ShownText() + ": " + Utf8ToGbk(std::strerror(errno));
-}
+std::string ErrorText(const char* what, const TPath& path) { return FileErrorMessage(what, path, errno); }
 
 }  // namespace
 
@@ -74,14 +73,14 @@ std::vector<DirEntry> ListDirectory(const TPath& path) {
 
 std::string ReadFileBytes(const TPath& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EFileError(ErrorText("Cannot open file", path));
+  if (fd < 0) throw EFileError(ErrorText(basetext::kCannotOpenFile, path));
   std::string data;
   char buf[65536];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      std::string msg = ErrorText("Cannot read file", path);
+      std::string msg = ErrorText(basetext::kCannotReadFile, path);
       ::close(fd);
       throw EFileError(msg);
     }
@@ -95,7 +94,7 @@ std::string ReadFileBytes(const TPath& path) {
 void WriteFileBytes(const TPath& path, const std::string& bytes) {
   const TPath temp = TemporaryFileIn(path.Parent());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) throw EFileError(ErrorText("Cannot create file", path));
+  if (fd < 0) throw EFileError(ErrorText(basetext::kCannotCreateFile, path));
   size_t done = 0;
   bool ok = true;
   while (ok && done < bytes.size()) {
@@ -106,11 +105,11 @@ void WriteFileBytes(const TPath& path, const std::string& bytes) {
   }
   if (::close(fd) != 0) ok = false;
   if (!ok) {
-    std::string msg = ErrorText("Cannot write file", path);
+    std::string msg = ErrorText(basetext::kCannotWriteFile, path);
     DeleteFileAt(temp);
     throw EFileError(msg);
   }
-  if (!ReplaceFile(temp, path)) throw EFileError(ErrorText("Cannot create file", path));
+  if (!ReplaceFile(temp, path)) throw EFileError(ErrorText(basetext::kCannotCreateFile, path));
 }
 
 namespace {

@@ -30,7 +30,7 @@ std::optional<SiteHosts> g_hosts;
 
 SiteHosts Hosts() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!g_hosts) g_hosts = ReadSiteHosts(ProgramDirectory() + "/hosts.ini");
+  if (!g_hosts) g_hosts = ReadSiteHosts(SettingsDirectory() + "/hosts.ini");
   return *g_hosts;
 }
 

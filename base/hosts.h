@@ -3,7 +3,7 @@
 
 #include "base/path.h"
 
-// Site hosts ("name" or "name:port"), read from hosts.ini in the program directory,
+// Site hosts ("name" or "name:port"), read from hosts.ini in the settings directory,
 // section [hosts]; a missing file or key gives the public default.
 struct SiteHosts {
   std::string SearchHost;
@@ -21,7 +21,7 @@ struct SiteHosts {
 
 SiteHosts ReadSiteHosts(const TPath& iniPath);
 
-// The hosts of this process: read from the program directory's hosts.ini on first use.
+// The hosts of this process: read from the settings directory's hosts.ini on first use.
 SiteHosts Hosts();
 
 // Replaces the hosts of this process (tests point them at a demo site on a free port).

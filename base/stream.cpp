@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "errors.h"
-#include "gbk.h"
+#include "syserror.h"
 
 TFileStream::TFileStream(const TPath& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd_ < 0) throw EFileError("Cannot create file " + path.ShownText() + ": " + Utf8ToGbk(std::strerror(errno)));
+  if (fd_ < 0) throw EFileError(FileErrorMessage(basetext::kCannotCreateFile, path, errno));
 }
 
 TFileStream::~TFileStream() {
@@ -19,11 +19,11 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::Write(const char* data, size_t size) {
-  if (fd_ < 0) throw EFileError("File closed " + path_.ShownText());
+  if (fd_ < 0) throw EFileError(std::string(basetext::kFileClosed) + " " + path_.ShownText());
   while (size > 0) {
     ssize_t n = ::write(fd_, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EFileError("Cannot write file " + path_.ShownText() + ": " + Utf8ToGbk(std::strerror(errno)));
+    if (n < 0) throw EFileError(FileErrorMessage(basetext::kCannotWriteFile, path_, errno));
     data += n;
     size -= static_cast<size_t>(n);
   }
@@ -33,5 +33,5 @@ void TFileStream::Close() {
   if (fd_ < 0) return;
   int rc = ::close(fd_);
   fd_ = -1;
-  if (rc != 0) throw EFileError("Cannot write file " + path_.ShownText());
+  if (rc != 0) throw EFileError(FileErrorMessage(basetext::kCannotWriteFile, path_, errno));
 }

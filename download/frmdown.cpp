@@ -98,6 +98,7 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
 
   OpenDialog1 = new QFileDialog(this);
   OpenDialog1->setObjectName("OpenDialog1");
+  MakeProgramFileDialog(OpenDialog1);
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
 

@@ -67,12 +67,12 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   Bevel1 = SunkenBox(Panel1, "Bevel1", {8, 8, 217, 297});
 
-  Label1 = TextLabel(Panel1, "Label1", 16, 24, QtText(kLabelTitle));
-  Label2 = TextLabel(Panel1, "Label2", 16, 56, QtText(kLabelAbstract));
-  Label3 = TextLabel(Panel1, "Label3", 16, 88, QtText(kLabelClass));
   edtitle = PlaceControl<QLineEdit>(Panel1, "edtitle", {56, 16, 161, 21});
   edabs = PlaceControl<QLineEdit>(Panel1, "edabs", {56, 48, 161, 21});
   edg = PlaceControl<QLineEdit>(Panel1, "edg", {56, 80, 65, 21});
+  Label1 = FieldLabel(Panel1, "Label1", 16, edtitle, QtText(kLabelTitle));
+  Label2 = FieldLabel(Panel1, "Label2", 16, edabs, QtText(kLabelAbstract));
+  Label3 = FieldLabel(Panel1, "Label3", 16, edg, QtText(kLabelClass));
 
   cklaw = Option(Panel1, "cklaw", {56, 120, 81, 17}, kLegalStatus);
   ckzq = Option(Panel1, "ckzq", {56, 152, 97, 17}, kFirstClaim);

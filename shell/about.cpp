@@ -4,9 +4,13 @@
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "shell/forms.h"
 #include "shell/glyphs.h"
@@ -44,6 +48,22 @@ void SetLinkLook(QLabel* label, bool hot) {
   label->resize(QFontMetrics(bold).horizontalAdvance(label->text()) + 2, QFontMetrics(bold).height());
 }
 
+constexpr int kNoticeLines = 7;
+
+// Narrows the line spacing so that `lines` lines fit the memo's height: a CJK face's own
+// spacing (16 pixels at the form's 11) would cut the last line of the notice.
+void FitLines(QTextEdit* memo, int lines) {
+  QTextDocument* doc = memo->document();
+  doc->setDocumentMargin(2);
+  const int room = memo->height() - 2 * memo->frameWidth() - 2 * static_cast<int>(doc->documentMargin());
+  const int spacing = std::min(QFontMetrics(memo->font()).lineSpacing(), room / lines);
+  QTextBlockFormat format;
+  format.setLineHeight(spacing, QTextBlockFormat::FixedHeight);
+  QTextCursor all(doc);
+  all.select(QTextCursor::Document);
+  all.mergeBlockFormat(format);
+}
+
 }  // namespace
 
 Tfrmabout::Tfrmabout(QWidget* parent) : QDialog(parent) {
@@ -63,10 +83,13 @@ Tfrmabout::Tfrmabout(QWidget* parent) : QDialog(parent) {
   Label5 = TextLabel(this, "Label5", 152, 40, QString());
   Label6 = TextLabel(this, "Label6", 152, 64, QtText(shelltext::kAuthorName));
 
-  Memo1 = ReadOnlyMemo(this, "Memo1", {8, 96, 393, 113});
+  Memo1 = PlaceControl<QTextEdit>(this, "Memo1", {8, 96, 393, 113});
+  Memo1->setReadOnly(true);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setPlainText(QtText(std::string(shelltext::kNotice1) + "\n" + shelltext::kNotice2 + "\n" +
                              shelltext::kNotice3 + "\n" + shelltext::kNotice4 + "\n" + shelltext::kNotice5 +
                              "\n" + shelltext::kNotice6 + "\n" + shelltext::kNotice7));
+  FitLines(Memo1, kNoticeLines);
 
   Image2 = PlaceControl<TClickLabel>(this, "Image2", {8, 224, 49, 17});
   Image2->setPixmap(glyphs::ContactBadge());

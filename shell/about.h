@@ -3,7 +3,7 @@
 
 class QFrame;
 class QLabel;
-class QPlainTextEdit;
+class QTextEdit;
 class QPushButton;
 class TClickLabel;
 
@@ -17,7 +17,7 @@ class Tfrmabout : public QDialog {
   QFrame* Bevel1 = nullptr;
   QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
   QLabel *Label4 = nullptr, *Label5 = nullptr, *Label6 = nullptr;
-  QPlainTextEdit* Memo1 = nullptr;
+  QTextEdit* Memo1 = nullptr;
   TClickLabel* Image2 = nullptr;
   TClickLabel* Label7 = nullptr;  // the maker's home page
   TClickLabel* Label8 = nullptr;  // feedback mail

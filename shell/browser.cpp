@@ -2,11 +2,17 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QProcess>
+#include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+#include "shell/msgbox.h"
+#include "shell/qttext.h"
+#include "shell/shelltexts.h"
 
 namespace {
 
@@ -22,6 +28,20 @@ class TBrowserPage : public QWebEnginePage {
   }
 };
 
+// Whether the desktop names a program for PDF files. Without one the system's opener
+// fails after it has started, unseen, so the question is put before.
+bool PdfViewerSetUp() {
+  QProcess query;
+  query.start("xdg-mime", {"query", "default", "application/pdf"});
+  if (!query.waitForFinished(5000)) {
+    query.kill();
+    query.waitForFinished(1000);
+    return false;
+  }
+  return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+         !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
 void OpenDownloads(QWebEngineProfile* profile) {
   // A link to a stored PDF opens in the system's viewer; other downloads go to the
   // user's download folder as the engine decides.
@@ -29,12 +49,19 @@ void OpenDownloads(QWebEngineProfile* profile) {
   if (connected) return;
   connected = true;
   QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, [](QWebEngineDownloadRequest* download) {
-    if (download->url().isLocalFile()) {
-      download->cancel();
-      QDesktopServices::openUrl(download->url());
+    const QUrl url = download->url();
+    if (!url.isLocalFile()) {
+      download->accept();
       return;
     }
-    download->accept();
+    download->cancel();
+    const QString file = url.toLocalFile();
+    if (file.endsWith(".pdf", Qt::CaseInsensitive) && !PdfViewerSetUp()) {
+      // After the engine's signal has returned, not inside it.
+      QTimer::singleShot(0, [file] { msgbox::Show(nullptr, QtText(shelltext::kNoPdfViewer) + file); });
+      return;
+    }
+    QDesktopServices::openUrl(url);
   });
 }
 
@@ -64,7 +91,12 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWebEngineView(parent) {
 }
 
 QUrl TWebBrowser::AddressOf(const QString& target) {
-  if (target.startsWith('/')) return QUrl::fromLocalFile(target);
+  if (target.startsWith('/')) {
+    // The system reads "//x" as "/x"; an address would take x for a network host.
+    qsizetype extra = 0;
+    while (extra + 1 < target.size() && target[extra + 1] == '/') ++extra;
+    return QUrl::fromLocalFile(target.mid(extra));
+  }
   return QUrl(target, QUrl::TolerantMode);
 }
 

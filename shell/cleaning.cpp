@@ -20,28 +20,33 @@ EntryKind KindOf(const TPath& path) {
 
 }  // namespace
 
-void cleardir(const TPath& path) {
+size_t cleardir(const TPath& path) {
+  size_t stayed = 0;
   for (const DirEntry& e : ListDirectory(path)) {
     const TPath full = path.Entry(e.name);
     switch (KindOf(full)) {
-      case EntryKind::Directory:
-        cleardir(full);
-        RemoveDir(full);  // fails, unnoticed, when something inside stayed
+      case EntryKind::Directory: {
+        const size_t inside = cleardir(full);
+        stayed += inside;
+        // A folder that stays although nothing inside did (one that cannot be read) counts once.
+        if (!RemoveDir(full) && inside == 0) ++stayed;
         break;
+      }
       case EntryKind::Other:
-        DeleteFileAt(full);
+        if (!DeleteFileAt(full)) ++stayed;
         break;
       case EntryKind::ReadOnlyFile:
+        ++stayed;
+        break;
       case EntryKind::Missing:
         break;
     }
   }
+  return stayed;
 }
 
 TPath Target(const TPath& root, datadir::Folder folder) { return datadir::FolderPath(root, folder) + "/"; }
 
-void CleanTarget(const TPath& target) {
-  if (DirectoryExists(target)) cleardir(target);
-}
+size_t CleanTarget(const TPath& target) { return DirectoryExists(target) ? cleardir(target) : 0; }
 
 }  // namespace cleaning

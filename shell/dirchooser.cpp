@@ -4,14 +4,18 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include <cerrno>
+
 #include "base/files.h"
+#include "base/syserror.h"
 #include "shell/msgbox.h"
 #include "shell/qttext.h"
+#include "shell/widgets.h"
 
 TDirectoryChooser::TDirectoryChooser(QWidget* parent, const QString& startDir) : QFileDialog(parent) {
   setObjectName("dirchooser");
   // Qt's own dialog, so accept() below is the one that runs.
-  setOption(QFileDialog::DontUseNativeDialog);
+  MakeProgramFileDialog(this);
   setOption(QFileDialog::ShowDirsOnly);
   setFileMode(QFileDialog::Directory);
   setAcceptMode(QFileDialog::AcceptOpen);
@@ -32,9 +36,10 @@ void TDirectoryChooser::accept() {
   path = QDir::cleanPath(path);
   if (!QFileInfo(path).isDir()) {
     if (QFileInfo::exists(path)) return;  // a file of that name: nothing to choose
+    // The chooser's own question stays in English, as the system's chooser asked it.
     if (!msgbox::Ask(this, "The specified directory does not exist. Create it?", windowTitle())) return;
     if (!ForceDirectories(PathFromQt(path))) {
-      msgbox::Show(this, "Cannot create the directory " + path);
+      msgbox::Show(this, QtText(FileErrorMessage(basetext::kCannotCreateDir, PathFromQt(path), errno)));
       return;
     }
   }

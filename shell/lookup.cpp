@@ -13,10 +13,28 @@ constexpr char kSecondBlock[] =
     "&cof=GALT%3A%23008000%3BGL%3A1%3BDIV%3A%23FFFFCC%3BVLC%3A663399%3BAH%3Acenter%3BBGC%3AFFFFFF"
     "%3BLBGC%3AFFFFCC%3BALC%3ACC0000%3BLC%3ACC0000%3BT%3A000000%3BGFNT%3A0000FF%3BGIMP%3A0000FF"
     "%3BFORID%3A1&hl=zh-CN";
+
+// The word's GBK characters percent-encoded, both bytes of each, as the address declares
+// GB2312 and a browser would otherwise send UTF-8. ASCII stays as typed, so blanks, "&"
+// and "#" act in the address as they always did.
+std::string GbkEscaped(const std::string& word) {
+  std::string out;
+  for (size_t i = 0; i < word.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(word[i]);
+    if (c < 0x80) {
+      out += word[i];
+      continue;
+    }
+    AppendPercentEscape(out, c);
+    if (c >= 0x81 && c != 0xFF && i + 1 < word.size()) AppendPercentEscape(out, static_cast<unsigned char>(word[++i]));
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string LookupAddress(const std::string& modeText, const std::string& text) {
-  std::string word = TrimBytes(text);
+  const std::string word = GbkEscaped(TrimBytes(text));
   if (word.empty()) return {};
   SiteHosts hosts = Hosts();
   if (modeText == shelltext::kModeDictionary) return "http://" + hosts.DictionaryHost + "/mini.php?q=" + word;

@@ -6,8 +6,9 @@ namespace lookup {
 
 // The address for the text of ch2en in the mode named by optioncb's text: the
 // dictionary when the mode is exactly "翻译单词", else the web search. The word is the
-// text trimmed of bytes at or below 0x20 and is inserted unescaped. An empty word gives
-// an empty address: nothing to show.
+// text trimmed of bytes at or below 0x20; its Chinese characters go in as their GBK bytes
+// percent-encoded, everything else unescaped. An empty word gives an empty address:
+// nothing to show.
 std::string LookupAddress(const std::string& modeText, const std::string& text);
 
 // The help menu's fixed links.

@@ -139,6 +139,8 @@ void Tfrmmain::BuildToolbar() {
   optioncb->setObjectName("optioncb");
   optioncb->setGeometry(8, 4, 73, 21);
   optioncb->setEditable(true);
+  // Text typed into it is a mode of its own (the web search), never a third item.
+  optioncb->setInsertPolicy(QComboBox::NoInsert);
   optioncb->addItem(QtText(shelltext::kModeDictionary));
   optioncb->addItem(QtText(shelltext::kModeWebSearch));
   optioncb->setCurrentIndex(1);
@@ -244,7 +246,10 @@ void Tfrmmain::SpeedButton1Click() { webb->Refresh(); }
 void Tfrmmain::SpeedButton2Click() { webb->Stop(); }
 
 void Tfrmmain::SpeedButton3Click() {
-  webb->Navigate(QtPath(recordsindex::Build(datadir::Root(), ProgramDirectory())));
+  // On a fresh root the first click shows the empty index rather than a failed write.
+  const TPath root = datadir::Root();
+  datadir::EnsureFolder(root, datadir::Folder::Data);
+  webb->Navigate(QtPath(recordsindex::Build(root, ProgramDirectory())));
 }
 
 void Tfrmmain::N3Click() {
@@ -256,7 +261,7 @@ void Tfrmmain::N4Click() {
 }
 
 void Tfrmmain::N6Click() {
-  TDirectoryChooser chooser(this, QtPath(ProgramDirectory()));
+  TDirectoryChooser chooser(this, QtPath(datadir::DefaultRoot()));
   if (chooser.exec() != QDialog::Accepted) return;
   const TPath dir = PathFromQt(chooser.Chosen());
   // Settings first: when they cannot be written, the old root stays in force.
@@ -271,10 +276,20 @@ void Tfrmmain::N7Click() {
 }
 
 void Tfrmmain::Clean(datadir::Folder folder) {
-  const TPath target = cleaning::Target(datadir::Root(), folder);
+  const TPath root = datadir::Root();
+  const TPath target = cleaning::Target(root, folder);
+  // Deleting cannot be undone: the user confirms it first, knowing which folder it is.
+  const QString shown = QtPath(datadir::FolderPath(root, folder));
+  if (!msgbox::Ask(this, QtText(shelltext::kCleanQuestionStart) + shown + QtText(shelltext::kCleanQuestionEnd),
+                   QtText(shelltext::kConfirmCaption)))
+    return;
   try {
-    cleaning::CleanTarget(target);
-    msgbox::Show(this, QtText(shelltext::kCleanDone));
+    const size_t stayed = cleaning::CleanTarget(target);
+    if (stayed == 0)
+      msgbox::Show(this, QtText(shelltext::kCleanDone));
+    else
+      msgbox::Show(this, QtText(shelltext::kCleanStayedStart) + QString::number(stayed) +
+                             QtText(shelltext::kCleanStayedEnd));
   } catch (...) {
     msgbox::Show(this, QtText(shelltext::kCleanFailed));
   }

@@ -9,7 +9,8 @@ namespace msgbox {
 
 enum class Kind { Plain, Question };
 
-// A plain box captioned with the application title and one OK button.
+// A plain box captioned with the application title and one OK button. Both kinds show
+// their text as plain text.
 void Show(QWidget* parent, const QString& text);
 
 // A question with Yes and No and the question icon; true on Yes.

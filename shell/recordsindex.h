@@ -7,8 +7,9 @@
 // The records index page: the stored search reports and PDFs as links, rebuilt on demand.
 namespace recordsindex {
 
-// One "<li><a ...>" line per file of dir (not its subdirectories), in listing order.
-// A missing or empty directory gives no lines.
+// One "<li><a ...>" line per file of dir (not its subdirectories), sorted by name: byte
+// order of the GBK name, ASCII letters without regard to case. A missing or empty
+// directory gives no lines.
 std::vector<std::string> ListingLines(const TPath& dir);
 
 // Every line of the page for a root, with main.css linked from programDir.

@@ -22,7 +22,7 @@ void checkupdate::fetchfile(const std::string& url, const std::string& name) {
   try {
     THttpClient client;
     std::string body = client.HttpGetText(url);
-    versionfile::SaveFetchedText(body, ProgramDirectory() + "/" + name);
+    versionfile::SaveFetchedText(body, SettingsDirectory() + "/" + name);
   } catch (const std::exception&) {
     // No network, no file on the server or a failed write: the old file stays.
   }

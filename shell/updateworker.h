@@ -11,7 +11,7 @@ class checkupdate {
   checkupdate(const checkupdate&) = delete;
   checkupdate& operator=(const checkupdate&) = delete;
 
-  // Fetches url as text and saves it, as CR LF lines, as name in the program directory.
+  // Fetches url as text and saves it, as CR LF lines, as name in the settings directory.
   // Every error is swallowed; after a failure the earlier file stays unchanged.
   static void fetchfile(const std::string& url, const std::string& name);
   // Fetches url and discards the reply; every error is swallowed.

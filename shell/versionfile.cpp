@@ -10,7 +10,7 @@ namespace versionfile {
 
 std::string VersionFileAddress() { return "http://" + Hosts().MakerHost + "/trevisk/version.txt"; }
 std::string SecondAddress() { return "http://" + Hosts().MakerHost + "/trevisk.asp"; }
-TPath ConfigPath() { return ProgramDirectory() + "/config.ini"; }
+TPath ConfigPath() { return SettingsDirectory() + "/config.ini"; }
 
 void SaveFetchedText(const std::string& body, const TPath& target) { WriteTextLines(target, SplitLines(body)); }
 

@@ -13,7 +13,7 @@ inline constexpr int kProgramVersion = 20080106;
 std::string VersionFileAddress();  // "http://" + MakerHost + "/trevisk/version.txt"
 std::string SecondAddress();       // "http://" + MakerHost + "/trevisk.asp"
 
-// The program directory's config.ini.
+// config.ini in the settings directory (SettingsDirectory in base/appdir.h).
 TPath ConfigPath();
 
 // Saves a fetched body as CR LF lines under target, whole or not at all (a reader meets

@@ -1,12 +1,19 @@
 #include "widgets.h"
 
 #include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QIdentityProxyModel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 QFont FormFont() {
   QFont font;
@@ -32,6 +39,39 @@ QLabel* TextLabel(QWidget* parent, const char* name, int x, int y, const QString
   label->move(x, y);
   label->adjustSize();
   return label;
+}
+
+QLabel* FieldLabel(QWidget* parent, const char* name, int x, const QLineEdit* field, const QString& text) {
+  // An edit centres its line inside its frame and one more pixel, an odd remainder going
+  // below; the label, one line high, takes the same top.
+  const int inset = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field) + 1;
+  const int lineHeight = QFontMetrics(field->font()).height();
+  return TextLabel(parent, name, x, field->y() + inset + (field->height() - 2 * inset - lineHeight + 1) / 2, text);
+}
+
+namespace {
+
+// Qt's file model writes sizes and dates by the system's locale; this writes them by the
+// program's (the default locale). Columns: name, size, type, date modified.
+class TLocaleFileModel : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+      return QIdentityProxyModel::data(index, role);
+    const QFileInfo info = files->fileInfo(mapToSource(index));
+    if (index.column() == 3) return QLocale().toString(info.lastModified(), QLocale::ShortFormat);
+    return info.isDir() ? QIdentityProxyModel::data(index, role) : QVariant(QLocale().formattedDataSize(info.size()));
+  }
+};
+
+}  // namespace
+
+void MakeProgramFileDialog(QFileDialog* dialog) {
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setProxyModel(new TLocaleFileModel(dialog));
 }
 
 QPushButton* PushButton(QWidget* parent, const char* name, const QRect& geometry, const QString& caption) {

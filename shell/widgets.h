@@ -8,6 +8,8 @@
 #include <QString>
 
 class QDialog;
+class QFileDialog;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -33,6 +35,10 @@ T* PlaceControl(QWidget* parent, const char* name, const QRect& geometry) {
 // A caption or note: text whose top left corner is at (x, y), sized to the text.
 QLabel* TextLabel(QWidget* parent, const char* name, int x, int y, const QString& text);
 
+// The caption of an edit, at x in the edit's row and as high as the edit draws its text,
+// so that both stand on one baseline whatever the font.
+QLabel* FieldLabel(QWidget* parent, const char* name, int x, const QLineEdit* field, const QString& text);
+
 // A push button with its caption.
 QPushButton* PushButton(QWidget* parent, const char* name, const QRect& geometry, const QString& caption);
 
@@ -45,6 +51,10 @@ QFrame* SunkenBox(QWidget* parent, const char* name, const QRect& geometry);
 // A memo the user reads and a run or the program writes: read-only, its vertical scroll
 // bar always shown.
 QPlainTextEdit* ReadOnlyMemo(QWidget* parent, const char* name, const QRect& geometry);
+
+// Makes a file dialog the program's own: Qt's dialog rather than the desktop's, so that its
+// texts, sizes and dates are in the program's language and locale, whatever the system's.
+void MakeProgramFileDialog(QFileDialog* dialog);
 
 // A menu item that calls handler of receiver when chosen.
 template <class Receiver>

@@ -101,6 +101,11 @@ TEST(PagePaths, LinksKeepGbkAndEscapeTheRestWhileTextUsesReferences) {
   EXPECT_EQ(PageTextOf(kNotUtf8), "x&#65533;");
   EXPECT_EQ(TPath::FromSystem(kNotUtf8).Shown(), "x\xef\xbf\xbd");
   EXPECT_EQ(TPath::FromSystem("/电池" + kEmoji).ShownText(), "/\xb5\xe7\xb3\xd8?");
+  // Below the file-system root, and below a root written with a leading "//" (the same
+  // folder to the system), links never start with "//", which a browser reads as a host.
+  EXPECT_EQ(datadir::LinkTarget(datadir::FolderPath(TPath::FromSystem("/"), datadir::Folder::Query) + "/a.html"),
+            "/data/query/a.html");
+  EXPECT_EQ(datadir::LinkTarget(TPath::FromSystem("///srv/r/data/pdf/b.pdf")), "/srv/r/data/pdf/b.pdf");
   EXPECT_EQ(datadir::StylesheetLine(TPath::FromSystem("/opt/a#b")),
             "<link rel=\"stylesheet\" type=\"text/css\" href=\"/opt/a%23b/main.css\" />");
 }

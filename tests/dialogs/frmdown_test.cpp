@@ -10,8 +10,10 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTreeView>
 #include <memory>
 
 #include "base/files.h"
@@ -254,6 +256,7 @@ class DownDialogTest : public QObject {
     QCOMPARE(d->Entries(), std::vector<std::string>{"02123456"});
     QCOMPARE(boxes_->shown.size(), size_t(1));
     QVERIFY(boxes_->shown[0].text.contains("missing.TXT"));
+    QVERIFY2(boxes_->shown[0].text.startsWith(U("无法打开文件 ")), qPrintable(boxes_->shown[0].text));
 
     answer = QtPath(files.File("numbers.TXT"));
     QTest::mouseClick(d->Button1, Qt::LeftButton);
@@ -268,6 +271,29 @@ class DownDialogTest : public QObject {
     QCOMPARE(MemoLines(*d), (QStringList{U("开始检索，请稍候..."), U("开始下载第1个记录(200630012345)的相关文件"),
                                          U("200630012345为外观,程序已经忽略"), U("开始下载第2个记录()的相关文件")}));
     QCOMPARE(boxes_->shown.size(), size_t(1));  // an early end asks nothing
+  }
+
+  // The import's file dialog writes sizes and dates in Chinese, whatever the system's
+  // locale (here C).
+  void importDialogWritesSizesAndDatesInChinese() {
+    Tfrmdown* d = Open();
+    TempDir files;
+    WriteFileBytes(files.File("numbers.TXT"), "200630012345\r\n02123456\r\n");
+    d->OpenDialog1->setDirectory(QtPath(files.Path()));
+    d->OpenDialog1->show();
+    auto* view = d->OpenDialog1->findChild<QTreeView*>("treeView");
+    QVERIFY(view);
+    auto cell = [view](int column) {
+      QAbstractItemModel* model = view->model();
+      for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
+        if (model->index(row, 0, view->rootIndex()).data().toString() == "numbers.TXT")
+          return model->index(row, column, view->rootIndex()).data().toString();
+      return QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(cell(1), U("24 字节"), 10000);
+    QVERIFY2(QRegularExpression("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$").match(cell(3)).hasMatch(), qPrintable(cell(3)));
+    QCOMPARE(d->OpenDialog1->findChild<QLabel*>("lookInLabel")->text(), U("查找范围："));
+    d->OpenDialog1->hide();
   }
 
   void deleteNeedsASelectedEntry() {

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <utility>
 #include <memory>
 
 #include "base/files.h"
@@ -95,12 +96,10 @@ class FrmqueryTest : public QObject {
       }
       if (auto* button = qobject_cast<QPushButton*>(w)) QCOMPARE(button->text(), U(e.caption));
     }
-    for (auto [name, pos, caption] : {std::tuple{"Label1", QPoint(16, 24), "名称"},
-                                      std::tuple{"Label2", QPoint(16, 56), "摘要"},
-                                      std::tuple{"Label3", QPoint(16, 88), "分类"}}) {
+    for (auto [name, caption] : {std::pair{"Label1", "名称"}, std::pair{"Label2", "摘要"}, std::pair{"Label3", "分类"}}) {
       auto* l = d->findChild<QLabel*>(name);
       QVERIFY2(l, name);
-      QCOMPARE(l->pos(), pos);
+      QCOMPARE(l->x(), 16);
       QCOMPARE(l->text(), U(caption));
       QVERIFY(l->width() >= l->sizeHint().width());
     }
@@ -113,6 +112,32 @@ class FrmqueryTest : public QObject {
     QVERIFY(d->btstart->isVisible() && d->btstart->isEnabled());
     QVERIFY(!d->msgbt->isVisible());
     QVERIFY(d->msgbt->isEnabled());  // a disabled button would ignore the run's click
+  }
+
+  // Each caption and the same text typed into its edit end on the same pixel row, as
+  // drawn on the display.
+  void labelsStandOnTheBaselineOfTheirEdits() {
+    Tfrmquery* d = Open();
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    d->btstart->setFocus();  // no text cursor in an edit
+    const std::pair<QLabel*, QLineEdit*> rows[] = {{d->Label1, d->edtitle}, {d->Label2, d->edabs}, {d->Label3, d->edg}};
+    for (auto [label, edit] : rows) edit->setText(label->text());
+    QTest::qWait(100);
+    const QImage panel = d->Panel1->grab().toImage();
+    // The lowest row of dark pixels inside area.
+    auto inkBottom = [&panel](const QRect& area) {
+      for (int y = area.bottom(); y >= area.top(); --y)
+        for (int x = area.left(); x <= area.right(); ++x)
+          if (qGray(panel.pixel(x, y)) < 100) return y;
+      return -1;
+    };
+    for (auto [label, edit] : rows) {
+      const int labelBottom = inkBottom(label->geometry());
+      // Inside the edit's frame.
+      const int editBottom = inkBottom(edit->geometry().adjusted(4, 4, -4, -4));
+      QVERIFY2(labelBottom > 0 && editBottom > 0, qPrintable(label->objectName()));
+      QCOMPARE(labelBottom, editBottom);
+    }
   }
 
   void tabOrderAndFocusOnEveryShow() {

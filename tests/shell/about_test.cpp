@@ -2,7 +2,9 @@
 // notice, the hover effect of the two link labels and where the links lead.
 #include <QEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -48,6 +50,11 @@ class AboutTest : public QObject {
 
   void noticeHasSevenLinesInThreeParagraphs() {
     Tfrmabout about;
+    about.show();
+    // All seven lines whole in view at the window font's CJK face: none wraps, nothing scrolls.
+    QCOMPARE(about.Memo1->document()->lineCount(), 7);
+    QCOMPARE(about.Memo1->verticalScrollBar()->maximum(), 0);
+    QCOMPARE(about.Memo1->geometry(), QRect(8, 96, 393, 113));
     QStringList lines = about.Memo1->toPlainText().split('\n');
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[0], U("        本程序所有的数据来自果汁局，本人对数据的正确性以及完整性"));

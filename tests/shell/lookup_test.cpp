@@ -39,11 +39,13 @@ TEST_F(Lookup, DictionaryOnlyForTheExactModeText) {
   EXPECT_EQ(lookup::LookupAddress("anything", "abc"), "http://find.test/custom?q=abc" + kBlocks);
 }
 
-TEST_F(Lookup, WordTrimmedAndInsertedUnescaped) {
+TEST_F(Lookup, WordTrimmedAsciiAsTypedChineseAsEscapedGbkBytes) {
   EXPECT_EQ(lookup::LookupAddress(kDict, " \t fuel cell \r\n"), "http://dict.test:81/mini.php?q=fuel cell");
-  EXPECT_EQ(lookup::LookupAddress(kDict, "a&b=c#d+e"), "http://dict.test:81/mini.php?q=a&b=c#d+e");
-  const std::string word = "\xb5\xe7\xb3\xd8";  // 电池 in GBK
-  EXPECT_EQ(lookup::LookupAddress(kSearch, word), "http://find.test/custom?q=" + word + kBlocks);
+  EXPECT_EQ(lookup::LookupAddress(kDict, "a&b=c#d+e%"), "http://dict.test:81/mini.php?q=a&b=c#d+e%");
+  // 隔膜, and 乑 (81 5A), whose second byte would read as "Z".
+  const std::string word = "\xb8\xf4\xc4\xa4 & \x81\x5a#";
+  EXPECT_EQ(lookup::LookupAddress(kSearch, word), "http://find.test/custom?q=%B8%F4%C4%A4 & %81%5A#" + kBlocks);
+  EXPECT_EQ(lookup::LookupAddress(kDict, word), "http://dict.test:81/mini.php?q=%B8%F4%C4%A4 & %81%5A#");
 }
 
 TEST_F(Lookup, EmptyOrBlankWordGivesNothing) {

@@ -1,10 +1,12 @@
 // The main window on a real display (Xvfb): controls, menus, start page, resize rule,
-// navigation buttons, records index, directory choice, cleaning, lookup, update offer.
+// navigation buttons, records index, directory choice, cleaning, lookup, update offer,
+// the captions the display shows, roots at the top of the file system, PDF links.
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -12,17 +14,28 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <memory>
+#include <QWebEnginePage>
+#include <sys/stat.h>
+#include <xcb/xcb.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "base/datadir.h"
 #include "base/files.h"
+#include "download/frmdown.h"
+#include "search/frmquery.h"
+#include "shell/about.h"
 #include "shell/application.h"
-#include "shell/updateworker.h"
 #include "shell/dirchooser.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
-#include "base/datadir.h"
+#include "shell/updateworker.h"
 #include "shell/widgets.h"
+#include "tests/support/demosite.h"
 #include "windowtest.h"
 
 namespace {
@@ -39,6 +52,38 @@ class CountingDialog : public QDialog {
     QTimer::singleShot(0, this, &QDialog::reject);
   }
 };
+
+// The page's text as the browser shows it (empty after 10 s without an answer).
+QString PageText(QWebEngineView* view) {
+  auto text = std::make_shared<QString>();
+  auto done = std::make_shared<bool>(false);
+  view->page()->toPlainText([text, done](const QString& t) {
+    *text = t;
+    *done = true;
+  });
+  WaitFor([done] { return *done; }, 10000);
+  return *text;
+}
+
+// The caption the display shows for a window: its _NET_WM_NAME on the X server.
+QString X11Title(QWidget* window) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11) return "(not on X11)";
+  xcb_connection_t* c = x11->connection();
+  auto atom = [c](const char* name) {
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+    xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_NONE);
+    std::free(r);
+    return a;
+  };
+  xcb_get_property_reply_t* p = xcb_get_property_reply(
+      c, xcb_get_property(c, 0, xcb_window_t(window->winId()), atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 1024),
+      nullptr);
+  QString title;
+  if (p) title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(p)), xcb_get_property_value_length(p));
+  std::free(p);
+  return title;
+}
 
 // Runs fn on the next modal dialog that opens (the directory chooser).
 void OnNextModal(std::function<void(QWidget*)> fn) {
@@ -166,9 +211,11 @@ class MainWindowTest : public QObject {
                                         U("N20=日本专利局"), U("SPO1=美国专利局"), U("WIPO1=WIPO")}));
   }
 
+  // The maker's home, which nobody serves here: the engine's error page is in Chinese.
   void startPageIsMakerHomeWithoutIndex() {
     Tfrmmain* w = Open();
     QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(PageText(w->webb).contains(U("无法访问此网站")), 15000);
   }
 
   void startPageIsIndexWhenPresentBelowTheSettingsRoot() {
@@ -249,29 +296,35 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->webb->title(), QString("quiet"));
   }
 
-  void recordsButtonWritesAndShowsTheIndex() {
+  void recordsButtonWritesAndShowsTheIndexSorted() {
     QVERIFY(ForceDirectories(Dir() + "/data/query"));
-    WriteFileBytes(Dir() + "/data/query/r.html", "x");
+    for (const char* name : {"r.html", "\xb5\xe7\xb3\xd8.html", "Q.html"})  // 电池.html in GBK
+      WriteFileBytes(Dir() + "/data/query/" + name, "x");
     Tfrmmain* w = Open();
     QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
     TPath page = Dir() + "/data/index.html";
     QVERIFY(FileExists(page));
-    QVERIFY(ReadFileBytes(page).find("<li><a href=\"" + Dir().Bytes() + "/data/query/r.html\">r.html</a></li>") !=
-            std::string::npos);
+    const std::string html = ReadFileBytes(page);
+    const size_t r = html.find("<li><a href=\"" + Dir().Bytes() + "/data/query/r.html\">r.html</a></li>");
+    QVERIFY(r != std::string::npos);
+    QVERIFY(html.find(">Q.html<") < r);
+    QVERIFY(r < html.find(">\xb5\xe7\xb3\xd8.html<"));
     QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtPath(page)), 15000);
     QVERIFY(boxes_->shown.empty());
   }
 
-  void recordsButtonWithoutDataFolderShowsTheErrorAndStays() {
+  // A fresh root has no data folder yet: the first click makes it and shows the index
+  // with its two empty headings.
+  void recordsButtonOnAFreshRootShowsTheEmptyIndex() {
     Tfrmmain* w = Open();
     QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl("http://127.0.0.1:9/"), 15000);
     QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
-    QCOMPARE(boxes_->shown.size(), size_t(1));
-    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
-    QVERIFY2(boxes_->shown[0].text.contains(QtPath(Dir() + "/data/index.html")), qPrintable(boxes_->shown[0].text));
-    QCOMPARE(boxes_->shown[0].caption, U("中国专利文献检索下载器（Varnolt）"));
-    QTest::qWait(300);
-    QCOMPARE(w->webb->url(), QUrl("http://127.0.0.1:9/"));
+    QVERIFY(boxes_->shown.empty());
+    const TPath page = Dir() + "/data/index.html";
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), QUrl::fromLocalFile(QtPath(page)), 15000);
+    const std::string html = ReadFileBytes(page);
+    QCOMPARE(Count(html, "notetitle"), 2);
+    QCOMPARE(Count(html, "<li>"), 0);
   }
 
   void chooserCancelledChangesNothing() {
@@ -326,29 +379,52 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(boxes_->shown.size(), size_t(1), 10000);
     QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
     QVERIFY2(boxes_->shown[0].text.contains("savefile.ini"), qPrintable(boxes_->shown[0].text));
+    QVERIFY2(boxes_->shown[0].text.startsWith(U("无法创建文件 ")), qPrintable(boxes_->shown[0].text));
     QCOMPARE(datadir::Root(), Dir());
     QCOMPARE(w->StatusPanel1->text(), status);
     QVERIFY(!DirectoryExists(Dir() + "/elsewhere/data"));
   }
 
-  void cleaningMenuShowsItsMessage() {
+  // Each item first asks, naming its folder; No leaves everything. Yes cleans, and the
+  // closing message counts the files that stayed.
+  void cleaningAsksFirstAndCountsWhatStayed() {
     QVERIFY(ForceDirectories(Dir() + "/data/pdf/sub"));
     WriteFileBytes(Dir() + "/data/pdf/sub/x.pdf", "x");
+    WriteFileBytes(Dir() + "/data/pdf/ro.pdf", "x");
+    QVERIFY(::chmod((Dir() + "/data/pdf/ro.pdf").c_str(), 0444) == 0);
     WriteFileBytes(Dir() + "/data/index.html", "x");
     Tfrmmain* w = Open();
+    const QString done = U("您已经成功清理了所有记录文件！");
+    boxes_->answers = {false};
     w->PDF1->trigger();
-    QVERIFY(DirectoryExists(Dir() + "/data/pdf"));
-    QVERIFY(ListDirectory(Dir() + "/data/pdf").empty());
+    QCOMPARE(boxes_->shown.size(), size_t(1));
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Question);
+    QCOMPARE(boxes_->shown[0].caption, U("确认操作"));
+    QCOMPARE(boxes_->shown[0].text, U("确定要删除目录“") + QtPath(Dir() + "/data/pdf") + U("”中的所有文件吗？"));
+    QVERIFY(FileExists(Dir() + "/data/pdf/sub/x.pdf"));
+
+    boxes_->shown.clear();
+    boxes_->answers = {true};
+    w->PDF1->trigger();
+    QCOMPARE(boxes_->shown.size(), size_t(2));
+    QCOMPARE(boxes_->shown[1].kind, msgbox::Kind::Plain);
+    QCOMPARE(boxes_->shown[1].text, U("有 1 个文件未能删除（例如只读文件），其余记录文件已清理。"));
+    QVERIFY(!DirectoryExists(Dir() + "/data/pdf/sub"));
+    QVERIFY(FileExists(Dir() + "/data/pdf/ro.pdf"));
     QVERIFY(FileExists(Dir() + "/data/index.html"));
+    QVERIFY(::chmod((Dir() + "/data/pdf/ro.pdf").c_str(), 0644) == 0);
+
+    boxes_->shown.clear();
+    boxes_->answers = {true, true, true};  // the question, its message, the next question
     w->N8->trigger();
     QVERIFY(DirectoryExists(Dir() + "/data"));
     QVERIFY(ListDirectory(Dir() + "/data").empty());
     w->N14->trigger();  // its folder is gone: still a success
-    QCOMPARE(boxes_->shown.size(), size_t(3));
-    for (const ShownBox& b : boxes_->shown) {
-      QCOMPARE(b.text, U("您已经成功清理了所有记录文件！"));
-      QCOMPARE(b.kind, msgbox::Kind::Plain);
-    }
+    QCOMPARE(boxes_->shown.size(), size_t(4));
+    QVERIFY(boxes_->shown[0].text.contains(QtPath(Dir() + "/data") + U("”")));
+    QCOMPARE(boxes_->shown[1].text, done);
+    QVERIFY(boxes_->shown[2].text.contains(QtPath(Dir() + "/data/temp")));
+    QCOMPARE(boxes_->shown[3].text, done);
   }
 
   void lookupByEnterAndByPicture() {
@@ -369,6 +445,145 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(w->Image1, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(w->webb->url().toString().startsWith("http://127.0.0.1:9/custom?q=x&y&sa=%CB%D1%CB%F7&"), 15000);
     QCOMPARE(w->webb->url().query(QUrl::FullyEncoded).section('&', 0, 1), QString("q=x&y"));
+  }
+
+  // The site is told GB2312, so the word travels as its GBK bytes, in both modes, and
+  // the page shows it as typed. Typing a mode of one's own adds no item to the box.
+  void lookupSendsTheWordAsGbkAndTheModeBoxKeepsTwoItems() {
+    DemoSite site({}, true);
+    Tfrmmain* w = Open();
+    QLineEdit* mode = w->optioncb->lineEdit();
+    mode->selectAll();
+    QTest::keyClicks(mode, "own");
+    QTest::keyClick(mode, Qt::Key_Return);
+    QCOMPARE(w->optioncb->count(), 2);
+    QCOMPARE(w->optioncb->currentText(), QString("own"));
+
+    auto lookups = [&site](const std::string& path) {
+      std::vector<std::string> targets;
+      for (const DemoLogEntry& e : site.Log())
+        if (e.target.rfind(path, 0) == 0) targets.push_back(e.target);
+      return targets;
+    };
+    w->ch2en->setText(U(" 隔膜 "));
+    QTest::keyClick(w->ch2en, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(lookups("/custom?").size(), size_t(1), 15000);
+    QVERIFY2(lookups("/custom?")[0].rfind("/custom?q=%B8%F4%C4%A4&sa=%CB%D1%CB%F7&client=", 0) == 0,
+             lookups("/custom?")[0].c_str());
+    auto shows = [w](const char* heading) {
+      const QString text = PageText(w->webb);
+      return text.contains(U(heading)) && text.contains(U("隔膜"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(shows("网页搜索"), 15000);
+
+    w->optioncb->setCurrentIndex(0);
+    QTest::mouseClick(w->Image1, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(lookups("/mini.php?").size(), size_t(1), 15000);
+    QCOMPARE(lookups("/mini.php?")[0], std::string("/mini.php?q=%B8%F4%C4%A4"));
+    QTRY_VERIFY_WITH_TIMEOUT(shows("词典查询"), 15000);
+    QCOMPARE(w->optioncb->count(), 2);
+  }
+
+  // What the display shows as each window's and box's caption is exactly its caption,
+  // nothing appended; and a box shows site text as text (the offer's "<b>").
+  void everyWindowAndBoxCarriesExactlyItsCaption() {
+    Tfrmmain* w = Open();
+    Tfrmquery query;
+    Tfrmdown down;
+    Tfrmabout about;
+    const std::pair<QWidget*, QString> windows[] = {{w, U("中国专利文献检索下载器（Varnolt）")},
+                                                    {&query, U("检索专利")},
+                                                    {&down, U("下载文档")},
+                                                    {&about, U("关于中国专利文献检索下载器（Varnolt）")}};
+    for (auto [window, caption] : windows) {
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+      QTRY_COMPARE(X11Title(window), caption);
+      if (window != w) window->hide();
+    }
+
+    boxes_.reset();  // the program's own boxes from here on
+    struct Seen {
+      QString title, text;
+      Qt::TextFormat format = Qt::AutoText;
+    };
+    auto answerNext = [](Seen& seen) {
+      OnNextModal([&seen](QWidget* m) {
+        auto* box = qobject_cast<QMessageBox*>(m);
+        if (!box) return;
+        WaitFor([&] { return !X11Title(box).isEmpty(); }, 5000);
+        seen.title = X11Title(box);
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        seen.text = label ? label->text() : QString();
+        seen.format = label ? label->textFormat() : Qt::AutoText;
+        box->done(box->buttons().contains(box->button(QMessageBox::No)) ? QMessageBox::No : QMessageBox::Ok);
+      });
+    };
+    Seen offer, clean, plain;
+    // GBK "<b>新版本</b>" as the offer's question.
+    WriteFileBytes(Dir() + "/config.ini", "[update]\r\nver=20090101\r\nurl=http://x/\r\nmsg=<b>\xd0\xc2\xb0\xe6\xb1\xbe</b>\r\n");
+    answerNext(offer);
+    w->N12->trigger();
+    answerNext(clean);
+    w->N14->trigger();
+    answerNext(plain);
+    msgbox::Show(w, U("<i>x</i>"));
+    QCOMPARE(offer.title, U("系统提示消息"));
+    QCOMPARE(offer.text, U("<b>新版本</b>"));
+    QCOMPARE(offer.format, Qt::PlainText);
+    QCOMPARE(clean.title, U("确认操作"));
+    QCOMPARE(plain.title, U("中国专利文献检索下载器（Varnolt）"));
+    QCOMPARE(plain.format, Qt::PlainText);
+  }
+
+  // A root written with a leading "//" (the same folder to the system) and the
+  // file-system root itself: pages load as local files, never as a network host.
+  void rootsAtTheTopOfTheFileSystemLoadTheirPages() {
+    QCOMPARE(TWebBrowser::AddressOf(QtPath(datadir::IndexPagePath(TPath::FromSystem("/")))),
+             QUrl("file:///data/index.html"));
+    const TPath root = TPath::FromSystem("/" + Dir().Bytes() + "/root");
+    QVERIFY(ForceDirectories(Dir() + "/root/data/query"));
+    WriteFileBytes(Dir() + "/root/data/query/r.html", "<html><body>report</body></html>");
+    datadir::WriteRootSetting(root);
+    Tfrmmain* w = Open();
+    QSignalSpy loads(w->webb, &QWebEngineView::loadFinished);
+    QTest::mouseClick(w->SpeedButton3, Qt::LeftButton);
+    const QUrl index = QUrl::fromLocalFile(QtPath(Dir() + "/root/data/index.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), index, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!loads.isEmpty() && loads.last().at(0).toBool(), 15000);
+    QVERIFY(PageText(w->webb).contains("r.html"));
+    const std::string html = ReadFileBytes(Dir() + "/root/data/index.html");
+    QVERIFY2(html.find("href=\"" + Dir().Bytes() + "/root/data/query/r.html\"") != std::string::npos, html.c_str());
+    w_.reset();
+    QVERIFY(checkupdate::WaitForAll(20000));
+    w = Open();  // the start page is now the index
+    QTRY_COMPARE_WITH_TIMEOUT(w->webb->url(), index, 15000);
+  }
+
+  // A PDF link opens in the desktop's PDF program; with none set up, a box says so and
+  // names the file.
+  void pdfWithoutAViewerSaysSo() {
+    const TPath xdg = Dir() + "/xdg";
+    QVERIFY(ForceDirectories(xdg + "/data/applications"));
+    ScopedEnv configHome("XDG_CONFIG_HOME", (xdg + "/config").Bytes()), configDirs("XDG_CONFIG_DIRS", (xdg + "/etc").Bytes()),
+        dataHome("XDG_DATA_HOME", (xdg + "/data").Bytes()), dataDirs("XDG_DATA_DIRS", (xdg + "/share").Bytes()),
+        desktop("XDG_CURRENT_DESKTOP", std::nullopt);
+    const TPath pdf = Dir().Entry("一种电池.pdf");
+    WriteFileBytes(pdf, "%PDF-1.4\n%%EOF\n");
+    Tfrmmain* w = Open();
+    UrlCatcher urls;
+    w->webb->Navigate(QtPath(pdf));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes_->shown.size(), size_t(1), 15000);
+    QCOMPARE(boxes_->shown[0].kind, msgbox::Kind::Plain);
+    QCOMPARE(boxes_->shown[0].text, U("系统中没有设置打开PDF文件的程序，无法打开文件：\n") + QtPath(pdf));
+    QVERIFY(urls.opened.empty());
+
+    WriteFileBytes(xdg + "/data/applications/viewer.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\nMimeType=application/pdf;\n");
+    w->webb->Navigate(QtPath(pdf));
+    QTRY_COMPARE_WITH_TIMEOUT(urls.opened.size(), size_t(1), 15000);
+    QCOMPARE(urls.opened[0], QUrl::fromLocalFile(QtPath(pdf)));
+    QCOMPARE(boxes_->shown.size(), size_t(1));
   }
 
   void helpLinksShowInTheBrowser() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/errors.h"
 #include "base/files.h"
@@ -70,6 +71,19 @@ TEST_F(RecordsIndex, NamesStayUnchangedWhileLinkTargetsEscapeAddressCharacters) 
   std::string page = ReadFileBytes(recordsindex::Build(root_, kApp));
   std::string target = root_.Bytes() + "/data/query/\xb7\xd6\xc0\xe0\xba\xc5=('%25B60L%25') & <b> %231%3F.html";
   EXPECT_NE(page.find("<li><a href=\"" + target + "\">" + name + "</a></li>"), std::string::npos) << page;
+}
+
+// GBK byte order, ASCII letters without regard to case; the second byte of a Chinese
+// character is no letter (乑 is 81 5A, 乤 is 81 61: folding 5A to 7A would swap them).
+TEST_F(RecordsIndex, EntriesSortedByGbkNameWithoutRegardToAsciiCase) {
+  ASSERT_TRUE(ForceDirectories(root_ + "/data/query"));
+  const std::vector<std::string> sorted = {"a.html", "B.html", "c.html", "乑.html", "乤.html", "阿.html", "电池.html"};
+  for (const std::string& name : {sorted[5], sorted[1], sorted[6], sorted[3], sorted[2], sorted[4], sorted[0]})
+    WriteFileBytes(root_.Entry("data").Entry("query").Entry(name), "x");
+  std::vector<std::string> lines = recordsindex::ListingLines(root_ + "/data/query");
+  ASSERT_EQ(lines.size(), sorted.size());
+  for (size_t i = 0; i < sorted.size(); ++i)
+    EXPECT_NE(lines[i].find(">" + PageTextOf(sorted[i]) + "</a>"), std::string::npos) << i << ": " << lines[i];
 }
 
 TEST_F(RecordsIndex, MissingDataFolderFailsWithoutWriting) {

@@ -1,8 +1,10 @@
 // The whole program in one run: the four windows come up against a maker site that
 // accepts connections and never answers, so the update worker is stuck in its request
 // when the main window closes. The process must then end at once with status 0: no
-// crash, no hang. With a folder argument it also saves screenshots of the main window
-// (on the records index page) and of the about dialog there.
+// crash, no hang. With a folder argument it also saves screenshots there: the main
+// window on the records index page, its help menu, a lookup's result page (from the demo
+// site), the about dialog, the search dialog, a cleaning question and the file dialog
+// of the download dialog's import.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,6 +14,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -20,6 +23,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,10 +32,12 @@
 #include "base/appdir.h"
 #include "base/files.h"
 #include "base/hosts.h"
+#include "download/frmdown.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"
 #include "shell/recordsindex.h"
+#include "tests/support/demosite.h"
 
 namespace {
 
@@ -83,6 +90,15 @@ void Pause(int ms) {
   while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
+// Shoots the modal dialog that open() brings up, then closes it (No, or cancel).
+void ShootModal(const QString& file, const std::function<void()>& open) {
+  QTimer::singleShot(1500, [file] {
+    Shoot(file);
+    if (QWidget* modal = QApplication::activeModalWidget()) static_cast<QDialog*>(modal)->reject();
+  });
+  open();
+}
+
 void Fail(const char* why) {
   std::fprintf(stderr, "session check: %s\n", why);
   std::_Exit(2);
@@ -97,9 +113,13 @@ int main(int argc, char** argv) {
   SetProgramDirectoryForTesting(dir);
   SampleRecords(dir);
 
+  // The lookup's page comes from the demo site; it stops with this process.
+  std::unique_ptr<DemoSite> site;
+  if (!shots.isEmpty()) site = std::make_unique<DemoSite>();
   std::string host = "127.0.0.1:" + std::to_string(StartSilentServer());
   SiteHosts h = Hosts();
-  h.MakerHost = h.SearchHost = h.PortalHost = h.DictionaryHost = h.WebSearchHost = host;
+  h.MakerHost = h.SearchHost = h.PortalHost = host;
+  if (!site) h.DictionaryHost = h.WebSearchHost = host;
   SetHosts(h);
 
   RunVarnolt(argc, argv, [shots, dir] {
@@ -116,10 +136,23 @@ int main(int argc, char** argv) {
         Pause(500);
         Shoot(shots + "/menu.png");
         frmmain->N5->hide();
+        frmmain->ch2en->setText(QString::fromUtf8("隔膜"));
+        frmmain->Image1Click();
+        Pause(3000);
+        Shoot(shots + "/lookup.png");
         frmabout->show();
         Pause(1000);
         Shoot(shots + "/about.png");
         frmabout->hide();
+        frmquery->show();
+        Pause(1000);
+        Shoot(shots + "/query.png");
+        frmquery->hide();
+        ShootModal(shots + "/clean.png", [] { frmmain->N13->trigger(); });
+        frmdown->show();
+        Pause(500);
+        ShootModal(shots + "/filedialog.png", [] { static_cast<Tfrmdown*>(frmdown)->Button1Click(); });
+        frmdown->hide();
       }
       std::system(("rm -rf '" + dir.Bytes() + "'").c_str());
       frmmain->close();

@@ -54,3 +54,19 @@ void StopProcess(pid_t pid) {
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
 }
+
+namespace {
+void SetEnv(const char* name, const std::optional<std::string>& value) {
+  if (value)
+    setenv(name, value->c_str(), 1);
+  else
+    unsetenv(name);
+}
+}  // namespace
+
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = getenv(name)) old_ = old;
+  SetEnv(name, value);
+}
+
+ScopedEnv::~ScopedEnv() { SetEnv(name_, old_); }

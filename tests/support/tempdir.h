@@ -5,6 +5,8 @@
 //   dir.File("a.txt")                    // a path inside it
 //   StopProcess(pid);                    // SIGTERM, then SIGKILL; reaped
 //   UnusedLoopbackPort()                 // a port where nothing listens
+//   ScopedEnv home("HOME", "/tmp/h");    // an environment variable until the end of the scope
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -30,3 +32,17 @@ void StopProcess(pid_t pid);
 
 // A loopback port nobody listens on (bound, then released; free until someone takes it).
 int UnusedLoopbackPort();
+
+// Sets (or, with nullopt, removes) an environment variable for the life of the object and
+// then restores it; child processes started meanwhile inherit it.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};

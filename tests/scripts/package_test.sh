@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The Debian package as scripts/package makes it (cpack -G DEB from the install rules),
+# made from the current build into a folder of its own: its file list, its control
+# fields, the menu entry and AppStream file as the validators read them, and the command
+# line run from the unpacked tree.
+# Usage: package_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack"; }
+debs=("$work"/out/varnolt_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single varnolt_*.deb: ${debs[*]}"
+deb=${debs[0]}
+
+# Files: the program directory, links on PATH, the desktop integration; nothing else
+# (no demo site, no tests).
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 ($7 == "->" ? " -> " $8 : "") }' | sort >"$work/files"
+cat >"$work/expected" <<'LIST'
+./usr/bin/varnolt -> ../lib/varnolt/varnolt
+./usr/bin/varnolt-cli -> ../lib/varnolt/varnolt-cli
+./usr/lib/varnolt/main.css
+./usr/lib/varnolt/varnolt
+./usr/lib/varnolt/varnolt-cli
+./usr/share/applications/varnolt.desktop
+./usr/share/icons/hicolor/scalable/apps/varnolt.svg
+./usr/share/metainfo/org.varnolt.Varnolt.metainfo.xml
+LIST
+diff -u "$work/expected" "$work/files" || fail "file list"
+
+# Control fields.
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = varnolt ] || fail "Package: $(field Package)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
+[ -n "$(field Version)" ] || fail "no Version"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+depends=$(field Depends)
+for dep in libqt6webenginewidgets6 libqt6webenginecore6-bin qt6-qpa-plugins qt6-translations-l10n \
+           libtiff-tools fonts-noto-cjk xdg-utils libc6; do
+  grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
+done
+
+# The unpacked tree: what desktops read validates, and the programs run through the links.
+dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/varnolt.desktop" || fail "desktop entry"
+grep -qx 'Exec=varnolt' "$work/root/usr/share/applications/varnolt.desktop" || fail "Exec is not the program on PATH"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.varnolt.Varnolt.metainfo.xml" || fail "metainfo"
+version=$("$work/root/usr/bin/varnolt-cli" --version) || fail "varnolt-cli --version"
+[ "$version" = "varnolt-cli $(field Version)" ] || fail "varnolt-cli --version says: $version"
+echo "package $(basename "$deb") checked"
