@@ -2,7 +2,7 @@
 // maker's site, serving a fixed synthetic corpus in GBK on one loopback port.
 //
 //   varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]...
-//                    [--update-ver N] [--stop-on-eof]
+//                    [--no-hit-row TEXT] [--update-ver N] [--stop-on-eof]
 //
 //   --port N        port on 127.0.0.1; 0 (the default) picks a free one. The site prints
 //                   "listening on 127.0.0.1:PORT" on stdout once it accepts connections.
@@ -17,6 +17,9 @@
 //                     download, detail failure of a number:  --fail recid=CN<number>
 //   --drop TEXT     like --fail, but answers "200 OK" with a chunked body and closes the
 //                   connection before the first chunk: a transfer cut off by the network.
+//   --no-hit-row TEXT  a result list without hits holds one row: the row marker, TEXT byte
+//                   for byte (CR LF included), "</tr>". With no link in it, a download of
+//                   an unknown number takes TEXT plus "<" as its record link.
 //   --update-ver N  the "ver" of /trevisk/version.txt (default 20080106, the program's own).
 //   --stop-on-eof   exit when standard input reaches its end: a test fixture holds the other
 //                   end, so the site never outlives a test that crashed.
@@ -43,8 +46,8 @@ namespace {
 
 int Usage() {
   fprintf(stderr,
-          "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--update-ver N]"
-          " [--stop-on-eof]\n");
+          "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--no-hit-row TEXT]"
+          " [--update-ver N] [--stop-on-eof]\n");
   return 2;
 }
 
@@ -59,6 +62,7 @@ int main(int argc, char** argv) {
     else if (a == "--log" && hasValue) opt.logPath = argv[++i];
     else if (a == "--fail" && hasValue) opt.fail.push_back(argv[++i]);
     else if (a == "--drop" && hasValue) opt.drop.push_back(argv[++i]);
+    else if (a == "--no-hit-row" && hasValue) opt.noHitRow = argv[++i];
     else if (a == "--update-ver" && hasValue) opt.updateVer = argv[++i];
     else if (a == "--stop-on-eof") opt.stopOnEof = true;
     else return Usage();

@@ -10,6 +10,7 @@ struct SiteOptions {
   std::string logPath;
   std::vector<std::string> fail;
   std::vector<std::string> drop;
+  std::string noHitRow;
   std::string updateVer = "20080106";
   bool stopOnEof = false;
 };

@@ -87,9 +87,13 @@ void THttpClient::OpenConnection(THttpMethod method) {
   connPort_ = url_.Port;
 }
 
-void THttpClient::WriteRequest(THttpMethod method, const std::string& body) {
+std::string THttpClient::BuildHead(THttpMethod method) {
   std::string cookie = cookies_ ? cookies_->CookieHeaderFor(url_.Host, url_.Path, false) : std::string();
-  conn_->Send(RequestHead(method, url_.Path + url_.Document + url_.Params, ProtocolVersion, Request, cookie));
+  return RequestHead(method, url_.Path + url_.Document + url_.Params, ProtocolVersion, Request, cookie);
+}
+
+void THttpClient::WriteRequest(const std::string& head, const std::string& body) {
+  conn_->Send(head);
   for (size_t at = 0; at < body.size(); at += kSendBufferSize)
     conn_->Send(body.data() + at, std::min(kSendBufferSize, body.size() - at));
 }
@@ -111,10 +115,12 @@ bool THttpClient::ReplyKeepsAlive(THttpVersion sent) const {
 std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, const std::string& body,
                                    TStream* stream) {
   PrepareRequest(method, url, body);
+  // Built before connecting, so that a refused request sends nothing at all.
+  const std::string head = BuildHead(method);
   try {
     OpenConnection(method);
     conn_->ReadTimeoutMs = ReadTimeout;
-    WriteRequest(method, body);
+    WriteRequest(head, body);
     ReadReplyHead(*conn_, MaxLineLength, Response, [this](const THttpResponse& reply) { StoreCookies(reply); });
     THttpVersion sent = ProtocolVersion;
     int code = Response.ResponseCode;

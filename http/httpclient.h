@@ -56,7 +56,9 @@ class THttpClient {
   std::string DoRequest(THttpMethod method, const std::string& url, const std::string& body, TStream* stream);
   void PrepareRequest(THttpMethod method, const std::string& url, const std::string& body);
   void OpenConnection(THttpMethod method);
-  void WriteRequest(THttpMethod method, const std::string& body);
+  // The request line and headers; raises ENetUnsafeRequest for CR, LF or NUL in them.
+  std::string BuildHead(THttpMethod method);
+  void WriteRequest(const std::string& head, const std::string& body);
   void StoreCookies(const THttpResponse& reply);
   bool ReplyKeepsAlive(THttpVersion sent) const;
   void CloseConnection();

@@ -174,6 +174,31 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
   EXPECT_FALSE(FileExists(Temp() + "03234567.tif"));
 }
 
+TEST_F(DownloadRun, PageTextWithLineBreaksNeverReachesTheWire) {
+  // The unknown number's cut fragment would send a request line and header of the page's choosing.
+  DemoSite site({"--no-hit-row", "x HTTP/1.1\r\nX-Chosen: 1\r\n\r\nGET /sipo/zljs/chosen.jsp?"}, true);
+  RunOutcome run = RunDownload("02123456\r\n99999999\r\n03234567\r\n");
+  // Refused like a failed detail request: the run ends at that number.
+  EXPECT_EQ(run.finished, 0);
+  EXPECT_EQ(run.startBack, 1);
+  EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "02123456"), PagesLine(3), kFormatLine,
+                                                 StartLine(2, "99999999")}));
+  std::vector<DemoLogEntry> log = site.Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().method, "POST") << log.back().target;
+  for (const DemoLogEntry& e : log) EXPECT_EQ(e.target.find("chosen"), std::string::npos) << e.target;
+
+  // A page address from a viewer call is refused the same way; the worker reports such a
+  // record as failed and goes on.
+  THttpClient client;
+  const TPath dir = root.Path() + "/";
+  EXPECT_THROW(DownloadRecordPages(client, dir, dir, "02123456", "t", 3,
+                                   "http://" + site.Address() + "/books/02123456/1/\r\nX-Chosen: 1\r\n\r\nGET /",
+                                   [](const std::string&) {}),
+               ENetUnsafeRequest);
+  EXPECT_EQ(site.Log().size(), log.size());
+}
+
 TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   DemoSite site;
   WriteFileBytes(root.File("numbers.txt"), "\r\n0212345\r\n");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 
 #include "base/stream.h"
 #include "http/httpclient.h"
@@ -47,6 +48,31 @@ TEST(HttpRequest, TargetAndHostHeaderAreSentAsGiven) {
   EXPECT_EQ(client.HttpGetText(server.Url("/q.jsp?w=\xD6\xD0 a")), "three");
   EXPECT_EQ(server.Received(0), GetRequest(server, "/a/b.jsp?x=1") + GetRequest(server, "/") +
                                     GetRequest(server, "/q.jsp?w=\xD6\xD0 a"));
+}
+
+TEST(HttpRequest, LineBreaksInTargetOrHeaderAreRefusedBeforeAnythingIsSent) {
+  TScriptServer server({{{Ok("after")}}});
+  THttpClient client;
+  auto refused = [&](const std::function<void()>& call) {
+    EXPECT_STREQ(Catch<ENetUnsafeRequest>(call).what(), "Request refused: CR, LF or NUL in its target or a header.");
+  };
+  // Page text as a target: a cut fragment, a link, a page address; and as the host.
+  for (const std::string& link : {std::string("x HTTP/1.1\r\nX-Chosen: 1\r\n\r\nGET /y"), std::string("a\nb"),
+                                  std::string("a\rb"), std::string("a\0b", 3)})
+    refused([&] { client.HttpGetText(server.Url("/sipo/zljs/") + link); });
+  TStringStream stream;
+  refused([&] { client.HttpGetStream(server.Url("/books/1/\r\nX-Chosen: 1/000001.tif"), stream); });
+  refused([&] { client.HttpGetText("http://127.0.0.1\r\nX-Chosen: 1/x"); });
+  // A header value set by a caller; a POST's form values are encoded and go through.
+  THttpClient poster;
+  poster.Request.Referer = "http://r/\r\nX-Chosen: 1";
+  std::vector<std::string> form = {"a=1\r\n2"};
+  refused([&] { poster.HttpPostForm(server.Url("/p"), form); });
+  EXPECT_EQ(server.Connections(), 0);
+  // The object goes on as after any failure.
+  EXPECT_EQ(client.HttpGetText(server.Url("/ok")), "after");
+  EXPECT_EQ(server.Received(0), GetRequest(server, "/ok"));
+  EXPECT_EQ(EncodeFormValue("1\r\n2"), "1%0D%0A2");
 }
 
 TEST(HttpRequest, UrlsAreCutIntoTheirPieces) {
