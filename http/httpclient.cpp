@@ -9,17 +9,9 @@
 namespace {
 
 constexpr size_t kSendBufferSize = 32768;
-
-// Restores the read limit whatever way the protocol-error path ends.
-class TReadTimeoutScope {
- public:
-  TReadTimeoutScope(TNetConnection& conn, int ms) : conn_(conn), saved_(conn.ReadTimeoutMs) { conn.ReadTimeoutMs = ms; }
-  ~TReadTimeoutScope() { conn_.ReadTimeoutMs = saved_; }
-
- private:
-  TNetConnection& conn_;
-  int saved_;
-};
+// The body of a protocol error is read only for the message; it must come within this
+// in all.
+constexpr int kErrorBodyMs = 2000;
 
 }  // namespace
 
@@ -119,25 +111,23 @@ std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, c
   const std::string head = BuildHead(method);
   try {
     OpenConnection(method);
-    conn_->ReadTimeoutMs = ReadTimeout;
     WriteRequest(head, body);
+    conn_->BoundWhole(ReadTimeout);
     ReadReplyHead(*conn_, MaxLineLength, Response, [this](const THttpResponse& reply) { StoreCookies(reply); });
     THttpVersion sent = ProtocolVersion;
     int code = Response.ResponseCode;
     int d = code / 100;
     bool redirect = (d == 3 && code != 304) || !Response.Location.empty();
     if (redirect || d != 2) {
-      std::string scratch;
-      {
-        TReadTimeoutScope limit(*conn_, 2000);
-        scratch = ReadReplyText(*conn_, Response, MaxLineLength, MaxTextBody);
-      }
+      conn_->BoundWhole(kErrorBodyMs);
+      std::string scratch = ReadReplyText(*conn_, Response, MaxLineLength, MaxTextBody);
       lastKeepAlive_ = ReplyKeepsAlive(sent);
       if (!lastKeepAlive_) conn_->Close();
       throw ENetHTTPProtocolException(Response.ResponseText, code, std::move(scratch));
     }
     if (!conn_->Connected()) throw ENetUndefinedSituation(ENetUndefinedSituation::TReason::ClosedAfterHeaders);
     std::string text;
+    conn_->BoundPace(ReadTimeout);
     if (code != 204) {
       if (stream)
         ReadReplyBody(*conn_, Response, MaxLineLength, *stream);

@@ -38,7 +38,9 @@ class THttpClient {
   unsigned HTTPOptions = optForceEncodeParams;
   bool AllowCookies = true;
   // Limits in ms; 0 waits for good. Bounded by default, so that a server that accepts
-  // and never answers cannot hold a worker for good.
+  // and never answers cannot hold a worker for good. ReadTimeout bounds a reply's status
+  // line and header block in all, and a body's pace: each ReadTimeout must bring 1024
+  // bytes of it (ENetReadTimeout otherwise).
   int ConnectTimeout = 30000;
   int ReadTimeout = 60000;
   // Longest status or header line accepted; a longer one raises.
