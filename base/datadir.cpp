@@ -127,6 +127,7 @@ TPath EnsureFolder(const TPath& root, Folder folder) {
   if (!DirectoryExists(data)) CreateDir(data);
   const TPath path = FolderPath(root, folder);
   if (!DirectoryExists(path)) CreateDir(path);
+  RemoveStaleTemporaryFiles(path);
   return path;
 }
 

@@ -35,7 +35,8 @@ enum class Folder { Data, Query, Pdf, Temp };
 TPath FolderPath(const TPath& root, Folder folder);
 TPath IndexPagePath(const TPath& root);  // data/index.html
 
-// Creates the folder when it is missing: data first, then the folder, one level each.
+// Makes the folder ready for writing: creates it when it is missing (data first, then the
+// folder, one level each) and removes what killed runs left there half written.
 // Failures are not raised: the write that follows reports them. Returns FolderPath.
 TPath EnsureFolder(const TPath& root, Folder folder);
 

@@ -2,10 +2,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "errors.h"
@@ -87,29 +93,119 @@ std::string ReadFileBytes(const TPath& path) {
 }
 
 void WriteFileBytes(const TPath& path, const std::string& bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const TPath temp = TemporaryFileIn(path.Parent());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) throw EFileError(ErrorText("Cannot create file", path));
   size_t done = 0;
-  while (done < bytes.size()) {
+  bool ok = true;
+  while (ok && done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      std::string msg = ErrorText("Cannot write file", path);
-      ::close(fd);
-      throw EFileError(msg);
-    }
-    done += static_cast<size_t>(n);
+    if (n < 0) ok = false;
+    else done += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0) throw EFileError(ErrorText("Cannot write file", path));
+  if (::close(fd) != 0) ok = false;
+  if (!ok) {
+    std::string msg = ErrorText("Cannot write file", path);
+    DeleteFileAt(temp);
+    throw EFileError(msg);
+  }
+  if (!ReplaceFile(temp, path)) throw EFileError(ErrorText("Cannot create file", path));
 }
 
-std::string FileNameFromText(const std::string& text) {
-  // "/" (0x2F) and NUL never occur as the second byte of a GBK character, so
-  // replacing them byte by byte here is the same as replacing them after conversion.
-  std::string name = text;
-  for (char& c : name) {
+namespace {
+
+const char kTempPrefix[] = ".varnolt-";
+const char kTempSuffix[] = ".tmp";
+
+// The process id in a temporary file's name; 0 when the name is not one of ours.
+pid_t TemporaryFileOwner(const std::string& name) {
+  const size_t prefix = sizeof kTempPrefix - 1, suffix = sizeof kTempSuffix - 1;
+  if (name.size() <= prefix + suffix || name.compare(0, prefix, kTempPrefix) != 0 ||
+      name.compare(name.size() - suffix, suffix, kTempSuffix) != 0)
+    return 0;
+  long pid = 0;
+  for (size_t i = prefix; i < name.size() && name[i] != '-'; ++i) {
+    if (name[i] < '0' || name[i] > '9' || pid > 1 << 24) return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return static_cast<pid_t>(pid);
+}
+
+}  // namespace
+
+TPath TemporaryFileIn(const TPath& dir) {
+  static std::atomic<unsigned> counter{0};
+  return dir.Entry(kTempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++) + kTempSuffix);
+}
+
+void RemoveStaleTemporaryFiles(const TPath& dir) {
+  for (const DirEntry& e : ListDirectory(dir)) {
+    pid_t owner = TemporaryFileOwner(e.name);
+    if (owner > 0 && !e.isDirectory && ::kill(owner, 0) != 0 && errno == ESRCH) DeleteFileAt(dir.Entry(e.name));
+  }
+}
+
+bool ReplaceFile(const TPath& from, const TPath& to) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  int saved = errno;
+  DeleteFileAt(from);
+  errno = saved;
+  return false;
+}
+
+namespace {
+
+// "/" (0x2F) and NUL never occur as the second byte of a GBK character, so replacing
+// them byte by byte here is the same as replacing them after conversion.
+std::string WithoutSeparators(std::string text) {
+  for (char& c : text) {
     if (c == '/' || c == '\0') c = '_';
   }
+  return text;
+}
+
+size_t NameBytes(const std::string& gbk) { return GbkToUtf8(gbk).size(); }
+
+}  // namespace
+
+std::string FileNameFromText(const std::string& text, const std::string& extension, const std::string& tail) {
+  std::string name = WithoutSeparators(text + extension);
   if (name.empty() || name == "." || name == "..") name.assign(1, '_');
-  return name;
+  if (NameBytes(name) <= kMaxFileNameBytes) return name;
+  const std::string end = WithoutSeparators("(" + (tail.empty() ? TextHashTail(text) : tail) + ")" + extension);
+  const std::string stem = WithoutSeparators(text);
+  // Whole characters of the text while the name still fits.
+  const size_t room = kMaxFileNameBytes - std::min(kMaxFileNameBytes, NameBytes(end));
+  size_t cut = 0, used = 0;
+  while (cut < stem.size()) {
+    unsigned char c = static_cast<unsigned char>(stem[cut]);
+    size_t n = c >= 0x81 && c <= 0xFE && cut + 1 < stem.size() ? 2 : 1;
+    size_t bytes = NameBytes(stem.substr(cut, n));
+    if (used + bytes > room) break;
+    used += bytes;
+    cut += n;
+  }
+  return stem.substr(0, cut) + end;
+}
+
+std::string TextHashTail(const std::string& text) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (unsigned char c : text) h = (h ^ c) * 16777619u;
+  char buf[9];
+  std::snprintf(buf, sizeof buf, "%08x", h);
+  return buf;
+}
+
+TFolderLock::TFolderLock(const TPath& dir, const std::function<void()>& onWait) {
+  fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+  if (onWait) onWait();
+  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+TFolderLock::~TFolderLock() {
+  if (fd_ >= 0) ::close(fd_);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,48 @@ struct DirEntry {
 // A missing or unreadable directory gives an empty list.
 std::vector<DirEntry> ListDirectory(const TPath& path);
 
-// Whole-file helpers; both throw EFileError when the file cannot be opened.
+// Whole-file helpers; both throw EFileError when the file cannot be opened. A written
+// file appears under its name only when complete: it is written under a temporary name
+// in the same folder (TemporaryFileIn) and then renamed, so a reader, or a run killed
+// midway, never meets half a file.
 std::string ReadFileBytes(const TPath& path);
 void WriteFileBytes(const TPath& path, const std::string& bytes);
 
-// A file name made from text (a title, a search expression) that always stays inside
-// its directory: "/" and NUL become "_", and "", "." or ".." become "_".
-std::string FileNameFromText(const std::string& text);
+// A fresh name for a file being written in dir: hidden, and naming this process, so that
+// RemoveStaleTemporaryFiles can tell a leftover from a file still being written.
+TPath TemporaryFileIn(const TPath& dir);
+// Removes the temporary files in dir that processes no longer running left behind.
+void RemoveStaleTemporaryFiles(const TPath& dir);
+
+// Renames from over to (replacing it); false on failure, and from is then removed.
+bool ReplaceFile(const TPath& from, const TPath& to);
+
+// The longest file name the file system takes, in bytes of its own encoding (UTF-8).
+constexpr size_t kMaxFileNameBytes = 255;
+
+// The file name made from text (a title, a search expression) and an extension. It
+// always stays inside its directory: "/" and NUL become "_", and "", "." or ".." become
+// "_". It always fits: a name whose UTF-8 form passes kMaxFileNameBytes is cut at a
+// character boundary and ends with "(" + tail + ")" before the extension, so two long
+// texts that differ only after the cut keep apart; an empty tail stands for TextHashTail
+// of the text. Names that fit stay byte for byte as they are.
+std::string FileNameFromText(const std::string& text, const std::string& extension = "",
+                             const std::string& tail = "");
+
+// 8 hex digits of a hash of the whole text.
+std::string TextHashTail(const std::string& text);
+
+// An exclusive lock on a folder that every process taking it shares (flock on the folder
+// itself, so cleaning cannot remove it), held while the object lives. When another
+// holder has it, onWait runs once and the constructor then waits. A folder that cannot be
+// opened gives no lock.
+class TFolderLock {
+ public:
+  TFolderLock(const TPath& dir, const std::function<void()>& onWait);
+  ~TFolderLock();
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};

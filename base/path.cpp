@@ -19,6 +19,12 @@ TPath TPath::Entry(const std::string& systemName) const {
   return TPath(EndsWithSeparator() ? bytes_ + systemName : bytes_ + "/" + systemName);
 }
 
+TPath TPath::Parent() const {
+  size_t slash = bytes_.find_last_of('/');
+  if (slash == std::string::npos) return TPath(".");
+  return TPath(slash == 0 ? "/" : bytes_.substr(0, slash));
+}
+
 std::string TPath::Shown() const { return ShownName(bytes_); }
 
 std::string TPath::ShownText() const { return Utf8ToGbk(Shown()); }

@@ -21,6 +21,9 @@ class TPath {
   TPath& operator+=(const std::string& gbkText);
   // The entry `name` (bytes from a directory listing) inside this directory.
   TPath Entry(const std::string& systemName) const;
+  // The folder that holds this entry: all before the last "/" ("/" for an entry of the
+  // root, "." for a bare name).
+  TPath Parent() const;
 
   const std::string& Bytes() const { return bytes_; }
   const char* c_str() const { return bytes_.c_str(); }

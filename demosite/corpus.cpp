@@ -216,6 +216,34 @@ DemoCorpus::DemoCorpus() {
     if (used.count(number)) continue;
     add(Compose(rng, *d, type, "", false), number);
   }
+
+  // Past the generated corpus, so its records and counts stay as they were: records that
+  // share one title, and one whose title is 90 characters long (too long for a file name
+  // in UTF-8). Their words appear in no other record.
+  struct Extra {
+    const char* number; int type; const char* title; int pages;
+  };
+  const char* kLongTitle =
+      "一种具有自动调节伞面角度功能并且能够在低温高湿以及强风暴雨等恶劣天气条件下长期稳定可靠使用的可折叠收纳式"
+      "双层防风防紫外线遮阳雨伞及其伞骨连接结构和制造工艺以及配套的手提收纳袋与挂钩";
+  const Extra extras[] = {
+      {"201120011111", 2, "一种折叠伞", 2},
+      {"201120022222", 2, "一种折叠伞", 3},
+      {"04256789", 2, "一种折叠伞", 4},
+      {"201210033333", 1, kLongTitle, 2},
+  };
+  for (const Extra& e : extras) {
+    DemoRecord r;
+    r.type = e.type;
+    r.title = e.title;
+    r.ipc = "A45B19/00";
+    r.abstract = std::string(e.type == 2 ? "本实用新型" : "本发明") + "公开了" + e.title + "，伞骨可收拢。";
+    r.claim = std::string("1．") + e.title + "，其特征在于：包括伞骨和伞面。";
+    r.patentee = "杭州天堂伞业有限公司";
+    r.status = "授权";
+    r.pages = e.pages;
+    add(std::move(r), e.number);
+  }
 }
 
 const DemoRecord* DemoCorpus::Find(const std::string& number) const {

@@ -7,6 +7,13 @@ class EDownloadException : public EMessageException {
   using EMessageException::EMessageException;
 };
 
+// A merge or a conversion of a record's pages that failed: its PDF would miss pages or
+// not be there at all.
+class EConversionError : public EDownloadException {
+ public:
+  using EDownloadException::EDownloadException;
+};
+
 // A detail page whose page-viewer call does not read.
 class EPageListError : public EDownloadException {
  public:

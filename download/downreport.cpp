@@ -37,8 +37,7 @@ std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t
 }
 
 void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
-                             const std::string& title, const std::string& classification,
-                             const TPath& pdfDir) {
+                             const std::string& title, const std::string& classification, const TPath& pdf) {
   lines.push_back("<tr class=\"detail\">");
   lines.push_back("<td>" + std::to_string(position) + "</td>");
   lines.push_back("<td>" + TypeNameOf(number) + "</td>");
@@ -46,17 +45,13 @@ void AppendDownloadReportRow(std::vector<std::string>& lines, int position, cons
   lines.push_back("<td>" + title + "</td>");
   lines.push_back("<td>" + classification + "</td>");
   // The "s after the closing quote is the page's own spelling; browsers ignore it.
-  lines.push_back("<td><a href=\"" + PdfLinkTarget(pdfDir, title) + "\"s>\xb2\xe9\xbf\xb4</a></td>");  // 查看
+  lines.push_back("<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>\xb2\xe9\xbf\xb4</a></td>");  // 查看
   lines.push_back("</tr>");
 }
 
 void AppendDownloadReportTail(std::vector<std::string>& lines) {
   lines.push_back("</body>");
   lines.push_back("</html>");
-}
-
-std::string PdfLinkTarget(const TPath& pdfDir, const std::string& title) {
-  return datadir::LinkTarget(pdfDir + PdfName(title));
 }
 
 TPath DownloadReportPath(const TPath& root) {

@@ -10,16 +10,11 @@
 // The seven head lines; programDir without a trailing "/", now as the run's start time.
 std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t now);
 
-// The eight lines of one record's row.
+// The eight lines of one record's row, linking the record's PDF.
 void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
-                             const std::string& title, const std::string& classification,
-                             const TPath& pdfDir);
+                             const std::string& title, const std::string& classification, const TPath& pdf);
 
 void AppendDownloadReportTail(std::vector<std::string>& lines);
-
-// The PDF link target (pdfDir ends with "/"): a title holding "%", "#" or "?" still links
-// to its file.
-std::string PdfLinkTarget(const TPath& pdfDir, const std::string& title);
 
 // index.html in the temp folder of root.
 TPath DownloadReportPath(const TPath& root);

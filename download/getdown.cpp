@@ -10,6 +10,7 @@
 #include "base/worker.h"
 #include "download/downreport.h"
 #include "download/pages.h"
+#include "download/pdfstore.h"
 #include "http/httpclient.h"
 #include "search/siteops.h"
 
@@ -28,6 +29,10 @@ const char kRecordFailed[] =                                                    
     "\xce\xc4\xbc\xfe\xd7\xaa\xbb\xbb\xb9\xfd\xb3\xcc\xd6\xd0\xd3\xf6\xb5\xbd\xd2\xe2\xcd\xe2,"
     "\xc7\xeb\xc9\xd4\xba\xf3\xd4\xd9\xca\xd4\xa3\xa1";
 const char kRunDone[] = "\xb4\xa6\xc0\xed\xcd\xea\xb1\xcf\xa3\xa1";               // 处理完毕！
+// 另一个下载正在使用此数据目录，等它结束后开始...
+const char kWaitForOtherRun[] =
+    "\xc1\xed\xd2\xbb\xb8\xf6\xcf\xc2\xd4\xd8\xd5\xfd\xd4\xda\xca\xb9\xd3\xc3\xb4\xcb\xca\xfd\xbe\xdd\xc4\xbf"
+    "\xc2\xbc\xa3\xac\xb5\xc8\xcb\xfc\xbd\xe1\xca\xf8\xba\xf3\xbf\xaa\xca\xbc...";
 const char kExpressionA[] = "\xc9\xea\xc7\xeb\xba\xc5=('CN%";                      // 申请号=('CN%
 const char kExpressionB[] = "%') ";
 
@@ -73,6 +78,9 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     const TPath root = datadir::Root();
     const TPath pdfDir = datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/";
     const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
+    // One run per data folder across processes: runs share the page files of the temp folder.
+    TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
+    TPdfNames pdfNames(pdfDir);
     report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
 
     int position = 0;
@@ -83,20 +91,25 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
         Report(number + kDesignSkipped);
         continue;
       }
-      std::string title;
-      TPageList pages;
+      TRecordPages record;
+      record.tempDir = tempDir;
+      record.number = number;
       try {
         std::string link = FirstRecordLink(PostResultList("1", kExpressionA + number + kExpressionB));
-        title = TitleFromLink(link);
-        AppendDownloadReportRow(report, position, number, title, ClassFromLink(link), pdfDir);
-        pages = ReadPageList(FetchDetailPage(link));
+        const std::string title = TitleFromLink(link);
+        // The PDF belongs to the record found, whatever the entry held.
+        record.owner = ApplicationNumberFromLink(link);
+        record.pdf = pdfDir + pdfNames.NameFor(title, record.owner);
+        AppendDownloadReportRow(report, position, number, title, ClassFromLink(link), record.pdf);
+        TPageList pages = ReadPageList(FetchDetailPage(link));
+        record.pageCount = pages.pageCount;
+        record.imageBase = pages.imageBase;
       } catch (const std::exception&) {
         return false;  // no record found or no page list: the whole run ends here
       }
-      Report(kPagesA + std::to_string(pages.pageCount) + kPagesB);
+      Report(kPagesA + std::to_string(record.pageCount) + kPagesB);
       try {
-        DownloadRecordPages(pageClient, tempDir, pdfDir, number, title, pages.pageCount, pages.imageBase,
-                            [this](const std::string& line) { Report(line); });
+        DownloadRecordPages(pageClient, record, [this](const std::string& line) { Report(line); });
       } catch (const std::exception&) {
         Report(kRecordFailed);
       }

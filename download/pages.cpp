@@ -9,6 +9,7 @@
 #include "base/stream.h"
 #include "base/tools.h"
 #include "download/downerrors.h"
+#include "download/pdfstore.h"
 #include "http/httpclient.h"
 
 namespace {
@@ -95,13 +96,14 @@ bool ReadsAsInteger(const std::string& text, int& value) {
 
 std::atomic<int64_t> g_mergeNs{0}, g_convertNs{0}, g_merges{0}, g_converts{0};
 
-// Runs a tool and adds its wall time to the given counters; its result is not looked at.
-void RunTimedTool(const std::string& name, const std::string& params, int timeoutMs, std::atomic<int64_t>& ns,
-                  std::atomic<int64_t>& count) {
+// Runs a tool, adds its wall time to the given counters and gives its status.
+int RunTimedTool(const std::string& name, const std::string& params, int timeoutMs, std::atomic<int64_t>& ns,
+                 std::atomic<int64_t>& count) {
   auto start = std::chrono::steady_clock::now();
-  RunTool(ToolPath(name), params, timeoutMs);
+  int status = RunTool(ToolPath(name), params, timeoutMs);
   ns += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
   ++count;
+  return status;
 }
 
 }  // namespace
@@ -135,8 +137,6 @@ std::string PageFileName(int n) {
 
 std::string MergedImageName(const std::string& number) { return FileNameFromText(number + ".tif"); }
 
-std::string PdfName(const std::string& title) { return FileNameFromText(title + ".pdf"); }
-
 std::string QuoteToolArgument(const std::string& arg) {
   std::string out = "\"";
   size_t backslashes = 0;
@@ -164,28 +164,34 @@ std::string MergeToolParams(const TPath& tempDir, int page, const std::string& n
          QuoteToolArgument((tempDir + MergedImageName(number)).Bytes()) + " -w 210 -l 297";
 }
 
-std::string ConvertToolParams(const TPath& tempDir, const TPath& pdfDir, const std::string& number,
-                              const std::string& title) {
-  return QuoteToolArgument((tempDir + MergedImageName(number)).Bytes()) + " -o " +
-         QuoteToolArgument((pdfDir + PdfName(title)).Bytes());
+std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const std::string& owner) {
+  return "-k " + QuoteToolArgument(PdfKeywords(owner)) + " " + QuoteToolArgument(mergedImage.Bytes()) + " -o " +
+         QuoteToolArgument(out.Bytes());
 }
 
-void DownloadRecordPages(THttpClient& pageClient, const TPath& tempDir, const TPath& pdfDir,
-                         const std::string& number, const std::string& title, int pageCount,
-                         const std::string& imageBase, const std::function<void(const std::string&)>& report) {
+void DownloadRecordPages(THttpClient& pageClient, const TRecordPages& record,
+                         const std::function<void(const std::string&)>& report) {
+  const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
-  DeleteFileAt(tempDir + MergedImageName(number));
-  for (int n = 1; n <= pageCount; ++n) {
+  DeleteFileAt(merged);
+  for (int n = 1; n <= record.pageCount; ++n) {
     {
-      TFileStream page(tempDir + PageFileName(n));
-      pageClient.HttpGetStream(imageBase + PageFileName(n), page);  // the file closes on failure too
+      TFileStream page(record.tempDir + PageFileName(n));
+      pageClient.HttpGetStream(record.imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
     }
-    RunTimedTool("tiffcp", MergeToolParams(tempDir, n, number), kMergeTimeoutMs, g_mergeNs, g_merges);
+    if (RunTimedTool("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs, g_mergeNs,
+                     g_merges) != 0)
+      throw EConversionError("The merging tool failed on page " + std::to_string(n));
   }
   report(kFormatLine);
-  RunTimedTool("tiff2pdf", ConvertToolParams(tempDir, pdfDir, number, title), kConvertTimeoutMs,
-               g_convertNs, g_converts);
+  const TPath temp = TemporaryFileIn(record.pdf.Parent());
+  const int status = RunTimedTool("tiff2pdf", ConvertToolParams(merged, temp, record.owner), kConvertTimeoutMs,
+                                  g_convertNs, g_converts);
+  if (status != 0 || !FileExists(temp) || !ReplaceFile(temp, record.pdf)) {
+    DeleteFileAt(temp);
+    throw EConversionError("The converting tool failed");
+  }
 }
 
 TToolTimes ToolTimesSoFar() {

@@ -21,30 +21,39 @@ TPageList ReadPageList(const std::string& detailPage);
 // "000001.tif" .. "999999.tif"; numbers of seven or more digits give "000001.tif".
 std::string PageFileName(int n);
 
-// The file names of one record below the temp and PDF directories. Both go through the
-// base file-name rule, so an entry or title holding "/" never leaves its directory.
+// The merged image of one record in the temp directory, named after the list entry by
+// the base file-name rule, so an entry holding "/" never leaves its directory.
 std::string MergedImageName(const std::string& number);
-std::string PdfName(const std::string& title);
 
 // One argument of a tool's parameter text, between double quotes. A quote or a run of
 // backslashes before a quote is escaped so that the text splits back into exactly this
 // argument; ordinary paths come out as '"' + path + '"'.
 std::string QuoteToolArgument(const std::string& arg);
 
-// The parameter texts of the merging tool (for page n) and of the converting tool, in the
-// system's bytes; the folders end with "/".
+// The parameter texts of the merging tool (page n of the temp directory, which ends with
+// "/") and of the converting tool (the merged image into out, with the record's number in
+// the PDF's keywords), in the system's bytes.
 std::string MergeToolParams(const TPath& tempDir, int page, const std::string& number);
-std::string ConvertToolParams(const TPath& tempDir, const TPath& pdfDir, const std::string& number,
-                              const std::string& title);
+std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const std::string& owner);
+
+// What DownloadRecordPages needs of one record.
+struct TRecordPages {
+  TPath tempDir;          // page files and the merged image; ends with "/"
+  TPath pdf;              // where the record's PDF goes
+  std::string number;     // the list entry: names the merged image
+  std::string owner;      // the record's application number, written into the PDF
+  int pageCount = 0;
+  std::string imageBase;  // the first page's address without its file name
+};
 
 // Fetches the record's pages into the temp directory with the run's one client, merges
 // each into the record's merged image (started afresh), reports the format line through
 // `report`, and converts the merged image into the PDF. Both tools are awaited, so the
-// PDF holds every page in order. Throws when a page file cannot be created or a page
-// cannot be fetched; tool failures are not reported.
-void DownloadRecordPages(THttpClient& pageClient, const TPath& tempDir, const TPath& pdfDir,
-                         const std::string& number, const std::string& title, int pageCount,
-                         const std::string& imageBase, const std::function<void(const std::string&)>& report);
+// PDF holds every page in order; the PDF is written under a temporary name and appears
+// under its own only when the conversion succeeded. Throws when a page file cannot be
+// created, a page cannot be fetched, or a tool fails (EConversionError).
+void DownloadRecordPages(THttpClient& pageClient, const TRecordPages& record,
+                         const std::function<void(const std::string&)>& report);
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.
 struct TToolTimes {

@@ -50,7 +50,7 @@ std::string BuildSearchExpression(const std::string& title, const std::string& a
 }
 
 TPath SearchReportPath(const TPath& root, const std::string& expression) {
-  return datadir::FolderPath(root, datadir::Folder::Query) + "/" + FileNameFromText(expression) + ".html";
+  return datadir::FolderPath(root, datadir::Folder::Query) + "/" + FileNameFromText(expression, ".html");
 }
 
 getquery::getquery(RunHandOver* handOver, std::string query, bool withLegalStatus, bool withAbstract,

@@ -11,8 +11,9 @@
 std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
                                   const std::string& classification);
 
-// The report file of an expression below a data root: the query folder +
-// FileNameFromText(expression) + ".html". The worker writes it; the dialog opens it.
+// The report file of an expression below a data root: in the query folder, the name
+// FileNameFromText makes of the expression and ".html" (a long one shortened with a
+// hash of the whole expression). The worker writes it; the dialog and varnolt-cli name it.
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
 // One search run. Create it with new: the constructor stores its arguments and starts

@@ -1,13 +1,7 @@
 #include "versionfile.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
-
 #include "base/appdir.h"
 #include "base/bytes.h"
-#include "base/errors.h"
 #include "base/files.h"
 #include "base/hosts.h"
 #include "base/ini.h"
@@ -18,21 +12,7 @@ std::string VersionFileAddress() { return "http://" + Hosts().MakerHost + "/trev
 std::string SecondAddress() { return "http://" + Hosts().MakerHost + "/trevisk.asp"; }
 TPath ConfigPath() { return ProgramDirectory() + "/config.ini"; }
 
-void SaveFetchedText(const std::string& body, const TPath& target) {
-  // A name of its own per process and call, so two starts at once cannot share it.
-  static std::atomic<unsigned> counter{0};
-  TPath temp = target + ("." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp");
-  try {
-    WriteTextLines(temp, SplitLines(body));
-  } catch (...) {
-    DeleteFileAt(temp);
-    throw;
-  }
-  if (std::rename(temp.c_str(), target.c_str()) != 0) {
-    DeleteFileAt(temp);
-    throw EFileError("Cannot replace file " + target.ShownText());
-  }
-}
+void SaveFetchedText(const std::string& body, const TPath& target) { WriteTextLines(target, SplitLines(body)); }
 
 UpdateInfo ReadUpdateInfo(const TPath& iniPath) {
   UpdateInfo info;

@@ -16,9 +16,8 @@ std::string SecondAddress();       // "http://" + MakerHost + "/trevisk.asp"
 // The program directory's config.ini.
 TPath ConfigPath();
 
-// Saves a fetched body as CR LF lines under target. The lines go to a temporary file
-// beside it that is then renamed, so a reader meets the old file or the new one, never
-// half of one. Throws EFileError when it cannot write.
+// Saves a fetched body as CR LF lines under target, whole or not at all (a reader meets
+// the old file or the new one). Throws EFileError when it cannot write.
 void SaveFetchedText(const std::string& body, const TPath& target);
 
 // The [update] section of config.ini; a missing file or key gives ver 0 and empty texts.

@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < kRecords; ++r) {
       DeleteFileAt(fetchDir + "bench.tif");
       for (int p = 1; p <= kPages; ++p) RunTool(ToolPath("tiffcp"), MergeToolParams(fetchDir, p, "bench"));
-      RunTool(ToolPath("tiff2pdf"), ConvertToolParams(fetchDir, root.Path() + "/", "bench", "bench"));
+      RunTool(ToolPath("tiff2pdf"), ConvertToolParams(fetchDir + "bench.tif", root.Path() + "/bench.pdf", "bench"));
     }
     double s = Seconds(Clock::now() - start);
     std::printf("baseline, tools only (tiffcp x %d, tiff2pdf x %d): %.3f s, %.1f pages/s\n", pages, kRecords, s,

@@ -1,16 +1,24 @@
-// Extracts every record link from a synthetic multi-megabyte result page with
+// Extracts every record link from synthetic multi-megabyte result pages with
 // the record-link pattern, with TPatternMatcher and with PCRE2 without and
-// with JIT, and checks first that all three find the same links.
+// with JIT, and checks first that all three find the same links. Two pages:
+// "dense", a row per record with the link twice and some text, and "sparse",
+// a page of long abstracts with one link per 2 KB or so of GBK text.
+// Run with --benchmark_repetitions=N --benchmark_enable_random_interleaving
+// on a shared machine; the ratios of the medians are printed at the end.
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "regex/patternmatcher.h"
 
@@ -32,7 +40,7 @@ std::string GbkText(std::mt19937& rng, size_t chars) {
 // A result page like the search site's: a table row per record with the
 // record link twice, cells of Chinese text, and long runs of abstract text
 // with some ASCII markup in between.
-const std::string& Page() {
+const std::string& DensePage() {
   static const std::string page = [] {
     std::mt19937 rng(936);
     std::string p =
@@ -52,6 +60,33 @@ const std::string& Page() {
     }
     p += "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">"
          "</table></body></html>\n";
+    return p;
+  }();
+  return page;
+}
+
+// A result page with the full abstracts: per record a header row with the
+// link, then about 2 KB of GBK text in paragraphs and a few plain cells.
+const std::string& SparsePage() {
+  static const std::string page = [] {
+    std::mt19937 rng(20080106);
+    std::string p =
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+        "<title>" + GbkText(rng, 10) + "</title>\n<style>td{font-size:12px}</style></head><body>\n"
+        "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\">\n";
+    int record = 0;
+    while (p.size() < 4 * 1024 * 1024) {
+      std::string link = "detail.jsp?recid=CN" + std::to_string(3000000 + record) + ".X&leixin=syxx&title=" +
+                         GbkText(rng, 6) + "&ipc=G06F17/3" + std::to_string(record % 89);
+      p += "<tr><td class=\"zi_zw\">" + std::to_string(record + 1) + "</td><td><a href=\"" + link +
+           "\" target=\"_blank\">" + GbkText(rng, 14) + "</a></td></tr>\n<tr><td colspan=\"2\">";
+      for (int para = 0; para < 4; ++para)
+        p += "<p>" + GbkText(rng, 220 + rng() % 80) + "</p>\n";
+      p += "</td></tr>\n<tr><td>" + GbkText(rng, 6) + "</td><td>" + std::to_string(2003 + record % 5) + "." +
+           std::to_string(1 + record % 12) + "." + std::to_string(1 + record % 28) + "</td></tr>\n";
+      ++record;
+    }
+    p += "</table></body></html>\n";
     return p;
   }();
   return page;
@@ -104,49 +139,102 @@ class Pcre {
 };
 
 template <typename Extract>
-void Measure(benchmark::State& state, Extract extract) {
+void Measure(benchmark::State& state, const std::string& page, Extract extract) {
   size_t n = 0;
   for (auto _ : state) {
-    auto links = extract(Page());
+    auto links = extract(page);
     n = links.size();
     benchmark::DoNotOptimize(links.data());
   }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Page().size()));
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(page.size()));
   state.counters["links"] = double(n);
 }
 
-void BM_TPatternMatcher(benchmark::State& state) { Measure(state, WithEngine); }
+using PageFn = const std::string& (*)();
 
-void BM_Pcre2Interpreter(benchmark::State& state) {
+void BM_TPatternMatcher(benchmark::State& state, PageFn page) { Measure(state, page(), WithEngine); }
+
+void BM_Pcre2Interpreter(benchmark::State& state, PageFn page) {
   Pcre pcre(false);
-  Measure(state, [&](const std::string& page) { return pcre.Links(page); });
+  Measure(state, page(), [&](const std::string& p) { return pcre.Links(p); });
 }
 
-void BM_Pcre2Jit(benchmark::State& state) {
+void BM_Pcre2Jit(benchmark::State& state, PageFn page) {
   Pcre pcre(true);
-  Measure(state, [&](const std::string& page) { return pcre.Links(page); });
+  Measure(state, page(), [&](const std::string& p) { return pcre.Links(p); });
 }
 
-BENCHMARK(BM_TPatternMatcher)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Pcre2Interpreter)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Pcre2Jit)->Unit(benchmark::kMillisecond);
+double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+BENCHMARK_CAPTURE(BM_TPatternMatcher, dense, DensePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Interpreter, dense, DensePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Jit, dense, DensePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_TPatternMatcher, sparse, SparsePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Interpreter, sparse, SparsePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Jit, sparse, SparsePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+
+// The console output, and at the end the engine's throughput as a multiple of
+// each PCRE2 variant's, per page, from the medians (or single runs) of this run.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  // Colours only on a terminal, so that a saved run reads plainly.
+  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      if (!single && run.aggregate_name != "median") continue;
+      std::string name = run.run_name.function_name;  // "BM_Engine/page"
+      std::string page = run.run_name.args;
+      if (page.empty()) {
+        size_t slash = name.find('/');
+        if (slash != std::string::npos) {
+          page = name.substr(slash + 1);
+          name = name.substr(0, slash);
+        }
+      }
+      cpu_[page][name] = run.GetAdjustedCPUTime();
+    }
+  }
+  void Finalize() override {
+    for (const auto& [page, times] : cpu_) {
+      auto ours = times.find("BM_TPatternMatcher");
+      if (ours == times.end()) continue;
+      std::printf("%s page: engine %.3f ms", page.c_str(), ours->second);
+      for (const char* other : {"BM_Pcre2Interpreter", "BM_Pcre2Jit"}) {
+        auto it = times.find(other);
+        if (it != times.end())
+          std::printf(", %s %.3f ms (engine throughput %.2fx)", other + 3, it->second, it->second / ours->second);
+      }
+      std::printf(" [CPU time; the median when repeated]\n");
+    }
+    ConsoleReporter::Finalize();
+  }
+
+ private:
+  std::map<std::string, std::map<std::string, double>> cpu_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string& page = Page();
-  auto ours = WithEngine(page);
-  auto interpreted = Pcre(false).Links(page);
-  auto jitted = Pcre(true).Links(page);
-  if (ours.empty() || ours != interpreted || ours != jitted) {
-    std::fprintf(stderr, "engines disagree: %zu / %zu / %zu links\n", ours.size(), interpreted.size(),
-                 jitted.size());
-    return 1;
+  for (PageFn page : {DensePage, SparsePage}) {
+    const std::string& text = page();
+    auto ours = WithEngine(text);
+    auto interpreted = Pcre(false).Links(text);
+    auto jitted = Pcre(true).Links(text);
+    if (ours.empty() || ours != interpreted || ours != jitted) {
+      std::fprintf(stderr, "engines disagree: %zu / %zu / %zu links\n", ours.size(), interpreted.size(),
+                   jitted.size());
+      return 1;
+    }
+    std::printf("%s page %zu bytes, %zu links, same in all three engines\n", page == DensePage ? "dense" : "sparse",
+                text.size(), ours.size());
   }
-  std::printf("page %zu bytes, %zu links, same in all three engines\n", page.size(), ours.size());
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include "base/errors.h"
 #include "base/files.h"
@@ -109,6 +113,60 @@ TEST(FileNameFromText, AlwaysStaysInsideItsDirectory) {
   EXPECT_EQ(FileNameFromText(".."), "_");
   EXPECT_EQ(FileNameFromText("...") , "...");
   EXPECT_EQ(FileNameFromText("a?b#%"), "a?b#%");  // only what breaks the path changes
+}
+
+TEST(FileNameFromText, LongNamesAreCutAtACharacterWithTheirTailAndExtension) {
+  const std::string c = "\xb5\xe7";  // 电: 3 bytes in UTF-8
+  std::string fits;
+  for (int i = 0; i < 83; ++i) fits += c;  // 249 + ".html" = 254 bytes
+  EXPECT_EQ(FileNameFromText(fits, ".html"), fits + ".html");
+  const std::string longer = fits + "a/" + c;
+  const std::string name = FileNameFromText(longer, ".pdf", "123/4");
+  EXPECT_EQ(name, fits.substr(0, 2 * 81) + "(123_4).pdf");  // 243 + 11 bytes: one more character would not fit
+  EXPECT_LE(GbkToUtf8(name).size(), kMaxFileNameBytes);
+  EXPECT_EQ(FileNameFromText(longer, ".html"), fits.substr(0, 2 * 80) + "(" + TextHashTail(longer) + ").html");
+  EXPECT_NE(TextHashTail(longer), TextHashTail(longer + "b"));
+  EXPECT_EQ(TextHashTail("").size(), 8u);
+}
+
+TEST_F(Files, WholeFilesOnlyAndLeftoversOfDeadWritersGo) {
+  WriteFileBytes(Path("a.html"), "old");
+  WriteFileBytes(Path("a.html"), "new");
+  EXPECT_EQ(ReadFileBytes(Path("a.html")), "new");
+  ASSERT_TRUE(CreateDir(Path("blocked")));
+  EXPECT_THROW(WriteFileBytes(Path("blocked"), "x"), EFileError);  // a folder in the way of the rename
+  EXPECT_THROW(WriteFileBytes(Path("missing/a.html"), "x"), EFileError);
+  EXPECT_EQ(ListDirectory(dir_).size(), 2u) << "no temporary file stays";
+
+  // A leftover of a process that has ended goes; a file still being written stays.
+  pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string dead = ".varnolt-" + std::to_string(child) + "-0.tmp";
+  WriteFileBytes(dir_.Entry(dead), "half");
+  const TPath mine = TemporaryFileIn(dir_);
+  WriteFileBytes(mine, "being written");
+  RemoveStaleTemporaryFiles(dir_);
+  EXPECT_FALSE(FileExists(dir_.Entry(dead)));
+  EXPECT_TRUE(FileExists(mine));
+}
+
+TEST_F(Files, AFolderLockMakesTheSecondHolderWait) {
+  std::atomic<int> waits{0};
+  std::atomic<bool> secondHasIt{false};
+  std::thread second;
+  {
+    TFolderLock first(dir_, [&] { ++waits; });
+    second = std::thread([&] {
+      TFolderLock lock(dir_, [&] { ++waits; });
+      secondHasIt = true;
+    });
+    while (waits == 0) std::this_thread::yield();
+    EXPECT_FALSE(secondHasIt);
+  }
+  second.join();
+  EXPECT_TRUE(secondHasIt);
+  EXPECT_EQ(waits, 1);
 }
 
 TEST_F(Ini, HostsFallBackToDefaultsKeyByKey) {

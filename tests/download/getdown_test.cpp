@@ -2,20 +2,23 @@
 // PDFs, failures and the page client's one connection.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "base/appdir.h"
+#include "base/datadir.h"
 #include "base/files.h"
 #include "base/gbk.h"
 #include "base/ini.h"
+#include "download/downerrors.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
-#include "base/datadir.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
 
@@ -102,8 +105,9 @@ TEST_F(DownloadRun, ThreeNumbersWithADesignPatentSecond) {
   std::vector<std::string> head = DownloadReportHead(ProgramDirectory(), 0);
   for (size_t i : {0, 2, 3, 5, 6}) EXPECT_EQ(lines[i], head[i]);
   std::vector<std::string> expected;
-  AppendDownloadReportRow(expected, 1, "200510012345", G("一种锂离子电池及其制备方法"), "H01M10/0525", Pdf());
-  AppendDownloadReportRow(expected, 3, "02123456", G("一种电池隔膜"), "H01M2/16", Pdf());
+  AppendDownloadReportRow(expected, 1, "200510012345", G("一种锂离子电池及其制备方法"), "H01M10/0525",
+                          Pdf() + G("一种锂离子电池及其制备方法.pdf"));
+  AppendDownloadReportRow(expected, 3, "02123456", G("一种电池隔膜"), "H01M2/16", Pdf() + G("一种电池隔膜.pdf"));
   AppendDownloadReportTail(expected);
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 7, lines.end()), expected);
   EXPECT_EQ(lines[8], "<td>1</td>");
@@ -218,46 +222,73 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
 }
 
-TEST(DownloadRecordPages, NoPagesStillReportsAndConvertsWithoutAnOldMergedImage) {
+TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
+  TRecordPages r;
+  r.tempDir = dir;
+  r.pdf = dir + "t.pdf";
+  r.number = r.owner = "02123456";
+  r.pageCount = pages;
+  r.imageBase = imageBase;
+  return r;
+}
+
+// No file but the page files may stay: no merged image of an earlier run, no PDF, no
+// half-written temporary file.
+void ExpectOnlyPageFiles(const TPath& dir, size_t pages) {
+  std::vector<DirEntry> entries = ListDirectory(dir);
+  for (const DirEntry& e : entries) EXPECT_EQ(e.name.size(), 10u) << e.name;
+  EXPECT_EQ(entries.size(), pages);
+}
+
+TEST(DownloadRecordPages, NoPagesReportsThenFailsTheConversionLeavingNothing) {
   TempDir dir;
-  const TPath temp = dir.Path() + "/", pdf = dir.Path() + "/";
+  const TPath temp = dir.Path() + "/";
   WriteFileBytes(temp + "02123456.tif", "left from an earlier run");
   THttpClient client;  // must not be used: the image base points nowhere
   std::vector<std::string> lines;
-  DownloadRecordPages(client, temp, pdf, "02123456", "t", 0, "http://127.0.0.1:1/",
-                      [&](const std::string& line) { lines.push_back(line); });
+  EXPECT_THROW(DownloadRecordPages(client, Record(temp, 0, "http://127.0.0.1:1/"),
+                                   [&](const std::string& line) { lines.push_back(line); }),
+               EConversionError);
   EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
-  EXPECT_FALSE(FileExists(temp + "02123456.tif"));
-  EXPECT_FALSE(FileExists(pdf + "t.pdf"));
-  EXPECT_FALSE(FileExists(temp + "000001.tif"));
+  ExpectOnlyPageFiles(temp, 0);
 }
 
 TEST(DownloadRecordPages, APageFileThatCannotBeCreatedFails) {
   TempDir dir;
   THttpClient client;
-  EXPECT_THROW(DownloadRecordPages(client, dir.Path() + "/missing/", dir.Path() + "/", "02123456", "t", 2,
-                                   "http://127.0.0.1:1/", [](const std::string&) {}),
+  EXPECT_THROW(DownloadRecordPages(client, Record(dir.Path() + "/missing/", 2, "http://127.0.0.1:1/"),
+                                   [](const std::string&) {}),
                std::exception);
 }
 
-TEST(DownloadRecordPages, ToolsThatCannotStartAreNotReported) {
+TEST(DownloadRecordPages, FailingToolsFailTheRecordAndLeaveNoPdf) {
   DemoSite site;
   TempDir programDir, data;
-  // Files that are not programs stand in the program directory, where the tools are looked for first.
-  WriteFileBytes(programDir.File("tiffcp"), "not a program");
-  WriteFileBytes(programDir.File("tiff2pdf"), "not a program");
+  const TPath dir = data.Path() + "/";
+  const std::string base = "http://" + site.Address() + "/books/02123456/1/";
   SetProgramDirectoryForTesting(programDir.Path());
   THttpClient client;
   std::vector<std::string> lines;
-  const TPath dir = data.Path() + "/";
-  EXPECT_NO_THROW(DownloadRecordPages(client, dir, dir, "02123456", "t", 3,
-                                      "http://" + site.Address() + "/books/02123456/1/",
-                                      [&](const std::string& line) { lines.push_back(line); }));
-  SetProgramDirectoryForTesting(TPath());
+  auto report = [&](const std::string& line) { lines.push_back(line); };
+
+  // A converting tool that writes half a file and fails: the real merging tool runs, and
+  // the half file goes with the failure. The program directory's tools come first.
+  WriteFileBytes(programDir.File("tiff2pdf"),
+                 "#!/bin/sh\nwhile [ $# -gt 0 ] && [ \"$1\" != -o ]; do shift; done\necho '%PDF-1.1 half' > \"$2\"\nexit 1\n");
+  ASSERT_EQ(::chmod(programDir.File("tiff2pdf").c_str(), 0755), 0);
+  EXPECT_THROW(DownloadRecordPages(client, Record(dir, 3, base), report), EConversionError);
   EXPECT_EQ(lines, std::vector<std::string>{kFormatLine});
-  EXPECT_TRUE(FileExists(dir + "000003.tif"));
-  EXPECT_FALSE(FileExists(dir + "02123456.tif"));
-  EXPECT_FALSE(FileExists(dir + "t.pdf"));
+  EXPECT_EQ(TiffPageCount(dir + "02123456.tif"), 3);
+  DeleteFileAt(dir + "02123456.tif");
+  ExpectOnlyPageFiles(dir, 3);
+
+  // A merging tool that cannot start: the record ends at its first page.
+  lines.clear();
+  WriteFileBytes(programDir.File("tiffcp"), "not a program");
+  EXPECT_THROW(DownloadRecordPages(client, Record(dir, 3, base), report), EConversionError);
+  SetProgramDirectoryForTesting(TPath());
+  EXPECT_TRUE(lines.empty());
+  ExpectOnlyPageFiles(dir, 3);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "base/files.h"
 #include "base/gbk.h"
 #include "base/tools.h"
 #include "download/downerrors.h"
@@ -87,8 +88,8 @@ TEST(ToolParams, AreTheFixedTextsForOrdinaryPaths) {
   EXPECT_EQ(MergeToolParams(temp, 1, "200510012345"),
             "\"/d/rec/data/temp/000001.tif\" -a \"/d/rec/data/temp/200510012345.tif\" -w 210 -l 297");
   // The title is text: it reaches the tool in the file system's encoding.
-  EXPECT_EQ(ConvertToolParams(temp, pdf, "200510012345", G("电池")),
-            "\"/d/rec/data/temp/200510012345.tif\" -o \"/d/rec/data/pdf/电池.pdf\"");
+  EXPECT_EQ(ConvertToolParams(temp + "200510012345.tif", pdf + G("电池.pdf"), "200510012345"),
+            "-k \"CN200510012345\" \"/d/rec/data/temp/200510012345.tif\" -o \"/d/rec/data/pdf/电池.pdf\"");
 }
 
 TEST(ToolParams, SplitBackIntoTheSamePathsWhateverTheNumberOrTitleHolds) {
@@ -98,12 +99,10 @@ TEST(ToolParams, SplitBackIntoTheSamePathsWhateverTheNumberOrTitleHolds) {
   std::vector<std::string> merge = SplitCommandLine(MergeToolParams(TPath::FromSystem(temp), 3, number));
   EXPECT_EQ(merge, (std::vector<std::string>{temp + "000003.tif", "-a", temp + "12\" -o \"_tmp_x\\.tif", "-w", "210",
                                              "-l", "297"}));
-  std::vector<std::string> convert =
-      SplitCommandLine(ConvertToolParams(TPath::FromSystem(temp), TPath::FromSystem(pdf), number, title));
-  ASSERT_EQ(convert.size(), 3u);
-  EXPECT_EQ(convert[0], temp + "12\" -o \"_tmp_x\\.tif");
-  EXPECT_EQ(convert[1], "-o");
-  EXPECT_EQ(convert[2], pdf + "a_b\\\" -o \"_etc_evil\\.pdf");
+  std::vector<std::string> convert = SplitCommandLine(ConvertToolParams(
+      TPath::FromSystem(temp) + MergedImageName(number), TPath::FromSystem(pdf) + FileNameFromText(title, ".pdf"), number));
+  EXPECT_EQ(convert, (std::vector<std::string>{"-k", "CN" + number, temp + "12\" -o \"_tmp_x\\.tif", "-o",
+                                               pdf + "a_b\\\" -o \"_etc_evil\\.pdf"}));
   // A trailing backslash right before the closing quote stays one backslash.
   EXPECT_EQ(SplitCommandLine(QuoteToolArgument("C:\\dir\\")), std::vector<std::string>{"C:\\dir\\"});
 }
@@ -127,7 +126,8 @@ TEST(DownloadReport, HeadLinesCarryTheProgramDirectoryAndTheTime) {
 TEST(DownloadReport, RowWritesValuesUnescapedButEscapesTheLinkTarget) {
   std::vector<std::string> lines;
   const std::string title = G("电池<b>&amp;") + "50%#1?";
-  AppendDownloadReportRow(lines, 3, "1234567", title, "H01M2/16", TPath::FromSystem("/r/data/pdf/"));
+  AppendDownloadReportRow(lines, 3, "1234567", title, "H01M2/16",
+                          TPath::FromSystem("/r/data/pdf/") + FileNameFromText(title, ".pdf"));
   AppendDownloadReportTail(lines);
   EXPECT_EQ(lines, (std::vector<std::string>{
                        "<tr class=\"detail\">", "<td>3</td>", G("<td>未知</td>"), "<td>1234567</td>",
@@ -135,9 +135,9 @@ TEST(DownloadReport, RowWritesValuesUnescapedButEscapesTheLinkTarget) {
                        "<td><a href=\"/r/data/pdf/" + G("电池<b>&amp;") + "50%25%231%3F.pdf\"s>" + G("查看") + "</a></td>",
                        "</tr>", "</body>", "</html>"}));
 
-  // A title with "/" links to the file that is really written, inside the PDF directory.
-  EXPECT_EQ(PdfLinkTarget(TPath::FromSystem("/r/data/pdf/"), "a/b"), "/r/data/pdf/a_b.pdf");
-  EXPECT_EQ(PdfName(".."), "...pdf");
+  // A title with "/" names a file inside the PDF directory.
+  EXPECT_EQ(FileNameFromText("a/b", ".pdf"), "a_b.pdf");
+  EXPECT_EQ(FileNameFromText("..", ".pdf"), "...pdf");
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ CliProgram::CliProgram(const std::string& programName, const std::string& rootNa
 
 void CliProgram::PointAt(const DemoSite& site) const { site.WriteHostsIni(dir + "/hosts.ini"); }
 
-CliResult CliProgram::Run(std::vector<std::string> args) const {
+CliResult CliProgram::Run(std::vector<std::string> args,
+                          const std::function<bool(const std::string& out)>& killWhen) const {
   args.insert(args.begin(), (dir + "/varnolt-cli").Bytes());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -40,8 +41,14 @@ CliResult CliProgram::Run(std::vector<std::string> args) const {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  // A group of its own, so a kill takes the tools it runs with it, as when a session ends.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
@@ -50,13 +57,21 @@ CliResult CliProgram::Run(std::vector<std::string> args) const {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
+    bool killed = false;
     while (open > 0) {
+      if (killWhen && !killed && killWhen(result.out)) {
+        kill(-pid, SIGKILL);
+        killed = true;
+      }
       int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
-      if (left <= 0 || poll(fds, 2, left) <= 0) {
-        kill(pid, SIGKILL);
+      // A kill condition is looked at every millisecond: it may watch files, not only output.
+      int ready = left <= 0 ? 0 : poll(fds, 2, killWhen && !killed ? 1 : left);
+      if (ready == 0 && (!killWhen || killed || left <= 0)) {
+        kill(-pid, SIGKILL);
         ADD_FAILURE() << "varnolt-cli did not end";
         break;
       }
+      if (ready <= 0) continue;
       for (int i = 0; i < 2; ++i) {
         if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
         char buf[4096];

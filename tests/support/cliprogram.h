@@ -4,6 +4,7 @@
 //   CliProgram cli;                       // app/ with varnolt-cli and main.css, root/ as data root
 //   cli.PointAt(site);                    // hosts.ini beside the copy names the demo site
 //   CliResult r = cli.Run({"download", "02123456"});
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,11 @@ class CliProgram {
   // Writes hosts.ini beside the copy, every host at the site.
   void PointAt(const DemoSite& site) const;
   // Runs the copy with the arguments (the command first). A run still going after 180 s
-  // is killed and fails the test instead of blocking it.
-  CliResult Run(std::vector<std::string> args) const;
+  // is killed and fails the test instead of blocking it. killWhen, when given, is asked
+  // every millisecond with the standard output so far; on true the run and the tools it
+  // runs are killed (SIGKILL to its process group) and its exit code is -1.
+  CliResult Run(std::vector<std::string> args,
+                const std::function<bool(const std::string& out)>& killWhen = nullptr) const;
 
  private:
   TempDir temp_;

@@ -1,0 +1,37 @@
+#pragma once
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "base/path.h"
+
+// The PDF folder: which record a stored PDF belongs to, and the name a record's PDF
+// takes, so that patents of one title never replace each other's PDF.
+
+// The keywords the converting tool writes into a PDF for the record's application number.
+std::string PdfKeywords(const std::string& number);
+
+// The application number a stored PDF belongs to, read from its keywords; empty when the
+// file does not read or was not written for a record.
+std::string PdfOwner(const TPath& pdf);
+
+// The names of the PDFs of one run below one PDF folder. A record's PDF keeps the name
+// that its number's PDF has there already; else it takes title.pdf when no other number
+// holds that name (on disk, or earlier in the run), else title(number).pdf. Long titles
+// are shortened by the file-name rule, with the number as the tail. Shared by the jobs
+// of a run.
+class TPdfNames {
+ public:
+  explicit TPdfNames(TPath pdfDir) : dir_(std::move(pdfDir)) {}
+  std::string NameFor(const std::string& title, const std::string& number);
+
+ private:
+  // The number that holds the name: "" for a PDF of no known record, nothing when the
+  // name is free.
+  std::optional<std::string> HolderOf(const std::string& name) const;
+
+  TPath dir_;  // ends with "/"
+  std::mutex mutex_;
+  std::map<std::string, std::string> taken_;  // name → number, this run
+};

@@ -1,0 +1,100 @@
+#pragma once
+// The compiled pattern with its search aids, and the backtracking matcher
+// that runs it over an input.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "regex/bytescan.h"
+#include "regex/program.h"
+#include "regex/searchaids.h"
+
+namespace regex_engine {
+
+// What the matcher works out once for each simple repeat.
+struct RepeatPlan {
+  int32_t simple = -1;   // the repeated node
+  int32_t next = -1;     // the node after the repeat
+  int32_t min = 0, max = 0;
+  bool one_byte = false;  // the repeated node is a single-byte node, not a back-reference
+  bool exact = false;     // `accepts` alone decides each byte (not so for OpAnyButLineSep)
+  ByteTable accepts{};
+  bool follow_known = false;  // FollowOk of the rest is a matter of the byte at the place alone
+  ByteTable starts{};         // ... and these are the bytes (the NUL for the end of the input)
+  // Candidates for the byte that ends a greedy run (bytes the repeated node
+  // refuses) and a lazy run (those, or a byte the rest can begin with), when
+  // they are at most three.
+  bool run_scan = false, lazy_scan = false;
+  ScanBytes run_end, lazy_end;
+};
+
+class TMatcher {
+ public:
+  // Compiles the pattern; throws EngineError.
+  TMatcher(const std::string& pattern, unsigned flags, const std::string& paired);
+
+  unsigned Flags() const { return flags_; }
+  // Takes a new input: copies src (n bytes) up to its first NUL into dst,
+  // followed by a NUL, and returns the length of the copy.
+  size_t Load(const uint8_t* src, size_t n, ByteBuffer& dst) { return finder_.Load(src, n, dst); }
+  // Searches in (len bytes followed by a NUL) from position from (0 to len).
+  // On success fills start and end (kGroups each, -1 for unset) and returns
+  // true. Throws EngineError.
+  bool Search(const uint8_t* in, int64_t len, int64_t from, int64_t* start, int64_t* end);
+
+ private:
+  struct Frame {
+    uint32_t kind;  // low 4 bits the kind, above them the previous choice index + 1
+    int32_t node;
+    int64_t a;
+    int64_t b;
+  };
+
+  void BuildPlans();
+  void SkipEmptyNodes();
+  RepeatPlan PlanFor(int32_t node) const;
+  bool FollowTable(int32_t next, ByteTable& table, int depth, int& budget) const;
+  bool Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_start, int64_t* group_end);
+  bool Backtrack(int32_t& node, int64_t& pos);
+  void PushChoice(uint32_t kind, int32_t node, int64_t a, int64_t b);
+  void SetVar(int v, int64_t value);
+  void ResetVars();
+  bool MatchOne(int32_t node, int64_t pos) const;
+  int64_t CountSimple(const RepeatPlan& plan, int64_t pos, int64_t max) const;
+  int64_t CountBackRef(int32_t node, int64_t pos, int64_t max) const;
+  int64_t SimpleLen(int32_t node) const;
+  bool FollowOk(int32_t next, int64_t pos, int depth = 0) const;
+  bool FollowAt(const RepeatPlan& plan, int64_t pos) const;
+  int32_t ViableBranch(int32_t alt, int64_t pos) const;
+  int32_t SkipMarks(int32_t next) const;
+  int64_t LazyCount(const RepeatPlan& plan, int64_t start, int64_t count, int64_t l) const;
+  bool TakeGreedy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l, int64_t& pos);
+  bool TakeLazy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l, int64_t& pos);
+  bool LineStartAt(int64_t pos) const;
+  bool LineEndAt(int64_t pos) const;
+  bool IsWordAt(int64_t pos) const;
+  ProgramView Program() const { return ProgramView(code_.data()); }
+
+  // The compiled pattern.
+  std::vector<uint8_t> code_;
+  unsigned flags_;
+  int paired_head_ = -1, paired_tail_ = -1;  // the paired separator's bytes, -1 without one
+  SearchAids aids_;
+  std::vector<RepeatPlan> plans_;
+  std::vector<ByteTable> branch_tables_;  // bytes each alternative can begin with
+  StartFinder finder_;
+
+  // The input of the running search.
+  const uint8_t* in_ = nullptr;
+  int64_t len_ = 0;
+
+  // Matcher state: the variables that backtracking restores (captures, loop
+  // counters), the newest undo record of each, and the backtracking stack.
+  std::vector<int64_t> vars_;
+  std::vector<int32_t> last_undo_;
+  uint64_t touched_ = 0;  // variables changed since the attempt began
+  std::vector<Frame> stack_;
+  int32_t cp_top_ = -1;
+};
+
+}  // namespace regex_engine
