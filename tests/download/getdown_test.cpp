@@ -178,6 +178,16 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
   EXPECT_FALSE(FileExists(Temp() + "03234567.tif"));
 }
 
+TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
+  TRecordPages r;
+  r.tempDir = dir;
+  r.pdf = dir + "t.pdf";
+  r.number = r.owner = "02123456";
+  r.pageCount = pages;
+  r.imageBase = imageBase;
+  return r;
+}
+
 TEST_F(DownloadRun, PageTextWithLineBreaksNeverReachesTheWire) {
   // The unknown number's cut fragment would send a request line and header of the page's choosing.
   DemoSite site({"--no-hit-row", "x HTTP/1.1\r\nX-Chosen: 1\r\n\r\nGET /sipo/zljs/chosen.jsp?"}, true);
@@ -195,10 +205,8 @@ TEST_F(DownloadRun, PageTextWithLineBreaksNeverReachesTheWire) {
   // A page address from a viewer call is refused the same way; the worker reports such a
   // record as failed and goes on.
   THttpClient client;
-  const TPath dir = root.Path() + "/";
-  EXPECT_THROW(DownloadRecordPages(client, dir, dir, "02123456", "t", 3,
-                                   "http://" + site.Address() + "/books/02123456/1/\r\nX-Chosen: 1\r\n\r\nGET /",
-                                   [](const std::string&) {}),
+  const std::string base = "http://" + site.Address() + "/books/02123456/1/\r\nX-Chosen: 1\r\n\r\nGET /";
+  EXPECT_THROW(DownloadRecordPages(client, Record(root.Path() + "/", 3, base), [](const std::string&) {}),
                ENetUnsafeRequest);
   EXPECT_EQ(site.Log().size(), log.size());
 }
@@ -220,16 +228,6 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(report[18], "<td>0212345</td>");
   EXPECT_EQ(report[19], G("<td>一种电池隔膜</td>"));
   EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
-}
-
-TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
-  TRecordPages r;
-  r.tempDir = dir;
-  r.pdf = dir + "t.pdf";
-  r.number = r.owner = "02123456";
-  r.pageCount = pages;
-  r.imageBase = imageBase;
-  return r;
 }
 
 // No file but the page files may stay: no merged image of an earlier run, no PDF, no
