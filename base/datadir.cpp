@@ -126,8 +126,9 @@ void WriteRootSetting(const TPath& root) {
 
 std::string SettingValue(const TPath& root) {
   std::string gbk;
+  // A line break would end the settings line inside the name: such a root goes as a URL.
   if (Utf8ToGbkExact(root.Bytes(), gbk) && !StartsWithFileUrl(gbk) && TrimBytes(gbk) == gbk &&
-      gbk.size() <= kMaxSettingBytes)
+      gbk.size() <= kMaxSettingBytes && gbk.find_first_of("\r\n") == std::string::npos)
     return gbk;
   std::string url = kFileUrl;
   for (char c : root.Bytes()) {

@@ -185,6 +185,8 @@ std::string FileNameFromText(const std::string& text, const std::string& extensi
     used += bytes;
     cut += n;
   }
+  // Bytes that are not GBK can convert otherwise together than apart: the whole decides.
+  while (cut > 0 && NameBytes(stem.substr(0, cut) + end) > kMaxFileNameBytes) --cut;
   return stem.substr(0, cut) + end;
 }
 

@@ -2,7 +2,8 @@
 // maker's site, serving a fixed synthetic corpus in GBK on one loopback port.
 //
 //   varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]...
-//                    [--busy N:TEXT]... [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]
+//                    [--busy N:TEXT]... [--no-hit-row TEXT] [--latency MS] [--pages N]
+//                    [--update-ver N] [--stop-on-eof]
 //
 //   --port N        port on 127.0.0.1; 0 (the default) picks a free one. The site prints
 //                   "listening on 127.0.0.1:PORT" on stdout once it accepts connections.
@@ -23,6 +24,9 @@
 //   --latency MS    every reply is held back MS milliseconds before its first byte, as a
 //                   distant site's would be.
 //   --pages N       every document has N pages (the batch benchmark's records).
+//   --no-hit-row TEXT  a result list without hits holds one row: the row marker, TEXT byte
+//                   for byte (CR LF included), "</tr>". With no link in it, a download of
+//                   an unknown number takes TEXT plus "<" as its record link.
 //   --update-ver N  the "ver" of /trevisk/version.txt (default 20080106, the program's own).
 //   --stop-on-eof   exit when standard input reaches its end: a test fixture holds the other
 //                   end, so the site never outlives a test that crashed.
@@ -50,7 +54,7 @@ namespace {
 int Usage() {
   fprintf(stderr,
           "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--busy N:TEXT]..."
-          " [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]\n");
+          " [--no-hit-row TEXT] [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]\n");
   return 2;
 }
 
@@ -65,6 +69,7 @@ int main(int argc, char** argv) {
     else if (a == "--log" && hasValue) opt.logPath = argv[++i];
     else if (a == "--fail" && hasValue) opt.fail.push_back(argv[++i]);
     else if (a == "--drop" && hasValue) opt.drop.push_back(argv[++i]);
+    else if (a == "--no-hit-row" && hasValue) opt.noHitRow = argv[++i];
     else if (a == "--update-ver" && hasValue) opt.updateVer = argv[++i];
     else if (a == "--latency" && hasValue) opt.latencyMs = ToInt(argv[++i], -1);
     else if (a == "--pages" && hasValue) opt.pages = ToInt(argv[++i], -1);

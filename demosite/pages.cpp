@@ -6,6 +6,9 @@ namespace {
 
 std::string G(const char* utf8) { return ToGbk(utf8); }
 
+// The opening of a record row, the marker the program cuts result pages at.
+const std::string kRowMarker = "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">";
+
 std::string HtmlEscape(const std::string& s) {
   std::string out;
   for (char c : s) {
@@ -59,7 +62,8 @@ std::string ViewerCall(const DemoRecord& r, int doc, int pages, const std::strin
 
 }  // namespace
 
-std::string ResultListPage(const std::string& word, const std::vector<const DemoRecord*>& hits, int recshu, int pg) {
+std::string ResultListPage(const std::string& word, const std::vector<const DemoRecord*>& hits, int recshu, int pg,
+                           const std::string& noHitRow) {
   int pages = recshu > 0 ? int((hits.size() + recshu - 1) / recshu) : 0;
   std::string h = PageHead(G("专利检索结果"));
   h += "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table0\">\r\n";
@@ -73,12 +77,14 @@ std::string ResultListPage(const std::string& word, const std::vector<const Demo
   for (size_t i = first; i < hits.size() && i < first + size_t(recshu); ++i) {
     const DemoRecord& r = *hits[i];
     std::string link = RecordLink(r);
-    h += "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">\r\n";
+    h += kRowMarker + "\r\n";
     h += "<td height=\"24\" align=\"center\">" + std::to_string(i + 1) + "</td>\r\n";
     h += "<td align=\"center\"><a href=\"" + link + "\" target=\"_blank\">" + r.number + "." + r.check + "</a></td>\r\n";
     h += "<td align=\"left\"><a href=\"" + link + "\" target=\"_blank\">" + r.title + "</a></td>\r\n";
     h += "<td align=\"center\">" + r.ipc + "</td>\r\n</tr>\r\n";
   }
+  if (hits.empty() && !noHitRow.empty())
+    h += kRowMarker + noHitRow + "</tr>\r\n";
   h += "</table>\r\n";
   h += "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">\r\n";
   h += "<tr><td align=\"right\">";

@@ -11,8 +11,10 @@
 extern const char kHtml[];
 
 // The result list of a search: page `pg` of `hits`, `recshu` rows a page, under the
-// search expression `word` as it was sent.
-std::string ResultListPage(const std::string& word, const std::vector<const DemoRecord*>& hits, int recshu, int pg);
+// search expression `word` as it was sent. Without hits, a non-empty `noHitRow` stands as
+// one row: the row marker, those bytes, "</tr>".
+std::string ResultListPage(const std::string& word, const std::vector<const DemoRecord*>& hits, int recshu, int pg,
+                           const std::string& noHitRow = "");
 
 // The detail page of a record; its page-viewer calls point at `host`.
 std::string DetailPage(const DemoRecord& record, const std::string& host);

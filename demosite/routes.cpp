@@ -202,7 +202,7 @@ class DemoSite {
         if (Matches(r, *q)) hits.push_back(&r);
     }
     res.set_header("Set-Cookie", "JSESSIONID=demo" + std::to_string(t_connection) + "; Path=/");
-    res.set_content(ResultListPage(word, hits, recshu, pg), kHtml);
+    res.set_content(ResultListPage(word, hits, recshu, pg, opt_.noHitRow), kHtml);
   }
 
   const DemoRecord* RecordOfTarget(const std::string& target) const {

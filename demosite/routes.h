@@ -15,6 +15,7 @@ struct SiteOptions {
   std::vector<std::pair<int, std::string>> busy;
   int latencyMs = 0;  // every reply held back this long before its first byte
   int pages = 0;      // > 0: every document has this many pages
+  std::string noHitRow;
   std::string updateVer = "20080106";
   bool stopOnEof = false;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 #include "base/bytes.h"
@@ -104,8 +105,9 @@ void ParseCookie(const std::string& header, TNetscapeCookie& cookie, TCookieRFC2
     cookie2->Ports = ReadPorts(port ? *port : std::string());
   }
   if (cookie.Expires.empty() && cookie.MaxAge >= 0) {
-    // Past the year 9999 a date can no longer be written; such a cookie lasts as long.
-    constexpr std::time_t kLastWritable = 253402300799;
+    // Past the year 9999 a date can no longer be written or read; a day short of it, so
+    // that the local time of any zone (up to 14 hours east) still reads back.
+    constexpr std::time_t kLastWritable = 253402300799 - 86400;
     std::time_t now = std::time(nullptr);
     cookie.Expires = FormatInternetDate(cookie.MaxAge > kLastWritable - now ? kLastWritable : now + cookie.MaxAge);
   }
@@ -218,58 +220,95 @@ void TCookieStore::StoreReplyCookies(const std::string& requestHost, const THead
 void TCookieStore::Add(std::unique_ptr<TNetscapeCookie> cookie, const std::string& requestHost) {
   if (cookie->Domain.empty()) cookie->Domain = requestHost;
   if (!CookieDomainFits(cookie->Domain, requestHost)) return;
+  // Too large to be a site's honest state, or impossible to send back on a header line.
+  if (cookie->Name.size() + cookie->Value.size() > kMaxCookieBytes) return;
+  if ((cookie->Name + cookie->Value).find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return;
+  bool hasExpiry = !cookie->Expires.empty();
+  std::time_t expiresAt = 0;
+  if (hasExpiry && !ParseInternetDate(cookie->Expires, expiresAt)) expiresAt = std::numeric_limits<std::time_t>::min();
+  std::string domainKey = UpperAscii(cookie->Domain);
+  std::string entryKey = UpperAscii(cookie->Domain + cookie->Path);
+  std::string nameKey = UpperAscii(cookie->Name);
+
   std::unique_lock guard(lock_);
-  std::string key = cookie->Domain + cookie->Path;
-  auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) { return SameTextNoCase(e.Key, key); });
-  if (entry == entries_.end()) {
-    entries_.push_back(TEntry{key, {}});
-    entry = entries_.end() - 1;
-  }
-  for (auto& existing : entry->Cookies)
-    if (SameTextNoCase(existing->Name, cookie->Name)) {
-      existing = std::move(cookie);
-      return;
+  auto [entry, made] = entries_.try_emplace(entryKey);
+  if (made) entry->second.Seq = nextSeq_++;
+  std::unique_ptr<TStored>& slot = entry->second.Cookies[nameKey];
+  if (slot) {
+    // The stored cookie takes over the new one's name, value and attributes in its place.
+    slot->Cookie = std::move(cookie);
+    slot->HasExpiry = hasExpiry;
+    slot->ExpiresAt = expiresAt;
+    if (slot->DomainKey != domainKey) {
+      std::list<TStored*>& old = domains_[slot->DomainKey];
+      old.erase(slot->InDomain);
+      if (old.empty()) domains_.erase(slot->DomainKey);
+      slot->DomainKey = domainKey;
+      std::list<TStored*>& now = domains_[domainKey];
+      slot->InDomain = now.insert(now.end(), slot.get());
+      if (now.size() > kMaxPerDomain) Remove(*now.front());
     }
-  entry->Cookies.push_back(std::move(cookie));
+    return;
+  }
+  slot = std::make_unique<TStored>(TStored{std::move(cookie), nextSeq_++, entryKey, domainKey, nameKey, hasExpiry,
+                                           expiresAt, &entry->second, {}, {}});
+  TStored* added = slot.get();
+  added->InOrder = order_.insert(order_.end(), added);
+  std::list<TStored*>& domain = domains_[domainKey];
+  added->InDomain = domain.insert(domain.end(), added);
+  if (domain.size() > kMaxPerDomain) Remove(*domain.front());
+  if (order_.size() > kMaxCookies) Remove(*order_.front());
+}
+
+// Unlinks and frees a stored cookie; the caller holds the lock exclusively.
+void TCookieStore::Remove(TStored& stored) {
+  order_.erase(stored.InOrder);
+  auto domain = domains_.find(stored.DomainKey);
+  domain->second.erase(stored.InDomain);
+  if (domain->second.empty()) domains_.erase(domain);
+  auto entry = entries_.find(stored.EntryKey);
+  entry->second.Cookies.erase(stored.NameKey);  // frees stored
+  if (entry->second.Cookies.empty()) entries_.erase(entry);
 }
 
 void TCookieStore::RemoveExpired() {
   std::time_t now = std::time(nullptr);
   std::unique_lock guard(lock_);
-  for (TEntry& entry : entries_)
-    std::erase_if(entry.Cookies, [&](const std::unique_ptr<TNetscapeCookie>& c) {
-      if (c->Expires.empty()) return false;
-      std::time_t when;
-      return !ParseInternetDate(c->Expires, when) || when < now;
-    });
+  for (auto it = order_.begin(); it != order_.end();) {
+    TStored& stored = **it++;
+    if (stored.HasExpiry && stored.ExpiresAt < now) Remove(stored);
+  }
 }
 
 std::string TCookieStore::CookieHeaderFor(const std::string& host, const std::string& path, bool encrypted) {
   RemoveExpired();
   std::shared_lock guard(lock_);
   std::string where = UpperAscii(host + path);
-  std::vector<const TNetscapeCookie*> chosen;
-  for (const TEntry& entry : entries_) {
-    if (where.find(UpperAscii(entry.Key)) == std::string::npos) continue;
-    for (const auto& c : entry.Cookies)
-      if (!c->Path.empty() && path.compare(0, c->Path.size(), c->Path) == 0 && !c->Value.empty() &&
-          (!c->Secure || encrypted))
-        chosen.push_back(c.get());
+  // The scan over the entries is bounded by the store's limit.
+  std::vector<std::pair<std::string, const TStored*>> chosen;
+  for (const auto& [key, entry] : entries_) {
+    if (where.find(key) == std::string::npos) continue;
+    for (const auto& [name, stored] : entry.Cookies) {
+      const TNetscapeCookie& c = *stored->Cookie;
+      if (!c.Path.empty() && path.compare(0, c.Path.size(), c.Path) == 0 && !c.Value.empty() && (!c.Secure || encrypted))
+        chosen.emplace_back(UpperAscii(c.Path), stored.get());
+    }
   }
-  std::stable_sort(chosen.begin(), chosen.end(), [](const TNetscapeCookie* a, const TNetscapeCookie* b) {
-    return UpperAscii(a->Path) < UpperAscii(b->Path);
+  // By path, then entries and their cookies in the order they were made; written from the last.
+  std::sort(chosen.begin(), chosen.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    if (a.second->Entry != b.second->Entry) return a.second->Entry->Seq < b.second->Entry->Seq;
+    return a.second->Seq < b.second->Seq;
   });
   std::string header;
   for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
     if (!header.empty()) header += "; ";
-    header += (*it)->Name + "=" + (*it)->Value;
+    header += it->second->Cookie->Name + "=" + it->second->Cookie->Value;
   }
   return header;
 }
 
 size_t TCookieStore::Count() const {
   std::shared_lock guard(lock_);
-  size_t n = 0;
-  for (const TEntry& entry : entries_) n += entry.Cookies.size();
-  return n;
+  return order_.size();
 }

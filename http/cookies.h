@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <list>
 #include <memory>
 #include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "http/headerlist.h"
@@ -31,9 +33,21 @@ struct TCookieRFC2965 : TNetscapeCookie {
   std::vector<int> Ports{80};
 };
 
-// The cookies one client object was given, sent back on its later requests.
+// The cookies one client object was given, sent back on its later requests. Bounded, so
+// that a reply of thousands of Set-Cookie lines costs little and a run's page client does
+// not grow: a domain keeps its newest kMaxPerDomain cookies and the store its newest
+// kMaxCookies; a cookie whose name and value exceed kMaxCookieBytes, or hold CR, LF or NUL
+// (they could not be sent back), is ignored. Adding and finding a cookie go by hash.
 class TCookieStore {
  public:
+  static constexpr size_t kMaxPerDomain = 180;
+  static constexpr size_t kMaxCookies = 3000;
+  static constexpr size_t kMaxCookieBytes = 4096;
+
+  TCookieStore() = default;
+  TCookieStore(const TCookieStore&) = delete;
+  TCookieStore& operator=(const TCookieStore&) = delete;
+
   // Takes the Set-Cookie and Set-Cookie2 lines of one reply from requestHost.
   void StoreReplyCookies(const std::string& requestHost, const THeaderList& headers);
   // The Cookie header value for a request; empty when nothing matches. path is the
@@ -42,15 +56,31 @@ class TCookieStore {
   size_t Count() const;
 
  private:
+  struct TEntry;
+  struct TStored {
+    std::unique_ptr<TNetscapeCookie> Cookie;
+    uint64_t Seq = 0;  // order of storing; a replaced cookie keeps its place
+    std::string EntryKey, DomainKey, NameKey;  // upper-cased
+    bool HasExpiry = false;
+    std::time_t ExpiresAt = 0;  // read once when stored; unreadable text counts as long past
+    const TEntry* Entry = nullptr;
+    std::list<TStored*>::iterator InOrder, InDomain;
+  };
   struct TEntry {
-    std::string Key;  // domain + path
-    std::vector<std::unique_ptr<TNetscapeCookie>> Cookies;
+    uint64_t Seq = 0;  // order of making; cookies of equal paths go out by entry, then by cookie
+    std::unordered_map<std::string, std::unique_ptr<TStored>> Cookies;
   };
   void Add(std::unique_ptr<TNetscapeCookie> cookie, const std::string& requestHost);
+  void Remove(TStored& stored);
   void RemoveExpired();
 
   mutable std::shared_mutex lock_;
-  std::vector<TEntry> entries_;
+  uint64_t nextSeq_ = 0;
+  // By upper-cased domain + path, each entry's cookies by upper-cased name; they own them.
+  std::unordered_map<std::string, TEntry> entries_;
+  // The store's cookies and each domain's, oldest first.
+  std::list<TStored*> order_;
+  std::unordered_map<std::string, std::list<TStored*>> domains_;
 };
 
 // True when a cookie for domain may be set by a reply from host.

@@ -9,17 +9,9 @@
 namespace {
 
 constexpr size_t kSendBufferSize = 32768;
-
-// Restores the read limit whatever way the protocol-error path ends.
-class TReadTimeoutScope {
- public:
-  TReadTimeoutScope(TNetConnection& conn, int ms) : conn_(conn), saved_(conn.ReadTimeoutMs) { conn.ReadTimeoutMs = ms; }
-  ~TReadTimeoutScope() { conn_.ReadTimeoutMs = saved_; }
-
- private:
-  TNetConnection& conn_;
-  int saved_;
-};
+// The body of a protocol error is read only for the message; it must come within this
+// in all.
+constexpr int kErrorBodyMs = 2000;
 
 }  // namespace
 
@@ -87,9 +79,13 @@ void THttpClient::OpenConnection(THttpMethod method) {
   connPort_ = url_.Port;
 }
 
-void THttpClient::WriteRequest(THttpMethod method, const std::string& body) {
+std::string THttpClient::BuildHead(THttpMethod method) {
   std::string cookie = cookies_ ? cookies_->CookieHeaderFor(url_.Host, url_.Path, false) : std::string();
-  conn_->Send(RequestHead(method, url_.Path + url_.Document + url_.Params, ProtocolVersion, Request, cookie));
+  return RequestHead(method, url_.Path + url_.Document + url_.Params, ProtocolVersion, Request, cookie);
+}
+
+void THttpClient::WriteRequest(const std::string& head, const std::string& body) {
+  conn_->Send(head);
   for (size_t at = 0; at < body.size(); at += kSendBufferSize)
     conn_->Send(body.data() + at, std::min(kSendBufferSize, body.size() - at));
 }
@@ -111,21 +107,20 @@ bool THttpClient::ReplyKeepsAlive(THttpVersion sent) const {
 std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, const std::string& body,
                                    TStream* stream) {
   PrepareRequest(method, url, body);
+  // Built before connecting, so that a refused request sends nothing at all.
+  const std::string head = BuildHead(method);
   try {
     OpenConnection(method);
-    conn_->ReadTimeoutMs = ReadTimeout;
-    WriteRequest(method, body);
+    WriteRequest(head, body);
+    conn_->BoundWhole(ReadTimeout);
     ReadReplyHead(*conn_, MaxLineLength, Response, [this](const THttpResponse& reply) { StoreCookies(reply); });
     THttpVersion sent = ProtocolVersion;
     int code = Response.ResponseCode;
     int d = code / 100;
     bool redirect = (d == 3 && code != 304) || !Response.Location.empty();
     if (redirect || d != 2) {
-      std::string scratch;
-      {
-        TReadTimeoutScope limit(*conn_, 2000);
-        scratch = ReadReplyText(*conn_, Response, MaxLineLength, MaxTextBody);
-      }
+      conn_->BoundWhole(kErrorBodyMs);
+      std::string scratch = ReadReplyText(*conn_, Response, MaxLineLength, MaxTextBody);
       lastKeepAlive_ = ReplyKeepsAlive(sent);
       if (!lastKeepAlive_) conn_->Close();
       ENetHTTPProtocolException failure(Response.ResponseText, code, std::move(scratch));
@@ -134,6 +129,7 @@ std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, c
     }
     if (!conn_->Connected()) throw ENetUndefinedSituation(ENetUndefinedSituation::TReason::ClosedAfterHeaders);
     std::string text;
+    conn_->BoundPace(ReadTimeout);
     if (code != 204) {
       if (stream)
         ReadReplyBody(*conn_, Response, MaxLineLength, *stream);

@@ -38,7 +38,9 @@ class THttpClient {
   unsigned HTTPOptions = optForceEncodeParams;
   bool AllowCookies = true;
   // Limits in ms; 0 waits for good. Bounded by default, so that a server that accepts
-  // and never answers cannot hold a worker for good.
+  // and never answers cannot hold a worker for good. ReadTimeout bounds a reply's status
+  // line and header block in all, and a body's pace: each ReadTimeout must bring 1024
+  // bytes of it (ENetReadTimeout otherwise).
   int ConnectTimeout = 30000;
   int ReadTimeout = 60000;
   // Longest status or header line accepted; a longer one raises.
@@ -56,7 +58,9 @@ class THttpClient {
   std::string DoRequest(THttpMethod method, const std::string& url, const std::string& body, TStream* stream);
   void PrepareRequest(THttpMethod method, const std::string& url, const std::string& body);
   void OpenConnection(THttpMethod method);
-  void WriteRequest(THttpMethod method, const std::string& body);
+  // The request line and headers; raises ENetUnsafeRequest for CR, LF or NUL in them.
+  std::string BuildHead(THttpMethod method);
+  void WriteRequest(const std::string& head, const std::string& body);
   void StoreCookies(const THttpResponse& reply);
   bool ReplyKeepsAlive(THttpVersion sent) const;
   void CloseConnection();

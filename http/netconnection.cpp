@@ -124,8 +124,25 @@ void TNetConnection::Send(const char* data, size_t size) {
   }
 }
 
+void TNetConnection::BoundWhole(int ms) { Bound(ms, false); }
+
+void TNetConnection::BoundPace(int ms) { Bound(ms, true); }
+
+void TNetConnection::Bound(int ms, bool paced) {
+  boundMs_ = std::max(ms, 0);
+  paced_ = paced;
+  paceBytes_ = 0;
+  deadline_ = TClock::now() + std::chrono::milliseconds(boundMs_);
+}
+
 void TNetConnection::WaitReadable() {
-  int rc = PollOnce(fd_, POLLIN, ReadTimeoutMs <= 0 ? -1 : ReadTimeoutMs);
+  int wait = -1;
+  if (boundMs_ > 0) {
+    // Bytes already waiting are taken even at the deadline: they came in time.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - TClock::now()).count();
+    wait = static_cast<int>(std::clamp<int64_t>(left, 0, boundMs_));
+  }
+  int rc = PollOnce(fd_, POLLIN, wait);
   if (rc == 0) throw ENetReadTimeout();
   if (rc < 0) throw ENetSocketError(SocketErrorFromErrno(errno));
 }
@@ -135,7 +152,14 @@ size_t TNetConnection::Receive(char* into, size_t size) {
   WaitReadable();
   for (;;) {
     ssize_t n = ::recv(fd_, into, size, 0);
-    if (n > 0) return static_cast<size_t>(n);
+    if (n > 0) {
+      // Each kPaceBytes received opens a new window of the paced bound.
+      if (paced_ && (paceBytes_ += static_cast<size_t>(n)) >= kPaceBytes) {
+        paceBytes_ = 0;
+        deadline_ = TClock::now() + std::chrono::milliseconds(boundMs_);
+      }
+      return static_cast<size_t>(n);
+    }
     if (n == 0) {
       Close();
       return 0;

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <string>
 
 #include "http/bytesource.h"
@@ -22,16 +23,28 @@ class TNetConnection : public TByteSource {
   void Send(const char* data, size_t size);
   void Send(const std::string& data) { Send(data.data(), data.size()); }
 
-  // Wait limit for each receive in ms; 0 waits for good.
-  int ReadTimeoutMs = 0;
+  // Bounds on the receives from now on, in ms; 0 waits for good. A limit on each single
+  // wait would let a server that drips a byte now and then hold the caller for days, so
+  // the bounds are on progress. Whole: everything must arrive within ms in all (a header
+  // block). Paced: every ms must bring at least kPaceBytes (a body, which may be long but
+  // must keep coming). A wait past the bound raises ENetReadTimeout.
+  void BoundWhole(int ms);
+  void BoundPace(int ms);
+  static constexpr size_t kPaceBytes = 1024;
 
  protected:
-  // recv once after waiting within the read limit; 0 on close (the socket is then closed).
-  // Raises ENetReadTimeout when nothing comes, and the receive errors.
+  // recv once after waiting within the bound; 0 on close (the socket is then closed).
+  // Raises ENetReadTimeout when nothing comes in time, and the receive errors.
   size_t Receive(char* into, size_t size) override;
 
  private:
+  using TClock = std::chrono::steady_clock;
+  void Bound(int ms, bool paced);
   void WaitReadable();
 
   int fd_ = -1;
+  int boundMs_ = 0;
+  bool paced_ = false;
+  TClock::time_point deadline_;
+  size_t paceBytes_ = 0;  // received since the paced window began
 };

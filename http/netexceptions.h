@@ -69,6 +69,13 @@ class ENetTransportInvalid : public ENetException {
   ENetTransportInvalid() : ENetException("Transport value is not valid") {}
 };
 
+// A request target or header value holding CR, LF or NUL: text from a page must never
+// add lines of its own to a request. Raised before anything is sent.
+class ENetUnsafeRequest : public ENetException {
+ public:
+  ENetUnsafeRequest() : ENetException("Request refused: CR, LF or NUL in its target or a header.") {}
+};
+
 class ENetUnknownProtocol : public ENetException {
  public:
   ENetUnknownProtocol() : ENetException("") {}

@@ -1,6 +1,17 @@
 #include "http/requestwriter.h"
 
 #include "base/bytes.h"
+#include "http/netexceptions.h"
+
+namespace {
+
+// Page text reaches the target (a record link, a page address) and the Host field; a line
+// break in it would let the page write request lines of its own.
+void RefuseLineBreaks(const std::string& text) {
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) throw ENetUnsafeRequest();
+}
+
+}  // namespace
 
 std::string RequestHead(THttpMethod method, const std::string& target, THttpVersion version,
                         const THttpRequest& request, const std::string& cookie) {
@@ -28,6 +39,8 @@ std::string RequestHead(THttpMethod method, const std::string& target, THttpVers
   h.SetValue("Referer", r.Referer);
   h.SetValue("User-Agent", r.UserAgent);
   h.SetValue("Cookie", cookie);
+  RefuseLineBreaks(target);
+  for (const std::string& line : h.Lines) RefuseLineBreaks(line);
 
   std::string head = (method == THttpMethod::Post ? "POST " : "GET ") + target +
                      (version == THttpVersion::http10 ? " HTTP/1.0\r\n" : " HTTP/1.1\r\n");

@@ -32,7 +32,8 @@ struct THttpRequest {
 
 // The request line, the header lines in their fixed order and the empty line after them,
 // each ended by CR LF: what goes out in one piece ahead of a POST's body. cookie is the
-// Cookie header's value; empty sends none.
+// Cookie header's value; empty sends none. A target or header value holding CR, LF or NUL
+// raises ENetUnsafeRequest.
 std::string RequestHead(THttpMethod method, const std::string& target, THttpVersion version,
                         const THttpRequest& request, const std::string& cookie);
 

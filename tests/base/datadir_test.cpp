@@ -53,7 +53,7 @@ TEST_F(DataRoot, RootsGbkCannotWriteAreStoredAsFileUrlsAndReadBackUnchanged) {
   datadir::WriteRootSetting(TPath::FromSystem("/home/" + kJorg + " 1"));
   EXPECT_EQ(ReadFileBytes(datadir::SettingsFile()), "[savefile]\r\nsavepath=file:///home/J%C3%B6rg%201\r\n");
   for (const std::string& name : {kJorg, std::string("数据✓"), kEmoji, kNotUtf8, std::string(" blank "), std::string("file://x"),
-                                  std::string("%41")}) {
+                                  std::string("%41"), std::string("two\r\nlines")}) {
     const TPath root = TPath::FromSystem("/tmp/" + name);
     datadir::WriteRootSetting(root);
     EXPECT_EQ(datadir::LoadRootAtStart(), root) << datadir::SettingValue(root);

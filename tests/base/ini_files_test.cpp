@@ -127,6 +127,11 @@ TEST(FileNameFromText, LongNamesAreCutAtACharacterWithTheirTailAndExtension) {
   EXPECT_EQ(FileNameFromText(longer, ".html"), fits.substr(0, 2 * 80) + "(" + TextHashTail(longer) + ").html");
   EXPECT_NE(TextHashTail(longer), TextHashTail(longer + "b"));
   EXPECT_EQ(TextHashTail("").size(), 8u);
+  // Bytes that are not GBK convert otherwise in one piece than character by character.
+  std::string broken;
+  while (broken.size() < 300) broken += "\xa6\x81\xa1";
+  for (const char* extension : {"", ".pdf"})
+    EXPECT_LE(GbkToUtf8(FileNameFromText(broken, extension)).size(), kMaxFileNameBytes) << extension;
 }
 
 TEST_F(Files, WholeFilesOnlyAndLeftoversOfDeadWritersGo) {

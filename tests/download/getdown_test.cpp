@@ -179,6 +179,41 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
   EXPECT_FALSE(FileExists(Temp() + "03234567.tif"));
 }
 
+TRequestGate gate;  // every request once, at once
+
+TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
+  TRecordPages r;
+  r.tempDir = dir;
+  r.pdf = dir + "t.pdf";
+  r.number = r.owner = "02123456";
+  r.pageCount = pages;
+  r.imageBase = imageBase;
+  return r;
+}
+
+TEST_F(DownloadRun, PageTextWithLineBreaksNeverReachesTheWire) {
+  // The unknown number's cut fragment would send a request line and header of the page's choosing.
+  DemoSite site({"--no-hit-row", "x HTTP/1.1\r\nX-Chosen: 1\r\n\r\nGET /sipo/zljs/chosen.jsp?"}, true);
+  RunOutcome run = RunDownload("02123456\r\n99999999\r\n03234567\r\n");
+  // Refused like a failed detail request: the run ends at that number.
+  EXPECT_EQ(run.finished, 0);
+  EXPECT_EQ(run.startBack, 1);
+  EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "02123456"), PagesLine(3), kFormatLine,
+                                                 StartLine(2, "99999999")}));
+  std::vector<DemoLogEntry> log = site.Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().method, "POST") << log.back().target;
+  for (const DemoLogEntry& e : log) EXPECT_EQ(e.target.find("chosen"), std::string::npos) << e.target;
+
+  // A page address from a viewer call is refused the same way; the worker reports such a
+  // record as failed and goes on.
+  THttpClient client;
+  const std::string base = "http://" + site.Address() + "/books/02123456/1/\r\nX-Chosen: 1\r\n\r\nGET /";
+  EXPECT_THROW(DownloadRecordPages(client, gate, Record(root.Path() + "/", 3, base), [](const std::string&) {}),
+               ENetUnsafeRequest);
+  EXPECT_EQ(site.Log().size(), log.size());
+}
+
 TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   DemoSite site;
   WriteFileBytes(root.File("numbers.txt"), "\r\n0212345\r\n");
@@ -196,18 +231,6 @@ TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   EXPECT_EQ(report[18], "<td>0212345</td>");
   EXPECT_EQ(report[19], G("<td>一种电池隔膜</td>"));
   EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3);
-}
-
-TRequestGate gate;  // every request once, at once
-
-TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
-  TRecordPages r;
-  r.tempDir = dir;
-  r.pdf = dir + "t.pdf";
-  r.number = r.owner = "02123456";
-  r.pageCount = pages;
-  r.imageBase = imageBase;
-  return r;
 }
 
 // No file but the page files may stay: no merged image of an earlier run, no PDF, no

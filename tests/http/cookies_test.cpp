@@ -1,6 +1,10 @@
 // The cookie store, seen on the wire: what replies set and what later requests carry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
 #include "http/cookies.h"
 #include "http/httpclient.h"
 #include "scriptserver.h"
@@ -146,4 +150,66 @@ TEST(HttpCookies, InternetDatesInTheirUsualForms) {
   // What is written reads back as the same moment, whatever the local zone.
   ASSERT_TRUE(ParseInternetDate(FormatInternetDate(kNov6), t));
   EXPECT_EQ(t, kNov6);
+}
+
+TEST(HttpCookies, AFloodKeepsTheNewestPerDomainAndPerStore) {
+  // One reply of 28,000 cookies for one domain keeps that domain's newest 180.
+  TCookieStore store;
+  THeaderList flood;
+  for (int i = 0; i < 28000; ++i) flood.Add("Set-Cookie", "n" + std::to_string(i) + "=v; Path=/");
+  store.StoreReplyCookies("h.example", flood);
+  EXPECT_EQ(store.Count(), TCookieStore::kMaxPerDomain);
+  std::string header = store.CookieHeaderFor("h.example", "/", false);
+  EXPECT_EQ(header.rfind("n27999=v; ", 0), 0u) << "newest first";
+  EXPECT_NE(header.find("; n27820=v"), std::string::npos);
+  EXPECT_EQ(header.find("n27819="), std::string::npos);
+
+  // Twenty domains of 180 each: the store keeps its newest 3000, the oldest domains' go first.
+  TCookieStore many;
+  for (int d = 0; d < 20; ++d) {
+    THeaderList headers;
+    for (int i = 0; i < 180; ++i) headers.Add("Set-Cookie", "c" + std::to_string(i) + "=v; Path=/");
+    many.StoreReplyCookies("d" + std::to_string(d) + ".example", headers);
+  }
+  EXPECT_EQ(many.Count(), TCookieStore::kMaxCookies);
+  auto countAt = [&](int d) {
+    std::string h = many.CookieHeaderFor("d" + std::to_string(d) + ".example", "/", false);
+    return h.empty() ? 0 : 1 + std::count(h.begin(), h.end(), ';');
+  };
+  EXPECT_EQ(countAt(0), 0);
+  EXPECT_EQ(countAt(3), 120);
+  EXPECT_EQ(countAt(19), 180);
+}
+
+TEST(HttpCookies, OversizedAndUnsendableCookiesAreIgnored) {
+  TCookieStore store;
+  THeaderList headers;
+  headers.Add("Set-Cookie", "big=" + std::string(4093, 'v') + "; Path=/");  // name and value 4096 bytes
+  headers.Add("Set-Cookie", "big=" + std::string(4094, 'w') + "; Path=/");  // 4097: leaves the first alone
+  headers.Add("Set-Cookie", std::string("nul=a\0b; Path=/", 15));
+  headers.Add("Set-Cookie", "cr=a\rX-Chosen: 1; Path=/");
+  store.StoreReplyCookies("h.example", headers);
+  EXPECT_EQ(store.Count(), 1u);
+  EXPECT_EQ(store.CookieHeaderFor("h.example", "/", false), "big=" + std::string(4093, 'v'));
+}
+
+TEST(HttpCookies, AHugeMaxAgeLastsInEveryTimeZone) {
+  const char* saved = std::getenv("TZ");
+  std::string savedZone = saved ? saved : "";
+  // POSIX zone texts need no zone database: 8 and 14 hours east, 8 hours west, UTC.
+  for (const char* zone : {"CST-8", "LINT-14", "PST8", "UTC0"}) {
+    setenv("TZ", zone, 1);
+    tzset();
+    TCookieStore store;
+    THeaderList headers;
+    headers.Add("Set-Cookie", "long=1; Path=/; Max-Age=999999999999999");
+    headers.Add("Set-Cookie", "year=2; Path=/; Max-Age=31536000");
+    store.StoreReplyCookies("h.example", headers);
+    EXPECT_EQ(store.CookieHeaderFor("h.example", "/", false), "year=2; long=1") << zone;
+  }
+  if (saved)
+    setenv("TZ", savedZone.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }

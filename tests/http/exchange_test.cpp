@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <functional>
 
 #include "base/stream.h"
 #include "http/httpclient.h"
@@ -47,6 +49,31 @@ TEST(HttpRequest, TargetAndHostHeaderAreSentAsGiven) {
   EXPECT_EQ(client.HttpGetText(server.Url("/q.jsp?w=\xD6\xD0 a")), "three");
   EXPECT_EQ(server.Received(0), GetRequest(server, "/a/b.jsp?x=1") + GetRequest(server, "/") +
                                     GetRequest(server, "/q.jsp?w=\xD6\xD0 a"));
+}
+
+TEST(HttpRequest, LineBreaksInTargetOrHeaderAreRefusedBeforeAnythingIsSent) {
+  TScriptServer server({{{Ok("after")}}});
+  THttpClient client;
+  auto refused = [&](const std::function<void()>& call) {
+    EXPECT_STREQ(Catch<ENetUnsafeRequest>(call).what(), "Request refused: CR, LF or NUL in its target or a header.");
+  };
+  // Page text as a target: a cut fragment, a link, a page address; and as the host.
+  for (const std::string& link : {std::string("x HTTP/1.1\r\nX-Chosen: 1\r\n\r\nGET /y"), std::string("a\nb"),
+                                  std::string("a\rb"), std::string("a\0b", 3)})
+    refused([&] { client.HttpGetText(server.Url("/sipo/zljs/") + link); });
+  TStringStream stream;
+  refused([&] { client.HttpGetStream(server.Url("/books/1/\r\nX-Chosen: 1/000001.tif"), stream); });
+  refused([&] { client.HttpGetText("http://127.0.0.1\r\nX-Chosen: 1/x"); });
+  // A header value set by a caller; a POST's form values are encoded and go through.
+  THttpClient poster;
+  poster.Request.Referer = "http://r/\r\nX-Chosen: 1";
+  std::vector<std::string> form = {"a=1\r\n2"};
+  refused([&] { poster.HttpPostForm(server.Url("/p"), form); });
+  EXPECT_EQ(server.Connections(), 0);
+  // The object goes on as after any failure.
+  EXPECT_EQ(client.HttpGetText(server.Url("/ok")), "after");
+  EXPECT_EQ(server.Received(0), GetRequest(server, "/ok"));
+  EXPECT_EQ(EncodeFormValue("1\r\n2"), "1%0D%0A2");
 }
 
 TEST(HttpRequest, UrlsAreCutIntoTheirPieces) {
@@ -397,6 +424,37 @@ TEST(HttpErrors, ConnectThatGetsNoAnswerTimesOut) {
   client.ConnectTimeout = 300;
   auto e = Catch<ENetConnectTimeout>([&] { client.HttpGetText("http://127.0.0.1:" + std::to_string(listener.Port()) + "/"); });
   EXPECT_STREQ(e.what(), "Connect timed out.");
+}
+
+// Servers that drip their replies, each drip 30 s to its end: the head must come within
+// ReadTimeout in all, a body must bring 1024 bytes every ReadTimeout, and a protocol
+// error's body must come within 2000 ms in all. A slow but steady body goes through.
+TEST(HttpErrors, DrippingRepliesEndWithReadTimeoutSteadyBodiesGoOn) {
+  using TClock = std::chrono::steady_clock;
+  const std::string filler = "X-Filler: " + std::string(250, 'f') + "\r\n";
+  const std::string steady(16384, 's');
+  TScriptServer server({
+      {{"", TAfter::Close, true, "HTTP/1.1 200 OK\r\n" + filler + "Content-Length: 2\r\n\r\nok", 100}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 300\r\n\r\n", TAfter::Close, true, std::string(300, 'd'), 100}},
+      {{"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 300\r\n\r\n", TAfter::Close, true,
+        std::string(300, 'e'), 100}},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 16384\r\n\r\n", TAfter::Close, true, steady, 150, 2048}},
+  });
+  THttpClient client;
+  client.ReadTimeout = 800;
+  auto secondsOf = [](const std::function<void()>& call) {
+    auto start = TClock::now();
+    Catch<ENetReadTimeout>(call);
+    return std::chrono::duration<double>(TClock::now() - start).count();
+  };
+  EXPECT_LT(secondsOf([&] { client.HttpGetText(server.Url("/head")); }), 10);
+  TStringStream stream;
+  EXPECT_LT(secondsOf([&] { client.HttpGetStream(server.Url("/body"), stream); }), 10);
+  client.ReadTimeout = 60000;
+  EXPECT_LT(secondsOf([&] { client.HttpGetText(server.Url("/error")); }), 10);
+  // 1.2 s for the whole body, more than ReadTimeout, in pieces well within it.
+  client.ReadTimeout = 800;
+  EXPECT_EQ(client.HttpGetText(server.Url("/steady")), steady);
 }
 
 TEST(HttpErrors, SilentServerEndsWithReadTimeout) {

@@ -3,96 +3,15 @@
 // the kernel would have handed over.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-
-#include "base/stream.h"
-#include "http/netexceptions.h"
-#include "http/replyreader.h"
+#include "tests/http/piecesource.h"
 
 namespace {
-
-using TReason = ENetUndefinedSituation::TReason;
 
 // A small line limit keeps the hostile replies, and so the runs over their splits, short:
 // a header block may hold 64 lines' worth, 4 KiB.
 constexpr size_t kMaxLine = 64;
 constexpr size_t kStream = 0;  // as a text limit: the body goes to a stream instead
-enum class TEnd { Close, Hang };
-
-// Hands over a reply one piece per receive: the bytes up to split, then the rest (split 0
-// gives it whole), or one byte at a time. When the bytes run out the peer closes, or stays
-// silent until a read time-out.
-class TPieceSource : public TByteSource {
- public:
-  TPieceSource(const std::string& bytes, size_t split, bool bytewise, TEnd end)
-      : bytes_(bytes), split_(split), bytewise_(bytewise), end_(end) {}
-  bool Ended() const { return ended_; }
-  size_t Unread() const { return Buffered() + bytes_.size() - at_; }
-
- protected:
-  size_t Receive(char* into, size_t size) override {
-    if (at_ == bytes_.size()) {
-      if (end_ == TEnd::Hang) throw ENetReadTimeout();
-      ended_ = true;
-      return 0;
-    }
-    size_t stop = bytewise_ ? at_ + 1 : at_ < split_ ? split_ : bytes_.size();
-    size_t n = std::min(stop - at_, size);
-    std::memcpy(into, bytes_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  const std::string& bytes_;
-  size_t split_, at_ = 0;
-  bool bytewise_, ended_ = false;
-  TEnd end_;
-};
-
-// A body as the outcome shows it: long ones by their size and a checksum.
-std::string Shown(const std::string& body) {
-  if (body.size() <= 80) return "[" + body + "]";
-  uint32_t sum = 2166136261u;
-  for (char c : body) sum = (sum ^ static_cast<unsigned char>(c)) * 16777619u;
-  return "[" + std::to_string(body.size()) + " bytes #" + std::to_string(sum) + "]";
-}
-
-std::string ReasonName(TReason reason) {
-  switch (reason) {
-    case TReason::TextBodyTooLarge: return "TextBodyTooLarge";
-    case TReason::BadContentLength: return "BadContentLength";
-    case TReason::ClosedAfterHeaders: return "ClosedAfterHeaders";
-  }
-  return "?";
-}
-
-// What reading a reply gives: the status code of every head read, "closed" when the source
-// ended inside the header block, the body, and "+n" for bytes left unread; or the failure.
-std::string Outcome(TPieceSource& source, size_t textLimit) {
-  std::string out;
-  try {
-    THttpResponse reply;
-    ReadReplyHead(source, kMaxLine, reply, [&](const THttpResponse& r) { out += std::to_string(r.ResponseCode) + " "; });
-    if (source.Ended()) out += "closed ";
-    std::string body;
-    if (textLimit == kStream) {
-      TStringStream stream;
-      ReadReplyBody(source, reply, kMaxLine, stream);
-      body = stream.Data();
-    } else {
-      body = ReadReplyText(source, reply, kMaxLine, textLimit);
-    }
-    out += Shown(body);
-    if (source.Unread() > 0) out += " +" + std::to_string(source.Unread());
-    return out;
-  } catch (const ENetUndefinedSituation& e) {
-    return "Undefined situation: " + ReasonName(e.Reason);
-  } catch (const ENetException& e) {
-    return e.what();
-  }
-}
+using TEnd = TPieceEnd;
 
 struct TCase {
   std::string reply, expected;
@@ -106,8 +25,8 @@ void ExpectAtEverySplit(const std::vector<TCase>& cases) {
   for (size_t i = 0; i < cases.size(); ++i) {
     const TCase& c = cases[i];
     auto check = [&](size_t split, bool bytewise) {
-      TPieceSource source(c.reply, split, bytewise, c.end);
-      std::string got = Outcome(source, c.textLimit);
+      TPieceSource source(c.reply, split, bytewise ? 1 : 0, c.end);
+      std::string got = ReplyOutcome(source, kMaxLine, c.textLimit);
       if (got == c.expected) return true;
       ADD_FAILURE() << "case " << i << (bytewise ? ", byte by byte" : ", split at " + std::to_string(split))
                     << "\n  got:      " << got << "\n  expected: " << c.expected;
@@ -141,10 +60,10 @@ TEST(ReplyReader, SoundRepliesAtEverySplit) {
       {chunked + "5\r\nhello\r\n6 ext\r\n world\r\nA\r\n0123456789\r\n0\r\n\r\n", "200 [hello world0123456789]"},
       // One line after the last chunk is read; further trailer lines are left.
       {chunked + "2\r\nab\r\n0\r\nX-Trailer: t\r\n\r\n", "200 [ab] +2"},
-      {manyChunks, "200 " + Shown(Repeated("", "abc", (manyChunks.size() - chunked.size() - 5) / 8 * 3))},
+      {manyChunks, "200 " + ShownBody(Repeated("", "abc", (manyChunks.size() - chunked.size() - 5) / 8 * 3))},
       {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n" + Ok("after"), "100 100 200 [after]"},
       {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nuntil the close", "200 [until the close]"},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(60, 'x'), "200 " + Shown(std::string(60, 'x'))},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(60, 'x'), "200 " + ShownBody(std::string(60, 'x'))},
       {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nrest", "200 [] +4"},
       {"HTTP/1.1 200 OK\r\nConnection:\r\n  close\r\nX-Long: a\r\n\tb\r\nContent-Length: 1\r\n\r\n1", "200 [1]"},
       {"HTTP/1.1 200 OK\nContent-Length: 2\n\nab", "200 [ab]"},
@@ -186,7 +105,7 @@ TEST(ReplyReader, HostileRepliesAndTextLimitsAtEverySplit) {
       {Repeated(chunked, "A\r\n" + std::string(10, 'c') + "\r\n", 200) + "0\r\n\r\n",
        "Undefined situation: TextBodyTooLarge", TEnd::Close, 99},
       {Ok(body), "Undefined situation: BadContentLength", TEnd::Close, 99},
-      {toClose, "200 " + Shown(body), TEnd::Close, 100},
-      {toClose, "200 " + Shown(body), TEnd::Close, kStream},
+      {toClose, "200 " + ShownBody(body), TEnd::Close, 100},
+      {toClose, "200 " + ShownBody(body), TEnd::Close, kStream},
   });
 }

@@ -167,6 +167,10 @@ void TScriptServer::Serve(int fd, size_t index) {
       break;
     }
     SendAll(fd, reply.Bytes);
+    for (size_t at = 0; at < reply.Drip.size() && !stop_; at += reply.DripPiece) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(reply.DripMs));
+      if (!SendAll(fd, reply.Drip.substr(at, reply.DripPiece))) break;
+    }
     if (reply.After == TAfter::Reset) {
       linger abort{1, 0};
       ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);

@@ -19,6 +19,11 @@ class TScriptServer {
     std::string Bytes;
     TAfter After = TAfter::NextRequest;
     bool WaitForRequest = true;  // false: send at once, before any request is complete
+    // After Bytes: Drip, DripPiece bytes every DripMs, until it is out, the client has
+    // closed or the server stops; then After.
+    std::string Drip = {};
+    int DripMs = 0;
+    size_t DripPiece = 1;
   };
   using TScript = std::vector<TReply>;
 

@@ -12,6 +12,7 @@
 #include "base/handover.h"
 #include "search/getquery.h"
 #include "base/datadir.h"
+#include "tests/http/scriptserver.h"
 #include "tests/support/demosite.h"
 
 namespace {
@@ -151,6 +152,31 @@ TEST_F(SearchWorker, NetworkFailureOnTheThirdRecordSavesWhatItHas) {
   const std::string report = ReportOf(kTitleBattery);
   EXPECT_EQ(Count(report, "class=\"divtd\""), 2);
   EXPECT_NE(report.find("\r\n\r\n<tr class=\"detail\">\r\n</tr>\r\n</body>\r\n</html>\r\n"), std::string::npos);
+}
+
+TEST_F(SearchWorker, ARecordLinkWithLineBreaksFailsItsRecordWithoutReachingTheWire) {
+  // One record whose link (twice in its row, as the site writes it) holds a header line.
+  const std::string link = "x.jsp?recid=CN02123456.7&leixin=fmzl&title=T\r\nX-Chosen: 1&ipc=H01M&";
+  const std::string page = G("共有1条记录") +
+                           "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">"
+                           "<a href=\"" + link + "\">1</a><a href=\"" + link + "\">T</a></tr>"
+                           "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" "
+                           "class=\"table2\">";
+  const std::string notFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+  TScriptServer server({{{"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page}},
+                        {{notFound}}});
+  const SiteHosts before = Hosts();
+  SiteHosts hosts = before;
+  hosts.SearchHost = "127.0.0.1:" + std::to_string(server.Port());
+  SetHosts(hosts);
+  RunSearch(kTitleBattery, {false, true, false, false});
+  SetHosts(before);
+  EXPECT_EQ(Texts(handOver_), (std::vector<std::string>{G("开始检索,请稍候..."), G("**共检索到1条匹配记录**"),
+                                                        G("开处理第1条记录"), G("意外终止，请检查网络或者稍后再试"),
+                                                        G("处理完毕！")}));
+  EXPECT_EQ(handOver_.FinishCount(), 1);
+  EXPECT_EQ(server.Connections(), 1) << "only the result list went out";
+  EXPECT_NE(ReportOf(kTitleBattery).find("</tr>\r\n</body>"), std::string::npos);
 }
 
 TEST_F(SearchWorker, FailedListRequestEndsAfterTheStartLine) {
