@@ -50,9 +50,10 @@ std::string PercentDecoded(const std::string& text) {
 }
 
 void AppendAddressEscaped(std::string& out, const std::string& gbk) {
-  // None of these bytes occurs as the second byte of a GBK character.
+  // None of these bytes occurs as the second byte of a GBK character. A quote would end
+  // the href that holds the target.
   for (char c : gbk) {
-    if (c == '%' || c == '#' || c == '?')
+    if (c == '%' || c == '#' || c == '?' || c == '"')
       AppendPercentEscape(out, static_cast<unsigned char>(c));
     else
       out += c;

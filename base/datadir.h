@@ -49,7 +49,7 @@ TPath EnsureFolder(const TPath& root, Folder folder);
 // The href by which a GBK page links the file at path: characters GBK holds stay GBK,
 // others and bytes that are not UTF-8 are percent-encoded, and "%", "#" and "?" are
 // escaped because a browser reads the target as an address and would otherwise cut it at
-// "#" or "?" or decode "%".
+// "#" or "?" or decode "%"; '"' is escaped because it would end the page's href.
 std::string LinkTarget(const TPath& path);
 
 // The head line by which every page the program writes links main.css in programDir.

@@ -90,8 +90,8 @@ TEST_F(DataRoot, FoldersBelowAnyRootAndTheirCreation) {
 }
 
 TEST(PagePaths, LinksKeepGbkAndEscapeTheRestWhileTextUsesReferences) {
-  EXPECT_EQ(datadir::LinkTarget(TPath::FromText("/a b/&<>'\"x")), "/a b/&<>'\"x");
-  EXPECT_EQ(datadir::LinkTarget(TPath::FromText("%#?")), "%25%23%3F");
+  EXPECT_EQ(datadir::LinkTarget(TPath::FromText("/a b/&<>'\"x")), "/a b/&<>'%22x");
+  EXPECT_EQ(datadir::LinkTarget(TPath::FromText("%#?\"")), "%25%23%3F%22");
   // GBK second bytes never collide with the escaped characters.
   EXPECT_EQ(datadir::LinkTarget(TPath::FromText("\xb5\xe7\xb3\xd8")), "\xb5\xe7\xb3\xd8");
   EXPECT_EQ(datadir::LinkTarget(TPath::FromSystem("/电池/" + kJorg + "/" + kEmoji + "%/" + kNotUtf8)),
