@@ -121,28 +121,28 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     run.outcomes[i].typeName = TypeNameOf(numbers[i]);
   }
 
-  if (options_.jobs == 1) {
-    THttpClient pageClient;  // one client for every page image: connection and cookies carry over
-    for (size_t i = 0; i < numbers.size() && !run.ended; ++i) {
-      if (!RunNumber(run, i, pageClient, tempDir)) run.ended = true;
+  // A job takes the next number until none is left or the run ends, with one client for
+  // every page image: its connection and cookies carry over from page to page.
+  std::atomic<size_t> next{0};
+  auto job = [&](const TPath& dir) {
+    THttpClient pageClient;
+    for (size_t i; !run.ended && (i = next++) < numbers.size();) {
+      if (!RunNumber(run, i, pageClient, dir)) run.ended = true;
     }
+  };
+  if (options_.jobs == 1) {
+    job(tempDir);
   } else {
-    // Each job takes the next number, on a connection and in a temp folder of its own, so
-    // that records running at once never share a page file or a merged image.
-    std::atomic<size_t> next{0};
+    // Jobs side by side, each in a temp folder of its own, so that records running at once
+    // never share a page file or a merged image.
     std::vector<std::thread> jobs;
     for (int k = 1; k <= options_.jobs && size_t(k) <= numbers.size(); ++k) {
       const TPath jobDir = tempDir + ("job" + std::to_string(k));
       CreateDir(jobDir);
       RemoveStaleTemporaryFiles(jobDir);
-      jobs.emplace_back([&, jobDir] {
-        THttpClient pageClient;
-        for (size_t i; !run.ended && (i = next++) < numbers.size();) {
-          if (!RunNumber(run, i, pageClient, jobDir + "/")) run.ended = true;
-        }
-      });
+      jobs.emplace_back(job, jobDir + "/");
     }
-    for (std::thread& job : jobs) job.join();
+    for (std::thread& t : jobs) t.join();
   }
   if (result_) result_->numbers = run.outcomes;
   if (run.ended) {
