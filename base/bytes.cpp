@@ -100,6 +100,21 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    int hi = -1, lo = -1;
+    if (text[i] == '%' && i + 2 < text.size() && (hi = DigitValue(text[i + 1], 16)) >= 0 &&
+        (lo = DigitValue(text[i + 2], 16)) >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 void AppendPercentEscape(std::string& out, unsigned char byte) {
   static const char kHex[] = "0123456789ABCDEF";
   out += '%';

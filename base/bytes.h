@@ -34,3 +34,5 @@ std::string UpperAscii(std::string text);
 
 // Appends "%" and the byte's two upper-case hex digits.
 void AppendPercentEscape(std::string& out, unsigned char byte);
+// Each "%" with two hex digits as the byte they name; anything else as it is.
+std::string PercentDecoded(const std::string& text);

@@ -27,28 +27,6 @@ bool Unreserved(unsigned char c) {
          c == '_' || c == '~' || c == '/';
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecoded(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    int hi = -1, lo = -1;
-    if (text[i] == '%' && i + 2 < text.size() && (hi = HexValue(text[i + 1])) >= 0 &&
-        (lo = HexValue(text[i + 2])) >= 0) {
-      out += static_cast<char>(hi * 16 + lo);
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 void AppendAddressEscaped(std::string& out, const std::string& gbk) {
   // None of these bytes occurs as the second byte of a GBK character. A quote would end
   // the href that holds the target.

@@ -54,7 +54,34 @@ size_t Utf8SequenceLength(const char* p, size_t left) {
   return n;
 }
 
-size_t WellFormedLength(const unsigned char* p, size_t left) {
+unsigned CodePointAt(const unsigned char* p, size_t n) {
+  if (n == 1) return p[0];
+  unsigned cp = p[0] & (0xFF >> (n + 1));
+  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return cp;
+}
+
+std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
+  thread_local Converter conv("GBK", "UTF-8");
+  exact = true;
+  return conv.Run(utf8, [&](const char* p, size_t left, std::string& out) -> size_t {
+    exact = false;
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    size_t n = Utf8SequenceAt(p, left);
+    if (references && n > 0) {
+      out += "&#" + std::to_string(CodePointAt(u, n)) + ";";
+      return n;
+    }
+    out += '?';
+    return n > 0 ? n : Utf8SequenceLength(p, left);
+  });
+}
+
+}  // namespace
+
+size_t Utf8SequenceAt(const char* text, size_t left) {
+  if (left == 0) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
   unsigned char c = p[0];
   if (c < 0x80) return 1;
   size_t n;
@@ -78,31 +105,6 @@ size_t WellFormedLength(const unsigned char* p, size_t left) {
   }
   return n;
 }
-
-unsigned CodePointAt(const unsigned char* p, size_t n) {
-  if (n == 1) return p[0];
-  unsigned cp = p[0] & (0xFF >> (n + 1));
-  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
-  return cp;
-}
-
-std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
-  thread_local Converter conv("GBK", "UTF-8");
-  exact = true;
-  return conv.Run(utf8, [&](const char* p, size_t left, std::string& out) -> size_t {
-    exact = false;
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    size_t n = WellFormedLength(u, left);
-    if (references && n > 0) {
-      out += "&#" + std::to_string(CodePointAt(u, n)) + ";";
-      return n;
-    }
-    out += '?';
-    return n > 0 ? n : Utf8SequenceLength(p, left);
-  });
-}
-
-}  // namespace
 
 std::string GbkToUtf8(const std::string& gbk) {
   thread_local Converter conv("UTF-8", "GBK");
@@ -131,17 +133,12 @@ std::string Utf8ToGbkWithReferences(const std::string& utf8) {
   return ToGbk(utf8, exact, true);
 }
 
-size_t Utf8SequenceAt(const char* p, size_t left) {
-  return left == 0 ? 0 : WellFormedLength(reinterpret_cast<const unsigned char*>(p), left);
-}
-
 std::string ValidUtf8(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size());
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t i = 0;
   while (i < bytes.size()) {
-    size_t n = WellFormedLength(p + i, bytes.size() - i);
+    size_t n = Utf8SequenceAt(bytes.data() + i, bytes.size() - i);
     if (n == 0) {
       out += "\xEF\xBF\xBD";
       ++i;

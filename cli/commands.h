@@ -16,6 +16,8 @@ TPath AbsolutePath(const TPath& path);
 // Prints the absolute form of a path as a file manager shows it.
 void PrintPath(FILE* out, const TPath& path);
 
+// The value after option argv[i], as it stands; moves i past it. False when it is missing.
+bool ReadOptionValue(int argc, char** argv, int& i, std::string& value);
 // The value after option argv[i] as a decimal in [lo, hi]; moves i past it. False when
 // it is missing or not such a number.
 bool ReadOptionNumber(int argc, char** argv, int& i, int lo, int hi, int& value);

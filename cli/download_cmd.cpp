@@ -101,12 +101,12 @@ int RunDownloadCommand(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     } else if (a == "--file") {
-      ok = i + 1 < argc;
-      if (ok) file = TPath::FromSystem(argv[++i]);
+      std::string path;
+      ok = ReadOptionValue(argc, argv, i, path);
+      file = TPath::FromSystem(path);
       haveFile = true;
     } else if (a == "--json") {
-      ok = i + 1 < argc;
-      if (ok) jsonPath = argv[++i];
+      ok = ReadOptionValue(argc, argv, i, jsonPath);
     } else if (a == "--keep-going") {
       options.keepGoing = true;
     } else if (a == "--skip-existing") {

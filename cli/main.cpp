@@ -29,11 +29,19 @@ TPath AbsolutePath(const TPath& path) {
 
 void PrintPath(FILE* out, const TPath& path) { WriteLine(out, AbsolutePath(path).Shown()); }
 
+bool ReadOptionValue(int argc, char** argv, int& i, std::string& value) {
+  if (i + 1 >= argc) return false;
+  value = argv[++i];
+  return true;
+}
+
 bool ReadOptionNumber(int argc, char** argv, int& i, int lo, int hi, int& value) {
+  int at = i;
+  std::string text;
   int64_t v = 0;
-  if (i + 1 >= argc || !ReadDecimal(argv[i + 1], v) || v < lo || v > hi) return false;
+  if (!ReadOptionValue(argc, argv, at, text) || !ReadDecimal(text, v) || v < lo || v > hi) return false;
   value = static_cast<int>(v);
-  ++i;
+  i = at;
   return true;
 }
 

@@ -63,8 +63,8 @@ int RunSearchCommand(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](std::string& into) {
-      if (i + 1 >= argc) return false;
-      into = Utf8ToGbk(argv[++i]);
+      if (!ReadOptionValue(argc, argv, i, into)) return false;
+      into = Utf8ToGbk(into);
       return true;
     };
     bool ok = true;
@@ -86,8 +86,7 @@ int RunSearchCommand(int argc, char** argv) {
     } else if (a == "--patentee") {
       patentee = true;
     } else if (a == "--json") {
-      ok = i + 1 < argc;
-      if (ok) jsonPath = argv[++i];
+      ok = ReadOptionValue(argc, argv, i, jsonPath);
     } else {
       ok = false;
     }

@@ -16,9 +16,9 @@ const char kUnreadable[] = "\xba\xac\xd3\xd0\xb2\xbb\xc4\xdc\xca\xb6\xb1\xf0\xb5
 const char kNotEightOrTwelve[] = "\xce\xbb\xca\xfd\xb2\xbb\xb6\xd4\xa3\xac\xd3\xa6\xce\xaa" "8\xce\xbb\xbb\xf2" "12\xce\xbb";
 const char kWrongCheckDigit[] = "\xd0\xa3\xd1\xe9\xce\xbb\xb2\xbb\xb6\xd4\xa3\xac\xd3\xa6\xce\xaa";
 
-bool IsBlankAt(const std::string& s, size_t i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  return c <= 0x20 || (c == 0xA1 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0xA1);
+// The full-width space, GBK A1 A1, at i.
+bool IsWideBlankAt(const std::string& s, size_t i) {
+  return i + 1 < s.size() && static_cast<unsigned char>(s[i]) == 0xA1 && static_cast<unsigned char>(s[i + 1]) == 0xA1;
 }
 
 // Full-width forms (GBK row A3) as their ASCII characters, letters upper-cased; blanks
@@ -26,11 +26,18 @@ bool IsBlankAt(const std::string& s, size_t i) {
 // outside row A3 remains.
 bool Narrowed(const std::string& entry, std::string& out) {
   size_t b = 0, e = entry.size();
-  while (b < e && IsBlankAt(entry, b)) b += static_cast<unsigned char>(entry[b]) == 0xA1 ? 2 : 1;
+  for (;;) {
+    if (b < e && static_cast<unsigned char>(entry[b]) <= 0x20)
+      ++b;
+    else if (b + 2 <= e && IsWideBlankAt(entry, b))
+      b += 2;
+    else
+      break;
+  }
   for (;;) {
     if (e > b && static_cast<unsigned char>(entry[e - 1]) <= 0x20)
       --e;
-    else if (e >= b + 2 && IsBlankAt(entry, e - 2))
+    else if (e >= b + 2 && IsWideBlankAt(entry, e - 2))
       e -= 2;
     else
       break;
@@ -43,8 +50,9 @@ bool Narrowed(const std::string& entry, std::string& out) {
       if (c != 0xA3 || t < 0xA1 || t == 0xFF) return false;
       c = static_cast<unsigned char>(t - 0x80);
     }
-    out += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    out += static_cast<char>(c);
   }
+  out = UpperAscii(out);
   return true;
 }
 

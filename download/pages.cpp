@@ -1,7 +1,9 @@
 #include "download/pages.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <vector>
 
 #include "base/bytes.h"
@@ -81,18 +83,12 @@ std::vector<std::string> SplitFields(const std::string& text) {
 
 // Blanks, an optional sign and decimal digits within the 32-bit range, nothing else.
 bool ReadsAsInteger(const std::string& text, int& value) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t digits = i;
-  bool nonZero = false;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    if (text[i] != '0') nonZero = true;
-  }
-  if (i == digits) return false;
-  value = ReadInteger(text);
-  return value != 0 || !nonZero;  // ReadInteger gives 0 past the 32-bit range
+  int64_t v = 0;
+  if (!ReadDecimal(text.substr(std::min(text.size(), text.find_first_not_of(' '))), v) || v < INT32_MIN ||
+      v > INT32_MAX)
+    return false;
+  value = static_cast<int>(v);
+  return true;
 }
 
 std::atomic<int64_t> g_mergeNs{0}, g_convertNs{0}, g_merges{0}, g_converts{0};

@@ -60,10 +60,14 @@ std::optional<std::string> TPdfNames::ExistingFor(const std::string& title, cons
 std::string TPdfNames::NameFor(const std::string& title, const std::string& number) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto [first, second] = Candidates(title, number);
+  const std::optional<std::string> firstHolder = HolderOf(first);
   std::string name;
-  if (HolderOf(first) == number) name = first;
-  else if (HolderOf(second) == number) name = second;
-  else name = HolderOf(first) ? second : first;
+  if (firstHolder == number)
+    name = first;
+  else if (HolderOf(second) == number)
+    name = second;
+  else
+    name = firstHolder ? second : first;
   taken_[name] = number;
   return name;
 }

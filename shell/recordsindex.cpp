@@ -60,7 +60,6 @@ std::vector<std::string> PageLines(const TPath& root, const TPath& programDir) {
 }
 
 TPath Build(const TPath& root, const TPath& programDir) {
-  RemoveStaleTemporaryFiles(datadir::FolderPath(root, datadir::Folder::Data));
   TPath path = datadir::IndexPagePath(root);
   WriteTextLines(path, PageLines(root, programDir));
   return path;

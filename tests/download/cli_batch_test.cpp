@@ -11,16 +11,9 @@
 #include "download/numberlist.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
+#include "tests/support/textcheck.h"
 
 namespace {
-
-size_t Count(const std::string& text, const std::string& piece) {
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-  return n;
-}
-
-std::vector<std::string> Lines(const std::string& text) { return SplitLines(text); }
 
 // The requests of the site's log whose target holds piece.
 size_t Requests(const DemoSite& site, const std::string& piece) {
@@ -62,7 +55,7 @@ TEST(Batch, KeepGoingReportsTheFailedNumberAndGoesOn) {
   // Taking failed.txt again tries just that number.
   CliResult again = cli.Run({"download", "--keep-going", "--file", (cli.data + "/data/temp/failed.txt").Bytes()});
   EXPECT_EQ(again.exitCode, 3);
-  EXPECT_EQ(Count(again.out, "开始下载第"), 1u);
+  EXPECT_EQ(Count(again.out, "开始下载第"), 1);
 }
 
 TEST(Batch, BusySiteIsRetriedPolitelyOnlyWhenAsked) {
@@ -81,7 +74,7 @@ TEST(Batch, BusySiteIsRetriedPolitelyOnlyWhenAsked) {
   CliResult r = cli.Run({"download", "--retries", "3", "02123456"});
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::vector<std::string> lines = Lines(r.out);
+  std::vector<std::string> lines = SplitLines(r.out);
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[2], "02123456 检索记录失败(HTTP/1.1 503 Service Unavailable)，1.0秒后重试(1/3)");
   EXPECT_EQ(lines[3], "02123456 检索记录失败(HTTP/1.1 503 Service Unavailable)，1.0秒后重试(2/3)");
@@ -121,7 +114,7 @@ TEST(Batch, JobsSideBySideKeepTheirPagesApartAndTheRowsInOrder) {
   CliResult r = cli.Run(args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   // Every line of a record names it.
-  for (const std::string& line : Lines(r.out)) {
+  for (const std::string& line : SplitLines(r.out)) {
     if (line == "开始检索，请稍候..." || line == "处理完毕！" || line[0] == '/') continue;
     EXPECT_EQ(line[0], '[') << line;
   }
@@ -169,6 +162,7 @@ TEST(Batch, PastedNumberFormsAreReadAndWrongOnesRefused) {
   EXPECT_FALSE(ReadPastedNumber("CN2017106018", number, reason));
   EXPECT_EQ(reason, Utf8ToGbk("位数不对，应为8位或12位"));
   EXPECT_FALSE(ReadPastedNumber("CN20171060186A", number, reason));
+  EXPECT_FALSE(ReadPastedNumber("201710601862 X", number, reason)) << "only blanks go from the ends";
   EXPECT_EQ(reason, Utf8ToGbk("含有不能识别的字符"));
 
   // Plain entries keep the dialog's rules: a file's duplicate stays, a pasted one goes.
@@ -185,7 +179,7 @@ TEST(Batch, PastedNumberFormsAreReadAndWrongOnesRefused) {
   CliResult r = cli.Run({"download", "CN0212345.6", "ＣＮ０２１２３４５６", "02123456"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "CN0212345.6: 位数不对，应为8位或12位\n");
-  EXPECT_EQ(Count(r.out, "开始下载第"), 1u) << "the typed duplicate adds nothing";
+  EXPECT_EQ(Count(r.out, "开始下载第"), 1) << "the typed duplicate adds nothing";
   EXPECT_NE(r.out.find("开始下载第1个记录(02123456)"), std::string::npos);
 }
 
@@ -202,12 +196,12 @@ TEST(Batch, SearchJsonHoldsEveryCellAndNullForWhatWasNotFetched) {
                       "\"type\":\"发明\",\"title\":\"一种电池隔膜\",\"class\":\"H01M2/16\",\"legal_status\":"
                       "\"<font color=\\\"#FF0000\\\">专利权的终止</font><br>未缴年费专利权终止\",\"patentee\":\"王芳\","
                       "\"abstract\":\"本发明公开了一种电池隔膜", 0), 0u) << doc.substr(0, 400);
-  EXPECT_EQ(Count(doc, "\"first_claim\":\"1．"), 34u);
+  EXPECT_EQ(Count(doc, "\"first_claim\":\"1．"), 34);
   EXPECT_EQ(doc.substr(doc.size() - 4), "}]}\n");
 
   ASSERT_EQ(cli.Run({"search", "--title", "一种电池隔膜", "--json", some}).exitCode, 0);
   const std::string bare = ReadFileBytes(TPath::FromSystem(some));
-  EXPECT_EQ(Count(bare, "\"legal_status\":null,\"patentee\":null,\"abstract\":null,\"first_claim\":null}"), 34u);
+  EXPECT_EQ(Count(bare, "\"legal_status\":null,\"patentee\":null,\"abstract\":null,\"first_claim\":null}"), 34);
 
   // A run that ends early says why on stderr.
   DemoSite failing({"--fail", "hyjs-jieguo"});

@@ -8,8 +8,6 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) { return SplitLines(text); }
-
 TEST(CliDownload, PrintsTheLinesAndTheReportPathAndExitsZero) {
   DemoSite site;
   CliProgram cli;
@@ -19,7 +17,7 @@ TEST(CliDownload, PrintsTheLinesAndTheReportPathAndExitsZero) {
   CliResult r = cli.Run({"download", "--file", (cli.data + "/list.txt").Bytes(), " 02123456 ", "01900123"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  std::vector<std::string> lines = Lines(r.out);
+  std::vector<std::string> lines = SplitLines(r.out);
   ASSERT_EQ(lines.size(), 11u) << r.out;
   EXPECT_EQ(lines[0], "开始检索，请稍候...");
   EXPECT_EQ(lines[1], "开始下载第1个记录(02123456)的相关文件");
@@ -63,7 +61,7 @@ TEST(CliDownload, AnEarlyEndExitsOneWithoutAReport) {
   cli.PointAt(site);
   CliResult r = cli.Run({"download", "02123456", "03234567"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"开始检索，请稍候...", "开始下载第1个记录(02123456)的相关文件"}));
+  EXPECT_EQ(SplitLines(r.out), (std::vector<std::string>{"开始检索，请稍候...", "开始下载第1个记录(02123456)的相关文件"}));
   EXPECT_FALSE(FileExists(cli.data + "/data/temp/index.html"));
 }
 

@@ -10,6 +10,7 @@
 #include "base/gbk.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
+#include "tests/support/textcheck.h"
 
 namespace {
 
@@ -17,18 +18,6 @@ const std::string kLongTitle =
     "一种具有自动调节伞面角度功能并且能够在低温高湿以及强风暴雨等恶劣天气条件下长期稳定可靠使用的可折叠收纳式"
     "双层防风防紫外线遮阳雨伞及其伞骨连接结构和制造工艺以及配套的手提收纳袋与挂钩";
 const std::string kFormatLine = "文件下载完毕,正在进行格式处理，请稍候...";
-
-std::string LastLine(const std::string& out) {
-  std::string s = out;
-  if (!s.empty() && s.back() == '\n') s.pop_back();
-  return s.substr(s.rfind('\n') + 1);
-}
-
-size_t Count(const std::string& text, const std::string& piece) {
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-  return n;
-}
 
 // The names in a folder, sorted; with hidden ones (temporary files) only when asked.
 std::vector<std::string> Names(const TPath& dir, bool hidden = false) {
@@ -87,8 +76,8 @@ TEST(KeptRecords, PatentsOfOneTitleKeepTheirOwnPdfs) {
   EXPECT_EQ(pages("一种折叠伞.pdf"), 2);
   EXPECT_EQ(pages("一种折叠伞(201120022222).pdf"), 3);
   const std::string report = ReadFileBytes(cli.data + "/data/temp/index.html");
-  EXPECT_EQ(Count(report, Utf8ToGbk("/data/pdf/一种折叠伞.pdf\"s>")), 1u);
-  EXPECT_EQ(Count(report, Utf8ToGbk("/data/pdf/一种折叠伞(201120022222).pdf\"s>")), 1u);
+  EXPECT_EQ(Count(report, Utf8ToGbk("/data/pdf/一种折叠伞.pdf\"s>")), 1);
+  EXPECT_EQ(Count(report, Utf8ToGbk("/data/pdf/一种折叠伞(201120022222).pdf\"s>")), 1);
 
   // A later run: a third patent of the title, found by a part of its number (the PDF is
   // named for the record found), then the first and second again, each into the PDF it
@@ -146,7 +135,7 @@ TEST(KeptRecords, TwoRunsOnOneDataFolderTakeTurns) {
   other.join();
   ASSERT_EQ(a.exitCode, 0) << a.err;
   ASSERT_EQ(b.exitCode, 0) << b.err;
-  EXPECT_EQ(Count(a.out + b.out, "另一个下载正在使用此数据目录，等它结束后开始..."), 1u) << a.out << b.out;
+  EXPECT_EQ(Count(a.out + b.out, "另一个下载正在使用此数据目录，等它结束后开始..."), 1) << a.out << b.out;
   const TPath pdf = cli.data + "/data/pdf/";
   for (auto [title, number, count] : {std::tuple{"一种数据传输方法", "200880001234", 40},
                                       {"一种自行车刹车装置", "03234567", 5},

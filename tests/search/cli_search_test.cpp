@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "tests/support/cliprogram.h"
+#include "tests/support/textcheck.h"
 
 namespace {
 
@@ -16,12 +17,6 @@ class CliSearch : public ::testing::Test {
   }
   CliProgram cli_;
 };
-
-std::string LastLine(const std::string& out) {
-  std::string s = out;
-  if (!s.empty() && s.back() == '\n') s.pop_back();
-  return s.substr(s.rfind('\n') + 1);
-}
 
 }  // namespace
 

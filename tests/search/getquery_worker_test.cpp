@@ -14,6 +14,7 @@
 #include "base/datadir.h"
 #include "tests/http/scriptserver.h"
 #include "tests/support/demosite.h"
+#include "tests/support/textcheck.h"
 
 namespace {
 
@@ -29,12 +30,6 @@ std::vector<std::string> Texts(const DirectHandOver& h) {
   std::vector<std::string> texts;
   for (const std::string& l : h.Lines()) texts.push_back(TextOf(l));
   return texts;
-}
-
-int Count(const std::string& text, const std::string& piece) {
-  int n = 0;
-  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
-  return n;
 }
 
 struct Options {

@@ -10,6 +10,7 @@
 #include "shell/recordsindex.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
+#include "tests/support/textcheck.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ struct Names {
   std::string rootShown;  // as the CLI prints it
   std::string rootLink;   // as a page links it
 };
-
-std::string LastLine(const std::string& out) {
-  std::string s = out;
-  if (!s.empty() && s.back() == '\n') s.pop_back();
-  return s.substr(s.rfind('\n') + 1);
-}
 
 TEST(ForeignPaths, SearchDownloadRecordsAndCleaningUseTheRealNames) {
   const std::string emoji = "\xf0\x9f\x98\x80";

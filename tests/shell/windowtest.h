@@ -26,17 +26,12 @@
 #include "shell/application.h"
 #include "shell/msgbox.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/textcheck.h"
 
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 inline std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
 
 // How often piece occurs in text.
-inline int Count(const std::string& text, const std::string& piece) {
-  int n = 0;
-  for (size_t p = text.find(piece); p != std::string::npos; p = text.find(piece, p + 1)) ++n;
-  return n;
-}
-
 // main() of a window test: the program's application object (title, error display),
 // which keeps the web engine's switches; the test runner gets the other arguments.
 #define VARNOLT_QTEST_MAIN(TestClass)                             \
