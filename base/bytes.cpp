@@ -100,6 +100,12 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 std::string PercentDecoded(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

@@ -31,6 +31,7 @@ bool SameTextNoCase(const std::string& a, const std::string& b);
 
 // ASCII letters upper-cased, every other byte (trail bytes of GBK characters too) kept.
 std::string UpperAscii(std::string text);
+std::string LowerAscii(std::string text);
 
 // Appends "%" and the byte's two upper-case hex digits.
 void AppendPercentEscape(std::string& out, unsigned char byte);

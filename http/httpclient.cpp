@@ -5,6 +5,7 @@
 #include "base/bytes.h"
 #include "http/cookies.h"
 #include "http/netconnection.h"
+#include "http/nettexts.h"
 
 namespace {
 
@@ -12,6 +13,20 @@ constexpr size_t kSendBufferSize = 32768;
 // The body of a protocol error is read only for the message; it must come within this
 // in all.
 constexpr int kErrorBodyMs = 2000;
+
+// Passes a body on to the caller's stream and counts it.
+class TCountingStream : public TStream {
+ public:
+  explicit TCountingStream(TStream& to) : to_(to) {}
+  void Write(const char* data, size_t size) override {
+    to_.Write(data, size);
+    Bytes += static_cast<int64_t>(size);
+  }
+  int64_t Bytes = 0;
+
+ private:
+  TStream& to_;
+};
 
 }  // namespace
 
@@ -62,8 +77,9 @@ void THttpClient::PrepareRequest(THttpMethod method, const std::string& url, con
 
   Request.ContentLength = method == THttpMethod::Post ? static_cast<int64_t>(body.size()) : -1;
   Request.Host = url_.Port == "80" ? url_.Host : url_.Host + ":" + url_.Port;
-  if (conn_->Connected() && (!SameTextNoCase(url_.Host, connHost_) || url_.Port != connPort_)) CloseConnection();
-  if (SameTextNoCase(url_.Protocol, "https")) throw ENetTransportInvalid();
+  secure_ = SameTextNoCase(url_.Protocol, "https");
+  proxy_ = ProxyFor(secure_, url_.Host);
+  if (conn_->Connected() && ConnectionKey() != connKey_) CloseConnection();
   if (ProtocolVersion == THttpVersion::http10 && Request.Connection.empty()) Request.Connection = "keep-alive";
 }
 
@@ -74,14 +90,37 @@ void THttpClient::OpenConnection(THttpMethod method) {
   int64_t value;
   if (ReadDecimal(url_.Port, value) && value >= 0 && value <= 65535) port = static_cast<int>(value);
   if (port < 0) throw ENetSocketError(10049);
-  conn_->Connect(url_.Host, port, ConnectTimeout);
-  connHost_ = url_.Host;
-  connPort_ = url_.Port;
+  TConnectPlan plan;
+  plan.Host = proxy_ ? proxy_->Host : url_.Host;
+  plan.Port = proxy_ ? proxy_->Port : port;
+  if (secure_) {
+    if (proxy_) plan.TunnelHead = ConnectHead(url_.Host + ":" + url_.Port, Request.UserAgent, ProxyAuthorization(*proxy_));
+    plan.TlsHost = url_.Host;
+    plan.TlsPort = url_.Port;
+  }
+  plan.TimeoutMs = ConnectTimeout;
+  plan.MaxLine = MaxLineLength;
+  conn_->Open(plan);
+  connKey_ = ConnectionKey();
 }
 
+std::string THttpClient::ConnectionKey() const {
+  std::string key = (secure_ ? "https://" : "http://") + LowerAscii(url_.Host) + ":" + url_.Port;
+  if (proxy_) key += " via " + LowerAscii(proxy_->Host) + ":" + std::to_string(proxy_->Port) + " " + proxy_->User;
+  return key;
+}
+
+bool THttpClient::SessionResumed() const { return conn_->Resumed(); }
+
 std::string THttpClient::BuildHead(THttpMethod method) {
-  std::string cookie = cookies_ ? cookies_->CookieHeaderFor(url_.Host, url_.Path, false) : std::string();
-  return RequestHead(method, url_.Path + url_.Document + url_.Params, ProtocolVersion, Request, cookie);
+  std::string cookie = cookies_ ? cookies_->CookieHeaderFor(url_.Host, url_.Path, secure_) : std::string();
+  std::string target = url_.Path + url_.Document + url_.Params;
+  // A proxy that carries plain requests takes them in absolute form; https goes through a
+  // tunnel and keeps the plain target.
+  if (proxy_ && !secure_)
+    return RequestHead(method, "http://" + Request.Host + target, ProtocolVersion, Request, cookie,
+                       ProxyAuthorization(*proxy_));
+  return RequestHead(method, target, ProtocolVersion, Request, cookie);
 }
 
 void THttpClient::WriteRequest(const std::string& head, const std::string& body) {
@@ -111,6 +150,7 @@ std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, c
   const std::string head = BuildHead(method);
   try {
     OpenConnection(method);
+    conn_->BoundPace(ReadTimeout);
     WriteRequest(head, body);
     conn_->BoundWhole(ReadTimeout);
     ReadReplyHead(*conn_, MaxLineLength, Response, [this](const THttpResponse& reply) { StoreCookies(reply); });
@@ -130,12 +170,21 @@ std::string THttpClient::DoRequest(THttpMethod method, const std::string& url, c
     if (!conn_->Connected()) throw ENetUndefinedSituation(ENetUndefinedSituation::TReason::ClosedAfterHeaders);
     std::string text;
     conn_->BoundPace(ReadTimeout);
+    int64_t received = 0;
     if (code != 204) {
-      if (stream)
-        ReadReplyBody(*conn_, Response, MaxLineLength, *stream);
-      else
+      if (stream) {
+        TCountingStream counted(*stream);
+        ReadReplyBody(*conn_, Response, MaxLineLength, counted);
+        received = counted.Bytes;
+      } else {
         text = ReadReplyText(*conn_, Response, MaxLineLength, MaxTextBody);
+        received = static_cast<int64_t>(text.size());
+      }
     }
+    // Over TLS a close only ends a body soundly after all of it: the whole Content-Length,
+    // or, for a body that runs to the close, the server's close_notify.
+    if (secure_ && ((Response.ContentLength > 0 && received < Response.ContentLength) || conn_->EndedUncleanly()))
+      throw ENetTlsTruncated(nettext::kWith + url_.Host + ":" + url_.Port + nettext::kTruncated);
     lastKeepAlive_ = ReplyKeepsAlive(sent);
     if (!lastKeepAlive_) conn_->Close();
     return text;

@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/stream.h"
 #include "http/netexceptions.h"
+#include "http/proxy.h"
 #include "http/replyreader.h"
 #include "http/requestwriter.h"
 #include "http/uri.h"
@@ -17,8 +19,10 @@ class TNetConnection;
 // optKeepOrigProtocol: a POST keeps the object's version instead of going out as 1.0.
 enum THttpOption : unsigned { optForceEncodeParams = 1u << 0, optKeepOrigProtocol = 1u << 1 };
 
-// The HTTP/1.0 and 1.1 client every network request goes through. One object belongs to
-// one thread; it keeps a connection alive between GETs and the cookies servers set.
+// The HTTP/1.0 and 1.1 client every network request goes through, for http:// and https://
+// URLs, directly or through the proxy the environment names (proxy.h). One object belongs to
+// one thread; it keeps a connection alive between GETs and the cookies servers set. Objects
+// are cheap: the TLS context and the TLS sessions servers gave are shared by all of them.
 class THttpClient {
  public:
   THttpClient();
@@ -38,9 +42,11 @@ class THttpClient {
   unsigned HTTPOptions = optForceEncodeParams;
   bool AllowCookies = true;
   // Limits in ms; 0 waits for good. Bounded by default, so that a server that accepts
-  // and never answers cannot hold a worker for good. ReadTimeout bounds a reply's status
-  // line and header block in all, and a body's pace: each ReadTimeout must bring 1024
-  // bytes of it (ENetReadTimeout otherwise).
+  // and never answers cannot hold a worker for good. ConnectTimeout bounds making a
+  // connection in all: TCP, a proxy's tunnel, the TLS handshake (ENetConnectTimeout).
+  // ReadTimeout bounds a reply's status line and header block in all, and a body's pace:
+  // each ReadTimeout must bring 1024 bytes of it (ENetReadTimeout otherwise); over TLS the
+  // request's sending keeps the same pace.
   int ConnectTimeout = 30000;
   int ReadTimeout = 60000;
   // Longest status or header line accepted; a longer one raises.
@@ -52,6 +58,8 @@ class THttpClient {
 
   // The cookies servers set on this object; null before the first reply.
   TCookieStore* CookieManager() const { return cookies_.get(); }
+  // Whether the TLS session of the object's last new connection was resumed.
+  bool SessionResumed() const;
 
  private:
   // The body goes into stream, or is returned as text when stream is null.
@@ -64,9 +72,14 @@ class THttpClient {
   void StoreCookies(const THttpResponse& reply);
   bool ReplyKeepsAlive(THttpVersion sent) const;
   void CloseConnection();
+  std::string ConnectionKey() const;
 
   TUri url_;  // current target: host, port, path
-  std::string connHost_, connPort_;
+  bool secure_ = false;          // the current target is https
+  std::optional<TProxy> proxy_;  // the current target's proxy
+  // What the open connection goes to: the scheme, the host and port, the proxy. A request
+  // to anything else closes it.
+  std::string connKey_;
   std::unique_ptr<TNetConnection> conn_;
   bool lastKeepAlive_ = true;
   std::unique_ptr<TCookieStore> cookies_;

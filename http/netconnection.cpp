@@ -16,6 +16,8 @@
 
 #include "base/bytes.h"
 #include "http/netexceptions.h"
+#include "http/nettexts.h"
+#include "http/proxy.h"
 
 namespace {
 
@@ -49,9 +51,44 @@ int PollOnce(int fd, short events, int timeoutMs) {
 
 }  // namespace
 
-void TNetConnection::Connect(const std::string& host, int port, int connectTimeoutMs) {
+void TNetConnection::Open(const TConnectPlan& plan) {
   Close();
   ClearBuffer();
+  resumed_ = unclean_ = false;
+  connecting_ = true;
+  connectBounded_ = plan.TimeoutMs > 0;
+  connectDeadline_ = TClock::now() + std::chrono::milliseconds(std::max(plan.TimeoutMs, 0));
+  try {
+    ConnectTcp(plan.Host, plan.Port);
+    if (!plan.TunnelHead.empty()) {
+      Send(plan.TunnelHead);
+      ReadTunnelReply(*this, plan.MaxLine);
+      // Nothing may come before our hello: such bytes are neither the proxy's nor the server's.
+      if (Buffered() > 0) throw ENetProxyError(nettext::kProxyExtraBytes);
+      if (fd_ < 0) throw ENetConnClosedGracefully();
+    }
+    if (!plan.TlsHost.empty()) {
+      ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+      TNetLink& link = *this;
+      tls_ = std::make_unique<TTlsLayer>(link, plan.TlsHost, plan.TlsPort);
+      tls_->Handshake();
+      resumed_ = tls_->Resumed();
+    }
+  } catch (...) {
+    connecting_ = false;
+    Close();
+    throw;
+  }
+  connecting_ = false;
+}
+
+int TNetConnection::ConnectWaitMs() const {
+  if (!connectBounded_) return -1;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(connectDeadline_ - TClock::now()).count();
+  return static_cast<int>(std::max<int64_t>(left, 0));
+}
+
+void TNetConnection::ConnectTcp(const std::string& host, int port) {
   in_addr addr = Resolve(host);
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw ENetException("Cannot allocate socket.");
@@ -76,7 +113,7 @@ void TNetConnection::Connect(const std::string& host, int port, int connectTimeo
   if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
     err = errno;
     if (err == EINPROGRESS || err == EINTR) {
-      int rc = PollOnce(fd, POLLOUT, connectTimeoutMs <= 0 ? -1 : connectTimeoutMs);
+      int rc = PollOnce(fd, POLLOUT, ConnectWaitMs());
       if (rc == 0) {
         ::close(fd);
         throw ENetConnectTimeout();
@@ -98,29 +135,41 @@ void TNetConnection::Connect(const std::string& host, int port, int connectTimeo
 }
 
 void TNetConnection::Close() {
+  if (tls_) {
+    unclean_ = tls_->EndedUncleanly();
+    if (fd_ >= 0) tls_->Shutdown();
+    tls_.reset();
+  }
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
 bool TNetConnection::StillUsable() {
   if (fd_ < 0) return false;
-  if (Buffered() == 0 && PollOnce(fd_, POLLIN, 0) == 0) return true;
+  if (Buffered() == 0 && (tls_ ? tls_->Idle() : PollOnce(fd_, POLLIN, 0) == 0)) return true;
   Close();
   return false;
 }
 
 void TNetConnection::Send(const char* data, size_t size) {
   if (fd_ < 0) throw ENetNotConnected();
-  while (size > 0) {
-    ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int code = SocketErrorFromErrno(errno);
-      if (code == 10053 || code == 10054 || code == 10058) Close();
-      throw ENetSocketError(code);
+  try {
+    if (tls_) {
+      tls_->Write(data, size);
+      return;
     }
-    data += n;
-    size -= static_cast<size_t>(n);
+    while (size > 0) {
+      ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw ENetSocketError(SocketErrorFromErrno(errno));
+      }
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+  } catch (const ENetSocketError& e) {
+    if (e.SocketErrorCode == 10053 || e.SocketErrorCode == 10054 || e.SocketErrorCode == 10058) Close();
+    throw;
   }
 }
 
@@ -135,42 +184,79 @@ void TNetConnection::Bound(int ms, bool paced) {
   deadline_ = TClock::now() + std::chrono::milliseconds(boundMs_);
 }
 
-void TNetConnection::WaitReadable() {
+void TNetConnection::WaitFor(short events) {
+  if (connecting_) {
+    int rc = PollOnce(fd_, events, ConnectWaitMs());
+    if (rc == 0) throw ENetConnectTimeout();
+    if (rc < 0) throw ENetSocketError(SocketErrorFromErrno(errno));
+    return;
+  }
   int wait = -1;
   if (boundMs_ > 0) {
     // Bytes already waiting are taken even at the deadline: they came in time.
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - TClock::now()).count();
     wait = static_cast<int>(std::clamp<int64_t>(left, 0, boundMs_));
   }
-  int rc = PollOnce(fd_, POLLIN, wait);
+  int rc = PollOnce(fd_, events, wait);
   if (rc == 0) throw ENetReadTimeout();
   if (rc < 0) throw ENetSocketError(SocketErrorFromErrno(errno));
 }
 
+void TNetConnection::Wait(bool write) { WaitFor(write ? POLLOUT : POLLIN); }
+
+void TNetConnection::CountReceived(size_t n) {
+  // Each kPaceBytes received opens a new window of the paced bound.
+  if (paced_ && (paceBytes_ += n) >= kPaceBytes) {
+    paceBytes_ = 0;
+    deadline_ = TClock::now() + std::chrono::milliseconds(boundMs_);
+  }
+}
+
+ptrdiff_t TNetConnection::RecvSome(char* into, size_t size, int& error) noexcept {
+  for (;;) {
+    ssize_t n = ::recv(fd_, into, size, MSG_DONTWAIT);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
+    error = SocketErrorFromErrno(errno);
+    // An abort after data arrived ends the data like a close would.
+    if ((error == 10053 || error == 10058) && Buffered() > 0) return 0;
+    return -2;
+  }
+}
+
+ptrdiff_t TNetConnection::SendSome(const char* data, size_t size, int& error) noexcept {
+  for (;;) {
+    ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
+    error = SocketErrorFromErrno(errno);
+    return -2;
+  }
+}
+
 size_t TNetConnection::Receive(char* into, size_t size) {
   if (fd_ < 0) return 0;
-  WaitReadable();
-  for (;;) {
-    ssize_t n = ::recv(fd_, into, size, 0);
-    if (n > 0) {
-      // Each kPaceBytes received opens a new window of the paced bound.
-      if (paced_ && (paceBytes_ += static_cast<size_t>(n)) >= kPaceBytes) {
-        paceBytes_ = 0;
-        deadline_ = TClock::now() + std::chrono::milliseconds(boundMs_);
+  size_t n;
+  if (tls_) {
+    n = tls_->Read(into, size);
+  } else {
+    for (;;) {
+      WaitFor(POLLIN);
+      int error = 0;
+      ptrdiff_t got = RecvSome(into, size, error);
+      if (got == -2) throw ENetSocketError(error);
+      if (got >= 0) {
+        n = static_cast<size_t>(got);
+        break;
       }
-      return static_cast<size_t>(n);
     }
-    if (n == 0) {
-      Close();
-      return 0;
-    }
-    if (errno == EINTR) continue;
-    int code = SocketErrorFromErrno(errno);
-    // An abort after data arrived ends the data like a close would.
-    if ((code == 10053 || code == 10058) && Buffered() > 0) {
-      Close();
-      return 0;
-    }
-    throw ENetSocketError(code);
   }
+  if (n == 0) {
+    Close();
+    return 0;
+  }
+  CountReceived(n);
+  return n;
 }

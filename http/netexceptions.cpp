@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "http/nettexts.h"
+
 namespace {
 
 std::string SocketErrorMessage(int code) {
@@ -15,6 +17,9 @@ std::string SocketErrorMessage(int code) {
 }  // namespace
 
 ENetSocketError::ENetSocketError(int code) : ENetException(SocketErrorMessage(code)), SocketErrorCode(code) {}
+
+ENetProxyRefused::ENetProxyRefused(const std::string& statusLine, int statusCode)
+    : ENetHTTPProtocolException(nettext::kProxyRefused + statusLine, statusCode, std::string()), StatusLine(statusLine) {}
 
 std::string SocketErrorText(int code) {
   switch (code) {

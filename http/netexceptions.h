@@ -42,6 +42,17 @@ class ENetSocketError : public ENetException {
 class ENetConnClosedGracefully : public ENetException {
  public:
   ENetConnClosedGracefully() : ENetException("Connection Closed Gracefully.") {}
+
+ protected:
+  explicit ENetConnClosedGracefully(std::string message) : ENetException(std::move(message)) {}
+};
+
+// A reply over TLS that the connection's end cut short: fewer bytes than its Content-Length,
+// or a body that runs to the close without the server's close_notify (it may have been cut
+// by anyone on the way). A close like any other to a caller that retries.
+class ENetTlsTruncated : public ENetConnClosedGracefully {
+ public:
+  explicit ENetTlsTruncated(std::string message) : ENetConnClosedGracefully(std::move(message)) {}
 };
 
 class ENetReadTimeout : public ENetException {
@@ -74,6 +85,65 @@ class ENetTransportInvalid : public ENetException {
 class ENetUnsafeRequest : public ENetException {
  public:
   ENetUnsafeRequest() : ENetException("Request refused: CR, LF or NUL in its target or a header.") {}
+};
+
+// TLS failures. The message names the server and says what failed, in Chinese: a user
+// meets it. Nothing of the request has been sent when the handshake fails.
+class ENetTlsError : public ENetException {
+ public:
+  using ENetException::ENetException;
+};
+
+// The handshake failed for a reason of its own: the server closed, answered with what is not
+// TLS, or sent an alert.
+class ENetTlsHandshakeFailed : public ENetTlsError {
+ public:
+  using ENetTlsError::ENetTlsError;
+};
+
+// The server speaks nothing newer than TLS 1.1.
+class ENetTlsOldProtocol : public ENetTlsError {
+ public:
+  using ENetTlsError::ENetTlsError;
+};
+
+// The server's certificate failed verification; VerifyResult is the X509_V_ERR_ code.
+class ENetTlsCertificateError : public ENetTlsError {
+ public:
+  ENetTlsCertificateError(std::string message, long verifyResult)
+      : ENetTlsError(std::move(message)), VerifyResult(verifyResult) {}
+  long VerifyResult;
+};
+
+class ENetTlsUnknownCA : public ENetTlsCertificateError {
+ public:
+  using ENetTlsCertificateError::ENetTlsCertificateError;
+};
+
+class ENetTlsCertificateExpired : public ENetTlsCertificateError {
+ public:
+  using ENetTlsCertificateError::ENetTlsCertificateError;
+};
+
+// The certificate is sound but for another host name or address.
+class ENetTlsHostMismatch : public ENetTlsCertificateError {
+ public:
+  using ENetTlsCertificateError::ENetTlsCertificateError;
+};
+
+// A proxy variable of the environment that names no proxy the client can use. Raised before
+// anything is sent.
+class ENetProxyError : public ENetException {
+ public:
+  using ENetException::ENetException;
+};
+
+// The proxy answered the CONNECT with other than 2xx. A protocol error of the proxy's:
+// StatusCode is its code (-1 for a reply that is not HTTP), StatusLine its status line.
+class ENetProxyRefused : public ENetHTTPProtocolException {
+ public:
+  ENetProxyRefused(const std::string& statusLine, int statusCode);
+  std::string StatusLine;
 };
 
 class ENetUnknownProtocol : public ENetException {

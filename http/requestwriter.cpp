@@ -14,7 +14,8 @@ void RefuseLineBreaks(const std::string& text) {
 }  // namespace
 
 std::string RequestHead(THttpMethod method, const std::string& target, THttpVersion version,
-                        const THttpRequest& request, const std::string& cookie) {
+                        const THttpRequest& request, const std::string& cookie,
+                        const std::string& proxyAuthorization) {
   const THttpRequest& r = request;
   THeaderList h;
   h.SetValue("Connection", r.Connection);
@@ -38,6 +39,7 @@ std::string RequestHead(THttpMethod method, const std::string& target, THttpVers
   h.SetValue("From", r.From);
   h.SetValue("Referer", r.Referer);
   h.SetValue("User-Agent", r.UserAgent);
+  h.SetValue("Proxy-Authorization", proxyAuthorization);
   h.SetValue("Cookie", cookie);
   RefuseLineBreaks(target);
   for (const std::string& line : h.Lines) RefuseLineBreaks(line);
@@ -47,6 +49,17 @@ std::string RequestHead(THttpMethod method, const std::string& target, THttpVers
   head += h.WireText();
   head += "\r\n";
   return head;
+}
+
+std::string ConnectHead(const std::string& authority, const std::string& userAgent,
+                        const std::string& proxyAuthorization) {
+  THeaderList h;
+  h.SetValue("Host", authority);
+  h.SetValue("User-Agent", userAgent);
+  h.SetValue("Proxy-Authorization", proxyAuthorization);
+  RefuseLineBreaks(authority);
+  for (const std::string& line : h.Lines) RefuseLineBreaks(line);
+  return "CONNECT " + authority + " HTTP/1.1\r\n" + h.WireText() + "\r\n";
 }
 
 std::string EncodeFormValue(const std::string& value) {

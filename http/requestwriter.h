@@ -32,10 +32,16 @@ struct THttpRequest {
 
 // The request line, the header lines in their fixed order and the empty line after them,
 // each ended by CR LF: what goes out in one piece ahead of a POST's body. cookie is the
-// Cookie header's value; empty sends none. A target or header value holding CR, LF or NUL
-// raises ENetUnsafeRequest.
+// Cookie header's value, proxyAuthorization the Proxy-Authorization one; empty sends none. A
+// target or header value holding CR, LF or NUL raises ENetUnsafeRequest.
 std::string RequestHead(THttpMethod method, const std::string& target, THttpVersion version,
-                        const THttpRequest& request, const std::string& cookie);
+                        const THttpRequest& request, const std::string& cookie,
+                        const std::string& proxyAuthorization = std::string());
+
+// The request that asks a proxy for a tunnel to authority ("host:port"), as RequestHead
+// refuses line breaks.
+std::string ConnectHead(const std::string& authority, const std::string& userAgent,
+                        const std::string& proxyAuthorization);
 
 // The form body of a POST: values encoded in place (when encode is set), lines joined by "&".
 std::string BuildFormBody(std::vector<std::string>& lines, bool encode = true);

@@ -6,7 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/bio.h>
+#include <openssl/ssl.h>
+
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -52,6 +57,97 @@ size_t CompleteRequest(const std::string& text) {
 
 }  // namespace
 
+// How a connection's bytes go: plain, or through TLS.
+class TScriptServer::TPeerIo {
+ public:
+  virtual ~TPeerIo() = default;
+  // > 0 bytes; 0 when the client has closed (or failed); -1 when nothing came in a short wait.
+  virtual ssize_t Recv(char* buf, size_t size) = 0;
+  // Sends data but for its last holdBack bytes on the wire; false once the client is gone.
+  virtual bool Send(const std::string& data, size_t holdBack = 0) = 0;
+  virtual void CloseNotify() {}
+};
+
+namespace {
+
+class TPlainIo : public TScriptServer::TPeerIo {
+ public:
+  explicit TPlainIo(int fd) : fd_(fd) {}
+  ssize_t Recv(char* buf, size_t size) override {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) return -1;
+    ssize_t n = ::recv(fd_, buf, size, 0);
+    return n < 0 ? 0 : n;
+  }
+  bool Send(const std::string& data, size_t holdBack) override {
+    return SendAll(fd_, data.substr(0, data.size() - std::min(holdBack, data.size())));
+  }
+
+ private:
+  int fd_;
+};
+
+// TLS with the records written to memory first, so that a reply can be torn at any byte.
+class TTlsIo : public TScriptServer::TPeerIo {
+ public:
+  TTlsIo(int fd, SSL_CTX* ctx) : fd_(fd), ssl_(SSL_new(ctx)) {
+    // Reads wait at most 20 ms, so that the serving loop sees the server stop.
+    timeval wait{0, 20000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    out_ = BIO_new(BIO_s_mem());
+    SSL_set_bio(ssl_, BIO_new_socket(fd, BIO_NOCLOSE), out_);
+    SSL_set_accept_state(ssl_);
+  }
+  ~TTlsIo() override { SSL_free(ssl_); }
+
+  bool Handshake(const std::atomic<bool>& stop) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!stop && std::chrono::steady_clock::now() < deadline) {
+      int rc = SSL_accept(ssl_);
+      bool flushed = Flush(0);
+      if (rc == 1) return flushed;
+      if (SSL_get_error(ssl_, rc) != SSL_ERROR_WANT_READ || !flushed) return false;
+    }
+    return false;
+  }
+  bool Reused() const { return SSL_session_reused(ssl_) == 1; }
+  std::string ServerName() const {
+    const char* name = SSL_get_servername(ssl_, TLSEXT_NAMETYPE_host_name);
+    return name ? name : "";
+  }
+
+  ssize_t Recv(char* buf, size_t size) override {
+    int n = SSL_read(ssl_, buf, static_cast<int>(size));
+    if (!Flush(0)) return 0;
+    if (n > 0) return n;
+    return SSL_get_error(ssl_, n) == SSL_ERROR_WANT_READ ? -1 : 0;
+  }
+  bool Send(const std::string& data, size_t holdBack) override {
+    if (!data.empty() && SSL_write(ssl_, data.data(), static_cast<int>(data.size())) <= 0) return false;
+    return Flush(holdBack);
+  }
+  void CloseNotify() override {
+    SSL_shutdown(ssl_);
+    Flush(0);
+  }
+
+ private:
+  // What TLS wrote goes on the wire, but for the last holdBack bytes, which are dropped.
+  bool Flush(size_t holdBack) {
+    char* data = nullptr;
+    long size = BIO_get_mem_data(out_, &data);
+    std::string bytes(data, static_cast<size_t>(std::max(size, 0L)));
+    (void)BIO_reset(out_);
+    return SendAll(fd_, bytes.substr(0, bytes.size() - std::min(holdBack, bytes.size())));
+  }
+
+  int fd_;
+  SSL* ssl_;
+  BIO* out_;
+};
+
+}  // namespace
+
 TFullListener::TFullListener() {
   listen_ = ListenLoopback(port_, 0);
   sockaddr_in addr{};
@@ -74,7 +170,8 @@ TFullListener::~TFullListener() {
   ::close(listen_);
 }
 
-TScriptServer::TScriptServer(std::vector<TScript> scripts) : scripts_(std::move(scripts)) {
+TScriptServer::TScriptServer(std::vector<TScript> scripts, SSL_CTX* tls) : scripts_(std::move(scripts)), tls_(tls) {
+  if (tls_) SSL_CTX_up_ref(tls_);
   listen_ = ListenLoopback(port_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
@@ -84,10 +181,26 @@ TScriptServer::~TScriptServer() {
   acceptor_.join();
   for (std::thread& t : workers_) t.join();
   ::close(listen_);
+  SSL_CTX_free(tls_);
 }
 
 std::string TScriptServer::Url(const std::string& target) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + target;
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + target;
+}
+
+int TScriptServer::Handshakes() const {
+  std::lock_guard guard(lock_);
+  return handshakes_;
+}
+
+int TScriptServer::Resumed() const {
+  std::lock_guard guard(lock_);
+  return resumed_;
+}
+
+std::string TScriptServer::ServerName(size_t i) const {
+  std::lock_guard guard(lock_);
+  return i < serverNames_.size() ? serverNames_[i] : std::string();
 }
 
 int TScriptServer::Connections() const {
@@ -123,6 +236,7 @@ void TScriptServer::AcceptLoop() {
       std::lock_guard guard(lock_);
       index = received_.size();
       received_.emplace_back();
+      serverNames_.emplace_back();
       closed_.push_back(false);
     }
     workers_.emplace_back([this, fd, index] { Serve(fd, index); });
@@ -136,7 +250,7 @@ void TScriptServer::Append(size_t index, const char* data, size_t size) {
 
 // Reads until one more complete request has arrived; false when the client closed or
 // the server stops first.
-bool TScriptServer::ReadRequest(int fd, size_t index, size_t& consumed) {
+bool TScriptServer::ReadRequest(TPeerIo& io, size_t index, size_t& consumed) {
   for (;;) {
     {
       std::lock_guard guard(lock_);
@@ -147,11 +261,10 @@ bool TScriptServer::ReadRequest(int fd, size_t index, size_t& consumed) {
       }
     }
     if (stop_) return false;
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
     char buf[65536];
-    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) return false;
+    ssize_t n = io.Recv(buf, sizeof buf);
+    if (n < 0) continue;
+    if (n == 0) return false;
     Append(index, buf, static_cast<size_t>(n));
   }
 }
@@ -159,42 +272,56 @@ bool TScriptServer::ReadRequest(int fd, size_t index, size_t& consumed) {
 void TScriptServer::Serve(int fd, size_t index) {
   const TScript empty;
   const TScript& script = index < scripts_.size() ? scripts_[index] : empty;
+  std::unique_ptr<TPeerIo> io;
+  if (tls_) {
+    auto tls = std::make_unique<TTlsIo>(fd, tls_);
+    bool ok = tls->Handshake(stop_);
+    std::lock_guard guard(lock_);
+    if (ok) {
+      ++handshakes_;
+      resumed_ += tls->Reused() ? 1 : 0;
+      serverNames_[index] = tls->ServerName();
+      io = std::move(tls);
+    }
+  } else {
+    io = std::make_unique<TPlainIo>(fd);
+  }
   size_t consumed = 0;
-  bool open = true;
-  for (const TReply& reply : script) {
-    if (reply.WaitForRequest && !ReadRequest(fd, index, consumed)) {
+  bool open = io != nullptr;
+  for (size_t r = 0; open && r < script.size(); ++r) {
+    const TReply& reply = script[r];
+    if (reply.WaitForRequest && !ReadRequest(*io, index, consumed)) {
       open = false;
       break;
     }
-    SendAll(fd, reply.Bytes);
+    io->Send(reply.Bytes, reply.After == TAfter::Tear ? reply.TearBytes : 0);
     for (size_t at = 0; at < reply.Drip.size() && !stop_; at += reply.DripPiece) {
       std::this_thread::sleep_for(std::chrono::milliseconds(reply.DripMs));
-      if (!SendAll(fd, reply.Drip.substr(at, reply.DripPiece))) break;
+      if (!io->Send(reply.Drip.substr(at, reply.DripPiece))) break;
     }
     if (reply.After == TAfter::Reset) {
       linger abort{1, 0};
       ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
       open = false;
-      break;
-    }
-    if (reply.After == TAfter::Close) {
+    } else if (reply.After == TAfter::CloseNotify) {
+      io->CloseNotify();
       open = false;
-      break;
-    }
-    if (reply.After == TAfter::Hang) {
+    } else if (reply.After == TAfter::Close || reply.After == TAfter::Tear) {
+      open = false;
+    } else if (reply.After == TAfter::Hang) {
       while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      break;
+      open = false;
     }
   }
   // Past the script: record whatever else comes until the client closes.
   while (open && !stop_) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
     char buf[65536];
-    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
+    ssize_t n = io->Recv(buf, sizeof buf);
+    if (n < 0) continue;
+    if (n == 0) break;
     Append(index, buf, static_cast<size_t>(n));
   }
+  io.reset();
   ::close(fd);
   std::lock_guard guard(lock_);
   closed_[index] = true;
