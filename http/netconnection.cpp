@@ -204,8 +204,8 @@ void TNetConnection::WaitFor(short events) {
 
 void TNetConnection::Wait(bool write) { WaitFor(write ? POLLOUT : POLLIN); }
 
-void TNetConnection::CountReceived(size_t n) {
-  // Each kPaceBytes received opens a new window of the paced bound.
+void TNetConnection::CountProgress(size_t n) {
+  // Each kPaceBytes received (or, over TLS, sent) opens a new window of the paced bound.
   if (paced_ && (paceBytes_ += n) >= kPaceBytes) {
     paceBytes_ = 0;
     deadline_ = TClock::now() + std::chrono::milliseconds(boundMs_);
@@ -228,7 +228,10 @@ ptrdiff_t TNetConnection::RecvSome(char* into, size_t size, int& error) noexcept
 ptrdiff_t TNetConnection::SendSome(const char* data, size_t size, int& error) noexcept {
   for (;;) {
     ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n >= 0) return n;
+    if (n >= 0) {
+      CountProgress(static_cast<size_t>(n));
+      return n;
+    }
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return -1;
     error = SocketErrorFromErrno(errno);
@@ -257,6 +260,6 @@ size_t TNetConnection::Receive(char* into, size_t size) {
     Close();
     return 0;
   }
-  CountReceived(n);
+  CountProgress(n);
   return n;
 }

@@ -67,7 +67,7 @@ class TNetConnection : public TByteSource, private TNetLink {
   void Bound(int ms, bool paced);
   // Waits for events within the connect deadline while connecting, else within the bound.
   void WaitFor(short events);
-  void CountReceived(size_t n);
+  void CountProgress(size_t n);
 
   ptrdiff_t RecvSome(char* into, size_t size, int& error) noexcept override;
   ptrdiff_t SendSome(const char* data, size_t size, int& error) noexcept override;
@@ -83,5 +83,5 @@ class TNetConnection : public TByteSource, private TNetLink {
   int boundMs_ = 0;
   bool paced_ = false;
   TClock::time_point deadline_;
-  size_t paceBytes_ = 0;  // received since the paced window began
+  size_t paceBytes_ = 0;  // moved since the paced window began
 };

@@ -1,14 +1,15 @@
-// The HTTP client against nginx on loopback, beside libcurl in the same run.
+// The HTTP client against nginx on loopback, beside libcurl in the same run, over plain
+// HTTP and over TLS (a certificate of a private CA made at start; both clients verify it).
 //
 //   build/bin/http_bench [--benchmark_filter=...]
 //
-// On a machine that other work shares, compare means of interleaved repetitions:
-//   build/bin/http_bench --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true
+// On a machine that other work shares, compare medians of interleaved repetitions:
+//   build/bin/http_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 //
 // Large/*: one GET of a 256 MiB file into a stream that counts and discards the bytes;
 // counters: bytes per second and the growth of peak resident memory during the GET.
 // Small/*: 2000 sequential GETs of 4 KiB files on one client object (one curl handle),
-// the connection kept alive; counter: requests per second.
+// the connection kept alive; counter: requests per second. */tls: the same over https.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
@@ -22,6 +23,7 @@
 #include "http/httpclient.h"
 #include "tests/support/nginx.h"
 #include "tests/support/peakrss.h"
+#include "tests/support/testca.h"
 
 namespace {
 
@@ -29,11 +31,16 @@ constexpr size_t kLargeSize = 256u << 20;
 constexpr size_t kSmallSize = 4096;
 constexpr int kSmallFiles = 2000;
 
+// The addresses of one way of reaching the peer.
+struct TUrls {
+  std::vector<std::string> small;
+  std::string large;
+};
+
 struct TPeer {
   TempDir root;
   std::unique_ptr<NginxPeer> nginx;
-  std::vector<std::string> smallUrls;
-  std::string largeUrl;
+  TUrls plain, tls;
 };
 TPeer* peer = nullptr;
 
@@ -77,19 +84,25 @@ void MeasureLarge(benchmark::State& state, Get&& get) {
   state.counters["peak_rss_KiB"] = static_cast<double>(PeakRssKb());
 }
 
-void LargeClient(benchmark::State& state) {
+void LargeClient(benchmark::State& state, const TUrls* urls) {
   THttpClient client;
   MeasureLarge(state, [&] {
     TDiscard sink;
-    client.HttpGetStream(peer->largeUrl, sink);
+    client.HttpGetStream(urls->large, sink);
     return sink.Bytes;
   });
 }
 
-void LargeCurl(benchmark::State& state) {
+CURL* NewCurl() {
   CURL* curl = curl_easy_init();
+  curl_easy_setopt(curl, CURLOPT_CAINFO, TrustedTestCa().CertFile().c_str());
+  return curl;
+}
+
+void LargeCurl(benchmark::State& state, const TUrls* urls) {
+  CURL* curl = NewCurl();
   size_t bytes = 0;
-  curl_easy_setopt(curl, CURLOPT_URL, peer->largeUrl.c_str());
+  curl_easy_setopt(curl, CURLOPT_URL, urls->large.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CurlDiscard);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &bytes);
   MeasureLarge(state, [&] {
@@ -100,22 +113,22 @@ void LargeCurl(benchmark::State& state) {
   curl_easy_cleanup(curl);
 }
 
-void SmallClient(benchmark::State& state) {
+void SmallClient(benchmark::State& state, const TUrls* urls) {
   for (auto _ : state) {
     THttpClient client;
-    for (const std::string& url : peer->smallUrls)
+    for (const std::string& url : urls->small)
       if (client.HttpGetText(url).size() != kSmallSize) state.SkipWithError("wrong body");
   }
   state.SetItemsProcessed(state.iterations() * kSmallFiles);
 }
 
-void SmallCurl(benchmark::State& state) {
+void SmallCurl(benchmark::State& state, const TUrls* urls) {
   for (auto _ : state) {
-    CURL* curl = curl_easy_init();
+    CURL* curl = NewCurl();
     std::string text;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CurlAppend);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &text);
-    for (const std::string& url : peer->smallUrls) {
+    for (const std::string& url : urls->small) {
       text.clear();
       curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
       if (curl_easy_perform(curl) != CURLE_OK || text.size() != kSmallSize) state.SkipWithError("wrong body");
@@ -125,10 +138,20 @@ void SmallCurl(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSmallFiles);
 }
 
-BENCHMARK(LargeClient)->Name("Large/THttpClient")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(LargeCurl)->Name("Large/libcurl")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(SmallClient)->Name("Small/THttpClient")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(SmallCurl)->Name("Small/libcurl")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+// Registered at start, once the peer's addresses are known.
+void Register() {
+  using TFn = void (*)(benchmark::State&, const TUrls*);
+  const std::pair<const char*, TFn> runs[] = {
+      {"Large/THttpClient", LargeClient}, {"Large/libcurl", LargeCurl},
+      {"Small/THttpClient", SmallClient}, {"Small/libcurl", SmallCurl}};
+  for (const auto& [name, fn] : runs) {
+    for (const auto& [suffix, urls] : {std::make_pair("", &peer->plain), std::make_pair("/tls", &peer->tls)})
+      benchmark::RegisterBenchmark((std::string(name) + suffix).c_str(), fn, urls)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime()
+          ->MinTime(3);
+  }
+}
 
 }  // namespace
 
@@ -142,9 +165,13 @@ int main(int argc, char** argv) {
   peer = new TPeer;
   WriteFile(peer->root.File("large.bin").Bytes(), kLargeSize, 1);
   for (int i = 0; i < kSmallFiles; ++i) WriteFile(peer->root.File("s" + std::to_string(i) + ".html").Bytes(), kSmallSize, i);
-  peer->nginx = std::make_unique<NginxPeer>(peer->root.Path().Bytes());
-  peer->largeUrl = peer->nginx->Url("/large.bin");
-  for (int i = 0; i < kSmallFiles; ++i) peer->smallUrls.push_back(peer->nginx->Url("/s" + std::to_string(i) + ".html"));
+  TTestCert cert = TrustedTestCa().Issue({"localhost"}, {"127.0.0.1"});
+  peer->nginx = std::make_unique<NginxPeer>(peer->root.Path().Bytes(), &cert);
+  for (auto [urls, url] : {std::make_pair(&peer->plain, &NginxPeer::Url), std::make_pair(&peer->tls, &NginxPeer::TlsUrl)}) {
+    urls->large = (peer->nginx.get()->*url)("/large.bin");
+    for (int i = 0; i < kSmallFiles; ++i) urls->small.push_back((peer->nginx.get()->*url)("/s" + std::to_string(i) + ".html"));
+  }
+  Register();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   delete peer;

@@ -12,6 +12,7 @@
 #include "http/httpclient.h"
 #include "tests/support/nginx.h"
 #include "tests/support/peakrss.h"
+#include "tests/support/testca.h"
 
 namespace {
 
@@ -35,6 +36,31 @@ void WriteFile(const std::string& path, const std::string& data) {
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every request on one connection: its serial is the same on each line and its request
+// count runs from 1 up. nginx logs a request after its reply went out, so the last line
+// may come a moment after the client has read that reply.
+void ExpectOneConnection(const NginxPeer& nginx, int requests) {
+  std::string text;
+  for (int wait = 0; wait < 200; ++wait) {
+    text = nginx.AccessLog();
+    if (std::count(text.begin(), text.end(), '\n') >= requests) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::istringstream log(text);
+  std::string first;
+  int n = 0;
+  for (std::string line; std::getline(log, line); ++n) {
+    std::istringstream fields(line);
+    std::string serial;
+    int count = 0;
+    fields >> serial >> count;
+    if (n == 0) first = serial;
+    EXPECT_EQ(serial, first) << line;
+    EXPECT_EQ(count, n + 1) << line;
+  }
+  EXPECT_EQ(n, requests);
 }
 
 class HttpNginx : public ::testing::Test {
@@ -67,28 +93,7 @@ TEST_F(HttpNginx, ManyRequestsShareOneKeptConnection) {
     }
     ++requests;
   }
-  // Every request on one connection: its serial is the same on each line and its request
-  // count runs from 1 up. nginx logs a request after its reply went out, so the last line
-  // may come a moment after the client has read that reply.
-  std::string text;
-  for (int wait = 0; wait < 200; ++wait) {
-    text = nginx.AccessLog();
-    if (std::count(text.begin(), text.end(), '\n') >= requests) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  std::istringstream log(text);
-  std::string first;
-  int n = 0;
-  for (std::string line; std::getline(log, line); ++n) {
-    std::istringstream fields(line);
-    std::string serial;
-    int count = 0;
-    fields >> serial >> count;
-    if (n == 0) first = serial;
-    EXPECT_EQ(serial, first) << line;
-    EXPECT_EQ(count, n + 1) << line;
-  }
-  EXPECT_EQ(n, requests);
+  ExpectOneConnection(nginx, requests);
 }
 
 TEST_F(HttpNginx, LargeBodyStreamsIntoAFileWithFlatMemory) {
@@ -113,4 +118,25 @@ TEST_F(HttpNginx, LargeBodyStreamsIntoAFileWithFlatMemory) {
     EXPECT_LT(peak - before, 4 * 1024) << "peak grew by " << (peak - before) << " KiB for a 48 MiB body";
   else
     ADD_FAILURE() << "peak resident memory cannot be measured here";
+}
+
+// Over TLS to a real server: small pages and a large body on one connection, each intact.
+TEST_F(HttpNginx, TlsKeepsOneConnectionForPagesAndALargeBody) {
+  TTestCert cert = TrustedTestCa().Issue({"localhost"}, {"127.0.0.1"});
+  const int kFiles = 30;
+  for (int i = 0; i < kFiles; ++i) WriteFile(root_.File("f" + std::to_string(i) + ".html").Bytes(), Pattern(i * 1499, i));
+  const std::string body = Pattern(24u << 20, 9);
+  WriteFile(root_.File("page.tif").Bytes(), body);
+  NginxPeer nginx(root_.Path().Bytes(), &cert);
+  THttpClient client;
+  for (int i = 0; i < kFiles; ++i)
+    ASSERT_EQ(client.HttpGetText(nginx.TlsUrl("/f" + std::to_string(i) + ".html")), Pattern(i * 1499, i)) << i;
+  std::string target = root_.File("copy.tif").Bytes();
+  {
+    TFileStream file(TPath::FromSystem(target));
+    client.HttpGetStream(nginx.TlsUrl("/page.tif"), file);
+    file.Close();
+  }
+  EXPECT_TRUE(ReadFile(target) == body) << "the file differs from the served body";
+  ExpectOneConnection(nginx, kFiles + 1);
 }

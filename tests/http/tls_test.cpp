@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "base/stream.h"
 #include "http/httpclient.h"
@@ -110,6 +112,29 @@ TEST_F(HttpTls, HostNamesGoAsSniAndEveryNewObjectResumes) {
   EXPECT_EQ(server.Handshakes(), 3);
   EXPECT_EQ(server.Resumed(), 2);
   EXPECT_EQ(server.Received(2), "GET / HTTP/1.1\r\nHost: localhost:" + std::to_string(server.Port()) + "\r\n" + kTail);
+}
+
+// As the workers use it: a client object per thread, all to one host at once. The second
+// round resumes the sessions the first was given.
+TEST_F(HttpTls, ClientsOnSeveralThreadsShareTheContextAndTheSessions) {
+  constexpr int kThreads = 4, kRequests = 25;
+  const std::string body = Pattern(20000);
+  TContext ctx = Good();
+  TScriptServer server(std::vector<TScriptServer::TScript>(2 * kThreads, TScriptServer::TScript(kRequests, {Ok(body)})),
+                       ctx.get());
+  std::atomic<int> right{0};
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+      threads.emplace_back([&] {
+        THttpClient client;
+        for (int i = 0; i < kRequests; ++i) right += client.HttpGetText(LocalhostUrl(server, "/")) == body ? 1 : 0;
+      });
+    for (std::thread& t : threads) t.join();
+  }
+  EXPECT_EQ(right, 2 * kThreads * kRequests);
+  EXPECT_EQ(server.Handshakes(), 2 * kThreads);
+  EXPECT_GE(server.Resumed(), kThreads);
 }
 
 // Each check that fails ends the request with its own error, naming the server, before a

@@ -43,7 +43,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Description)" ] || fail "no Description"
 depends=$(field Depends)
 for dep in libqt6webenginewidgets6 libqt6webenginecore6-bin qt6-qpa-plugins qt6-translations-l10n \
-           libtiff-tools fonts-noto-cjk xdg-utils libc6; do
+           libtiff-tools fonts-noto-cjk xdg-utils ca-certificates libssl3 libc6; do
   grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 

@@ -1,5 +1,7 @@
 #include "tests/support/nginx.h"
 
+#include "tests/support/testca.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -54,18 +56,19 @@ std::string NginxBinary() {
   return {};
 }
 
-NginxPeer::NginxPeer(const std::string& root) {
+NginxPeer::NginxPeer(const std::string& root, const TTestCert* tls) {
   // Workers of an nginx started by root read as another user: the files must be readable.
   ::chmod(dir_.Path().c_str(), 0755);
   ::chmod(root.c_str(), 0755);
   // The port is free when picked but may be taken before nginx binds it: try again then.
   for (int attempt = 0; attempt < 3; ++attempt)
-    if (Start(root)) return;
+    if (Start(root, tls)) return;
   throw std::runtime_error("nginx did not start:\n" + ReadWholeFile(dir_.File("error.log").Bytes()));
 }
 
-bool NginxPeer::Start(const std::string& root) {
+bool NginxPeer::Start(const std::string& root, const TTestCert* tls) {
   port_ = UnusedLoopbackPort();
+  tlsPort_ = tls ? UnusedLoopbackPort() : 0;
   const std::string& d = dir_.Path().Bytes();
   std::ofstream conf(dir_.File("nginx.conf").Bytes(), std::ios::trunc);
   conf << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
@@ -79,7 +82,11 @@ bool NginxPeer::Start(const std::string& root) {
        << "  scgi_temp_path " << d << "/scgi;\n"
        << "  default_type application/octet-stream;\n  sendfile on;\n"
        << "  keepalive_requests 1000000;\n  keepalive_timeout 120s;\n"
-       << "  server {\n    listen 127.0.0.1:" << port_ << ";\n    root " << root << ";\n  }\n"
+       << "  server {\n    listen 127.0.0.1:" << port_ << ";\n    root " << root << ";\n";
+  if (tls)
+    conf << "    listen 127.0.0.1:" << tlsPort_ << " ssl;\n    ssl_certificate " << tls->CertFile
+         << ";\n    ssl_certificate_key " << tls->KeyFile << ";\n";
+  conf << "  }\n"
        << "}\n";
   conf.close();
 
@@ -100,7 +107,7 @@ bool NginxPeer::Start(const std::string& root) {
       pid_ = -1;
       return false;
     }
-    if (Accepts(port_)) return true;
+    if (Accepts(port_) && (!tls || Accepts(tlsPort_))) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   StopProcess(pid_);
@@ -112,6 +119,10 @@ NginxPeer::~NginxPeer() { StopProcess(pid_); }
 
 std::string NginxPeer::Url(const std::string& target) const {
   return "http://127.0.0.1:" + std::to_string(port_) + target;
+}
+
+std::string NginxPeer::TlsUrl(const std::string& target) const {
+  return "https://127.0.0.1:" + std::to_string(tlsPort_) + target;
 }
 
 std::string NginxPeer::AccessLog() const { return ReadWholeFile(dir_.File("access.log").Bytes()); }
