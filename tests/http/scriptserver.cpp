@@ -14,33 +14,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include "tests/support/tempdir.h"
+
 namespace {
-
-int ListenLoopback(int& port, int backlog = 16) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket");
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, backlog) != 0) {
-    ::close(fd);
-    throw std::runtime_error("bind/listen");
-  }
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  port = ntohs(addr.sin_port);
-  return fd;
-}
-
-bool SendAll(int fd, const std::string& data) {
-  size_t at = 0;
-  while (at < data.size()) {
-    ssize_t n = ::send(fd, data.data() + at, data.size() - at, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    at += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Length of a complete request at the front of text (head plus counted body), 0 if incomplete.
 size_t CompleteRequest(const std::string& text) {

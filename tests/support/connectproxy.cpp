@@ -10,19 +10,9 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "tests/support/tempdir.h"
+
 namespace {
-
-bool SendAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool SendAll(int fd, const std::string& data) { return SendAll(fd, data.data(), data.size()); }
 
 int ConnectTo(const std::string& host, const std::string& port) {
   addrinfo hints{};
@@ -42,15 +32,7 @@ int ConnectTo(const std::string& host, const std::string& port) {
 }  // namespace
 
 TConnectProxy::TConnectProxy() {
-  listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listen_, 16) != 0 || ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    throw std::runtime_error("proxy: cannot listen");
-  port_ = ntohs(addr.sin_port);
+  listen_ = ListenLoopback(port_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 

@@ -5,6 +5,8 @@
 //   dir.File("a.txt")                    // a path inside it
 //   StopProcess(pid);                    // SIGTERM, then SIGKILL; reaped
 //   UnusedLoopbackPort()                 // a port where nothing listens
+//   int fd = ListenLoopback(port);       // a listening socket on a free loopback port
+//   SendAll(fd, bytes)                   // false once the peer is gone
 //   ScopedEnv home("HOME", "/tmp/h");    // an environment variable until the end of the scope
 #include <optional>
 #include <string>
@@ -32,6 +34,14 @@ void StopProcess(pid_t pid);
 
 // A loopback port nobody listens on (bound, then released; free until someone takes it).
 int UnusedLoopbackPort();
+
+// A socket listening on a free loopback port, which goes into port. Throws
+// std::runtime_error when there is none.
+int ListenLoopback(int& port, int backlog = 16);
+
+// Sends every byte (without SIGPIPE); false when the peer is gone first.
+bool SendAll(int fd, const char* data, size_t size);
+inline bool SendAll(int fd, const std::string& data) { return SendAll(fd, data.data(), data.size()); }
 
 // Sets (or, with nullopt, removes) an environment variable for the life of the object and
 // then restores it; child processes started meanwhile inherit it.
