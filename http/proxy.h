@@ -13,7 +13,7 @@ struct TProxy {
   std::string Password;
 };
 
-// The proxy for a request to host, as curl and the common libraries read the environment:
+// The proxy for a request to host, as common HTTP tools read the environment:
 // https_proxy (then HTTPS_PROXY) for https, http_proxy (then HTTP_PROXY) for http, unless
 // no_proxy (then NO_PROXY) covers the host. None set: nullopt, and nothing changes. A value
 // that names no usable proxy raises ENetProxyError, before anything is sent.

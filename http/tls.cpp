@@ -38,6 +38,7 @@ class TSessionCache {
  public:
   void Put(const std::string& key, SSL_SESSION* session) {
     std::lock_guard guard(lock_);
+    // Past that many servers the cache starts afresh: a run talks to a handful.
     if (sessions_.size() >= kMaxServers && !sessions_.count(key)) {
       for (auto& [k, list] : sessions_) Free(list);
       sessions_.clear();

@@ -113,7 +113,7 @@ TEST_F(HttpProxy, PlainRequestsGoInAbsoluteForm) {
   EXPECT_EQ(Catch<ENetSocketError>([&] { client.HttpGetText("http://example.invalid/"); }).SocketErrorCode, 11001);
 }
 
-TEST_F(HttpProxy, SettingsAreReadAsCurlReadsThem) {
+TEST_F(HttpProxy, SettingsAreReadAsCommonToolsReadThem) {
   struct TCase {
     std::string value, host, user, password;
     int port;
