@@ -10,11 +10,6 @@
 // or ends a text), \t tab, \r, \n, \\ backslash; nothing else, so the text stays readable.
 // Any fault (a character GBK cannot write, a malformed line, a duplicate name) is reported
 // as CATALOGUE:LINE: reason, no header is written, and the exit status is 1.
-#include <iconv.h>
-
-#include <cerrno>
-#include <cstdint>
-#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -23,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "base/gbk.h"
+
 namespace {
 
 struct Fault {
@@ -30,83 +27,37 @@ struct Fault {
   std::string reason;
 };
 
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      std::cerr << "textcat: iconv cannot convert " << from << " to " << to << "\n";
-      std::exit(2);
-    }
-  }
-  ~Converter() { iconv_close(cd_); }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  // The whole input converted, or false when iconv refuses any of it.
-  bool Run(const std::string& input, std::string& out) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    out.clear();
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    char buf[1024];
-    while (inLeft > 0) {
-      char* o = buf;
-      size_t oLeft = sizeof buf;
-      size_t r = iconv(cd_, &in, &inLeft, &o, &oLeft);
-      out.append(buf, size_t(o - buf));
-      if (r == size_t(-1) && errno != E2BIG) return false;
-    }
-    return true;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-std::vector<uint32_t> CodePoints(const std::string& utf32) {
-  std::vector<uint32_t> cps;
-  for (size_t i = 0; i + 4 <= utf32.size(); i += 4) {
-    auto b = [&](size_t k) { return uint32_t(static_cast<unsigned char>(utf32[i + k])); };
-    cps.push_back(b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24);
-  }
-  return cps;
-}
-
-std::string CodePointName(uint32_t cp) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "U+%04X", unsigned(cp));
-  return buf;
-}
-
-// Also the check that a line is UTF-8 at all.
-Converter g_toUtf32("UTF-32LE", "UTF-8");
-
-// The text in GBK, character by character, so that the fault names the character. A
-// character whose GBK form reads back as another one is refused as well: the program
-// would show something else than the catalogue says.
-bool ToGbk(const std::string& utf8, std::string& gbk, std::string& reason) {
-  static Converter fromUtf32("GBK", "UTF-32LE");
-  static Converter back("UTF-32LE", "GBK");
-  std::string utf32;
-  if (!g_toUtf32.Run(utf8, utf32)) {
-    reason = "not UTF-8";
-    return false;
-  }
-  gbk.clear();
-  for (uint32_t cp : CodePoints(utf32)) {
-    std::string one(4, '\0');
-    for (int k = 0; k < 4; ++k) one[size_t(k)] = char((cp >> (8 * k)) & 0xFF);
-    std::string g, again;
-    if (!fromUtf32.Run(one, g) || !back.Run(g, again) || again != one) {
-      static Converter toUtf8("UTF-8", "UTF-32LE");
-      std::string shown;
-      toUtf8.Run(one, shown);
-      reason = "GBK cannot write " + CodePointName(cp) + " '" + shown + "'";
-      return false;
-    }
-    gbk += g;
+bool IsUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    size_t n = Utf8SequenceAt(s.data() + i, s.size() - i);
+    if (n == 0) return false;
+    i += n;
   }
   return true;
+}
+
+// The text in GBK by the program's own conversion, so that the constants hold what the
+// program would make of the text; refused when a character has no GBK form or reads back
+// as another one. The reason names the first such character.
+bool ToGbk(const std::string& utf8, std::string& gbk, std::string& reason) {
+  if (Utf8ToGbkExact(utf8, gbk)) return true;
+  for (size_t i = 0; i < utf8.size();) {
+    size_t n = Utf8SequenceAt(utf8.data() + i, utf8.size() - i);
+    if (n == 0) break;
+    std::string one;
+    if (!Utf8ToGbkExact(utf8.substr(i, n), one)) {
+      auto b = [&](size_t k) { return unsigned(static_cast<unsigned char>(utf8[i + k])); };
+      unsigned cp = n == 1 ? b(0) : b(0) & (0xFF >> (n + 1));
+      for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (b(k) & 0x3F);
+      char name[16];
+      std::snprintf(name, sizeof name, "U+%04X", cp);
+      reason = std::string("GBK cannot write ") + name + " '" + utf8.substr(i, n) + "'";
+      return false;
+    }
+    i += n;
+  }
+  reason = "GBK cannot write the text";
+  return false;
 }
 
 bool IsIdentifier(const std::string& s) {
@@ -207,8 +158,8 @@ std::vector<Section> Parse(std::istream& in, std::vector<Fault>& faults) {
   for (int n = 1; std::getline(in, line); ++n) {
     if (n == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // a byte-order mark
     if (!line.empty() && line.back() == '\r') line.pop_back();                // CR LF line ends
-    std::string utf32, reason;
-    if (!g_toUtf32.Run(line, utf32)) {
+    std::string reason;
+    if (!IsUtf8(line)) {
       faults.push_back({n, "the line is not UTF-8"});
       continue;
     }
@@ -292,11 +243,19 @@ int main(int argc, char** argv) {
     std::remove(header.c_str());
     return 1;
   }
+  const std::string text = Header(sections, catalogue);
+  // An unchanged header keeps its time, so that its users are not compiled again.
+  {
+    std::ifstream old(header, std::ios::binary);
+    std::ostringstream oldText;
+    oldText << old.rdbuf();
+    if (old && oldText.str() == text) return 0;
+  }
   // Written beside and renamed, so that a build never sees half a header.
   const std::string part = header + ".part";
   {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out << Header(sections, catalogue);
+    out << text;
     if (!out.flush()) {
       std::cerr << header << ": cannot write the header\n";
       return 1;
