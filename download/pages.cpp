@@ -96,9 +96,9 @@ std::atomic<int64_t> g_mergeNs{0}, g_convertNs{0}, g_merges{0}, g_converts{0};
 class TTimedTool {
  public:
   TTimedTool(std::atomic<int64_t>& ns, std::atomic<int64_t>& count) : ns_(ns), count_(count) {}
-  void Start(const std::string& name, const std::string& params, int timeoutMs) {
+  void Start(const std::string& name, const std::string& params, int timeoutMs, int inheritFd = -1) {
     start_ = std::chrono::steady_clock::now();
-    run_.Start(ToolPath(name), params, timeoutMs);
+    run_.Start(ToolPath(name), params, timeoutMs, inheritFd);
   }
   int Wait() {
     int status = run_.Wait();
@@ -199,13 +199,13 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
   }
   if (record.pageCount > 0) mergeDone(record.pageCount);
   report(kFormatLine);
-  const TPath temp = TemporaryFileIn(record.pdf.Parent());
+  // The tool writes into a locked temporary file and holds its lock as well: a run killed
+  // while it writes leaves a file the next run knows for a leftover.
+  TTemporaryFile temp(record.pdf.Parent());
   TTimedTool convert(g_convertNs, g_converts);
-  convert.Start("tiff2pdf", ConvertToolParams(merged, temp, record.owner), kConvertTimeoutMs);
-  if (convert.Wait() != 0 || !FileExists(temp) || !ReplaceFile(temp, record.pdf)) {
-    DeleteFileAt(temp);
+  convert.Start("tiff2pdf", ConvertToolParams(merged, temp.Path(), record.owner), kConvertTimeoutMs, temp.Fd());
+  if (convert.Wait() != 0 || !FileExists(temp.Path()) || !temp.MoveTo(record.pdf))
     throw EConversionError("The converting tool failed");
-  }
 }
 
 TToolTimes ToolTimesSoFar() {
