@@ -26,7 +26,8 @@ constexpr int kToolKilled = -2;
 // process's current directory, with stdin, stdout and stderr on /dev/null, and waits for
 // it to end. The text holds the system's bytes (paths as TPath bytes): nothing is
 // converted. A tool still running after timeoutMs is killed, so a stuck tool cannot hang
-// the caller.
+// the caller; and it is killed by the system when the thread that started it ends, so a
+// killed run leaves no tool writing on.
 int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000);
 
 // A tool started as RunTool starts it, waited for later, so the caller can work while it
@@ -38,8 +39,9 @@ class TToolRun {
   TToolRun(const TToolRun&) = delete;
   TToolRun& operator=(const TToolRun&) = delete;
 
-  // Waits for an earlier tool of this object first; timeoutMs counts from the start.
-  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000);
+  // Waits for an earlier tool of this object first; timeoutMs counts from the start. The
+  // tool keeps inheritFd open (a TTemporaryFile's, so that it holds the file's lock too).
+  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000, int inheritFd = -1);
   // The status of the last tool started, as RunTool gives it; kToolNotStarted before any.
   int Wait();
 
