@@ -10,6 +10,7 @@
 
 #include "demosite/corpus.h"
 #include "demosite/hooks.h"
+#include "demosite/opsrole.h"
 #include "demosite/pages.h"
 #include "demosite/query.h"
 #include "demosite/tiffpage.h"
@@ -85,6 +86,12 @@ class DemoSite {
     }
     printf("listening on 127.0.0.1:%d\n", port_);
     fflush(stdout);
+    // The OPS role comes up after the site, so its line is the second one.
+    std::unique_ptr<OpsRole> ops;
+    if (opt_.ops.port >= 0) {
+      ops = std::make_unique<OpsRole>(opt_.ops, corpus_, opt_.pages, log_, hooks_);
+      if (!ops->Start()) return 1;
+    }
     return svr.listen_after_bind() ? 0 : Fail("the server stopped");
   }
 
