@@ -442,8 +442,10 @@ class OpsRole::Impl {
     if (begin > total) return NotFound(res);
     end = std::min(end, total);
     std::vector<const OpsRecord*> page(hits.begin() + (begin - 1), hits.begin() + end);
-    bool biblio = constituents.find("biblio") != std::string::npos || constituents.find("abstract") != std::string::npos;
-    res.set_content(SearchXml(params["q"], begin, end, total, page, biblio), kXml);
+    bool fullCycle = constituents.find("full-cycle") != std::string::npos;
+    bool biblio = fullCycle || constituents.find("biblio") != std::string::npos ||
+                  constituents.find("abstract") != std::string::npos;
+    res.set_content(SearchXml(params["q"], begin, end, total, page, biblio, fullCycle), kXml);
   }
 
   // ---- page images

@@ -236,7 +236,7 @@ std::string ErrorXml(const std::string& code, const std::string& message, const 
 }
 
 std::string SearchXml(const std::string& query, int begin, int end, int total,
-                      const std::vector<const OpsRecord*>& hits, bool biblio) {
+                      const std::vector<const OpsRecord*>& hits, bool biblio, bool fullCycle) {
   pugi::xml_document doc;
   xml_node search = WorldPatentData(doc).append_child("ops:biblio-search");
   search.append_attribute("total-result-count") = std::min(total, 10000);
@@ -247,7 +247,11 @@ std::string SearchXml(const std::string& query, int begin, int end, int total,
   xml_node result = search.append_child("ops:search-result");
   for (const OpsRecord* r : hits) {
     if (biblio) {
-      ExchangeDocument(result.append_child("exchange-documents"), *r, r->Latest());
+      xml_node docs = result.append_child("exchange-documents");
+      if (fullCycle)
+        for (const OpsPublication& p : r->publications) ExchangeDocument(docs, *r, p);
+      else
+        ExchangeDocument(docs, *r, r->Latest());
     } else {
       xml_node ref = result.append_child("ops:publication-reference");
       ref.append_attribute("system") = "ops.epo.org";

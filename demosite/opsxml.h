@@ -16,10 +16,11 @@ std::string FaultXml(const std::string& code, const std::string& message);
 std::string ErrorXml(const std::string& code, const std::string& message, const std::string& description = "",
                      const std::string& moreInfo = "");
 
-// A search reply: hits begin..end of total (total-result-count capped at 10000), each an
-// exchange-document (biblio) or a publication reference.
+// A search reply: hits begin..end of total (total-result-count capped at 10000), each a
+// publication reference, or with biblio an exchange-documents holding the hit's latest
+// publication (with fullCycle every publication of it, oldest first).
 std::string SearchXml(const std::string& query, int begin, int end, int total,
-                      const std::vector<const OpsRecord*>& hits, bool biblio);
+                      const std::vector<const OpsRecord*>& hits, bool biblio, bool fullCycle);
 
 // A biblio retrieval: one exchange-document per publication.
 std::string BiblioXml(const std::vector<OpsDocument>& documents);

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "demosite/corpus.h"
 #include "demosite/hooks.h"

@@ -25,8 +25,8 @@ struct SiteOptions {
 
 // Serves the site on 127.0.0.1 until the process ends; prints "listening on
 // 127.0.0.1:PORT" once it accepts connections, then "ops listening on 127.0.0.1:PORT" when
-// the OPS role is on. Returns the exit code (1 when it cannot
-// bind); throws std::runtime_error when the log cannot be opened.
+// the OPS role is on. Returns the exit code (1 when it cannot bind); throws
+// std::runtime_error when the log cannot be opened.
 int RunSite(const SiteOptions& options);
 
 // The whole of text as a decimal number; fallback for anything else.

@@ -310,6 +310,15 @@ TEST_F(DemoOpsTest, CqlSubsetFindsWhatItSays) {
   // Numbers: an application in any form, a publication with or without its kind.
   for (const char* ap : {"ap=CN200510012345", "ap=200510012345", "ap=CN200510012345.X", "ap=CN02123456"})
     EXPECT_EQ(Count(ops, ap), 1) << ap;
+  // A hit shows its latest publication; the full cycle shows all of them.
+  auto kinds = [&](const std::string& constituents) {
+    std::string k;
+    Xml x(ops.Get("published-data/search/" + constituents + "?q=" + Encode("ap=CN200510012345")).body);
+    for (auto d : All(x.Root(), "exchange-document")) k += d.node().attribute("kind").value();
+    return k;
+  };
+  EXPECT_EQ(kinds("biblio"), "B");
+  EXPECT_EQ(kinds("biblio,full-cycle"), "AB");
   std::string grant = Publication("200510012345", 'B');
   ASSERT_FALSE(grant.empty());
   EXPECT_EQ(Count(ops, "pn=CN" + grant + "B"), 1);
