@@ -19,13 +19,7 @@ const char kImagesPrefix[] = "published-data/images/";
 bool LinkNames(std::string link, const TOpsPublication& pub) {
   if (size_t at = link.find(kImagesPrefix); at != std::string::npos) link.erase(0, at + sizeof kImagesPrefix - 1);
   while (!link.empty() && link[0] == '/') link.erase(0, 1);
-  std::vector<std::string> parts;
-  for (size_t b = 0; b <= link.size();) {
-    size_t e = link.find('/', b);
-    if (e == std::string::npos) e = link.size();
-    parts.push_back(link.substr(b, e - b));
-    b = e + 1;
-  }
+  const std::vector<std::string> parts = SplitAt(link, '/');
   if (parts.size() < 3 || parts[0] != "CN" || parts[1] != pub.number || parts[2].empty() || parts[2][0] != pub.kind)
     return false;
   // "B" or a numbered variant of it ("B1"), never another kind.

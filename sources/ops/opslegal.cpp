@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <string_view>
 
 #include "base/bytes.h"
 #include "sources/ops/opstexts.h"
@@ -22,27 +21,12 @@ const std::pair<const char*, char> kClassFillIns[] = {
     {"GR03", 'F'},  // GRANT OF SECRET PATENT RIGHT
 };
 
-std::vector<std::string> Fields(std::string_view line) {
-  std::vector<std::string> fields;
-  for (size_t b = 0; b <= line.size();) {
-    size_t e = line.find('\t', b);
-    if (e == std::string_view::npos) e = line.size();
-    fields.emplace_back(line.substr(b, e - b));
-    b = e + 1;
-  }
-  return fields;
-}
-
 // Code → class, from the CN rows of the table.
 const std::map<std::string, char>& Classes() {
   static const std::map<std::string, char> classes = [] {
     std::map<std::string, char> m;
-    const std::string_view table(kTable);
-    for (size_t b = 0; b < table.size();) {
-      size_t e = table.find('\n', b);
-      if (e == std::string_view::npos) e = table.size();
-      const std::vector<std::string> f = Fields(table.substr(b, e - b));
-      b = e + 1;
+    for (const std::string& line : SplitAt(kTable, '\n')) {
+      const std::vector<std::string> f = SplitAt(line, '\t');
       if (f.size() < 7 || f[0] != "CN") continue;
       const std::string cls = TrimBytes(f[6]);
       m[TrimBytes(f[1])] = cls.size() == 1 ? cls[0] : 0;

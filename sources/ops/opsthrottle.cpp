@@ -107,12 +107,7 @@ TOpsThrottling ReadThrottlingControl(const std::string& value) {
     if (open == std::string::npos) break;
     const size_t close = text.find(')', open);
     const std::string group = text.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
-    for (size_t b = 0; b <= group.size();) {
-      size_t e = group.find(',', b);
-      if (e == std::string::npos) e = group.size();
-      ReadItem(group.substr(b, e - b), t);
-      b = e + 1;
-    }
+    for (const std::string& item : SplitAt(group, ',')) ReadItem(item, t);
     if (close == std::string::npos) break;
     at = close + 1;
   }
