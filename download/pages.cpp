@@ -11,17 +11,16 @@
 #include "base/stream.h"
 #include "base/tools.h"
 #include "download/downerrors.h"
+#include "download/downtexts.h"
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
 #include "http/httpclient.h"
 
 namespace {
 
+using namespace pagestext;
+
 const std::string kViewerMarker = "onclick=javascript:browsetif";  // 28 bytes
-// 文件下载完毕,正在进行格式处理，请稍候...
-const char kFormatLine[] =
-    "\xce\xc4\xbc\xfe\xcf\xc2\xd4\xd8\xcd\xea\xb1\xcf,\xd5\xfd\xd4\xda\xbd\xf8\xd0\xd0\xb8\xf1\xca\xbd"
-    "\xb4\xa6\xc0\xed\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";
 
 // A merge of one page takes milliseconds and a conversion seconds; past these limits a
 // tool is stuck and is killed, so the run goes on.
@@ -190,7 +189,7 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
     if (merge.Wait() != 0) throw EConversionError("The merging tool failed on page " + std::to_string(page));
   };
   for (int n = 1; n <= record.pageCount; ++n) {
-    gate.Run(record.number + " \xb5\xda" + std::to_string(n) + "\xd2\xb3", [&] {  // 第n页
+    gate.Run(record.number + kPageHead + std::to_string(n) + kPageTail, [&] {
       TFileStream page(record.tempDir + PageFileName(n));
       pageClient.HttpGetStream(record.imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
