@@ -97,7 +97,7 @@ TOpsImageDocument ReadImageInquiry(const std::string& body, const TOpsPublicatio
     TOpsImageDocument d = ReadInstance(instance);
     if (!AmendmentOnly(d.sections)) return d;
   }
-  throw EOpsReplyError(OpsText(TOpsText::NoFullDocument) + pub.Shown());
+  throw EOpsReplyError(opstext::kNoFullDocument + pub.Shown());
 }
 
 std::vector<TOpsLegalEvent> ReadLegalReply(const std::string& body, const TOpsApplication& app) {

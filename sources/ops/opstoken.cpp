@@ -46,16 +46,16 @@ std::string ShownType(const std::string& type) {
 }  // namespace
 
 TOpsToken ReadTokenReply(const std::string& body) {
-  if (body.size() > kMaxTokenReply) throw EOpsTokenError(OpsText(TOpsText::TokenUnreadable));
+  if (body.size() > kMaxTokenReply) throw EOpsTokenError(opstext::kTokenUnreadable);
   const nlohmann::json reply = nlohmann::json::parse(body, nullptr, false);
-  if (reply.is_discarded() || !reply.is_object()) throw EOpsTokenError(OpsText(TOpsText::TokenUnreadable));
+  if (reply.is_discarded() || !reply.is_object()) throw EOpsTokenError(opstext::kTokenUnreadable);
   const auto token = reply.find("access_token");
   if (token == reply.end() || !token->is_string() || !VisibleWord(token->get<std::string>()))
-    throw EOpsTokenError(OpsText(TOpsText::TokenMissing));
+    throw EOpsTokenError(opstext::kTokenMissing);
   if (const auto type = reply.find("token_type"); type != reply.end()) {
     const std::string name = type->is_string() ? type->get<std::string>() : type->dump();
     if (!SameTextNoCase(name, "BearerToken") && !SameTextNoCase(name, "Bearer"))
-      throw EOpsTokenError(OpsText(TOpsText::TokenWrongType) + ShownType(name));
+      throw EOpsTokenError(opstext::kTokenWrongType + ShownType(name));
   }
   const auto expires = reply.find("expires_in");
   return {token->get<std::string>(), expires == reply.end() ? kDefaultLifetime : Lifetime(*expires)};

@@ -32,29 +32,29 @@ pugi::xml_node NextInside(pugi::xml_node node, pugi::xml_node root, size_t& dept
 
 }  // namespace
 
-void Missing(const std::string& what) { throw EOpsReplyError(OpsText(TOpsText::ReplyMissingField) + what); }
+void Missing(const std::string& what) { throw EOpsReplyError(opstext::kReplyMissingField + what); }
 
-void Impossible(const std::string& what) { throw EOpsReplyError(OpsText(TOpsText::ReplyImpossibleValue) + what); }
+void Impossible(const std::string& what) { throw EOpsReplyError(opstext::kReplyImpossibleValue + what); }
 
 TReply::TReply(const std::string& body) {
   if (body.size() > kMaxReplyBytes)
-    throw EOpsReplyError(OpsText(TOpsText::ReplyTooLarge) + std::to_string(body.size()) + " bytes");
+    throw EOpsReplyError(opstext::kReplyTooLarge + std::to_string(body.size()) + " bytes");
   // Every element opens with "<": a cheap bound on the nodes before any is made.
   if (static_cast<size_t>(std::count(body.begin(), body.end(), '<')) > kMaxElements)
-    throw EOpsReplyError(OpsText(TOpsText::ReplyTooComplex));
+    throw EOpsReplyError(opstext::kReplyTooComplex);
   // parse_doctype keeps a declaration as a node, so that it can be refused; pugixml never
   // reads its content, and expands no entities but XML's five and character references.
   const unsigned options = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_doctype;
   const pugi::xml_parse_result result = doc_.load_buffer(body.data(), body.size(), options, pugi::encoding_utf8);
   if (!result)
-    throw EOpsReplyError(OpsText(TOpsText::ReplyNotXml) + result.description() + " @" +
+    throw EOpsReplyError(opstext::kReplyNotXml + std::string(result.description()) + " @" +
                          std::to_string(result.offset));
   for (pugi::xml_node n = doc_.first_child(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_doctype) throw EOpsReplyError(OpsText(TOpsText::ReplyDoctype));
+    if (n.type() == pugi::node_doctype) throw EOpsReplyError(opstext::kReplyDoctype);
   if (!doc_.document_element()) Missing("document element");
   size_t depth = 0;
   for (pugi::xml_node n = doc_.first_child(); n; n = NextInside(n, doc_, depth))
-    if (depth > kMaxDepth) throw EOpsReplyError(OpsText(TOpsText::ReplyTooComplex));
+    if (depth > kMaxDepth) throw EOpsReplyError(opstext::kReplyTooComplex);
 }
 
 const char* LocalName(pugi::xml_node element) {

@@ -1,9 +1,8 @@
-// The 法律状态 cell from legal events, the code table built in, and the source's texts.
+// The 法律状态 cell from legal events, and the code table built in.
 #include <gtest/gtest.h>
 
 #include "base/gbk.h"
 #include "sources/ops/opslegal.h"
-#include "sources/ops/opstexts.h"
 
 namespace {
 
@@ -43,13 +42,6 @@ TEST(LegalStatusCell, ValidLapsedPendingOrUnknownThenTheLatestEvent) {
             "有效：专利权的恢复 2019-06-01");
   EXPECT_EQ(Cell({E("PB01", "")}), "审中：公开");
   EXPECT_EQ(Cell({E("PB01", "2015-01-01"), E("XX42", "2016-01-01")}), "审中：其他法律事件 XX42 2016-01-01");
-}
-
-TEST(OpsTexts, EveryTextHasItsGbkForm) {
-  for (const auto& [name, utf8] : AllOpsTextsUtf8()) {
-    std::string gbk;
-    EXPECT_TRUE(Utf8ToGbkExact(utf8, gbk)) << name << ": " << utf8;
-  }
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(ReadImageInquiry, TheFullDocumentOfThePublicationNotOfAnotherMember) {
     ReadImageInquiry(inquiry, {"101911042", 'C'});
     ADD_FAILURE();
   } catch (const EOpsReplyError& e) {
-    EXPECT_EQ(e.Message(), OpsText(TOpsText::NoFullDocument) + "CN101911042C");
+    EXPECT_EQ(e.Message(), opstext::kNoFullDocument + std::string("CN101911042C"));
   }
   EXPECT_THROW(ReadImageInquiry(inquiry, {"10191104", 'B'}), EOpsReplyError);
 }
