@@ -6,21 +6,29 @@
 #include <set>
 #include <stdexcept>
 
-std::string ToGbk(const std::string& utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
+namespace {
+
+std::string Convert(const char* to, const char* from, const std::string& text) {
+  iconv_t cd = iconv_open(to, from);
   if (cd == (iconv_t)-1) throw std::runtime_error("iconv has no GBK");
-  std::string out(utf8.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
+  std::string out(text.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
   char* dst = out.data();
   size_t outLeft = out.size();
   size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
   iconv_close(cd);
   // The corpus texts are literals of this file: a failure is a typo, not an input.
-  if (rc == (size_t)-1) throw std::runtime_error("corpus text is not GBK-encodable: " + utf8);
+  if (rc == (size_t)-1) throw std::runtime_error(std::string("corpus text does not convert to ") + to + ": " + text);
   out.resize(out.size() - outLeft);
   return out;
 }
+
+}  // namespace
+
+std::string ToGbk(const std::string& utf8) { return Convert("GBK", "UTF-8", utf8); }
+
+std::string FromGbk(const std::string& gbk) { return Convert("UTF-8", "GBK", gbk); }
 
 char CheckDigitOf(const std::string& number) {
   static const int weights[] = {2, 3, 4, 5, 6, 7, 8, 9};
@@ -251,4 +259,19 @@ const DemoRecord* DemoCorpus::Find(const std::string& number) const {
   for (const DemoRecord& r : records_)
     if (r.number == number) return &r;
   return nullptr;
+}
+
+std::vector<DemoRecord> DemoCorpus::BatteryRecords(int count) {
+  // A seed of their own, so the corpus above is the same whatever the count.
+  Rng rng(20100401);
+  const int domains[] = {0, 1, 4};  // every one under H01M with "电池" in its name
+  const int types[] = {1, 1, 1, 2};
+  std::vector<DemoRecord> records;
+  for (int i = 0; i < count; ++i) {
+    const Domain& d = kDomains[rng.Pick(domains)];
+    DemoRecord r = Compose(rng, d, rng.Pick(types), "", false);
+    ToGbkInPlace(r);
+    records.push_back(std::move(r));
+  }
+  return records;
 }

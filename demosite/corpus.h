@@ -26,6 +26,9 @@ class DemoCorpus {
   const std::vector<DemoRecord>& Records() const { return records_; }
   // The record of an application number (digits only); nullptr when unknown.
   const DemoRecord* Find(const std::string& number) const;
+  // Further records on battery topics (inventions and utility models) for result sets
+  // past 2000 hits; their number, check digit, dates and page counts are the caller's.
+  static std::vector<DemoRecord> BatteryRecords(int count);
 
  private:
   std::vector<DemoRecord> records_;
@@ -34,5 +37,7 @@ class DemoCorpus {
 // Check digit of a Chinese application number (weights 2..9 repeating, modulo 11).
 char CheckDigitOf(const std::string& number);
 
-// UTF-8 to GBK with iconv; the demo site keeps its own so it shares no code with the program.
+// UTF-8 to GBK and back with iconv; the demo site keeps its own so it shares no code with
+// the program.
 std::string ToGbk(const std::string& utf8);
+std::string FromGbk(const std::string& gbk);

@@ -1,8 +1,23 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "demosite/pagemark.h"
 
 // One bilevel page image (CCITT G4 TIFF, 816 x 1056 at 96 dpi) carrying the mark in
 // machine-readable cells and, in large digits, "CN<number>" and "P<page>/<pages>".
 std::string MakePageImage(const pagemark::Mark& mark);
+
+// Size, resolution and byte order of a page image; the default is the search site's page.
+struct PageFormat {
+  int width = pagemark::kPageWidth;
+  int height = pagemark::kPageHeight;
+  int dpi = pagemark::kDpi;
+  bool bigEndian = false;
+};
+// A4 at 300 dpi, big-endian: the scans the OPS role serves.
+constexpr PageFormat kA4Scan{2480, 3508, 300, true};
+
+// One TIFF with a directory for each mark: the page MakePageImage draws, scaled to `format`
+// (the mark sits at the same fractions of the page, where pagemark::ReadRaster looks).
+std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format);

@@ -16,10 +16,9 @@ bool IsWideBlankAt(const std::string& s, size_t i) {
   return i + 1 < s.size() && static_cast<unsigned char>(s[i]) == 0xA1 && static_cast<unsigned char>(s[i + 1]) == 0xA1;
 }
 
-// Full-width forms (GBK row A3) as their ASCII characters, letters upper-cased; blanks
-// (ASCII and the full-width space) dropped from both ends. False when a GBK character
-// outside row A3 remains.
-bool Narrowed(const std::string& entry, std::string& out) {
+}  // namespace
+
+bool NarrowPastedEntry(const std::string& entry, std::string& out) {
   size_t b = 0, e = entry.size();
   for (;;) {
     if (b < e && static_cast<unsigned char>(entry[b]) <= 0x20)
@@ -51,8 +50,6 @@ bool Narrowed(const std::string& entry, std::string& out) {
   return true;
 }
 
-}  // namespace
-
 char ApplicationCheckDigit(const std::string& digits) {
   static const int kWeights[] = {2, 3, 4, 5, 6, 7, 8, 9, 2, 3, 4, 5};
   int sum = 0;
@@ -67,7 +64,7 @@ bool IsPlainEntry(const std::string& entry) {
 
 bool ReadPastedNumber(const std::string& entry, std::string& number, std::string& reason) {
   std::string s;
-  if (!Narrowed(entry, s)) {
+  if (!NarrowPastedEntry(entry, s)) {
     reason = kUnreadable;
     return false;
   }
