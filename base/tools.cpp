@@ -104,7 +104,25 @@ int WaitChild(pid_t pid, int timeoutMs) {
 
 }  // namespace
 
-void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs) {
+namespace {
+
+// The process's environment with the given entries set.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& entries) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const std::string& set : entries) replaced = replaced || set.compare(0, name.size(), name) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), entries.begin(), entries.end());
+  return env;
+}
+
+}  // namespace
+
+void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs, const TToolOptions& options) {
   Wait();
   std::vector<std::string> args;
   args.push_back(program.Bytes());
@@ -116,12 +134,24 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (options.output.Empty()) {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  std::vector<std::string> env;
+  std::vector<char*> envp;
+  if (!options.environment.empty()) {
+    env = EnvironmentWith(options.environment);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+  }
+  char** envArg = envp.empty() ? environ : envp.data();
   pid_t pid = 0;
   int rc = args[0].find('/') == std::string::npos
-               ? ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ)
-               : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+               ? ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envArg)
+               : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envArg);
   posix_spawn_file_actions_destroy(&actions);
   started_ = true;
   pid_ = rc == 0 ? pid : -1;
@@ -141,8 +171,8 @@ int TToolRun::Wait() {
 
 TToolRun::~TToolRun() { Wait(); }
 
-int RunTool(const TPath& program, const std::string& params, int timeoutMs) {
+int RunTool(const TPath& program, const std::string& params, int timeoutMs, const TToolOptions& options) {
   TToolRun run;
-  run.Start(program, params, timeoutMs);
+  run.Start(program, params, timeoutMs, options);
   return run.Wait();
 }

@@ -22,12 +22,19 @@ TPath ToolPath(const std::string& name);
 constexpr int kToolNotStarted = -1;
 constexpr int kToolKilled = -2;
 
+// What a tool may get beyond its parameter text.
+struct TToolOptions {
+  std::vector<std::string> environment;  // "NAME=value": set for the tool, the rest inherited
+  TPath output;                          // when set: stdout and stderr go to this file
+};
+
 // Starts program with the parameter text split as above, never through a shell, in the
 // process's current directory, with stdin, stdout and stderr on /dev/null, and waits for
 // it to end. The text holds the system's bytes (paths as TPath bytes): nothing is
 // converted. A tool still running after timeoutMs is killed, so a stuck tool cannot hang
 // the caller.
-int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000);
+int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000,
+            const TToolOptions& options = {});
 
 // A tool started as RunTool starts it, waited for later, so the caller can work while it
 // runs. The destructor waits for a tool still running (within its limit).
@@ -39,7 +46,8 @@ class TToolRun {
   TToolRun& operator=(const TToolRun&) = delete;
 
   // Waits for an earlier tool of this object first; timeoutMs counts from the start.
-  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000);
+  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000,
+             const TToolOptions& options = {});
   // The status of the last tool started, as RunTool gives it; kToolNotStarted before any.
   int Wait();
 
