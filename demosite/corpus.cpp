@@ -6,21 +6,29 @@
 #include <set>
 #include <stdexcept>
 
-std::string ToGbk(const std::string& utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
+namespace {
+
+std::string Convert(const char* to, const char* from, const std::string& text) {
+  iconv_t cd = iconv_open(to, from);
   if (cd == (iconv_t)-1) throw std::runtime_error("iconv has no GBK");
-  std::string out(utf8.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
+  std::string out(text.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
   char* dst = out.data();
   size_t outLeft = out.size();
   size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
   iconv_close(cd);
   // The corpus texts are literals of this file: a failure is a typo, not an input.
-  if (rc == (size_t)-1) throw std::runtime_error("corpus text is not GBK-encodable: " + utf8);
+  if (rc == (size_t)-1) throw std::runtime_error(std::string("corpus text does not convert to ") + to + ": " + text);
   out.resize(out.size() - outLeft);
   return out;
 }
+
+}  // namespace
+
+std::string ToGbk(const std::string& utf8) { return Convert("GBK", "UTF-8", utf8); }
+
+std::string FromGbk(const std::string& gbk) { return Convert("UTF-8", "GBK", gbk); }
 
 char CheckDigitOf(const std::string& number) {
   static const int weights[] = {2, 3, 4, 5, 6, 7, 8, 9};
@@ -123,6 +131,8 @@ std::string Patentee(Rng& rng) {
 DemoRecord Compose(Rng& rng, const Domain& d, int type, const std::string& suffixOverride, bool useOverride) {
   DemoRecord r;
   r.type = type;
+  r.core = d.core;
+  r.parts.assign(std::begin(d.parts), std::end(d.parts));
   bool design = type == 3;
   bool utility = type == 2 || type == 9;
   std::string suffix = useOverride ? suffixOverride
@@ -153,8 +163,9 @@ DemoRecord Compose(Rng& rng, const Domain& d, int type, const std::string& suffi
 }
 
 void ToGbkInPlace(DemoRecord& r) {
-  for (std::string* s : {&r.title, &r.abstract, &r.claim, &r.patentee, &r.ipc, &r.status, &r.statusDate})
+  for (std::string* s : {&r.title, &r.abstract, &r.claim, &r.patentee, &r.ipc, &r.status, &r.statusDate, &r.core})
     *s = ToGbk(*s);
+  for (std::string& part : r.parts) part = ToGbk(part);
 }
 
 }  // namespace
@@ -241,6 +252,8 @@ DemoCorpus::DemoCorpus(int pages) {
     r.abstract = std::string(e.type == 2 ? "本实用新型" : "本发明") + "公开了" + e.title + "，伞骨可收拢。";
     r.claim = std::string("1．") + e.title + "，其特征在于：包括伞骨和伞面。";
     r.patentee = "杭州天堂伞业有限公司";
+    r.core = "折叠伞";
+    r.parts = {"伞骨", "伞面", "伞柄", "收纳袋"};
     r.status = "授权";
     r.pages = e.pages;
     add(std::move(r), e.number);

@@ -17,6 +17,8 @@ struct DemoRecord {
   std::string statusDate;
   int pages = 1;         // pages of the document the download reads
   int firstPages = 0;    // > 0: an earlier publication listed before it (two viewer calls)
+  std::string core;                // what the patent is about, as its claims name it
+  std::vector<std::string> parts;  // four parts of it, for the texts on the page images
 };
 
 class DemoCorpus {
@@ -34,5 +36,7 @@ class DemoCorpus {
 // Check digit of a Chinese application number (weights 2..9 repeating, modulo 11).
 char CheckDigitOf(const std::string& number);
 
-// UTF-8 to GBK with iconv; the demo site keeps its own so it shares no code with the program.
+// UTF-8 to GBK and back with iconv; the demo site keeps its own so it shares no code with
+// the program.
 std::string ToGbk(const std::string& utf8);
+std::string FromGbk(const std::string& gbk);

@@ -238,8 +238,14 @@ class DemoSite {
     res.set_content(LegalStatusPage(corpus_.Find(number)), kHtml);
   }
 
+  // A page image and the text drawn on it, made once and kept.
+  struct Page {
+    std::string image;
+    std::string text;  // GBK, one line per drawn line
+  };
+
   void PageImage(const httplib::Request& req, httplib::Response& res) {
-    // /books/<number>/<doc>/<NNNNNN>.tif
+    // /books/<number>/<doc>/<NNNNNN>.tif, or .txt for the text the image shows
     std::string path = req.path;
     std::vector<std::string> parts;
     for (size_t pos = 1; pos <= path.size();) {
@@ -252,27 +258,36 @@ class DemoSite {
     int doc = r ? ToInt(parts[2], 0) : 0;
     int pages = !r ? 0 : doc == 1 ? r->pages : doc == 2 ? r->firstPages : 0;
     int page = 0;
-    if (r && parts[3].size() == 10 && parts[3].substr(6) == ".tif") page = ToInt(parts[3].substr(0, 6), 0);
+    const std::string ext = r && parts[3].size() == 10 ? parts[3].substr(6) : "";
+    if (ext == ".tif" || ext == ".txt") page = ToInt(parts[3].substr(0, 6), 0);
     if (page < 1 || page > pages) {
       res.status = 404;
       res.set_content(NotFoundPage(ToGbk("没有该页")), kHtml);
       return;
     }
     std::string key = r->number + "/" + std::to_string(doc) + "/" + std::to_string(page);
-    std::shared_ptr<const std::string> image;
+    std::shared_ptr<const Page> made;
     {
       std::lock_guard<std::mutex> lock(cacheMutex_);
       auto it = cache_.find(key);
-      if (it != cache_.end()) image = it->second;
+      if (it != cache_.end()) made = it->second;
     }
-    if (!image) {
-      image = std::make_shared<const std::string>(MakePageImage({r->number, page, pages, doc}));
+    if (!made) {
+      auto p = std::make_shared<Page>();
+      pagetext::Layout layout = pagetext::LayoutPage(*r, doc, page, pages, kTextDpi, TextArea());
+      p->image = MakePageImage({r->number, page, pages, doc}, layout);
+      p->text = ToGbk(pagetext::TextOf(layout));
+      made = p;
       std::lock_guard<std::mutex> lock(cacheMutex_);
-      cache_.emplace(key, image);
+      cache_.emplace(key, made);
+    }
+    if (ext == ".txt") {
+      res.set_content(made->text, "text/plain; charset=GBK");
+      return;
     }
     if (req.get_header_value("Cookie").find("tifsession=") == std::string::npos)
       res.set_header("Set-Cookie", "tifsession=" + std::to_string(t_connection) + "; path=/");
-    res.set_content(*image, "image/tiff");
+    res.set_content(made->image, "image/tiff");
   }
 
   void Version(const httplib::Request& req, httplib::Response& res) {
@@ -298,7 +313,7 @@ class DemoSite {
   FILE* log_ = nullptr;
   std::mutex logMutex_;
   std::mutex cacheMutex_;
-  std::map<std::string, std::shared_ptr<const std::string>> cache_;
+  std::map<std::string, std::shared_ptr<const Page>> cache_;
 };
 
 }  // namespace
