@@ -1,6 +1,7 @@
 #include "download/frmdown.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 
 #include "base/datadir.h"
+#include "base/errors.h"
+#include "base/ini.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
@@ -38,6 +41,10 @@ const char kNote2[] =  // 多个申请号之间用换行分开
     "\xb6\xe0\xb8\xf6\xc9\xea\xc7\xeb\xba\xc5\xd6\xae\xbc\xe4\xd3\xc3\xbb\xbb\xd0\xd0\xb7\xd6\xbf\xaa";
 const char kStart[] = "\xbf\xaa\xca\xbc\xcf\xc2\xd4\xd8";                 // 开始下载
 const char kReturn[] = "\xb7\xb5\xbb\xd8";                                // 返回
+const char kOcr[] = "OCR\xce\xc4\xd7\xd6\xb2\xe3";                          // OCR文字层
+// Where the dialog keeps its choice, beside the data directory's.
+const char kSettingsSection[] = "download";
+const char kOcrKey[] = "ocr";
 const char kDelete[] = "\xc9\xbe\xb3\xfd\xb4\xcb\xcc\xf5";                // 删除此条
 const char kTextFiles[] = "\xce\xc4\xb1\xbe\xce\xc4\xbc\xfe (*.TXT)";     // 文本文件 (*.TXT)
 const char kNotANumber[] =                                                // 您输入的格式不对！
@@ -91,6 +98,9 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
 
   Panel1 = Panel(this, "Panel1", QRect(kClientWidth - kRightPanelWidth, kTopPanelHeight, kRightPanelWidth, below));
   startbt = Button(Panel1, "startbt", {8, 0, 75, 25}, kStart);
+  ckocr = PlaceControl<QCheckBox>(Panel1, "ckocr", {96, 4, 110, 17});
+  ckocr->setText(QtText(kOcr));
+  ckocr->setChecked(IniReadString(datadir::SettingsFile(), kSettingsSection, kOcrKey, "0") == "1");
   msgbt = Button(Panel1, "msgbt", {224, 0, 75, 25}, kReturn);
   msgbt->setVisible(false);
   // Progress only: typing into it would mix with the worker's lines.
@@ -117,6 +127,7 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   });
   connect(startbt, &QPushButton::clicked, this, &Tfrmdown::startbtClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmdown::msgbtClick);
+  connect(ckocr, &QCheckBox::clicked, this, &Tfrmdown::ckocrClick);
 }
 
 // Out of line: the hand-over's type is complete only here.
@@ -224,7 +235,17 @@ void Tfrmdown::startbtClick() {
   startbt->setEnabled(false);
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
   // The worker owns itself; the hand-over lives with the dialog, as long as the program.
-  new getdown(handOver_.get(), NumbersAsText(Entries()));
+  TBatchOptions options;
+  options.ocr = ckocr->isChecked();
+  new getdown(handOver_.get(), NumbersAsText(Entries()), options);
+}
+
+void Tfrmdown::ckocrClick() {
+  try {
+    IniWriteString(datadir::SettingsFile(), kSettingsSection, kOcrKey, ckocr->isChecked() ? "1" : "0");
+  } catch (const EFileError&) {
+    // A settings file that cannot be written keeps the choice for this session only.
+  }
 }
 
 void Tfrmdown::msgbtClick() { AskToShowReport(this, DownloadReportPath(datadir::Root())); }

@@ -178,8 +178,22 @@ std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const 
          QuoteToolArgument(out.Bytes());
 }
 
+void TPdfFinish::Converted(const TPath& converted) {
+  const TPath finished = TemporaryFileIn(record_.pdf.Parent());
+  try {
+    FinishPdf(converted, finished, record_.info, record_.outline);
+  } catch (const EConversionError&) {
+    DeleteFileAt(converted);
+    throw;
+  }
+  DeleteFileAt(converted);
+  if (!ReplaceFile(finished, record_.pdf)) throw EConversionError("The PDF could not be put in its place");
+}
+
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
-                         const std::function<void(const std::string&)>& report) {
+                         const std::function<void(const std::string&)>& report, TRecordFinish* given) {
+  TPdfFinish plain(record);
+  TRecordFinish& finish = given ? *given : plain;
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
   DeleteFileAt(merged);
@@ -195,6 +209,7 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
       pageClient.HttpGetStream(record.imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
     });
+    finish.PageFetched(n, record.tempDir + PageFileName(n));
     if (n > 1) mergeDone(n - 1);
     merge.Start("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs);
   }
@@ -203,10 +218,11 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
   const TPath temp = TemporaryFileIn(record.pdf.Parent());
   TTimedTool convert(g_convertNs, g_converts);
   convert.Start("tiff2pdf", ConvertToolParams(merged, temp, record.owner), kConvertTimeoutMs);
-  if (convert.Wait() != 0 || !FileExists(temp) || !ReplaceFile(temp, record.pdf)) {
+  if (convert.Wait() != 0 || !FileExists(temp)) {
     DeleteFileAt(temp);
     throw EConversionError("The converting tool failed");
   }
+  finish.Converted(temp);
 }
 
 TToolTimes ToolTimesSoFar() {
