@@ -54,22 +54,14 @@ size_t Utf8SequenceLength(const char* p, size_t left) {
   return n;
 }
 
-unsigned CodePointAt(const unsigned char* p, size_t n) {
-  if (n == 1) return p[0];
-  unsigned cp = p[0] & (0xFF >> (n + 1));
-  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
-  return cp;
-}
-
 std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
   thread_local Converter conv("GBK", "UTF-8");
   exact = true;
   return conv.Run(utf8, [&](const char* p, size_t left, std::string& out) -> size_t {
     exact = false;
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
     size_t n = Utf8SequenceAt(p, left);
     if (references && n > 0) {
-      out += "&#" + std::to_string(CodePointAt(u, n)) + ";";
+      out += "&#" + std::to_string(Utf8CodePoint(p, n)) + ";";
       return n;
     }
     out += '?';
@@ -104,6 +96,19 @@ size_t Utf8SequenceAt(const char* text, size_t left) {
     if ((p[i] & 0xC0) != 0x80) return 0;
   }
   return n;
+}
+
+bool IsCjkCodePoint(unsigned cp) {
+  return (cp >= 0x2E80 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+         (cp >= 0xFF00 && cp <= 0xFFEF);
+}
+
+unsigned Utf8CodePoint(const char* text, size_t n) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (n == 1) return p[0];
+  unsigned cp = p[0] & (0xFF >> (n + 1));
+  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return cp;
 }
 
 std::string GbkToUtf8(const std::string& gbk) {

@@ -21,3 +21,10 @@ std::string ValidUtf8(const std::string& bytes);
 // Length of the well-formed UTF-8 sequence that begins at p (1 to 4), 0 when the bytes
 // there begin none (overlong forms, surrogates and values past U+10FFFF included).
 size_t Utf8SequenceAt(const char* p, size_t left);
+
+// The code point of the well-formed sequence of n bytes at p (n from Utf8SequenceAt).
+unsigned Utf8CodePoint(const char* p, size_t n);
+
+// Chinese characters, CJK punctuation and full-width forms: text written without blanks
+// between its characters.
+bool IsCjkCodePoint(unsigned cp);

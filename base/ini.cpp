@@ -8,6 +8,22 @@ namespace {
 
 constexpr size_t kMaxValueBytes = 2047;
 
+// The name of a section line ("[name]"); false for other lines.
+bool SectionLine(const std::string& raw, std::string& name) {
+  std::string line = TrimBytes(raw);
+  if (line.empty() || line[0] != '[') return false;
+  size_t close = line.find(']');
+  name = TrimBytes(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+  return true;
+}
+
+bool KeyLine(const std::string& raw, const std::string& key) {
+  std::string line = TrimBytes(raw);
+  size_t eq = line.find('=');
+  return !line.empty() && line[0] != ';' && eq != std::string::npos &&
+         SameTextNoCase(TrimBytes(line.substr(0, eq)), key);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -36,43 +52,19 @@ std::string IniReadString(const TPath& path, const std::string& section,
   }
   bool inSection = false;
   for (const std::string& raw : SplitLines(text)) {
-    std::string line = TrimBytes(raw);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      size_t close = line.find(']');
-      std::string name = TrimBytes(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    std::string name;
+    if (SectionLine(raw, name)) {
       inSection = SameTextNoCase(name, section);
       continue;
     }
-    if (!inSection) continue;
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    if (!SameTextNoCase(TrimBytes(line.substr(0, eq)), key)) continue;
-    std::string value = TrimBytes(line.substr(eq + 1));
+    if (!inSection || !KeyLine(raw, key)) continue;
+    std::string line = TrimBytes(raw);
+    std::string value = TrimBytes(line.substr(line.find('=') + 1));
     if (value.size() > kMaxValueBytes) value.resize(kMaxValueBytes);
     return value;
   }
   return def;
 }
-
-namespace {
-
-// The name of a section line ("[name]"); false for other lines.
-bool SectionLine(const std::string& raw, std::string& name) {
-  std::string line = TrimBytes(raw);
-  if (line.empty() || line[0] != '[') return false;
-  size_t close = line.find(']');
-  name = TrimBytes(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-  return true;
-}
-
-bool KeyLine(const std::string& raw, const std::string& key) {
-  std::string line = TrimBytes(raw);
-  size_t eq = line.find('=');
-  return !line.empty() && line[0] != ';' && eq != std::string::npos && SameTextNoCase(TrimBytes(line.substr(0, eq)), key);
-}
-
-}  // namespace
 
 void IniWriteString(const TPath& path, const std::string& section, const std::string& key,
                     const std::string& value) {

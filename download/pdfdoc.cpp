@@ -123,11 +123,6 @@ class ContentObjects : public QPDFObjectHandle::ParserCallbacks {
   std::vector<QPDFObjectHandle> objects;
 };
 
-bool IsCjk(unsigned code) {
-  return (code >= 0x2E80 && code <= 0x9FFF) || (code >= 0xF900 && code <= 0xFAFF) ||
-         (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFFEF);
-}
-
 // The UTF-16 code unit at byte offset at of a two-byte-coded string.
 unsigned UnitAt(const std::string& s, size_t at) {
   return (unsigned(static_cast<unsigned char>(s[at])) << 8) | static_cast<unsigned char>(s[at + 1]);
@@ -177,7 +172,7 @@ std::string JoinChineseWords(std::vector<QPDFObjectHandle>& objects, double glyp
     tz = -1;
     if (!WordBytes(in.operands, bytes) || wordTz < 0 || size <= 0) continue;
     if (bytes.size() < 4 || bytes.size() % 2 || UnitAt(bytes, bytes.size() - 2) != 0x20 ||
-        !IsCjk(UnitAt(bytes, bytes.size() - 4)))
+        !IsCjkCodePoint(UnitAt(bytes, bytes.size() - 4)))
       continue;
     // The next word on the same line: a Td straight down the line, then its TJ.
     double dx = 0;
@@ -196,7 +191,8 @@ std::string JoinChineseWords(std::vector<QPDFObjectHandle>& objects, double glyp
     }
     if (!sameLine || m >= code.size() || dx <= 0) continue;
     std::string nextBytes;
-    if (!WordBytes(code[m].operands, nextBytes) || nextBytes.size() < 2 || !IsCjk(UnitAt(nextBytes, 0))) continue;
+    if (!WordBytes(code[m].operands, nextBytes) || nextBytes.size() < 2 || !IsCjkCodePoint(UnitAt(nextBytes, 0)))
+      continue;
     const size_t glyphs = bytes.size() / 2 - 1;
     const double stretch = dx / (double(glyphs) * size * glyphWidth) * 100;
     code[size_t(wordTz)].operands = {QPDFObjectHandle::newReal(stretch, 3, true)};
