@@ -50,6 +50,7 @@ const char kListRequest[] = " \xbc\xec\xcb\xf7\xbc\xc7\xc2\xbc";
 const char kDetailRequest[] = " \xcf\xea\xcf\xb8\xd2\xb3\xc3\xe6";
 
 constexpr int kDesignPatent = 3;
+constexpr int kMaxJobs = 8;
 
 // The application number as the record link gives it, country prefix and check digit
 // included ("CN200510012345.X"); empty when the link holds none.
@@ -60,7 +61,6 @@ std::string ApplicationFromLink(const std::string& link) {
   size_t end = link.find("&leixin", start);
   return link.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
-constexpr int kMaxJobs = 8;
 
 }  // namespace
 
@@ -129,8 +129,8 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     // Without the tool the downloads still run, and the user learns why the text is missing.
     std::string unavailable = OcrUnavailableReason(tempDir);
     if (unavailable.empty()) {
-      run.ocr = std::make_unique<TOcrRun>(tempDir + "ocr",
-                                          [this](const std::string& number, const std::string& line) { Report(number, line); });
+      run.ocr = std::make_unique<TOcrRun>(
+          tempDir + "ocr", [this](const std::string& number, const std::string& line) { Report(number, line); });
     } else {
       Report(unavailable);
       if (result_) result_->ocrUnavailable = unavailable;
@@ -269,7 +269,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
     });
   }
   try {
-    DownloadRecordPages(client, run.gate, record, [&](const std::string& line) { Report(number, line); }, finish.get());
+    DownloadRecordPages(
+        client, run.gate, record, [&](const std::string& line) { Report(number, line); }, finish.get());
     if (!run.ocr) outcome.status = TStatus::Done;
   } catch (const std::exception& e) {
     Report(number, kRecordFailed);

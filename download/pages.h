@@ -78,10 +78,10 @@ class TPdfFinish : public TRecordFinish {
 // the run's request gate, merges each into the record's merged image (started afresh)
 // while the next page comes in, reports the format line through `report`, converts the
 // merged image into a temporary PDF and hands it to finish (a TPdfFinish when none is
-// given). Each merge ends before the
-// next starts and the last one before the conversion, so the PDF holds every page in
-// order. Throws when a page file cannot be created, a page cannot be fetched, a tool
-// fails or finish fails (EConversionError); a PDF appears under its name only whole.
+// given). Each merge ends before the next starts and the last one before the conversion,
+// so the PDF holds every page in order. Throws when a page file cannot be created, a page
+// cannot be fetched, a tool fails or finish fails (EConversionError); a PDF appears under
+// its name only whole.
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          const std::function<void(const std::string&)>& report, TRecordFinish* finish = nullptr);
 

@@ -174,7 +174,7 @@ std::string JoinChineseWords(std::vector<QPDFObjectHandle>& objects, double glyp
     if (bytes.size() < 4 || bytes.size() % 2 || UnitAt(bytes, bytes.size() - 2) != 0x20 ||
         !IsCjkCodePoint(UnitAt(bytes, bytes.size() - 4)))
       continue;
-    // The next word on the same line: a Td straight down the line, then its TJ.
+    // The next word on the same line: a Td along the line, then its TJ.
     double dx = 0;
     bool sameLine = false;
     size_t m = k + 1;
