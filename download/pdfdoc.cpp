@@ -302,9 +302,12 @@ TPdfInfo RecordPdfInfo(const TRecordFacts& facts) {
 void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
                const std::vector<TPath>& textLayers) {
   try {
+    // Read from memory: a converted PDF holds thousands of small image tiles, and reading
+    // each one from the file costs a seek of its own.
+    const std::string bytes = ReadFileBytes(in);
     QPDF pdf;
     pdf.setSuppressWarnings(true);
-    pdf.processFile(in.c_str());
+    pdf.processMemoryFile(in.c_str(), bytes.data(), bytes.size());
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
     SetInfo(pdf, info);
     SetOutline(pdf, pages, outline);
@@ -316,7 +319,6 @@ void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const st
       for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], textLayers[i]);
     }
     QPDFWriter writer(pdf, out.c_str());
-    writer.setObjectStreamMode(qpdf_o_generate);
     writer.write();
   } catch (const EConversionError&) {
     DeleteFileAt(out);
