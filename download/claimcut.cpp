@@ -50,7 +50,8 @@ int ClaimOpened(const Text& line) {
   while (i < line.size() && IsBlank(line[i].cp)) ++i;
   int number = 0;
   size_t digits = 0;
-  for (; i < line.size() && DigitOf(line[i].cp) >= 0; ++i, ++digits) number = number * 10 + DigitOf(line[i].cp);
+  for (; i < line.size() && DigitOf(line[i].cp) >= 0; ++i, ++digits)
+    if (digits < 3) number = number * 10 + DigitOf(line[i].cp);
   if (digits == 0 || digits > 3) return 0;
   while (i < line.size() && IsBlank(line[i].cp)) ++i;
   static const std::u32string kSeparators = U".．、，,:：。";

@@ -31,6 +31,7 @@ TEST(FirstClaimCut, NumbersInsideTheClaimAndPagesWithoutClaimTwo) {
   EXPECT_EQ(Cut("说明书\n技术领域\n本发明涉及播种机。"), "");
   EXPECT_EQ(Cut(""), "");
   EXPECT_EQ(Cut("12.一种装置。\n"), "");
+  EXPECT_EQ(Cut("1.一种装置，\n20051001234567890.根据\n"), "1.一种装置，20051001234567890.根据");  // not a claim
 }
 
 }  // namespace
