@@ -59,6 +59,16 @@ int ReadInteger(const std::string& text) { return ReadIntegerIn(text, false); }
 
 int ReadVersionInteger(const std::string& text) { return ReadIntegerIn(text, true); }
 
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+  std::vector<std::string> pieces;
+  for (size_t b = 0;;) {
+    const size_t e = text.find(separator, b);
+    pieces.push_back(text.substr(b, e == std::string::npos ? std::string::npos : e - b));
+    if (e == std::string::npos) return pieces;
+    b = e + 1;
+  }
+}
+
 std::string TrimBytes(const std::string& text) {
   size_t b = 0, e = text.size();
   while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Byte-string helpers: cutting with the exact boundary rules the page readers rely on,
 // number reading, trimming and ASCII case. Positions count from 1; 0 means "not found".
@@ -22,6 +23,10 @@ int ReadVersionInteger(const std::string& text);
 // Optional sign and decimal digits, nothing else (no blanks); false when unreadable or
 // beyond the signed 64-bit range.
 bool ReadDecimal(const std::string& text, int64_t& value);
+
+// The pieces of text between separators, empty ones included: "a,,b" is "a", "", "b";
+// an empty text is one empty piece.
+std::vector<std::string> SplitAt(const std::string& text, char separator);
 
 // Removes bytes at or below 0x20 from both ends.
 std::string TrimBytes(const std::string& text);

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "errors.h"
 #include "gbk.h"
@@ -92,24 +92,22 @@ std::string ReadFileBytes(const TPath& path) {
 }
 
 void WriteFileBytes(const TPath& path, const std::string& bytes) {
-  const TPath temp = TemporaryFileIn(path.Parent());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) throw EFileError(ErrorText(basetext::kCannotCreateFile, path));
+  std::optional<TTemporaryFile> temp;
+  try {
+    temp.emplace(path.Parent());
+  } catch (const EFileError&) {
+    throw EFileError(ErrorText(basetext::kCannotCreateFile, path));
+  }
   size_t done = 0;
   bool ok = true;
   while (ok && done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    ssize_t n = ::write(temp->Fd(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     else done += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0) ok = false;
-  if (!ok) {
-    std::string msg = ErrorText(basetext::kCannotWriteFile, path);
-    DeleteFileAt(temp);
-    throw EFileError(msg);
-  }
-  if (!ReplaceFile(temp, path)) throw EFileError(ErrorText(basetext::kCannotCreateFile, path));
+  if (!ok) throw EFileError(ErrorText(basetext::kCannotWriteFile, path));
+  if (!temp->MoveTo(path)) throw EFileError(ErrorText(basetext::kCannotCreateFile, path));
 }
 
 namespace {
@@ -117,31 +115,55 @@ namespace {
 const char kTempPrefix[] = ".varnolt-";
 const char kTempSuffix[] = ".tmp";
 
-// The process id in a temporary file's name; 0 when the name is not one of ours.
-pid_t TemporaryFileOwner(const std::string& name) {
+bool IsTemporaryFileName(const std::string& name) {
   const size_t prefix = sizeof kTempPrefix - 1, suffix = sizeof kTempSuffix - 1;
-  if (name.size() <= prefix + suffix || name.compare(0, prefix, kTempPrefix) != 0 ||
-      name.compare(name.size() - suffix, suffix, kTempSuffix) != 0)
-    return 0;
-  long pid = 0;
-  for (size_t i = prefix; i < name.size() && name[i] != '-'; ++i) {
-    if (name[i] < '0' || name[i] > '9' || pid > 1 << 24) return 0;
-    pid = pid * 10 + (name[i] - '0');
-  }
-  return static_cast<pid_t>(pid);
+  return name.size() > prefix + suffix && name.compare(0, prefix, kTempPrefix) == 0 &&
+         name.compare(name.size() - suffix, suffix, kTempSuffix) == 0;
 }
 
 }  // namespace
 
-TPath TemporaryFileIn(const TPath& dir) {
+TTemporaryFile::TTemporaryFile(const TPath& dir) {
   static std::atomic<unsigned> counter{0};
-  return dir.Entry(kTempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++) + kTempSuffix);
+  for (int tries = 0; tries < 100; ++tries) {
+    path_ = dir.Entry(kTempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++) + kTempSuffix);
+    // A leftover of an earlier process with this id may hold the name: take the next.
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno == EEXIST) continue;
+    if (fd_ < 0) break;
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    // A cleaner may have taken the file for a leftover before the lock was ours.
+    struct stat st;
+    if (::fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
+    ::close(fd_);
+    fd_ = -1;
+  }
+  throw EFileError(ErrorText(basetext::kCannotCreateFile, path_));
+}
+
+TTemporaryFile::~TTemporaryFile() {
+  if (!moved_) DeleteFileAt(path_);
+  ::close(fd_);
+}
+
+bool TTemporaryFile::MoveTo(const TPath& to) {
+  moved_ = true;
+  return ReplaceFile(path_, to);
 }
 
 void RemoveStaleTemporaryFiles(const TPath& dir) {
   for (const DirEntry& e : ListDirectory(dir)) {
-    pid_t owner = TemporaryFileOwner(e.name);
-    if (owner > 0 && !e.isDirectory && ::kill(owner, 0) != 0 && errno == ESRCH) DeleteFileAt(dir.Entry(e.name));
+    if (e.isDirectory || !IsTemporaryFileName(e.name)) continue;
+    const TPath path = dir.Entry(e.name);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    // Free only when every process that held it (writer and its tools) has ended.
+    struct stat held, named;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+      DeleteFileAt(path);
+    ::close(fd);
   }
 }
 

@@ -24,15 +24,37 @@ std::vector<DirEntry> ListDirectory(const TPath& path);
 
 // Whole-file helpers; both throw EFileError when the file cannot be opened. A written
 // file appears under its name only when complete: it is written under a temporary name
-// in the same folder (TemporaryFileIn) and then renamed, so a reader, or a run killed
+// in the same folder (TTemporaryFile) and then renamed, so a reader, or a run killed
 // midway, never meets half a file.
 std::string ReadFileBytes(const TPath& path);
 void WriteFileBytes(const TPath& path, const std::string& bytes);
 
-// A fresh name for a file being written in dir: hidden, and naming this process, so that
-// RemoveStaleTemporaryFiles can tell a leftover from a file still being written.
-TPath TemporaryFileIn(const TPath& dir);
-// Removes the temporary files in dir that processes no longer running left behind.
+// A file being written in dir under a fresh hidden name (".varnolt-<pid>-<n>.tmp"), created
+// empty and locked (flock) while the object lives: the system drops the lock when the
+// writer's process ends, however it ends, so RemoveStaleTemporaryFiles can tell a leftover
+// from a file still being written, which neither a process that was killed but not yet
+// reaped nor a reused process id can fake. A tool the writer starts may hold the lock too
+// (TToolRun::Start with Fd()). Unless moved into place, the file is removed with the
+// object. Throws EFileError when no file can be created in dir.
+class TTemporaryFile {
+ public:
+  explicit TTemporaryFile(const TPath& dir);
+  ~TTemporaryFile();
+  TTemporaryFile(const TTemporaryFile&) = delete;
+  TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+  const TPath& Path() const { return path_; }
+  int Fd() const { return fd_; }
+  // Renames the file over to (ReplaceFile); false on failure, and the file is then gone.
+  bool MoveTo(const TPath& to);
+
+ private:
+  TPath path_;
+  int fd_ = -1;
+  bool moved_ = false;
+};
+
+// Removes the temporary files in dir whose writers have ended (nobody holds their lock).
 void RemoveStaleTemporaryFiles(const TPath& dir);
 
 // Renames from over to (replacing it); false on failure, and from is then removed.

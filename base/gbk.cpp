@@ -61,7 +61,7 @@ std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
     exact = false;
     size_t n = Utf8SequenceAt(p, left);
     if (references && n > 0) {
-      out += "&#" + std::to_string(Utf8CodePoint(p, n)) + ";";
+      out += "&#" + std::to_string(Utf8CodePointAt(p, n)) + ";";
       return n;
     }
     out += '?';
@@ -70,6 +70,14 @@ std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
 }
 
 }  // namespace
+
+unsigned Utf8CodePointAt(const char* text, size_t n) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (n == 1) return p[0];
+  unsigned cp = p[0] & (0xFF >> (n + 1));
+  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return cp;
+}
 
 size_t Utf8SequenceAt(const char* text, size_t left) {
   if (left == 0) return 0;
@@ -101,14 +109,6 @@ size_t Utf8SequenceAt(const char* text, size_t left) {
 bool IsCjkCodePoint(unsigned cp) {
   return (cp >= 0x2E80 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
          (cp >= 0xFF00 && cp <= 0xFFEF);
-}
-
-unsigned Utf8CodePoint(const char* text, size_t n) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  if (n == 1) return p[0];
-  unsigned cp = p[0] & (0xFF >> (n + 1));
-  for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (p[i] & 0x3F);
-  return cp;
 }
 
 std::string GbkToUtf8(const std::string& gbk) {

@@ -23,7 +23,7 @@ std::string ValidUtf8(const std::string& bytes);
 size_t Utf8SequenceAt(const char* p, size_t left);
 
 // The code point of the well-formed sequence of n bytes at p (n from Utf8SequenceAt).
-unsigned Utf8CodePoint(const char* p, size_t n);
+unsigned Utf8CodePointAt(const char* p, size_t n);
 
 // Chinese characters, CJK punctuation and full-width forms: text written without blanks
 // between its characters.

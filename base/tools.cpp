@@ -3,12 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <thread>
 
@@ -120,6 +121,23 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& entries
   return env;
 }
 
+// The program's file: a name without "/" is looked up on PATH here, before the fork, since
+// the child may only make system calls.
+std::string ExecutablePath(const std::string& program) {
+  if (program.find('/') != std::string::npos) return program;
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  for (size_t start = 0; start <= dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::string();
+}
+
 }  // namespace
 
 void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs, const TToolOptions& options) {
@@ -130,16 +148,9 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  const std::string file = ExecutablePath(args[0]);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (options.output.Empty()) {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  }
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  // Made before the fork: the child may only make system calls.
   std::vector<std::string> env;
   std::vector<char*> envp;
   if (!options.environment.empty()) {
@@ -147,15 +158,37 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
   }
-  char** envArg = envp.empty() ? environ : envp.data();
-  pid_t pid = 0;
-  int rc = args[0].find('/') == std::string::npos
-               ? ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envArg)
-               : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envArg);
-  posix_spawn_file_actions_destroy(&actions);
+  char** const envArg = envp.empty() ? environ : envp.data();
+  const char* const output = options.output.Empty() ? nullptr : options.output.c_str();
+  const int inheritFd = options.inheritFd;
+
   started_ = true;
-  pid_ = rc == 0 ? pid : -1;
+  pid_ = -1;
   deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  if (file.empty()) return;
+  // Not posix_spawn: the child must ask to be killed when the thread that started it
+  // ends, so that a tool never writes on for a run that was killed. Only system calls
+  // between fork and exec; the exec status 127 means "not started", as posix_spawn's.
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
+    int null = ::open("/dev/null", O_RDWR);
+    if (null < 0) ::_exit(127);
+    for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
+    if (null > 2) ::close(null);
+    if (output) {
+      int out = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (out < 0) ::_exit(127);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      if (out > 2) ::close(out);
+    }
+    if (inheritFd > 2) ::fcntl(inheritFd, F_SETFD, 0);
+    ::execve(file.c_str(), argv.data(), envArg);
+    ::_exit(127);
+  }
+  pid_ = pid > 0 ? pid : -1;
 }
 
 int TToolRun::Wait() {
@@ -165,7 +198,7 @@ int TToolRun::Wait() {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
   int status = WaitChild(pid_, static_cast<int>(std::max<int64_t>(0, left.count())));
   pid_ = -1;
-  // glibc's posix_spawn reports an exec failure as exit status 127 of the child.
+  // A child that could not exec its program ends with status 127.
   return status_ = status == 127 ? kToolNotStarted : status;
 }
 

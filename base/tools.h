@@ -26,13 +26,15 @@ constexpr int kToolKilled = -2;
 struct TToolOptions {
   std::vector<std::string> environment;  // "NAME=value": set for the tool, the rest inherited
   TPath output;                          // when set: stdout and stderr go to this file
+  int inheritFd = -1;  // kept open in the tool (a TTemporaryFile's: the tool holds its lock too)
 };
 
 // Starts program with the parameter text split as above, never through a shell, in the
 // process's current directory, with stdin, stdout and stderr on /dev/null, and waits for
 // it to end. The text holds the system's bytes (paths as TPath bytes): nothing is
 // converted. A tool still running after timeoutMs is killed, so a stuck tool cannot hang
-// the caller.
+// the caller; and it is killed by the system when the thread that started it ends, so a
+// killed run leaves no tool writing on.
 int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000,
             const TToolOptions& options = {});
 

@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/gbk.h"
+#include "cli/clitexts.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "download/downreport.h"
@@ -52,9 +53,6 @@ const char kHelp[] =
     "Example of a batch that can be resumed:\n"
     "  varnolt-cli download --file list.txt --keep-going --skip-existing --retries 3 --jobs 4\n";
 
-// 未处理：运行提前结束
-const char kNotReached[] = "\xce\xb4\xb4\xa6\xc0\xed\xa3\xba\xd4\xcb\xd0\xd0\xcc\xe1\xc7\xb0\xbd\xe1\xca\xf8";
-
 const char* StatusName(TNumberOutcome::TStatus status) {
   switch (status) {
     case TNumberOutcome::TStatus::Done: return "done";
@@ -84,7 +82,7 @@ std::string Json(const TDownloadResult& result, bool withTextLayer) {
     hasPdf ? json.String(AbsolutePath(*o.pdf).Shown()) : json.Null();
     json.Key("status").String(StatusName(o.status));
     if (withTextLayer) json.Key("textLayer").Bool(o.textLayer);
-    json.Key("error").GbkOrNull(!reached ? std::optional<std::string>(kNotReached)
+    json.Key("error").GbkOrNull(!reached ? std::optional<std::string>(clitext::kNotReached)
                                          : o.error.empty() ? std::nullopt : std::optional<std::string>(o.error));
     json.EndObject();
   }

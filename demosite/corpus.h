@@ -28,6 +28,9 @@ class DemoCorpus {
   const std::vector<DemoRecord>& Records() const { return records_; }
   // The record of an application number (digits only); nullptr when unknown.
   const DemoRecord* Find(const std::string& number) const;
+  // Further records on battery topics (inventions and utility models) for result sets
+  // past 2000 hits; their number, check digit, dates and page counts are the caller's.
+  static std::vector<DemoRecord> BatteryRecords(int count);
 
  private:
   std::vector<DemoRecord> records_;

@@ -31,6 +31,15 @@
 //   --stop-on-eof   exit when standard input reaches its end: a test fixture holds the other
 //                   end, so the site never outlives a test that crashed.
 //
+// The OPS role (HTTPS on a second port; every switch in demosite/README.md):
+//   --ops-port N    port on 127.0.0.1 (0: a free one), printed as "ops listening on
+//                   127.0.0.1:PORT" after the site's line; --ca-out FILE: the private CA's
+//                   certificate (PEM), for a client's SSL_CERT_FILE.
+//   --ops-key K --ops-secret S (demo-key, demo-secret)   --ops-token-life S   --ops-revoke-after N
+//   --ops-state idle|busy|overloaded   --ops-limit SERVICE=N   --ops-colour SERVICE=COLOUR
+//   --ops-black SERVICE:N:MS   --ops-quota hour|week:N   --ops-refuse TEXT   --ops-extra N
+//   --ops-missing-page DOC:P   --ops-bad-page DOC:P   --ops-two-page DOC:P   --ops-lie-count DOC:N
+//
 // What it serves (every page GBK):
 //   POST /sipo/zljs/hyjs-jieguo.jsp   result list (recshu, searchword, pg); sets JSESSIONID
 //   GET  /sipo/zljs/<page>.jsp?recid=CN<number>.<check>&...   detail page
@@ -48,6 +57,7 @@
 #include <string>
 #include <thread>
 
+#include "demosite/opsoptions.h"
 #include "demosite/routes.h"
 
 namespace {
@@ -55,7 +65,8 @@ namespace {
 int Usage() {
   fprintf(stderr,
           "usage: varnolt-demosite [--port N] [--log FILE] [--fail TEXT]... [--drop TEXT]... [--busy N:TEXT]..."
-          " [--no-hit-row TEXT] [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]\n");
+          " [--no-hit-row TEXT] [--latency MS] [--pages N] [--update-ver N] [--stop-on-eof]\n"
+          "       [--ops-port N [--ca-out FILE] [OPS switches, see demosite/README.md]]\n");
   return 2;
 }
 
@@ -80,6 +91,7 @@ int main(int argc, char** argv) {
       if (opt.busy.back().first < 0) return Usage();
     }
     else if (a == "--stop-on-eof") opt.stopOnEof = true;
+    else if (int taken = ReadOpsSwitch(argc, argv, i, opt.ops); taken > 0) i += taken - 1;
     else return Usage();
   }
   if (opt.port < 0 || opt.port > 65535 || opt.latencyMs < 0 || opt.pages < 0) return Usage();

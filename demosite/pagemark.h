@@ -98,4 +98,18 @@ std::optional<Mark> ReadRaster(int width, int height, BlackFn black) {
   return Decode(bits);
 }
 
+// The OPS role's pages carry their publication's kind in `document`: 3 + its place in
+// kKinds (A = 3 ... D = 9); the pages of a foreign family member carry kForeignDocument.
+constexpr const char kKinds[] = "ABCUYSD";
+constexpr int kForeignDocument = 10;
+inline int DocumentOfKind(char kind) {
+  for (int i = 0; kKinds[i]; ++i)
+    if (kKinds[i] == kind) return 3 + i;
+  return 0;
+}
+// The kind of a CN publication's page; 0 for the search site's pages and foreign ones.
+inline char KindOfDocument(int document) {
+  return document >= 3 && document < 3 + int(sizeof kKinds) - 1 ? kKinds[document - 3] : 0;
+}
+
 }  // namespace pagemark

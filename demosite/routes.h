@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "demosite/opsoptions.h"
+
 // What the command line sets (see main.cpp).
 struct SiteOptions {
   int port = 0;
@@ -18,11 +20,13 @@ struct SiteOptions {
   std::string noHitRow;
   std::string updateVer = "20080106";
   bool stopOnEof = false;
+  OpsOptions ops;  // the OPS role, when ops.port >= 0
 };
 
 // Serves the site on 127.0.0.1 until the process ends; prints "listening on
-// 127.0.0.1:PORT" once it accepts connections. Returns the exit code (1 when it cannot
-// bind); throws std::runtime_error when the log cannot be opened.
+// 127.0.0.1:PORT" once it accepts connections, then "ops listening on 127.0.0.1:PORT" when
+// the OPS role is on. Returns the exit code (1 when it cannot bind); throws
+// std::runtime_error when the log cannot be opened.
 int RunSite(const SiteOptions& options);
 
 // The whole of text as a decimal number; fallback for anything else.

@@ -189,3 +189,63 @@ std::string MakePageImage(const pagemark::Mark& mark, const pagetext::Layout& te
   pagetext::Draw(text, [&c](int x, int y, int length) { c.Fill(x, y, length, 1); });
   return EncodeG4(c, kTextDpi);
 }
+
+namespace {
+
+// The pixels of a one-page image of our own, 1 = black, a row of bytes per scan line.
+std::vector<std::vector<unsigned char>> ReadOwnPage(const std::string& tiff, uint32_t& width, uint32_t& height) {
+  MemFile file{tiff, 0};
+  TIFF* tif = TIFFClientOpen("page.tif", "r", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap, MemUnmap);
+  if (!tif) throw std::runtime_error("libtiff could not read a page image back");
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+  std::vector<std::vector<unsigned char>> rows(height, std::vector<unsigned char>(size_t(TIFFScanlineSize(tif))));
+  bool ok = true;
+  for (uint32_t y = 0; y < height && ok; ++y) ok = TIFFReadScanline(tif, rows[y].data(), y, 0) == 1;
+  TIFFClose(tif);
+  if (!ok) throw std::runtime_error("libtiff could not read a page image back");
+  return rows;
+}
+
+}  // namespace
+
+std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format) {
+  MemFile file;
+  TIFF* tif = TIFFClientOpen("pages.tif", format.bigEndian ? "wb" : "wl", &file, MemRead, MemWrite, MemSeek,
+                             MemClose, MemSize, MemMap, MemUnmap);
+  if (!tif) throw std::runtime_error("libtiff could not start a page image");
+  bool ok = true;
+  for (size_t i = 0; i < marks.size() && ok; ++i) {
+    uint32_t w = 0, h = 0;
+    auto src = ReadOwnPage(MakePageImage(marks[i]), w, h);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, format.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, format.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, format.height);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(format.dpi));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(format.dpi));
+    if (marks.size() > 1) TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    // Nearest neighbour: every target pixel takes the source pixel it falls on.
+    std::vector<uint32_t> fromX(size_t(format.width));
+    for (int x = 0; x < format.width; ++x) fromX[size_t(x)] = uint32_t(uint64_t(x) * w / uint64_t(format.width));
+    std::vector<unsigned char> row(size_t(format.width + 7) / 8);
+    for (int y = 0; y < format.height && ok; ++y) {
+      const std::vector<unsigned char>& s = src[size_t(uint64_t(y) * h / uint64_t(format.height))];
+      row.assign(row.size(), 0);
+      for (int x = 0; x < format.width; ++x) {
+        uint32_t sx = fromX[size_t(x)];
+        if (s[sx / 8] & (0x80 >> (sx % 8))) row[size_t(x) / 8] |= (unsigned char)(0x80 >> (x % 8));
+      }
+      ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+    }
+    if (ok && i + 1 < marks.size()) ok = TIFFWriteDirectory(tif) == 1;
+  }
+  TIFFClose(tif);
+  if (!ok) throw std::runtime_error("libtiff could not write a page image");
+  return file.data;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "demosite/pagemark.h"
 #include "demosite/pagetext.h"
@@ -16,3 +17,17 @@ pagetext::Area TextArea();
 // A page of the same proportions at kTextDpi (2550 x 3300, CCITT G4): the mark in the same
 // cells, the caption, and the laid-out text (pagetext::LayoutPage with TextArea()).
 std::string MakePageImage(const pagemark::Mark& mark, const pagetext::Layout& text);
+
+// Size, resolution and byte order of a page image; the default is the search site's page.
+struct PageFormat {
+  int width = pagemark::kPageWidth;
+  int height = pagemark::kPageHeight;
+  int dpi = pagemark::kDpi;
+  bool bigEndian = false;
+};
+// A4 at 300 dpi, big-endian: the scans the OPS role serves.
+constexpr PageFormat kA4Scan{2480, 3508, 300, true};
+
+// One TIFF with a directory for each mark: the page MakePageImage draws, scaled to `format`
+// (the mark sits at the same fractions of the page, where pagemark::ReadRaster looks).
+std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format);

@@ -21,7 +21,7 @@ Text Decode(const std::string& utf8) {
       ++i;
       continue;
     }
-    out.push_back({Utf8CodePoint(utf8.data() + i, n), utf8.substr(i, n)});
+    out.push_back({Utf8CodePointAt(utf8.data() + i, n), utf8.substr(i, n)});
     i += n;
   }
   return out;

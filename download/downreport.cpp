@@ -3,8 +3,11 @@
 #include "base/datadir.h"
 #include "base/files.h"
 #include "base/ini.h"
+#include "download/downtexts.h"
 #include "download/pages.h"
 #include "search/siteops.h"
+
+using namespace downreporttext;
 
 namespace {
 
@@ -27,12 +30,9 @@ std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t
       "<head><title>" + date + "</title>",
       datadir::StylesheetLine(programDir),
       "</head><body>",
-      "<h3>\xbc\xec\xcb\xf7\xca\xb1\xbc\xe4\xa3\xba" + dateTime + "</h3>",  // 检索时间：
+      kTimeHead + dateTime + "</h3>",
       "<table border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" >",
-      // 编号 类型 申请号 名称 分类 PDF文件
-      "<tr class=\"title\"><td>\xb1\xe0\xba\xc5</td> <td>\xc0\xe0\xd0\xcd</td> "
-      "<td>\xc9\xea\xc7\xeb\xba\xc5</td> <td>\xc3\xfb\xb3\xc6</td> <td>\xb7\xd6\xc0\xe0</td> "
-      "<td>PDF\xce\xc4\xbc\xfe</td></tr>",
+      kTitleRow,
   };
 }
 
@@ -56,7 +56,7 @@ void AppendDownloadReportRow(std::vector<std::string>& lines, int position, cons
                              const std::string& title, const std::string& classification, const TPath& pdf) {
   // The "s after the closing quote is the page's own spelling; browsers ignore it.
   AppendRow(lines, position, number, title, classification,
-            "<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>\xb2\xe9\xbf\xb4</a></td>");  // 查看
+            "<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>" + kViewLink + "</a></td>");
 }
 
 void AppendDownloadFailureRow(std::vector<std::string>& lines, int position, const std::string& number,

@@ -17,6 +17,7 @@
 #include "base/errors.h"
 #include "base/ini.h"
 #include "download/downreport.h"
+#include "download/downtexts.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "shell/application.h"
@@ -29,26 +30,11 @@
 
 namespace {
 
-// The dialog's texts (GBK).
-const char kCaption[] = "\xcf\xc2\xd4\xd8\xce\xc4\xb5\xb5";  // 下载文档
-const char kImport[] = "\xb5\xbc\xc8\xeb";                   // 导入
-const char kAdd[] = "\xd4\xf6\xbc\xd3";                      // 增加
-const char kNote1[] =                                        // 备注：导入申请号为不含CN和检验位的6/8/12位数字
-    "\xb1\xb8\xd7\xa2\xa3\xba\xb5\xbc\xc8\xeb\xc9\xea\xc7\xeb\xba\xc5\xce\xaa\xb2\xbb\xba\xac"
-    "CN\xba\xcd\xbc\xec\xd1\xe9\xce\xbb\xb5\xc4"
-    "6/8/12\xce\xbb\xca\xfd\xd7\xd6";
-const char kNote2[] =  // 多个申请号之间用换行分开
-    "\xb6\xe0\xb8\xf6\xc9\xea\xc7\xeb\xba\xc5\xd6\xae\xbc\xe4\xd3\xc3\xbb\xbb\xd0\xd0\xb7\xd6\xbf\xaa";
-const char kStart[] = "\xbf\xaa\xca\xbc\xcf\xc2\xd4\xd8";                 // 开始下载
-const char kReturn[] = "\xb7\xb5\xbb\xd8";                                // 返回
-const char kOcr[] = "OCR\xce\xc4\xd7\xd6\xb2\xe3";                          // OCR文字层
+using namespace frmdowntext;
+
 // Where the dialog keeps its choice, beside the data directory's.
 const char kSettingsSection[] = "download";
 const char kOcrKey[] = "ocr";
-const char kDelete[] = "\xc9\xbe\xb3\xfd\xb4\xcb\xcc\xf5";                // 删除此条
-const char kTextFiles[] = "\xce\xc4\xb1\xbe\xce\xc4\xbc\xfe (*.TXT)";     // 文本文件 (*.TXT)
-const char kNotANumber[] =                                                // 您输入的格式不对！
-    "\xc4\xfa\xca\xe4\xc8\xeb\xb5\xc4\xb8\xf1\xca\xbd\xb2\xbb\xb6\xd4\xa3\xa1";
 
 constexpr int kClientWidth = 584;
 constexpr int kClientHeight = 352;

@@ -5,26 +5,20 @@
 
 #include "base/bytes.h"
 #include "base/ini.h"
+#include "download/downtexts.h"
 
 namespace {
-// 对不起，您输入的申请号格式不正确！
-const char kWrongLength[] =
-    "\xb6\xd4\xb2\xbb\xc6\xf0\xa3\xac\xc4\xfa\xca\xe4\xc8\xeb\xb5\xc4\xc9\xea\xc7\xeb\xba\xc5"
-    "\xb8\xf1\xca\xbd\xb2\xbb\xd5\xfd\xc8\xb7\xa3\xa1";
-// 含有不能识别的字符, 位数不对，应为8位或12位, 校验位不对，应为
-const char kUnreadable[] = "\xba\xac\xd3\xd0\xb2\xbb\xc4\xdc\xca\xb6\xb1\xf0\xb5\xc4\xd7\xd6\xb7\xfb";
-const char kNotEightOrTwelve[] = "\xce\xbb\xca\xfd\xb2\xbb\xb6\xd4\xa3\xac\xd3\xa6\xce\xaa" "8\xce\xbb\xbb\xf2" "12\xce\xbb";
-const char kWrongCheckDigit[] = "\xd0\xa3\xd1\xe9\xce\xbb\xb2\xbb\xb6\xd4\xa3\xac\xd3\xa6\xce\xaa";
+
+using namespace numberlisttext;
 
 // The full-width space, GBK A1 A1, at i.
 bool IsWideBlankAt(const std::string& s, size_t i) {
   return i + 1 < s.size() && static_cast<unsigned char>(s[i]) == 0xA1 && static_cast<unsigned char>(s[i + 1]) == 0xA1;
 }
 
-// Full-width forms (GBK row A3) as their ASCII characters, letters upper-cased; blanks
-// (ASCII and the full-width space) dropped from both ends. False when a GBK character
-// outside row A3 remains.
-bool Narrowed(const std::string& entry, std::string& out) {
+}  // namespace
+
+bool NarrowPastedEntry(const std::string& entry, std::string& out) {
   size_t b = 0, e = entry.size();
   for (;;) {
     if (b < e && static_cast<unsigned char>(entry[b]) <= 0x20)
@@ -56,8 +50,6 @@ bool Narrowed(const std::string& entry, std::string& out) {
   return true;
 }
 
-}  // namespace
-
 char ApplicationCheckDigit(const std::string& digits) {
   static const int kWeights[] = {2, 3, 4, 5, 6, 7, 8, 9, 2, 3, 4, 5};
   int sum = 0;
@@ -72,7 +64,7 @@ bool IsPlainEntry(const std::string& entry) {
 
 bool ReadPastedNumber(const std::string& entry, std::string& number, std::string& reason) {
   std::string s;
-  if (!Narrowed(entry, s)) {
+  if (!NarrowPastedEntry(entry, s)) {
     reason = kUnreadable;
     return false;
   }

@@ -33,6 +33,11 @@ char ApplicationCheckDigit(const std::string& digits);
 // Whether an entry goes to the run as it is: ASCII digits only, or empty.
 bool IsPlainEntry(const std::string& entry);
 
+// A pasted entry (GBK) with its full-width forms (GBK row A3) as their ASCII characters,
+// letters upper-cased, blanks (ASCII and the full-width space) dropped from both ends.
+// False when a GBK character outside row A3 remains.
+bool NarrowPastedEntry(const std::string& entry, std::string& out);
+
 // Reads an entry (GBK) in a pasted form: blanks around it (ASCII or full-width), a "CN"
 // or "ZL" before it, full-width characters, a "." and the check digit after it (checked).
 // True with the 8- or 12-digit number; false with the reason (GBK) it gives none.

@@ -8,36 +8,11 @@
 #include "base/ini.h"
 #include "base/tools.h"
 #include "download/downerrors.h"
+#include "download/downtexts.h"
 
 namespace {
 
-// 未找到文字识别程序tesseract，本次下载的PDF不加文字层（请安装tesseract-ocr）
-const char kNoTool[] =
-    "\xce\xb4\xd5\xd2\xb5\xbd\xce\xc4\xd7\xd6\xca\xb6\xb1\xf0\xb3\xcc\xd0\xf2tesseract\xa3\xac\xb1\xbe\xb4\xce"
-    "\xcf\xc2\xd4\xd8\xb5\xc4PDF\xb2\xbb\xbc\xd3\xce\xc4\xd7\xd6\xb2\xe3\xa3\xa8\xc7\xeb\xb0\xb2\xd7\xb0"
-    "tesseract-ocr\xa3\xa9";
-// tesseract未能正常运行，本次下载的PDF不加文字层
-const char kToolBroken[] =
-    "tesseract\xce\xb4\xc4\xdc\xd5\xfd\xb3\xa3\xd4\xcb\xd0\xd0\xa3\xac\xb1\xbe\xb4\xce\xcf\xc2\xd4\xd8\xb5\xc4PDF"
-    "\xb2\xbb\xbc\xd3\xce\xc4\xd7\xd6\xb2\xe3";
-const char kNoModelA[] = "tesseract\xc8\xb1\xc9\xd9\xd3\xef\xd1\xd4\xb0\xfc";  // tesseract缺少语言包
-// ，本次下载的PDF不加文字层（请安装tesseract-ocr-chi-sim和tesseract-ocr-eng）
-const char kNoModelB[] =
-    "\xa3\xac\xb1\xbe\xb4\xce\xcf\xc2\xd4\xd8\xb5\xc4PDF\xb2\xbb\xbc\xd3\xce\xc4\xd7\xd6\xb2\xe3\xa3\xa8\xc7\xeb"
-    "\xb0\xb2\xd7\xb0tesseract-ocr-chi-sim\xba\xcdtesseract-ocr-eng\xa3\xa9";
-const char kNotStarted[] = "tesseract\xce\xb4\xc4\xdc\xc6\xf4\xb6\xaf";                  // tesseract未能启动
-const char kKilled[] = "tesseract\xb1\xbb\xd6\xd0\xb6\xcf\xbb\xf2\xb3\xac\xca\xb1";          // tesseract被中断或超时
-const char kExitCode[] = "tesseract\xcd\xcb\xb3\xf6\xc2\xeb";                               // tesseract退出码
-const char kNoLayer[] = "tesseract\xce\xb4\xd0\xb4\xb3\xf6\xca\xb6\xb1\xf0\xbd\xe1\xb9\xfb";  // tesseract未写出识别结果
-const char kCopyFailed[] = "\xd2\xb3\xc3\xe6\xce\xc4\xbc\xfe\xce\xde\xb7\xa8\xb8\xb4\xd6\xc6";  // 页面文件无法复制
-const char kPageFailedA[] = "\xce\xc4\xd7\xd6\xca\xb6\xb1\xf0\xca\xa7\xb0\xdc\xa3\xba\xb5\xda";  // 文字识别失败：第
-const char kPageFailedB[] = "\xd2\xb3\xa3\xba";                                               // 页：
-const char kLayerFailed[] = "\xce\xc4\xd7\xd6\xb2\xe3\xce\xde\xb7\xa8\xbc\xd3\xc8\xebPDF\xa3\xba";  // 文字层无法加入PDF：
-const char kRecordA[] = "\xbc\xc7\xc2\xbc(";                                                  // 记录(
-const char kPageDoneA[] = ")\xb5\xda";                                                        // )第
-const char kPageDoneB[] = "\xd2\xb3\xce\xc4\xd7\xd6\xca\xb6\xb1\xf0\xcd\xea\xb1\xcf\xa3\xac\xb9\xb2";  // 页文字识别完毕，共
-const char kPageDoneC[] = "\xd2\xb3";                                                          // 页
-const char kLayerDone[] = ")\xb5\xc4PDF\xd2\xd1\xbc\xd3\xc8\xeb\xce\xc4\xd7\xd6\xb2\xe3";           // )的PDF已加入文字层
+using namespace ocrtext;
 
 const char kLanguages[] = "chi_sim+eng";
 // A dense page takes a few seconds on one core; past this the tool is stuck.
@@ -69,16 +44,17 @@ std::string LastLine(const TPath& log) {
 }  // namespace
 
 std::string OcrUnavailableReason(const TPath& workDir) {
-  const TPath answer = TemporaryFileIn(workDir);
-  TToolOptions options;
-  options.output = answer;
-  const int status = RunTool(ToolPath("tesseract"), "--list-langs", kCheckTimeoutMs, options);
   std::vector<std::string> lines;
+  int status = kToolNotStarted;
   try {
-    lines = ReadTextLines(answer);
+    TTemporaryFile answer(workDir);
+    TToolOptions options;
+    options.output = answer.Path();
+    status = RunTool(ToolPath("tesseract"), "--list-langs", kCheckTimeoutMs, options);
+    lines = ReadTextLines(answer.Path());
   } catch (const EFileError&) {
+    return kToolBroken;  // the tool's answer cannot be heard (the run's folder is not writable)
   }
-  DeleteFileAt(answer);
   if (status == kToolNotStarted) return kNoTool;
   if (status != 0) return kToolBroken;
   std::string missing;
@@ -132,7 +108,7 @@ struct TOcrRun::TRecordState {
   int queued = 0;            // pages handed to the pool and not yet through it
   bool converted = false;    // the converted PDF has come
   bool givenUp = false;      // the download failed before the conversion
-  TPath convertedPdf;
+  std::unique_ptr<TTemporaryFile> convertedPdf;
   std::string error;         // the first failure; the record's later pages are passed over
   std::vector<TPath> layers; // by page
 };
@@ -170,13 +146,13 @@ class TOcrRun::TFinish : public TRecordFinish {
     run_.wake_.notify_one();
   }
 
-  void Converted(const TPath& converted) override {
+  void Converted(std::unique_ptr<TTemporaryFile> converted) override {
     converted_ = true;
     bool ready;
     {
       std::lock_guard<std::mutex> lock(run_.mutex_);
       state_->converted = true;
-      state_->convertedPdf = converted;
+      state_->convertedPdf = std::move(converted);
       ready = state_->queued == 0;
     }
     if (ready) run_.Complete(state_);
@@ -255,8 +231,8 @@ void TOcrRun::Work() {
         r.layers[size_t(task.page) - 1] = outBase + ".pdf";
     }
     if (error.empty())
-      report_(r.record.number, kRecordA + r.record.number + kPageDoneA + std::to_string(task.page) + kPageDoneB +
-                                   std::to_string(r.record.pageCount) + kPageDoneC);
+      report_(r.record.number, kPageDoneA + r.record.number + kPageDoneB + std::to_string(task.page) + kPageDoneC +
+                                   std::to_string(r.record.pageCount) + kPageDoneD);
     PageDone(task.record);
   }
 }
@@ -276,18 +252,18 @@ void TOcrRun::Complete(const std::shared_ptr<TRecordState>& record) {
   if (!r.givenUp) {
     std::string error = r.error;
     if (error.empty()) {
-      const TPath finished = TemporaryFileIn(r.record.pdf.Parent());
       try {
         for (const TPath& layer : r.layers)
           if (layer.Empty()) throw EConversionError("A page was not recognised");
-        FinishPdf(r.convertedPdf, finished, r.record.info, r.record.outline, r.layers);
-        if (!ReplaceFile(finished, r.record.pdf)) throw EConversionError("The PDF could not be put in its place");
-      } catch (const EConversionError& e) {
+        TTemporaryFile finished(r.record.pdf.Parent());
+        FinishPdf(r.convertedPdf->Path(), finished.Path(), r.record.info, r.record.outline, r.layers);
+        if (!finished.MoveTo(r.record.pdf)) throw EConversionError("The PDF could not be put in its place");
+      } catch (const EMessageException& e) {
         error = kLayerFailed + e.Message();
       }
     }
-    DeleteFileAt(r.convertedPdf);
-    if (error.empty()) report_(r.record.number, kRecordA + r.record.number + kLayerDone);
+    r.convertedPdf.reset();
+    if (error.empty()) report_(r.record.number, kLayerDoneA + r.record.number + kLayerDoneB);
     r.done(error);
   }
   RemoveTree(r.dir);

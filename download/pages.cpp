@@ -11,17 +11,16 @@
 #include "base/stream.h"
 #include "base/tools.h"
 #include "download/downerrors.h"
+#include "download/downtexts.h"
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
 #include "http/httpclient.h"
 
 namespace {
 
+using namespace pagestext;
+
 const std::string kViewerMarker = "onclick=javascript:browsetif";  // 28 bytes
-// 文件下载完毕,正在进行格式处理，请稍候...
-const char kFormatLine[] =
-    "\xce\xc4\xbc\xfe\xcf\xc2\xd4\xd8\xcd\xea\xb1\xcf,\xd5\xfd\xd4\xda\xbd\xf8\xd0\xd0\xb8\xf1\xca\xbd"
-    "\xb4\xa6\xc0\xed\xa3\xac\xc7\xeb\xc9\xd4\xba\xf2...";
 
 // A merge of one page takes milliseconds and a conversion seconds; past these limits a
 // tool is stuck and is killed, so the run goes on.
@@ -97,9 +96,11 @@ std::atomic<int64_t> g_mergeNs{0}, g_convertNs{0}, g_merges{0}, g_converts{0};
 class TTimedTool {
  public:
   TTimedTool(std::atomic<int64_t>& ns, std::atomic<int64_t>& count) : ns_(ns), count_(count) {}
-  void Start(const std::string& name, const std::string& params, int timeoutMs) {
+  void Start(const std::string& name, const std::string& params, int timeoutMs, int inheritFd = -1) {
     start_ = std::chrono::steady_clock::now();
-    run_.Start(ToolPath(name), params, timeoutMs);
+    TToolOptions options;
+    options.inheritFd = inheritFd;
+    run_.Start(ToolPath(name), params, timeoutMs, options);
   }
   int Wait() {
     int status = run_.Wait();
@@ -178,16 +179,10 @@ std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const 
          QuoteToolArgument(out.Bytes());
 }
 
-void TPdfFinish::Converted(const TPath& converted) {
-  const TPath finished = TemporaryFileIn(record_.pdf.Parent());
-  try {
-    FinishPdf(converted, finished, record_.info, record_.outline);
-  } catch (const EConversionError&) {
-    DeleteFileAt(converted);
-    throw;
-  }
-  DeleteFileAt(converted);
-  if (!ReplaceFile(finished, record_.pdf)) throw EConversionError("The PDF could not be put in its place");
+void TPdfFinish::Converted(std::unique_ptr<TTemporaryFile> converted) {
+  TTemporaryFile finished(record_.pdf.Parent());
+  FinishPdf(converted->Path(), finished.Path(), record_.info, record_.outline);
+  if (!finished.MoveTo(record_.pdf)) throw EConversionError("The PDF could not be put in its place");
 }
 
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
@@ -204,7 +199,7 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
     if (merge.Wait() != 0) throw EConversionError("The merging tool failed on page " + std::to_string(page));
   };
   for (int n = 1; n <= record.pageCount; ++n) {
-    gate.Run(record.number + " \xb5\xda" + std::to_string(n) + "\xd2\xb3", [&] {  // 第n页
+    gate.Run(record.number + kPageHead + std::to_string(n) + kPageTail, [&] {
       TFileStream page(record.tempDir + PageFileName(n));
       pageClient.HttpGetStream(record.imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
@@ -215,14 +210,13 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
   }
   if (record.pageCount > 0) mergeDone(record.pageCount);
   report(kFormatLine);
-  const TPath temp = TemporaryFileIn(record.pdf.Parent());
+  // The tool writes into a locked temporary file and holds its lock as well: a run killed
+  // while it writes leaves a file the next run knows for a leftover.
+  auto temp = std::make_unique<TTemporaryFile>(record.pdf.Parent());
   TTimedTool convert(g_convertNs, g_converts);
-  convert.Start("tiff2pdf", ConvertToolParams(merged, temp, record.owner), kConvertTimeoutMs);
-  if (convert.Wait() != 0 || !FileExists(temp)) {
-    DeleteFileAt(temp);
-    throw EConversionError("The converting tool failed");
-  }
-  finish.Converted(temp);
+  convert.Start("tiff2pdf", ConvertToolParams(merged, temp->Path(), record.owner), kConvertTimeoutMs, temp->Fd());
+  if (convert.Wait() != 0 || !FileExists(temp->Path())) throw EConversionError("The converting tool failed");
+  finish.Converted(std::move(temp));
 }
 
 TToolTimes ToolTimesSoFar() {

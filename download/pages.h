@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 
 class THttpClient;
 class TRequestGate;
+class TTemporaryFile;
 
 // Where the scanned pages of one record lie, read from its detail page.
 struct TPageList {
@@ -59,7 +61,7 @@ class TRecordFinish {
   virtual void PageFetched(int n, const TPath& file) = 0;
   // The converting tool's PDF, a temporary file now owned here: it becomes the record's
   // PDF, whole, or goes. Throws EConversionError when that fails here and now.
-  virtual void Converted(const TPath& converted) = 0;
+  virtual void Converted(std::unique_ptr<TTemporaryFile> converted) = 0;
 };
 
 // The finish without a text layer: the record's PDF gets its document information and
@@ -68,7 +70,7 @@ class TPdfFinish : public TRecordFinish {
  public:
   explicit TPdfFinish(const TRecordPages& record) : record_(record) {}
   void PageFetched(int, const TPath&) override {}
-  void Converted(const TPath& converted) override;
+  void Converted(std::unique_ptr<TTemporaryFile> converted) override;
 
  private:
   const TRecordPages& record_;

@@ -14,14 +14,12 @@
 #include "base/gbk.h"
 #include "base/version.h"
 #include "download/downerrors.h"
+#include "download/downtexts.h"
 #include "download/pdfstore.h"
 
 namespace {
 
-const char kApplicationLabel[] = "\xc9\xea\xc7\xeb\xba\xc5\xa3\xba";     // 申请号：
-const char kPublicationLabel[] = "\xb9\xab\xbf\xaa\xba\xc5\xa3\xba";     // 公开号：
-const char kClassLabel[] = "\xb7\xd6\xc0\xe0\xba\xc5\xa3\xba";           // 分类号：
-const char kSeparator[] = "\xa3\xbb";                                     // ；
+using namespace pdfdoctext;
 
 // A cell of the site's page as plain text: tags dropped, the few entities the site writes
 // decoded, blanks run together. GBK trail bytes never take the values of '<', '&' or ';'.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "base/bytes.h"
+#include "download/downtexts.h"
 #include "http/cookies.h"
 #include "http/netexceptions.h"
 
@@ -55,10 +56,9 @@ void TRequestGate::Run(const std::string& what, const std::function<void()>& att
     } catch (const std::exception& e) {
       if (retry >= retries_ || !IsPassingFailure(e)) throw;
       double wait = NextWaitSeconds(e, retry);
-      // 失败(…)，…秒后重试(k/n)
       if (onWait_)
-        onWait_(what + "\xca\xa7\xb0\xdc(" + e.what() + ")\xa3\xac" + Seconds(wait) + "\xc3\xeb\xba\xf3\xd6\xd8\xca\xd4(" +
-                std::to_string(retry + 1) + "/" + std::to_string(retries_) + ")");
+        onWait_(what + gatetext::kFailedOpen + e.what() + gatetext::kFailedClose + Seconds(wait) +
+                gatetext::kRetryAfter + std::to_string(retry + 1) + "/" + std::to_string(retries_) + ")");
       std::this_thread::sleep_for(std::chrono::duration<double>(wait));
     }
   }

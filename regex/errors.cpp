@@ -43,6 +43,7 @@ const char* ErrorTextOf(int code) {
     case kErrLoopStackExceeded: return "TPatternMatcher(exec): Loop Stack Exceeded";
     case kErrLoopWithoutEntry: return "TPatternMatcher(exec): Loop Without LoopEntry !";
     case kErrBacktrackStackExceeded: return "TPatternMatcher(exec): Backtracking Stack Exceeded";
+    case kErrStepBudgetExceeded: return "TPatternMatcher(exec): Step Budget Exceeded";
     case kErrBadPCode: return "TPatternMatcher(misc): Bad p-code imported";
     default: return "Unknown error";
   }

@@ -42,6 +42,7 @@ enum ErrorCode : int {
   kErrLoopStackExceeded = 1014,
   kErrLoopWithoutEntry = 1015,
   kErrBacktrackStackExceeded = 1016,
+  kErrStepBudgetExceeded = 1017,
   kErrBadPCode = 2000,
 };
 

@@ -19,6 +19,12 @@
 // back, and the first choice frame resumes the attempt with its next option.
 // An empty stack means the attempt failed. The stack is bounded, so that a
 // runaway pattern ends in an error instead of exhausting memory.
+//
+// Steps (nodes entered) are counted. Once the searches of an input have taken
+// more of them than a pass or two over it, the state record (memo.h) is
+// engaged and every later step either makes progress or fails at once, so a
+// pattern without back-references cannot stall a search. A pattern with them
+// runs under the step budget instead.
 #include "regex/matcher.h"
 
 #include <algorithm>
@@ -32,6 +38,11 @@ namespace {
 
 // About 200 MB of frames.
 constexpr size_t kMaxFrames = size_t(8) << 20;
+
+// Steps an input is given before the state record is engaged, beyond one per
+// byte: the record costs a bit per recorded node and byte, which ordinary
+// searches never need.
+constexpr int64_t kEngageSteps = 4096;
 
 // Variables restored on backtracking: group starts, group ends, the loop
 // stack index, the loop counters and where each loop's last pass began.
@@ -58,14 +69,29 @@ TMatcher::TMatcher(const std::string& pattern, unsigned flags, const std::string
     paired_tail_ = uint8_t(paired[1]);
   }
   BuildPlans();
+  memo_.Plan(code_, plans_);
+  budget_ = kDefaultStepBudget;
   vars_.assign(kVarTotal, -1);
   vars_[kVarLoopIdx] = 0;
   last_undo_.assign(kVarTotal, -1);
 }
 
+void TMatcher::NewInput() { new_input_ = true; }
+
 bool TMatcher::Search(const uint8_t* in, int64_t len, int64_t from, int64_t* start, int64_t* end) {
+  if (new_input_ || in != in_ || len != len_) {
+    // What was recorded belongs to the input before.
+    new_input_ = false;
+    memo_on_ = false;
+    memo_.Release();
+    budgeted_ = memo_.HasBackRefs() || (memo_.HasPoints() && !memo_.Usable());
+    steps_ = 0;
+    engage_at_ = threshold_ >= 0 ? threshold_ : kEngageSteps + len;
+  }
   in_ = in;
   len_ = len;
+  search_first_step_ = steps_;
+  StepMark();
   // Where the finder has found the leading literal whole, attempts begin
   // after it.
   int32_t node = aids_.lead.empty() ? kFirstNode : aids_.after_lead;
@@ -73,6 +99,38 @@ bool TMatcher::Search(const uint8_t* in, int64_t len, int64_t from, int64_t* sta
   for (int64_t p = finder_.Next(aids_, in, len, from, from); p >= 0; p = finder_.Next(aids_, in, len, p + 1, from))
     if (Attempt(p, node, p + skip, start, end)) return true;
   return false;
+}
+
+// Ends a search that has run past its budget, engages the state record when
+// it is due, and sets the step at which to look again.
+void TMatcher::StepMark() {
+  if (budgeted_ && steps_ - search_first_step_ > budget_) throw EngineError{kErrStepBudgetExceeded, 0};
+  if (!budgeted_ && !memo_on_ && memo_.HasPoints() && steps_ >= engage_at_) {
+    if (memo_.Engage(len_)) memo_on_ = true;
+    else budgeted_ = true;  // a record of this input would not fit
+  }
+  if (budgeted_) step_mark_ = search_first_step_ + budget_ + 1;
+  else if (!memo_on_ && memo_.HasPoints()) step_mark_ = engage_at_;
+  else step_mark_ = INT64_MAX;
+}
+
+// The slot of a recorded node for the counters of the loops around it.
+int64_t TMatcher::SlotOf(int32_t point) const {
+  const TMemo::Point& p = memo_.PointAt(point);
+  int64_t slot = p.base;
+  for (int k = 0; k < p.depth; ++k)
+    slot += std::clamp<int64_t>(vars_[size_t(kVarCount + k)], 0, p.range[k] - 1) * p.stride[k];
+  return slot;
+}
+
+// Whether entering the repeat with its minimum met at `at` is known to fail.
+inline bool TMatcher::RunFailed(const RepeatPlan& plan, int64_t at) const {
+  return memo_.Test(SlotOf(plan.run_point), at);
+}
+
+// Entering with the minimum met anywhere from lo to hi fails.
+inline void TMatcher::RunTried(const RepeatPlan& plan, int64_t lo, int64_t hi) {
+  memo_.SetRange(SlotOf(plan.run_point), lo, hi);
 }
 
 inline void TMatcher::PushChoice(uint32_t kind, int32_t node, int64_t a, int64_t b) {
@@ -274,7 +332,14 @@ inline bool TMatcher::TakeGreedy(int32_t node, const RepeatPlan& plan, int64_t s
 // can start, and leaves a frame for the larger ones.
 inline bool TMatcher::TakeLazy(int32_t node, const RepeatPlan& plan, int64_t start, int64_t count, int64_t l,
                         int64_t& pos) {
+  const bool record = memo_on_ && plan.run_point >= 0;
+  const int64_t tried = count;
   count = LazyCount(plan, start, count, l);
+  if (record && (count < 0 || RunFailed(plan, start + plan.min) || RunFailed(plan, start + count))) {
+    // No end from the first one on can work (ends past the run were refused).
+    RunTried(plan, start + plan.min, start + std::max(count, tried));
+    return false;
+  }
   if (count < 0) return false;
   if (count < plan.max) PushChoice(FStarLazy, node, start, count);
   pos = start + count * l;
@@ -289,10 +354,21 @@ bool TMatcher::Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_
   const ProgramView program = Program();
   const uint8_t* prog = code_.data();
   for (;;) {
+    if (++steps_ >= step_mark_) StepMark();
+    if (memo_on_) {
+      // A recorded state met again has failed before.
+      int32_t point = memo_.ArrivalPoint(node);
+      if (point >= 0 && memo_.TestAndSet(SlotOf(point), pos)) {
+        if (!Backtrack(node, pos)) return false;
+        continue;
+      }
+    }
     uint8_t op = prog[node];
     bool ok = true;
     switch (op) {
       case OpEnd:
+        // The states on the way here did not fail.
+        if (memo_on_) memo_.ClearPositions(start, pos);
         // The match record is unset before the search; only groups this
         // attempt touched can hold anything.
         for (uint64_t t = touched_ & kGroupVars; t; t &= t - 1) {
@@ -363,7 +439,22 @@ bool TMatcher::Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_
           break;
         }
         if (!IsLazyRepeat(op)) {
-          int64_t count = l == 0 ? plan.min : CountSimple(plan, pos, plan.max);
+          int64_t count;
+          if (memo_on_ && plan.run_point >= 0) {
+            // The ends are tried from the last one down, and those of an entry
+            // further on in the run are among them: all are taken as tried
+            // at once. Where the entry one byte on failed, only the first end
+            // is new, and the run need not be counted.
+            int64_t q = pos + plan.min;
+            if (RunFailed(plan, q)) {
+              ok = false;
+              break;
+            }
+            count = CountSimple(plan, pos, RunFailed(plan, q + 1) ? plan.min : plan.max);
+            if (count >= plan.min) RunTried(plan, q, pos + count);
+          } else {
+            count = l == 0 ? plan.min : CountSimple(plan, pos, plan.max);
+          }
           ok = TakeGreedy(node, plan, pos, count, l, pos);
         } else {
           int64_t count = CountSimple(plan, pos, plan.min);
@@ -456,7 +547,10 @@ bool TMatcher::Backtrack(int32_t& node, int64_t& pos) {
         if (kind == FStar) {
           if (!TakeGreedy(f.node, plan, f.a, count - 1, l, pos)) continue;
         } else {
-          if (count >= plan.max || CountSimple(plan, f.a + count * l, 1) != 1) continue;
+          if (count >= plan.max || CountSimple(plan, f.a + count * l, 1) != 1) {
+            if (memo_on_ && plan.run_point >= 0) RunTried(plan, f.a + plan.min, f.a + count);
+            continue;
+          }
           if (!TakeLazy(f.node, plan, f.a, count + 1, l, pos)) continue;
         }
         node = plan.next;

@@ -6,10 +6,15 @@
 #include <vector>
 
 #include "regex/bytescan.h"
+#include "regex/memo.h"
 #include "regex/program.h"
 #include "regex/searchaids.h"
 
 namespace regex_engine {
+
+// Steps a search of a pattern with back-references may take by default: a
+// second or so of backtracking.
+constexpr int64_t kDefaultStepBudget = 100000000;
 
 // What the matcher works out once for each simple repeat.
 struct RepeatPlan {
@@ -26,6 +31,7 @@ struct RepeatPlan {
   // they are at most three.
   bool run_scan = false, lazy_scan = false;
   ScanBytes run_end, lazy_end;
+  int32_t run_point = -1;  // its run record (TMemo), -1 for none
 };
 
 class TMatcher {
@@ -36,11 +42,23 @@ class TMatcher {
   unsigned Flags() const { return flags_; }
   // Takes a new input: copies src (n bytes) up to its first NUL into dst,
   // followed by a NUL, and returns the length of the copy.
-  size_t Load(const uint8_t* src, size_t n, ByteBuffer& dst) { return finder_.Load(src, n, dst); }
+  size_t Load(const uint8_t* src, size_t n, ByteBuffer& dst) {
+    NewInput();
+    return finder_.Load(src, n, dst);
+  }
   // Searches in (len bytes followed by a NUL) from position from (0 to len).
   // On success fills start and end (kGroups each, -1 for unset) and returns
   // true. Throws EngineError.
   bool Search(const uint8_t* in, int64_t len, int64_t from, int64_t* start, int64_t* end);
+
+  // Patterns whose work the state record cannot bound (those with
+  // back-references) stop a search after this many steps.
+  void SetStepBudget(int64_t steps) { budget_ = steps; }
+  // Steps an input's searches take before the state record is engaged; -1
+  // for the default, which grows with the input.
+  void SetMemoThreshold(int64_t steps) { threshold_ = steps; }
+  // Steps of the last search: nodes entered, resumed choices included.
+  int64_t Steps() const { return steps_ - search_first_step_; }
 
  private:
   struct Frame {
@@ -51,6 +69,11 @@ class TMatcher {
   };
 
   void BuildPlans();
+  void NewInput();
+  void StepMark();
+  int64_t SlotOf(int32_t point) const;
+  bool RunFailed(const RepeatPlan& plan, int64_t at) const;
+  void RunTried(const RepeatPlan& plan, int64_t lo, int64_t hi);
   void SkipEmptyNodes();
   RepeatPlan PlanFor(int32_t node) const;
   bool FollowTable(int32_t next, ByteTable& table, int depth, int& budget) const;
@@ -95,6 +118,20 @@ class TMatcher {
   uint64_t touched_ = 0;  // variables changed since the attempt began
   std::vector<Frame> stack_;
   int32_t cp_top_ = -1;
+
+  // The state record, engaged for an input once its searches have taken
+  // more steps than a pass or two over it would; patterns it cannot serve
+  // run under the step budget instead.
+  TMemo memo_;
+  bool memo_on_ = false;
+  bool budgeted_ = false;
+  bool new_input_ = true;
+  int64_t budget_;
+  int64_t steps_ = 0;  // since the input was loaded
+  int64_t search_first_step_ = 0;
+  int64_t step_mark_ = 0;  // StepMark runs when steps_ reaches it
+  int64_t engage_at_ = 0;
+  int64_t threshold_ = -1;
 };
 
 }  // namespace regex_engine

@@ -27,13 +27,16 @@ struct TPatternMatcher::TImpl {
   int64_t end[kGroups];
 };
 
-TPatternMatcher::TPatternMatcher() : flags_(kR | kS | kG), impl_(std::make_unique<TImpl>()) {}
+TPatternMatcher::TPatternMatcher()
+    : flags_(kR | kS | kG), step_budget_(kDefaultStepBudget), impl_(std::make_unique<TImpl>()) {}
 
 TPatternMatcher::TPatternMatcher(const TPatternMatcher& other)
     : expression_(other.expression_),
       paired_(other.paired_),
       flags_(other.flags_),
       last_error_(other.last_error_),
+      step_budget_(other.step_budget_),
+      memo_threshold_(other.memo_threshold_),
       impl_(std::make_unique<TImpl>(*other.impl_)) {}
 
 TPatternMatcher& TPatternMatcher::operator=(const TPatternMatcher& other) {
@@ -42,6 +45,8 @@ TPatternMatcher& TPatternMatcher::operator=(const TPatternMatcher& other) {
     paired_ = other.paired_;
     flags_ = other.flags_;
     last_error_ = other.last_error_;
+    step_budget_ = other.step_budget_;
+    memo_threshold_ = other.memo_threshold_;
     *impl_ = *other.impl_;
   }
   return *this;
@@ -87,6 +92,18 @@ void TPatternMatcher::SetModifier(char letter, bool on) {
 
 bool TPatternMatcher::Modifier(char letter) const { return flags_ & ModifierBit(letter); }
 
+void TPatternMatcher::SetStepBudget(long long steps) {
+  step_budget_ = std::max(0LL, steps);
+  if (impl_->matcher) impl_->matcher->SetStepBudget(step_budget_);
+}
+
+void TPatternMatcher::SetMemoThreshold(long long steps) {
+  memo_threshold_ = steps < 0 ? -1 : steps;
+  if (impl_->matcher) impl_->matcher->SetMemoThreshold(memo_threshold_);
+}
+
+long long TPatternMatcher::StepCount() const { return impl_->matcher ? impl_->matcher->Steps() : 0; }
+
 // Compiles when there is no program or it was made with other modifiers.
 void TPatternMatcher::Prepare() {
   std::optional<TMatcher>& matcher = impl_->matcher;
@@ -95,6 +112,8 @@ void TPatternMatcher::Prepare() {
   if (expression_.empty()) Fail(kErrNoExpression);
   try {
     matcher.emplace(expression_, flags_, paired_);
+    matcher->SetStepBudget(step_budget_);
+    matcher->SetMemoThreshold(memo_threshold_);
   } catch (const EngineError& e) {
     Fail(e.code, e.pos);
   }

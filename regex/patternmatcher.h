@@ -52,6 +52,18 @@ class TPatternMatcher {
   void SetModifier(char letter, bool on);
   bool Modifier(char letter) const;
 
+  // A search of a pattern with back-references that takes more steps than
+  // this ends with error 1017; other patterns need no budget, since the work
+  // of their searches is bounded by the pattern's size times the input's.
+  void SetStepBudget(long long steps);
+  long long StepBudget() const { return step_budget_; }
+  // Steps the last search took (nodes of the pattern entered, taken-back
+  // choices resumed included): the measure of its work.
+  long long StepCount() const;
+  // Steps the searches of one input take before the states they give up are
+  // recorded; -1 (the default) for 4096 plus one per byte of the input.
+  void SetMemoThreshold(long long steps);
+
   // Code of the last error raised by this object, 0 when none.
   int LastError() const { return last_error_; }
   static std::string ErrorText(int code);
@@ -70,5 +82,7 @@ class TPatternMatcher {
   std::string paired_ = "\r\n";
   unsigned flags_;
   int last_error_ = 0;
+  long long step_budget_;
+  long long memo_threshold_ = -1;
   std::unique_ptr<TImpl> impl_;
 };

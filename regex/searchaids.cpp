@@ -7,7 +7,7 @@ namespace regex_engine {
 namespace {
 
 // How many marked places ahead of an attempt the input is fetched.
-constexpr size_t kAhead = 2;
+constexpr size_t kAhead = 4;
 
 void Unite(ByteTable& set, const ByteTable& more) {
   for (size_t c = 0; c < set.size(); ++c) set[c] = set[c] || more[c];

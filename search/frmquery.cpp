@@ -11,6 +11,7 @@
 
 #include "base/datadir.h"
 #include "search/getquery.h"
+#include "search/searchtexts.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"
 #include "shell/qthandover.h"
@@ -20,17 +21,7 @@
 
 namespace {
 
-// The dialog's texts (GBK).
-const char kCaption[] = "\xbc\xec\xcb\xf7\xd7\xa8\xc0\xfb";                              // 检索专利
-const char kLabelTitle[] = "\xc3\xfb\xb3\xc6";                                          // 名称
-const char kLabelAbstract[] = "\xd5\xaa\xd2\xaa";                                       // 摘要
-const char kLabelClass[] = "\xb7\xd6\xc0\xe0";                                          // 分类
-const char kLegalStatus[] = "\xb7\xa8\xc2\xc9\xd7\xb4\xcc\xac";                         // 法律状态
-const char kFirstClaim[] = "\xb5\xda\xd2\xbb\xc8\xa8\xc0\xfb\xd2\xaa\xc7\xf3";          // 第一权利要求
-const char kAbstractInfo[] = "\xd5\xaa\xd2\xaa\xd0\xc5\xcf\xa2";                        // 摘要信息
-const char kPatentee[] = "\xd7\xa8\xc0\xfb\xc8\xa8\xc8\xcb";                             // 专利权人
-const char kStart[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7";                               // 开始检索
-const char kBack[] = "\xb7\xb5\xbb\xd8";                                                // 返回
+using namespace frmquerytext;
 
 // A lowered line along the bottom edge of its rectangle.
 class TBottomLineBevel : public QFrame {

@@ -10,28 +10,10 @@
 #include "base/ini.h"
 #include "base/worker.h"
 #include "search/searchreport.h"
+#include "search/searchtexts.h"
 #include "search/siteops.h"
 
-namespace {
-
-// Progress texts (GBK).
-const char kStart[] = "\xbf\xaa\xca\xbc\xbc\xec\xcb\xf7,\xc7\xeb\xc9\xd4\xba\xf2...";  // 开始检索,请稍候...
-const char kNone[] = "**\xc3\xbb\xd3\xd0\xbc\xec\xcb\xf7\xb5\xbd\xc6\xa5\xc5\xe4\xbc\xc7\xc2\xbc**";  // **没有检索到匹配记录**
-const char kCountHead[] = "**\xb9\xb2\xbc\xec\xcb\xf7\xb5\xbd";  // **共检索到
-const char kCountTail[] = "\xcc\xf5\xc6\xa5\xc5\xe4\xbc\xc7\xc2\xbc**";  // 条匹配记录**
-// 条匹配记录,程序仅返回100条记录信息，请缩小检索范围**
-const char kCountTailOver[] =
-    "\xcc\xf5\xc6\xa5\xc5\xe4\xbc\xc7\xc2\xbc,\xb3\xcc\xd0\xf2\xbd\xf6\xb7\xb5\xbb\xd8"
-    "100\xcc\xf5\xbc\xc7\xc2\xbc\xd0\xc5\xcf\xa2\xa3\xac\xc7\xeb\xcb\xf5\xd0\xa1\xbc\xec\xcb\xf7\xb7\xb6\xce\xa7**";
-const char kRecordHead[] = "\xbf\xaa\xb4\xa6\xc0\xed\xb5\xda";  // 开处理第
-const char kRecordTail[] = "\xcc\xf5\xbc\xc7\xc2\xbc";            // 条记录
-// 意外终止，请检查网络或者稍后再试
-const char kFailure[] =
-    "\xd2\xe2\xcd\xe2\xd6\xd5\xd6\xb9\xa3\xac\xc7\xeb\xbc\xec\xb2\xe9\xcd\xf8\xc2\xe7\xbb\xf2\xd5\xdf\xc9\xd4\xba\xf3\xd4\xd9\xca\xd4";
-const char kDone[] = "\xb4\xa6\xc0\xed\xcd\xea\xb1\xcf\xa3\xa1";  // 处理完毕！
-const char kNotSearched[] = "\xce\xb4\xbc\xec\xcb\xf7";          // 未检索
-
-}  // namespace
+using namespace getquerytext;
 
 std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
                                   const std::string& classification) {
@@ -39,13 +21,10 @@ std::string BuildSearchExpression(const std::string& title, const std::string& a
   const std::string a = TrimBytes(abstractWords);
   // Upper-cased before trimming, byte by byte: trail bytes of Chinese characters too.
   const std::string c = TrimBytes(UpperAscii(classification));
-  const std::string titleTerm = "\xc3\xfb\xb3\xc6=(";        // 名称=(
-  const std::string abstractTerm = "\xd5\xaa\xd2\xaa=(";     // 摘要=(
-  const std::string classTerm = "\xb7\xd6\xc0\xe0\xba\xc5=('%";  // 分类号=('%
   std::string e;
-  if (!t.empty()) e = titleTerm + t + ") ";
-  if (!a.empty()) e = e.empty() ? abstractTerm + a + ")" : e + "and " + abstractTerm + a + ") ";
-  if (!c.empty()) e = e.empty() ? classTerm + c + "%')" : e + "and " + classTerm + c + "%') ";
+  if (!t.empty()) e = kTitleTerm + t + ") ";
+  if (!a.empty()) e = e.empty() ? kAbstractTerm + a + ")" : e + "and " + kAbstractTerm + a + ") ";
+  if (!c.empty()) e = e.empty() ? kClassTerm + c + "%')" : e + "and " + kClassTerm + c + "%') ";
   return e;
 }
 

@@ -3,6 +3,9 @@
 #include <cstdio>
 
 #include "base/datadir.h"
+#include "search/searchtexts.h"
+
+using namespace searchreporttext;
 
 namespace {
 
@@ -39,14 +42,9 @@ std::vector<std::string> SearchReportHead(const std::string& query, std::time_t 
       "<head><title>" + query + "--" + date + "</title>",
       datadir::StylesheetLine(programDir),
       "</head><body>",
-      // 检索式： ... 检索时间：
-      "<h2>\xbc\xec\xcb\xf7\xca\xbd\xa3\xba" + query + "</h2><h3>\xbc\xec\xcb\xf7\xca\xb1\xbc\xe4\xa3\xba" +
-          dateTime + "</h3>",
+      kQueryHead + query + kTimeHead + dateTime + "</h3>",
       "<table border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" >",
-      // 编号 类型 申请号 名称 分类 法律状态 专利权人
-      "<tr class=\"title\"><td>\xb1\xe0\xba\xc5</td> <td>\xc0\xe0\xd0\xcd</td> "
-      "<td>\xc9\xea\xc7\xeb\xba\xc5</td> <td>\xc3\xfb\xb3\xc6</td> <td>\xb7\xd6\xc0\xe0</td> "
-      "<td>\xb7\xa8\xc2\xc9\xd7\xb4\xcc\xac</td> <td>\xd7\xa8\xc0\xfb\xc8\xa8\xc8\xcb</td></tr>",
+      kTitleRow,
   };
 }
 
@@ -66,15 +64,11 @@ std::string SearchRowCells(const SearchRecordCells& c) {
 }
 
 std::string SearchAbstractRow(const std::string& abstractText) {
-  // 摘要:
-  return "\t<tr class=\"detail\"><td>&nbsp;</td><td colspan=\"6\">\xd5\xaa\xd2\xaa:" + abstractText +
-         "</td></tr>" + kCrLf;
+  return kAbstractRowHead + abstractText + "</td></tr>" + kCrLf;
 }
 
 std::string SearchFirstClaimRow(const std::string& firstClaim) {
-  // 首权项:
-  return "\t<tr class=\"detail\"><td>&nbsp;</td><td colspan=\"6\">\xca\xd7\xc8\xa8\xcf\xee:" + firstClaim +
-         "</td></tr>" + kCrLf;
+  return kFirstClaimRowHead + firstClaim + "</td></tr>" + kCrLf;
 }
 
 std::string SearchDividerRow() {

@@ -6,27 +6,19 @@
 #include "base/hosts.h"
 #include "http/httpclient.h"
 #include "regex/patternmatcher.h"
+#include "search/searchtexts.h"
+
+using namespace sitetext;
 
 namespace {
 
-// The site's markers, byte for byte (GBK where they hold Chinese text).
-const std::string kCountStart = "\xb9\xb2\xd3\xd0";              // 共有
-const std::string kCountEnd = "\xcc\xf5\xbc\xc7\xc2\xbc";        // 条记录
+// The site's markers, byte for byte; those with Chinese text are in the catalogue.
 const std::string kRowMarker =
     "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">";
 const std::string kTableMarker =
     "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">";
 const std::string kRowEnd = "</tr>";
 const std::string kZiZwMarker = "<td align=\"left\" class=\"zi_zw\">&nbsp;";
-// 【申请（专利权）人】&nbsp;
-const std::string kDesignPatenteeMarker =
-    "\xa1\xbe\xc9\xea\xc7\xeb\xa3\xa8\xd7\xa8\xc0\xfb\xc8\xa8\xa3\xa9\xc8\xcb\xa1\xbf"
-    "&nbsp;";
-// The label cell 申请(专利权)人： with its one blank.
-const std::string kKuang1Marker =
-    "<td align=\"center\" bgcolor=\"#f4f3f3\" class=\"kuang1\">"
-    "\xc9\xea\xc7\xeb\x28\xd7\xa8\xc0\xfb\xc8\xa8\x29\xc8\xcb\xa3\xba"
-    " </td>";
 const std::string kKuang2Marker = "<td colspan=\"3\" class=\"kuang2\">&nbsp;";
 const std::string kStatusMarker = "<td align=left colspan=\"4\"  >";
 const std::string kCellEnd = "</td>";
@@ -35,7 +27,6 @@ const std::string kCellEnd = "</td>";
 const char kLinkPattern[] = "href\\s*=\\s*[\"\"]?[\"\"]([^\"\">]+?)[\"\"]";
 static_assert(sizeof(kLinkPattern) - 1 == 34, "the link pattern is 34 bytes");
 
-const std::string kNone = "\xce\xde";  // 无
 const std::string kFormContentType = "application/x-www-form-urlencoded";
 
 long Len(const std::string& s) { return long(s.size()); }
@@ -143,12 +134,12 @@ int TypeCodeOf(const std::string& number) {
 
 std::string TypeNameOf(const std::string& number) {
   switch (TypeCodeOf(number)) {
-    case 1: return "\xb7\xa2\xc3\xf7";                                   // 发明
-    case 2: return "\xca\xb5\xd3\xc3\xd0\xc2\xd0\xcd";                   // 实用新型
-    case 3: return "\xcd\xe2\xb9\xdb\xc9\xe8\xbc\xc6";                   // 外观设计
-    case 8: return "\xb7\xa2\xc3\xf7" "PCT";                             // 发明PCT
-    case 9: return "\xca\xb9\xd3\xc3\xd0\xc2\xd0\xcd" "PCT";             // 使用新型PCT
-    default: return "\xce\xb4\xd6\xaa";                                  // 未知
+    case 1: return kInvention;
+    case 2: return kUtilityModel;
+    case 3: return kDesign;
+    case 8: return kInventionPct;
+    case 9: return kUtilityModelPct;
+    default: return kUnknownType;
   }
 }
 
@@ -189,8 +180,7 @@ std::string FetchLegalStatus(const std::string& number) {
     client.Request.AcceptLanguage = "zh-cn";
     client.Request.ContentType = kFormContentType;
     std::vector<std::string> fields = {"textfield1=" + number, "textfield4=", "textfield5=",
-                                       "submit1=\xc8\xb7\xb6\xa8",                       // 确定
-                                       "searchword=\xc9\xea\xc7\xeb\xba\xc5=" + number + "%"};  // 申请号=
+                                       kConfirmField, kSearchWordField + number + "%"};
     answer = client.HttpPostForm("http://" + hosts.SearchHost + "/sipo/zljs/FlztResult.jsp", fields);
   }
   return CellAfter(answer, kStatusMarker);

@@ -30,7 +30,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& e) {
     ShowUncaughtError(e.what());
   } catch (...) {
-    ShowUncaughtError("\xce\xb4\xd6\xaa\xb4\xed\xce\xf3");  // 未知错误
+    ShowUncaughtError(shelltext::kUnknownError);
   }
   return false;
 }

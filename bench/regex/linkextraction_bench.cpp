@@ -1,8 +1,9 @@
 // Extracts every record link from synthetic multi-megabyte result pages with
 // the record-link pattern, with TPatternMatcher and with PCRE2 without and
-// with JIT, and checks first that all three find the same links. Two pages:
-// "dense", a row per record with the link twice and some text, and "sparse",
-// a page of long abstracts with one link per 2 KB or so of GBK text.
+// with JIT, and checks first that all three find the same links. Pages of two
+// kinds: "dense", a row per record with the link twice and some text, and
+// "sparse", a page of long abstracts with one link per 2 KB or so of GBK
+// text; each of 4 MB and ("dense8", "sparse8") of 8 MB.
 // Run with --benchmark_repetitions=N --benchmark_enable_random_interleaving
 // on a shared machine; the ratios of the medians are printed at the end.
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -16,6 +17,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -39,56 +41,71 @@ std::string GbkText(std::mt19937& rng, size_t chars) {
 
 // A result page like the search site's: a table row per record with the
 // record link twice, cells of Chinese text, and long runs of abstract text
-// with some ASCII markup in between.
-const std::string& DensePage() {
-  static const std::string page = [] {
-    std::mt19937 rng(936);
-    std::string p =
-        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
-        "<link href=\"/css/main.css\" rel=\"stylesheet\"></head><body>\n";
-    int record = 0;
-    while (p.size() < 4 * 1024 * 1024) {
-      std::string link = "detail.jsp?recid=CN" + std::to_string(2000000 + record) +
-                         ".7&leixin=fmzl&title=" + GbkText(rng, 8) + "&ipc=H01M10/0" + std::to_string(record % 97);
-      p += "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">\n"
-           "  <td height=\"22\" align=\"center\" class=\"zi_zw\">" + std::to_string(record + 1) + "</td>\n"
-           "  <td><a href=\"" + link + "\" target=\"_blank\">" + GbkText(rng, 12) + "</a></td>\n"
-           "  <td><a href = \"" + link + "\" class=\"lk\">" + GbkText(rng, 4) + "</a></td>\n"
-           "  <td width=\"60%\" style=\"text-align:left\">" + GbkText(rng, 400 + rng() % 400) +
-           " (the highest hydrogen-rich chemistry) " + GbkText(rng, 300) + "</td>\n</tr>\n";
-      ++record;
-    }
-    p += "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">"
-         "</table></body></html>\n";
-    return p;
-  }();
-  return page;
+// with some ASCII markup in between; `bytes` long, with abstracts of `text`
+// to `text + spread` characters and `tail` more.
+std::string DensePageOf(size_t bytes, int text, int spread, int tail) {
+  std::mt19937 rng(936);
+  std::string p =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+      "<link href=\"/css/main.css\" rel=\"stylesheet\"></head><body>\n";
+  int record = 0;
+  while (p.size() < bytes) {
+    std::string link = "detail.jsp?recid=CN" + std::to_string(2000000 + record) +
+                       ".7&leixin=fmzl&title=" + GbkText(rng, 8) + "&ipc=H01M10/0" + std::to_string(record % 97);
+    p += "<tr onMouseOver=\"this.className='td-over'\" onMouseOut=\"this.className='td-out'\">\n"
+         "  <td height=\"22\" align=\"center\" class=\"zi_zw\">" + std::to_string(record + 1) + "</td>\n"
+         "  <td><a href=\"" + link + "\" target=\"_blank\">" + GbkText(rng, 12) + "</a></td>\n"
+         "  <td><a href = \"" + link + "\" class=\"lk\">" + GbkText(rng, 4) + "</a></td>\n"
+         "  <td width=\"60%\" style=\"text-align:left\">" + GbkText(rng, size_t(text) + rng() % unsigned(spread)) +
+         " (the highest hydrogen-rich chemistry) " + GbkText(rng, size_t(tail)) + "</td>\n</tr>\n";
+    ++record;
+  }
+  p += "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\" class=\"table2\">"
+       "</table></body></html>\n";
+  return p;
 }
 
 // A result page with the full abstracts: per record a header row with the
-// link, then about 2 KB of GBK text in paragraphs and a few plain cells.
+// link, then four paragraphs of `text` to `text + 80` GBK characters and a
+// few plain cells; `bytes` long.
+std::string SparsePageOf(size_t bytes, int text) {
+  std::mt19937 rng(20080106);
+  std::string p =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+      "<title>" + GbkText(rng, 10) + "</title>\n<style>td{font-size:12px}</style></head><body>\n"
+      "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\">\n";
+  int record = 0;
+  while (p.size() < bytes) {
+    std::string link = "detail.jsp?recid=CN" + std::to_string(3000000 + record) + ".X&leixin=syxx&title=" +
+                       GbkText(rng, 6) + "&ipc=G06F17/3" + std::to_string(record % 89);
+    p += "<tr><td class=\"zi_zw\">" + std::to_string(record + 1) + "</td><td><a href=\"" + link +
+         "\" target=\"_blank\">" + GbkText(rng, 14) + "</a></td></tr>\n<tr><td colspan=\"2\">";
+    for (int para = 0; para < 4; ++para)
+      p += "<p>" + GbkText(rng, size_t(text) + rng() % 80) + "</p>\n";
+    p += "</td></tr>\n<tr><td>" + GbkText(rng, 6) + "</td><td>" + std::to_string(2003 + record % 5) + "." +
+         std::to_string(1 + record % 12) + "." + std::to_string(1 + record % 28) + "</td></tr>\n";
+    ++record;
+  }
+  p += "</table></body></html>\n";
+  return p;
+}
+
+// The 4 MB pages: a link per 1.1 KB and per 2.4 KB.
+const std::string& DensePage() {
+  static const std::string page = DensePageOf(4 * 1024 * 1024, 400, 400, 300);
+  return page;
+}
 const std::string& SparsePage() {
-  static const std::string page = [] {
-    std::mt19937 rng(20080106);
-    std::string p =
-        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
-        "<title>" + GbkText(rng, 10) + "</title>\n<style>td{font-size:12px}</style></head><body>\n"
-        "<table width=\"772\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"0\">\n";
-    int record = 0;
-    while (p.size() < 4 * 1024 * 1024) {
-      std::string link = "detail.jsp?recid=CN" + std::to_string(3000000 + record) + ".X&leixin=syxx&title=" +
-                         GbkText(rng, 6) + "&ipc=G06F17/3" + std::to_string(record % 89);
-      p += "<tr><td class=\"zi_zw\">" + std::to_string(record + 1) + "</td><td><a href=\"" + link +
-           "\" target=\"_blank\">" + GbkText(rng, 14) + "</a></td></tr>\n<tr><td colspan=\"2\">";
-      for (int para = 0; para < 4; ++para)
-        p += "<p>" + GbkText(rng, 220 + rng() % 80) + "</p>\n";
-      p += "</td></tr>\n<tr><td>" + GbkText(rng, 6) + "</td><td>" + std::to_string(2003 + record % 5) + "." +
-           std::to_string(1 + record % 12) + "." + std::to_string(1 + record % 28) + "</td></tr>\n";
-      ++record;
-    }
-    p += "</table></body></html>\n";
-    return p;
-  }();
+  static const std::string page = SparsePageOf(4 * 1024 * 1024, 220);
+  return page;
+}
+// Large result pages: 8 MB, a link per 770 bytes and per 2.3 KB.
+const std::string& Dense8Page() {
+  static const std::string page = DensePageOf(8 * 1024 * 1024, 250, 200, 170);
+  return page;
+}
+const std::string& Sparse8Page() {
+  static const std::string page = SparsePageOf(8 * 1024 * 1024, 210);
   return page;
 }
 
@@ -172,6 +189,12 @@ BENCHMARK_CAPTURE(BM_Pcre2Jit, dense, DensePage)->Unit(benchmark::kMillisecond)-
 BENCHMARK_CAPTURE(BM_TPatternMatcher, sparse, SparsePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
 BENCHMARK_CAPTURE(BM_Pcre2Interpreter, sparse, SparsePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
 BENCHMARK_CAPTURE(BM_Pcre2Jit, sparse, SparsePage)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_TPatternMatcher, dense8, Dense8Page)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Interpreter, dense8, Dense8Page)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Jit, dense8, Dense8Page)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_TPatternMatcher, sparse8, Sparse8Page)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Interpreter, sparse8, Sparse8Page)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
+BENCHMARK_CAPTURE(BM_Pcre2Jit, sparse8, Sparse8Page)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Min);
 
 // The console output, and at the end the engine's throughput as a multiple of
 // each PCRE2 variant's, per page, from the medians (or single runs) of this run.
@@ -218,7 +241,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (PageFn page : {DensePage, SparsePage}) {
+  const std::pair<const char*, PageFn> pages[] = {
+      {"dense", DensePage}, {"sparse", SparsePage}, {"dense8", Dense8Page}, {"sparse8", Sparse8Page}};
+  for (auto [name, page] : pages) {
     const std::string& text = page();
     auto ours = WithEngine(text);
     auto interpreted = Pcre(false).Links(text);
@@ -228,8 +253,8 @@ int main(int argc, char** argv) {
                    jitted.size());
       return 1;
     }
-    std::printf("%s page %zu bytes, %zu links, same in all three engines\n", page == DensePage ? "dense" : "sparse",
-                text.size(), ours.size());
+    std::printf("%s page %zu bytes, %zu links (one per %zu bytes), same in all three engines\n", name, text.size(),
+                ours.size(), text.size() / ours.size());
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

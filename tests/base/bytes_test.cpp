@@ -56,6 +56,14 @@ TEST(TrimBytes, ControlBytesAndBlanksBothEnds) {
   EXPECT_EQ(TrimBytes("\xb5\xe7"), "\xb5\xe7");  // high bytes are text
 }
 
+TEST(SplitAt, EveryPieceEmptyOnesToo) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(SplitAt("a,,b", ','), (V{"a", "", "b"}));
+  EXPECT_EQ(SplitAt(",a,", ','), (V{"", "a", ""}));
+  EXPECT_EQ(SplitAt("", ','), V{""});
+  EXPECT_EQ(SplitAt("ab", ','), V{"ab"});
+}
+
 TEST(AsciiCase, OnlyAsciiLettersFoldBytesOfGbkStayAsTheyAre) {
   EXPECT_TRUE(SameTextNoCase("Keep-ALIVE", "keep-alive"));
   EXPECT_FALSE(SameTextNoCase("keep-alive", "keep-alive "));

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,17 +159,40 @@ TEST_F(Files, WholeFilesOnlyAndLeftoversOfDeadWritersGo) {
   EXPECT_THROW(WriteFileBytes(Path("missing/a.html"), "x"), EFileError);
   EXPECT_EQ(ListDirectory(dir_).size(), 2u) << "no temporary file stays";
 
-  // A leftover of a process that has ended goes; a file still being written stays.
+  // A leftover goes however its writer ended: one whose writer was killed and is not yet
+  // reaped (a zombie still answers kill(pid, 0)), and one that names a live process, as a
+  // reused id does. A file still being written stays, and its writer can finish it.
+  int pipe_[2];
+  ASSERT_EQ(::pipe(pipe_), 0);
   pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ::waitpid(child, nullptr, 0);
-  const std::string dead = ".varnolt-" + std::to_string(child) + "-0.tmp";
-  WriteFileBytes(dir_.Entry(dead), "half");
-  const TPath mine = TemporaryFileIn(dir_);
-  WriteFileBytes(mine, "being written");
+  if (child == 0) {
+    TTemporaryFile held(dir_);
+    const std::string& name = held.Path().Bytes();
+    if (::write(pipe_[1], name.data(), name.size()) < 0) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  char buf[4096];
+  ssize_t n = ::read(pipe_[0], buf, sizeof buf);
+  ASSERT_GT(n, 0);
+  const TPath zombies = TPath::FromSystem(std::string(buf, size_t(n)));
+  ::kill(child, SIGKILL);
+  siginfo_t info;
+  ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);  // dead, not reaped
+  EXPECT_EQ(::kill(child, 0), 0);
+  const TPath reused = dir_.Entry(".varnolt-" + std::to_string(::getpid()) + "-999999.tmp");
+  ASSERT_EQ(::close(::open(reused.c_str(), O_WRONLY | O_CREAT, 0666)), 0);
+  TTemporaryFile mine(dir_);
+  ASSERT_EQ(::write(mine.Fd(), "being written", 13), 13);
   RemoveStaleTemporaryFiles(dir_);
-  EXPECT_FALSE(FileExists(dir_.Entry(dead)));
-  EXPECT_TRUE(FileExists(mine));
+  EXPECT_FALSE(FileExists(zombies));
+  EXPECT_FALSE(FileExists(reused));
+  EXPECT_TRUE(FileExists(mine.Path()));
+  ASSERT_TRUE(mine.MoveTo(Path("b.html")));
+  EXPECT_EQ(ReadFileBytes(Path("b.html")), "being written");
+  ::waitpid(child, nullptr, 0);
+  ::close(pipe_[0]);
+  ::close(pipe_[1]);
 }
 
 TEST_F(Files, AFolderLockMakesTheSecondHolderWait) {

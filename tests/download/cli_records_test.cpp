@@ -3,9 +3,16 @@
 // one download run per data folder.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <thread>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "base/errors.h"
 #include "base/files.h"
 #include "base/gbk.h"
 #include "tests/support/cliprogram.h"
@@ -123,6 +130,80 @@ TEST(KeptRecords, AKilledRunLeavesOnlyWholeFilesAndTheNextRunClearsItsLeftovers)
   EXPECT_EQ(Names(pdfDir, true),
             (std::vector<std::string>{"一种数据传输方法.pdf", "一种电池隔膜.pdf", "一种自行车刹车装置.pdf"}));
   for (const std::string& name : Names(cli.data + "/data/temp", true)) EXPECT_NE(name[0], '.') << name;
+}
+
+// A process named `name` that has a file open in dir whose name starts with prefix, and
+// that file; {-1, ""} when there is none.
+std::pair<pid_t, TPath> ProcessWithFileOpen(const std::string& name, const TPath& dir, const std::string& prefix) {
+  for (const DirEntry& proc : ListDirectory(TPath::FromSystem("/proc"))) {
+    if (proc.name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const TPath base = TPath::FromSystem("/proc/" + proc.name);
+    std::string comm;
+    try {
+      comm = ReadFileBytes(base + "/comm");
+    } catch (const EFileError&) {
+      continue;
+    }
+    if (comm != name + "\n") continue;
+    for (const DirEntry& fd : ListDirectory(base + "/fd")) {
+      char target[4096];
+      ssize_t n = readlink((base + "/fd/" + fd.name).c_str(), target, sizeof target);
+      const std::string open(target, n > 0 ? size_t(n) : 0);
+      if (open.rfind(dir.Bytes() + "/" + prefix, 0) == 0) return {pid_t(std::stol(proc.name)), TPath::FromSystem(open)};
+    }
+  }
+  return {-1, TPath()};
+}
+
+// Whether a process has ended: gone, or a zombie that nobody has reaped yet.
+bool Ended(pid_t pid) {
+  std::string stat;
+  try {
+    stat = ReadFileBytes(TPath::FromSystem("/proc/" + std::to_string(pid) + "/stat"));
+  } catch (const EFileError&) {
+    return true;
+  }
+  size_t paren = stat.rfind(')');
+  return paren == std::string::npos || stat.compare(paren + 1, 3, " Z ") == 0 || stat.compare(paren + 1, 3, " X ") == 0;
+}
+
+TEST(KeptRecords, ARunKilledWhileItsConvertingToolWritesLeavesTheNextRunOnlyWholePdfs) {
+  DemoSite site;
+  CliProgram cli;
+  cli.PointAt(site);
+  const TPath pdfDir = cli.data + "/data/pdf";
+  // The converting tool is held still once its output holds bytes (so the kill cannot come
+  // too late), and then the run alone is killed, as a user kills it; it stays a zombie.
+  pid_t tool = -1;
+  TPath partial;
+  auto whileWriting = [&](const std::string&) {
+    auto [pid, file] = ProcessWithFileOpen("tiff2pdf", pdfDir, ".varnolt-");
+    if (pid < 0 || !FileExists(file) || ReadFileBytes(file).empty()) return false;
+    kill(pid, SIGSTOP);
+    tool = pid;
+    partial = file;
+    return true;
+  };
+  pid_t run = -1;
+  CliResult killed = cli.Run({"download", "200880001234"}, whileWriting, &run);
+  ASSERT_GT(tool, 0) << "the converting tool was never seen writing: " << killed.out;
+  ASSERT_GT(run, 0);
+  // The tool does not outlive the run, stopped as it is.
+  for (int i = 0; i < 1000 && !Ended(tool); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(Ended(tool));
+  EXPECT_EQ(kill(run, 0), 0) << "the killed run is still there to be found";
+  const std::string left = ReadFileBytes(partial);
+  ASSERT_EQ(left.rfind("%PDF", 0), 0u) << "a partial PDF is left";
+
+  CliResult next = cli.Run({"download", "02123456"});
+  ASSERT_EQ(next.exitCode, 0) << next.err;
+  EXPECT_FALSE(FileExists(partial));
+  for (const std::string& name : Names(pdfDir, true)) {
+    const TPath file = pdfDir.Entry(name);
+    if (ReadFileBytes(file).rfind("%PDF", 0) == 0) EXPECT_GT(PdfPageCount(file), 0) << name << " is not whole";
+  }
+  EXPECT_EQ(Names(pdfDir, true), (std::vector<std::string>{"一种电池隔膜.pdf"}));
+  waitpid(run, nullptr, 0);
 }
 
 TEST(KeptRecords, TwoRunsOnOneDataFolderTakeTurns) {

@@ -130,3 +130,61 @@ TEST(Stress, LinkPatternOnALargePage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Patterns whose backtracking took time exponential in the input: on a run of
+// n "a" and a byte that ends every attempt, each search now stays within a
+// number of steps linear in n, and finds what it found before.
+TEST(Stress, NestedRepeatsTakeStepsLinearInTheInput) {
+  struct Case {
+    const char* pattern;
+    const char* tail;
+    std::ptrdiff_t match_pos;  // of group 0 counted from the end of the run of "a"; 0 for no match
+  };
+  const Case cases[] = {
+      {"(\\w+)+$", "!", 0},        {"(a|a)*b", "!b", 2},    {"(a|aa)*c", "!c", 2},     {"(a+)+b", "!", 0},
+      {"(.*a){12}x", "!", 0},      {"(a+a+)+y", "!", 0},    {"(a{1,3}){2,}x", "!", 0}, {"a*a*a*a*a*b", "!b", 2},
+      {"(a|\\w)*?(c|x)", "!", 0},
+  };
+  for (const Case& c : cases) {
+    // A short run first: without the record the longer ones would not end.
+    for (size_t n : {20u, 40u, 5000u}) {
+      const std::string input = std::string(n, 'a') + c.tail;
+      TPatternMatcher m;
+      m.SetExpression(c.pattern);
+      const bool found = m.Exec(input);
+      EXPECT_EQ(found, c.match_pos != 0) << c.pattern;
+      if (found) EXPECT_EQ(m.MatchPos(0), std::ptrdiff_t(n) + c.match_pos) << c.pattern;
+      // Before the record is engaged: 4096 steps and one per byte; after it,
+      // a bounded number per byte.
+      ASSERT_LE(m.StepCount(), 4096 + 64 * (long long)input.size()) << c.pattern << " on " << n;
+    }
+  }
+}
+
+TEST(Stress, BackReferencesRunUnderTheStepBudget) {
+  TPatternMatcher m;
+  EXPECT_EQ(m.StepBudget(), 100000000);
+  m.SetStepBudget(1000000);
+  m.SetExpression("(\\w+)+\\1$");
+  try {
+    m.Exec(std::string(40, 'a') + "!");
+    FAIL() << "the search ended within the budget";
+  } catch (const EPatternMatcher& e) {
+    EXPECT_EQ(e.ErrorId, 1017);
+    EXPECT_STREQ(e.what(), "TPatternMatcher(exec): Step Budget Exceeded");
+  }
+  EXPECT_EQ(m.LastError(), 1017);
+  EXPECT_EQ(m.StepCount(), 1000001);
+  // A search within the budget, and the budget counted per search.
+  m.SetExpression("(a)\\1");
+  ASSERT_TRUE(m.Exec("xaa" + Repeat("b", 100) + "aa"));
+  EXPECT_EQ(m.MatchPos(0), 2);
+  m.SetStepBudget(60);
+  ASSERT_TRUE(m.ExecNext());
+  EXPECT_EQ(m.MatchPos(0), 104);
+  EXPECT_FALSE(m.ExecNext());
+}
+
+}  // namespace

@@ -30,7 +30,7 @@ CliProgram::CliProgram(const std::string& programName, const std::string& rootNa
 void CliProgram::PointAt(const DemoSite& site) const { site.WriteHostsIni(dir + "/hosts.ini"); }
 
 CliResult CliProgram::Run(std::vector<std::string> args,
-                          const std::function<bool(const std::string& out)>& killWhen) const {
+                          const std::function<bool(const std::string& out)>& killWhen, pid_t* unreaped) const {
   args.insert(args.begin(), (dir + "/varnolt-cli").Bytes());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -72,7 +72,7 @@ CliResult CliProgram::Run(std::vector<std::string> args,
     bool killed = false;
     while (open > 0) {
       if (killWhen && !killed && killWhen(result.out)) {
-        kill(-pid, SIGKILL);
+        kill(unreaped ? pid : -pid, SIGKILL);
         killed = true;
       }
       int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
@@ -97,9 +97,14 @@ CliResult CliProgram::Run(std::vector<std::string> args,
       }
     }
     int status = 0;
-    waitpid(pid, &status, 0);
     running_ = -1;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (killed && unreaped) {
+      *unreaped = pid;
+      result.exitCode = -1;
+    } else {
+      waitpid(pid, &status, 0);
+      result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
   }
   close(outPipe[0]);
   close(errPipe[0]);

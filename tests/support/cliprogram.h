@@ -4,6 +4,8 @@
 //   CliProgram cli;                       // app/ with varnolt-cli and main.css, root/ as data root
 //   cli.PointAt(site);                    // hosts.ini beside the copy names the demo site
 //   CliResult r = cli.Run({"download", "02123456"});
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,9 +30,12 @@ class CliProgram {
   // Runs the copy with the arguments (the command first). A run still going after 180 s
   // is killed and fails the test instead of blocking it. killWhen, when given, is asked
   // every millisecond with the standard output so far; on true the run and the tools it
-  // runs are killed (SIGKILL to its process group) and its exit code is -1.
+  // runs are killed (SIGKILL to its process group) and its exit code is -1. With unreaped,
+  // only the run itself is killed, as by a user, and it is left unreaped (a zombie, its pid
+  // stored there) for the caller to reap with waitpid.
   CliResult Run(std::vector<std::string> args,
-                const std::function<bool(const std::string& out)>& killWhen = nullptr) const;
+                const std::function<bool(const std::string& out)>& killWhen = nullptr,
+                pid_t* unreaped = nullptr) const;
   // The process id of the run going on (for killWhen to reach the tools it runs); -1
   // between runs.
   pid_t RunningPid() const { return running_; }

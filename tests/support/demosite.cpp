@@ -19,15 +19,31 @@ extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
+
+// The port of the first whole line of text that starts with prefix; -1 when there is none yet.
+int PortOfLine(const std::string& text, const std::string& prefix) {
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) return -1;
+    if (text.compare(at, prefix.size(), prefix) == 0) return atoi(text.c_str() + at + prefix.size());
+    at = end + 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
-DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
+DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog, bool withOps) : withLog_(withLog) {
   std::string exe = std::string(VARNOLT_APP_DIR) + "/varnolt-demosite";
   std::vector<std::string> args = {exe, "--port", "0", "--stop-on-eof"};
+  if (withLog || withOps) dir_.emplace();
   if (withLog) {
-    logDir_.emplace();
     args.push_back("--log");
-    args.push_back(logDir_->File("requests.log").Bytes());
+    args.push_back(dir_->File("requests.log").Bytes());
+  }
+  if (withOps) {
+    for (std::string a : {"--ops-port", "0", "--ca-out"}) args.push_back(a);
+    args.push_back(CaFile().Bytes());
   }
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   std::vector<char*> argv;
@@ -59,14 +75,11 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
     throw std::runtime_error("cannot start " + exe + ": " + strerror(rc));
   }
 
-  // Read stdout until the listening line; bounded so a broken build cannot hang a test.
+  // Read stdout until the listening lines; bounded so a broken build cannot hang a test.
   std::string text;
-  const std::string prefix = "listening on 127.0.0.1:";
+  const std::string prefix = "listening on 127.0.0.1:", opsPrefix = "ops listening on 127.0.0.1:";
   auto deadline = Clock::now() + std::chrono::seconds(20);
-  auto complete = [&] {
-    size_t at = text.find(prefix);
-    return at != std::string::npos && text.find('\n', at) != std::string::npos;
-  };
+  auto complete = [&] { return PortOfLine(text, prefix) > 0 && (!withOps || PortOfLine(text, opsPrefix) > 0); };
   while (!complete()) {
     int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
     pollfd p{out_, POLLIN, 0};
@@ -80,9 +93,12 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog) {
     }
     text.append(buf, size_t(n));
   }
-  size_t at = text.find(prefix) + prefix.size();
-  port_ = atoi(text.c_str() + at);
+  port_ = PortOfLine(text, prefix);
   address_ = "127.0.0.1:" + std::to_string(port_);
+  if (withOps) {
+    opsPort_ = PortOfLine(text, opsPrefix);
+    opsAddress_ = "127.0.0.1:" + std::to_string(opsPort_);
+  }
 
   previousHosts_ = Hosts();
   SiteHosts h;
@@ -105,21 +121,25 @@ void DemoSite::WriteHostsIni(const TPath& path) const {
   for (const char* key : {"SearchHost", "PortalHost", "MakerHost", "DictionaryHost", "WebSearchHost", "OfficeCN",
                           "OfficeDerwent", "OfficeEP", "OfficeJP", "OfficeUS", "OfficeWIPO"})
     out << key << "=" << address_ << "\r\n";
+  if (!opsAddress_.empty()) out << "OpsHost=" << opsAddress_ << "\r\n";
   if (!out.flush()) throw std::runtime_error("cannot write " + path.Bytes());
 }
 
+TPath DemoSite::CaFile() const { return dir_ ? dir_->File("ops-ca.pem") : TPath(); }
+
 std::vector<DemoLogEntry> DemoSite::Log() const {
   std::vector<DemoLogEntry> entries;
-  if (!logDir_) return entries;
-  std::ifstream in(logDir_->File("requests.log").Bytes(), std::ios::binary);
+  if (!withLog_) return entries;
+  std::ifstream in(dir_->File("requests.log").Bytes(), std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     std::vector<std::string> f;
     std::stringstream ss(line);
     std::string part;
     while (std::getline(ss, part, '\t')) f.push_back(part);
-    if (f.size() != 4) continue;
-    entries.push_back({atol(f[0].c_str()), f[1], f[2], f[3] == "-" ? "" : f[3]});
+    if (f.size() != 4 && f.size() != 5) continue;
+    entries.push_back({atol(f[0].c_str()), f[1], f[2], f[3] == "-" ? "" : f[3],
+                       f.size() == 5 && f[4] != "-" ? f[4] : ""});
   }
   return entries;
 }
