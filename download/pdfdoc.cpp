@@ -317,6 +317,9 @@ void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const st
       for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], textLayers[i]);
     }
     QPDFWriter writer(pdf, out.c_str());
+    // The converting tool declares 1.1; Unicode text strings and the text layer's
+    // composite fonts came with 1.2.
+    writer.setMinimumPDFVersion("1.2");
     writer.write();
   } catch (const EConversionError&) {
     DeleteFileAt(out);

@@ -18,7 +18,7 @@ namespace {
 
 std::string G(const std::string& utf8) { return Utf8ToGbk(utf8); }
 
-// A PDF of blank pages, as a stand-in for the converting tool's output.
+// A PDF of blank pages, with the version the converting tool declares.
 void WriteBlankPdf(const TPath& path, int pages) {
   QPDF pdf;
   pdf.emptyPDF();
@@ -26,6 +26,7 @@ void WriteBlankPdf(const TPath& path, int pages) {
   for (int i = 0; i < pages; ++i)
     doc.addPage(pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>")), false);
   QPDFWriter writer(pdf, path.c_str());
+  writer.forcePDFVersion("1.1");
   writer.write();
 }
 
@@ -71,6 +72,7 @@ TEST(PdfDocument, InformationReadsBackInChineseAndKeepsTheOwnershipKeywords) {
   EXPECT_EQ(dict.getKey("/Title").getStringValue().substr(0, 4), std::string("\xfe\xff\x4e\x00", 4));  // BOM, 一
   EXPECT_EQ(dict.getKey("/Keywords").getStringValue(), "CN200510012345");
   EXPECT_EQ(PdfOwner(dir.File("out.pdf")), "200510012345");
+  EXPECT_EQ(pdf.getPDFVersion(), "1.2");  // text strings in UTF-16 came with 1.2
 
   // A publication number, when the source knows one, joins the subject.
   facts.publication = "CN1234567A";
