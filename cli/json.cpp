@@ -65,6 +65,12 @@ TJsonWriter& TJsonWriter::Number(long long value) {
   return *this;
 }
 
+TJsonWriter& TJsonWriter::Bool(bool value) {
+  BeforeValue();
+  text_ += value ? "true" : "false";
+  return *this;
+}
+
 TJsonWriter& TJsonWriter::Null() {
   BeforeValue();
   text_ += "null";

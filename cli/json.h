@@ -15,6 +15,7 @@ class TJsonWriter {
   TJsonWriter& Key(const std::string& name);
   TJsonWriter& String(const std::string& utf8);
   TJsonWriter& Number(long long value);
+  TJsonWriter& Bool(bool value);
   TJsonWriter& Null();
   // A GBK text as a string, or null when there is none.
   TJsonWriter& GbkOrNull(const std::optional<std::string>& gbk);

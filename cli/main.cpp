@@ -62,7 +62,7 @@ void Usage(FILE* out) {
       "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
       "                          [--json PATH]\n"
       "       varnolt-cli download [--file PATH] [--keep-going] [--retries N] [--skip-existing]\n"
-      "                            [--jobs N] [--delay MS] [--json PATH] [NUMBER ...]\n"
+      "                            [--jobs N] [--delay MS] [--ocr] [--json PATH] [NUMBER ...]\n"
       "       varnolt-cli --version\n"
       "Run 'varnolt-cli COMMAND --help' for the details of a command.\n",
       out);

@@ -13,7 +13,9 @@
 #include "download/downerrors.h"
 #include "download/downreport.h"
 #include "download/downtexts.h"
+#include "download/ocr.h"
 #include "download/pages.h"
+#include "download/pdfdoc.h"
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
 #include "http/httpclient.h"
@@ -25,6 +27,16 @@ using namespace getdowntext;
 
 constexpr int kDesignPatent = 3;
 constexpr int kMaxJobs = 8;
+
+// The application number as the record link gives it, country prefix and check digit
+// included ("CN200510012345.X"); empty when the link holds none.
+std::string ApplicationFromLink(const std::string& link) {
+  size_t start = link.find("recid=");
+  if (start == std::string::npos) return {};
+  start += 6;
+  size_t end = link.find("&leixin", start);
+  return link.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
 
 }  // namespace
 
@@ -41,6 +53,7 @@ struct getdown::TRun {
   std::atomic<bool> ended{false};              // the run ends early: no further number starts
   std::mutex mutex;
   std::string endError;
+  std::unique_ptr<TOcrRun> ocr;                // when the PDFs get a text layer
 };
 
 getdown::getdown(RunHandOver* handOver, std::string numbersText, TBatchOptions options,
@@ -88,6 +101,17 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
            [this](const std::string& line) { Report(line); });
   // One run per data folder across processes: runs share the page files of the temp folder.
   TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
+  if (options_.ocr) {
+    // Without the tool the downloads still run, and the user learns why the text is missing.
+    std::string unavailable = OcrUnavailableReason(tempDir);
+    if (unavailable.empty()) {
+      run.ocr = std::make_unique<TOcrRun>(
+          tempDir + "ocr", [this](const std::string& number, const std::string& line) { Report(number, line); });
+    } else {
+      Report(unavailable);
+      if (result_) result_->ocrUnavailable = unavailable;
+    }
+  }
   std::vector<std::string> report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
   run.numbers = numbers;
   run.rows.resize(numbers.size());
@@ -120,6 +144,8 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     }
     for (std::thread& t : jobs) t.join();
   }
+  // The records still being recognised end before the run does.
+  if (run.ocr) run.ocr->WaitAll();
   if (result_) result_->numbers = run.outcomes;
   if (run.ended) {
     if (result_) result_->error = run.endError;
@@ -184,6 +210,13 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
     TPageList pages = ReadPageList(detail);
     record.pageCount = pages.pageCount;
     record.imageBase = pages.imageBase;
+    TRecordFacts facts;
+    facts.title = *outcome.title;
+    facts.patentee = PatenteeFrom(detail, TypeCodeOf(number));
+    facts.application = ApplicationFromLink(link);
+    facts.classification = *outcome.classification;
+    facts.owner = record.owner;
+    record.info = RecordPdfInfo(facts);
   } catch (const std::exception& e) {
     outcome.status = TStatus::Failed;
     outcome.error = e.what();
@@ -201,9 +234,20 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   outcome.pages = record.pageCount;
   outcome.pdf = record.pdf;
   Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+  std::unique_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
+  if (run.ocr) {
+    // The record ends when its text is in: on the OCR pool, while this job goes on.
+    finish = run.ocr->Record(record, [this, &outcome, number](const std::string& error) {
+      outcome.status = error.empty() ? TStatus::Done : TStatus::Failed;
+      outcome.error = error;
+      outcome.textLayer = error.empty();
+      if (!error.empty()) Report(number, kRecordFailed);
+    });
+  }
   try {
-    DownloadRecordPages(client, run.gate, record, [&](const std::string& line) { Report(number, line); });
-    outcome.status = TStatus::Done;
+    DownloadRecordPages(
+        client, run.gate, record, [&](const std::string& line) { Report(number, line); }, finish.get());
+    if (!run.ocr) outcome.status = TStatus::Done;
   } catch (const std::exception& e) {
     Report(number, kRecordFailed);
     outcome.status = TStatus::Failed;

@@ -98,7 +98,9 @@ class TTimedTool {
   TTimedTool(std::atomic<int64_t>& ns, std::atomic<int64_t>& count) : ns_(ns), count_(count) {}
   void Start(const std::string& name, const std::string& params, int timeoutMs, int inheritFd = -1) {
     start_ = std::chrono::steady_clock::now();
-    run_.Start(ToolPath(name), params, timeoutMs, inheritFd);
+    TToolOptions options;
+    options.inheritFd = inheritFd;
+    run_.Start(ToolPath(name), params, timeoutMs, options);
   }
   int Wait() {
     int status = run_.Wait();
@@ -177,8 +179,16 @@ std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const 
          QuoteToolArgument(out.Bytes());
 }
 
+void TPdfFinish::Converted(std::unique_ptr<TTemporaryFile> converted) {
+  TTemporaryFile finished(record_.pdf.Parent());
+  FinishPdf(converted->Path(), finished.Path(), record_.info, record_.outline);
+  if (!finished.MoveTo(record_.pdf)) throw EConversionError("The PDF could not be put in its place");
+}
+
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
-                         const std::function<void(const std::string&)>& report) {
+                         const std::function<void(const std::string&)>& report, TRecordFinish* given) {
+  TPdfFinish plain(record);
+  TRecordFinish& finish = given ? *given : plain;
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
   DeleteFileAt(merged);
@@ -194,6 +204,7 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
       pageClient.HttpGetStream(record.imageBase + PageFileName(n), page);  // the file closes on failure too
       page.Close();
     });
+    finish.PageFetched(n, record.tempDir + PageFileName(n));
     if (n > 1) mergeDone(n - 1);
     merge.Start("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs);
   }
@@ -201,11 +212,11 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
   report(kFormatLine);
   // The tool writes into a locked temporary file and holds its lock as well: a run killed
   // while it writes leaves a file the next run knows for a leftover.
-  TTemporaryFile temp(record.pdf.Parent());
+  auto temp = std::make_unique<TTemporaryFile>(record.pdf.Parent());
   TTimedTool convert(g_convertNs, g_converts);
-  convert.Start("tiff2pdf", ConvertToolParams(merged, temp.Path(), record.owner), kConvertTimeoutMs, temp.Fd());
-  if (convert.Wait() != 0 || !FileExists(temp.Path()) || !temp.MoveTo(record.pdf))
-    throw EConversionError("The converting tool failed");
+  convert.Start("tiff2pdf", ConvertToolParams(merged, temp->Path(), record.owner), kConvertTimeoutMs, temp->Fd());
+  if (convert.Wait() != 0 || !FileExists(temp->Path())) throw EConversionError("The converting tool failed");
+  finish.Converted(std::move(temp));
 }
 
 TToolTimes ToolTimesSoFar() {
