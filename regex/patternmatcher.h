@@ -31,7 +31,11 @@ class TPatternMatcher {
   const std::string& Expression() const { return expression_; }
 
   // Searches the input from its first byte; true when a match was found.
+  // The input ends at its first NUL. The matcher keeps a copy of it.
   bool Exec(const std::string& input);
+  // The same, taking the input over instead of copying it (input is left
+  // empty): for callers that are done with their text.
+  bool Exec(std::string&& input);
   // Searches the same input again from where the last match ended (one byte
   // further on after an empty match).
   bool ExecNext();
@@ -76,6 +80,8 @@ class TPatternMatcher {
 
   [[noreturn]] void Fail(int code, int pos = -1);
   void Prepare();
+  bool Start();
+  bool Reaches(std::ptrdiff_t from);
   bool Search(std::ptrdiff_t offset);
 
   std::string expression_;

@@ -1,5 +1,6 @@
 #include "search/siteops.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/bytes.h"
@@ -60,11 +61,14 @@ int ReadRecordCount(const std::string& page) {
   return ReadInteger(ByteCopy(page, a + 4, b - a - 4));
 }
 
-RecordLinks::RecordLinks(const std::string& page) {
-  long p = BytePos(kRowMarker, page);
-  std::string s = ByteCopy(page, p, Len(page));
-  long q = BytePos(kTableMarker, s);
-  text_ = ByteCopy(s, 1, q);
+std::string RecordRowsOf(const std::string& page) {
+  // One cut of the page: result pages run to megabytes.
+  long from = std::max(BytePos(kRowMarker, page), 1L);
+  long table = BytePos(kTableMarker, page, from);
+  return table == 0 ? std::string() : ByteCopy(page, from, table - from + 1);
+}
+
+RecordLinks::RecordLinks(const std::string& page) : text_(RecordRowsOf(page)) {
   matcher_ = std::make_unique<TPatternMatcher>();
   matcher_->SetExpression(kLinkPattern);
 }
@@ -73,11 +77,12 @@ RecordLinks::~RecordLinks() = default;
 
 bool RecordLinks::Next(std::string& link) {
   // An empty cut (no table marker) holds no link; it is not handed to the matcher.
-  if (done_ || text_.empty()) return false;
+  if (done_ || (!started_ && text_.empty())) return false;
   bool found;
   if (!started_) {
     started_ = true;
-    found = matcher_->Exec(text_);
+    // The matcher keeps the rows from here on; they are not copied again.
+    found = matcher_->Exec(std::move(text_));
   } else {
     // Each record's row links it twice: pass over the second match of the pair.
     found = matcher_->ExecNext() && matcher_->ExecNext();

@@ -15,6 +15,11 @@ std::string PostResultList(const std::string& recshu, const std::string& searchw
 // Total number of matching records on a result page; 0 when it does not read.
 int ReadRecordCount(const std::string& page);
 
+// The part of a result page that holds the record rows: from the first row marker (the
+// whole page without one) up to and including the first byte of the table marker after
+// it; empty without a table marker.
+std::string RecordRowsOf(const std::string& page);
+
 // The record links of a result page, one at a time, in page order (every second link
 // match). A failure of the pattern matcher (EPatternMatcher) reaches the caller.
 class RecordLinks {
@@ -27,7 +32,7 @@ class RecordLinks {
   bool Next(std::string& link);
 
  private:
-  std::string text_;
+  std::string text_;  // the rows, until the matcher takes them over
   std::unique_ptr<TPatternMatcher> matcher_;
   bool started_ = false;
   bool done_ = false;
