@@ -125,16 +125,18 @@ void TPatternMatcher::Prepare() {
 
 bool TPatternMatcher::Exec(const std::string& input) {
   impl_->input = input;
-  return Start();
+  return Start(1);
 }
 
-bool TPatternMatcher::Exec(std::string&& input) {
+bool TPatternMatcher::Exec(std::string&& input) { return Exec(std::move(input), 1); }
+
+bool TPatternMatcher::Exec(std::string&& input, std::ptrdiff_t offset) {
   impl_->input = std::move(input);
   input.clear();
-  return Start();
+  return Start(offset);
 }
 
-bool TPatternMatcher::Start() {
+bool TPatternMatcher::Start(std::ptrdiff_t offset) {
   TImpl& s = *impl_;
   s.has_input = true;
   s.clean = 0;
@@ -143,7 +145,7 @@ bool TPatternMatcher::Start() {
   if (s.matcher) s.matcher->NewInput();
   // A compile error leaves the input in place for a later ExecPos.
   Prepare();
-  return Search(1);
+  return Search(offset);
 }
 
 // Whether a search may begin at from, which is so up to the input's end.

@@ -36,6 +36,9 @@ class TPatternMatcher {
   // The same, taking the input over instead of copying it (input is left
   // empty): for callers that are done with their text.
   bool Exec(std::string&& input);
+  // Takes the input over and searches it from a 1-based byte offset, as
+  // ExecPos: a part of a text is searched where it stands, uncut.
+  bool Exec(std::string&& input, std::ptrdiff_t offset);
   // Searches the same input again from where the last match ended (one byte
   // further on after an empty match).
   bool ExecNext();
@@ -80,7 +83,7 @@ class TPatternMatcher {
 
   [[noreturn]] void Fail(int code, int pos = -1);
   void Prepare();
-  bool Start();
+  bool Start(std::ptrdiff_t offset);
   bool Reaches(std::ptrdiff_t from);
   bool Search(std::ptrdiff_t offset);
 

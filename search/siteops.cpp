@@ -61,14 +61,21 @@ int ReadRecordCount(const std::string& page) {
   return ReadInteger(ByteCopy(page, a + 4, b - a - 4));
 }
 
-std::string RecordRowsOf(const std::string& page) {
-  // One cut of the page: result pages run to megabytes.
-  long from = std::max(BytePos(kRowMarker, page), 1L);
-  long table = BytePos(kTableMarker, page, from);
-  return table == 0 ? std::string() : ByteCopy(page, from, table - from + 1);
+TRecordRows RecordRowsOf(const std::string& page) {
+  const long first = std::max(BytePos(kRowMarker, page), 1L);
+  const long table = BytePos(kTableMarker, page, first);
+  return table == 0 ? TRecordRows() : TRecordRows{first, table};
 }
 
-RecordLinks::RecordLinks(const std::string& page) : text_(RecordRowsOf(page)) {
+RecordLinks::RecordLinks(const std::string& page) : RecordLinks(std::string(page)) {}
+
+RecordLinks::RecordLinks(std::string&& page) {
+  // Result pages run to megabytes: the rows are searched where they stand, the
+  // page only cut off after them (the link pattern looks at no byte before a match).
+  const TRecordRows rows = RecordRowsOf(page);
+  page.resize(size_t(rows.last));
+  text_ = std::move(page);
+  first_ = rows.first;
   matcher_ = std::make_unique<TPatternMatcher>();
   matcher_->SetExpression(kLinkPattern);
 }
@@ -81,8 +88,7 @@ bool RecordLinks::Next(std::string& link) {
   bool found;
   if (!started_) {
     started_ = true;
-    // The matcher keeps the rows from here on; they are not copied again.
-    found = matcher_->Exec(std::move(text_));
+    found = matcher_->Exec(std::move(text_), first_);
   } else {
     // Each record's row links it twice: pass over the second match of the pair.
     found = matcher_->ExecNext() && matcher_->ExecNext();

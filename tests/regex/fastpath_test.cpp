@@ -109,6 +109,12 @@ TEST(FastPaths, AnInputTakenOverIsSearchedLikeACopy) {
   // A later copy replaces what was taken over.
   ASSERT_TRUE(m.Exec(page.substr(404)));
   EXPECT_EQ(m.MatchPos(0), 6);
+  // Taken over and searched from an offset: what stands before it is passed over.
+  ASSERT_TRUE(m.Exec(std::string(page), 302));
+  EXPECT_EQ(m.MatchPos(0), 410);
+  EXPECT_FALSE(m.ExecNext());
+  EXPECT_FALSE(m.Exec(std::string(page), std::ptrdiff_t(page.size()) + 2));
+  EXPECT_THROW(m.Exec(std::string(page), 0), EPatternMatcher);
 }
 
 TEST(FastPaths, ClassRepeatReachingTheEndWithoutItsClosingByte) {
