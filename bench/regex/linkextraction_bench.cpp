@@ -209,49 +209,44 @@ void BM_Pcre2Jit(benchmark::State& state, PageFn page) {
   Measure(state, page(), [&](const std::string& p) { return pcre.Links(p); });
 }
 
-// The page handed over to the engine: the caller's copy is made, and the
-// matcher with its input freed, while the clock is stopped.
-void BM_TPatternMatcherOwned(benchmark::State& state, PageFn page) {
-  const std::string& text = page();
+// The page handed over: the copy that stands for the page as the program got
+// it is made, and what take leaves holding it is freed, while the clock is
+// stopped.
+template <typename Take>
+void MeasureHandedOver(benchmark::State& state, const std::string& text, Take take) {
   size_t n = 0;
   for (auto _ : state) {
     state.PauseTiming();
     std::string given = text;
-    auto m = std::make_unique<TPatternMatcher>();
     state.ResumeTiming();
-    m->SetExpression(kLinkPattern);
     std::vector<std::string> links;
-    for (bool found = m->Exec(std::move(given)); found; found = m->ExecNext()) links.push_back(m->MatchText(1));
+    auto holder = take(std::move(given), links);
     n = links.size();
     benchmark::DoNotOptimize(links.data());
     state.PauseTiming();
-    m.reset();
+    holder.reset();
     state.ResumeTiming();
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
   state.counters["links"] = double(n);
 }
 
-// The program hands its page over to RecordLinks; the copy that stands for
-// the page fetched, and the freeing, happen while the clock is stopped.
+void BM_TPatternMatcherOwned(benchmark::State& state, PageFn page) {
+  MeasureHandedOver(state, page(), [](std::string&& given, std::vector<std::string>& links) {
+    auto m = std::make_unique<TPatternMatcher>();
+    m->SetExpression(kLinkPattern);
+    for (bool found = m->Exec(std::move(given)); found; found = m->ExecNext()) links.push_back(m->MatchText(1));
+    return m;
+  });
+}
+
+// The program's way: the search worker hands its page over to RecordLinks.
 void BM_RecordLinks(benchmark::State& state, PageFn page) {
-  const std::string& text = page();
-  size_t n = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::string given = text;
-    state.ResumeTiming();
+  MeasureHandedOver(state, page(), [](std::string&& given, std::vector<std::string>& links) {
     auto rows = std::make_unique<RecordLinks>(std::move(given));
-    std::vector<std::string> links;
     for (std::string link; rows->Next(link);) links.push_back(std::move(link));
-    n = links.size();
-    benchmark::DoNotOptimize(links.data());
-    state.PauseTiming();
-    rows.reset();
-    state.ResumeTiming();
-  }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
-  state.counters["links"] = double(n);
+    return rows;
+  });
 }
 
 void BM_Pcre2JitRows(benchmark::State& state, PageFn page) {
