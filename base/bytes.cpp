@@ -3,10 +3,16 @@
 #include <climits>
 #include <cstring>
 
-long BytePos(const std::string& marker, const std::string& text) {
-  if (marker.empty() || text.empty()) return 0;
-  size_t p = text.find(marker);
-  return p == std::string::npos ? 0 : static_cast<long>(p) + 1;
+long BytePos(const std::string& marker, const std::string& text) { return BytePos(marker, text, 1); }
+
+long BytePos(const std::string& marker, const std::string& text, long from) {
+  if (from < 1) from = 1;
+  if (marker.empty() || text.empty() || size_t(from) > text.size()) return 0;
+  // The C library's search skips ahead by the marker; the markers of the pages
+  // begin with "<", which a byte-by-byte hunt meets every few bytes of a page.
+  const char* start = text.data() + (from - 1);
+  const void* hit = memmem(start, text.size() - size_t(from - 1), marker.data(), marker.size());
+  return hit ? static_cast<long>(static_cast<const char*>(hit) - text.data()) + 1 : 0;
 }
 
 std::string ByteCopy(const std::string& text, long index, long count) {

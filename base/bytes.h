@@ -8,6 +8,8 @@
 
 // Position of the first occurrence of marker in text; 0 when absent or either is empty.
 long BytePos(const std::string& marker, const std::string& text);
+// The same from byte index from (counted from 1) on.
+long BytePos(const std::string& marker, const std::string& text, long from);
 
 // count bytes of text from byte index on. index < 1 counts as 1 (count unchanged);
 // index past the end, a negative count or an empty text give the empty text.

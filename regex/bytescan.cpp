@@ -31,18 +31,19 @@ bool Same(const uint8_t* a, const uint8_t* b, size_t n) {
 inline unsigned Mask(__m128i v) { return unsigned(_mm_movemask_epi8(v)); }
 inline __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
-// Lanes equal to one of up to three bytes.
+// Lanes equal to one of up to four bytes.
 struct VectorSet {
   explicit VectorSet(const ScanBytes& s) : n(s.n) {
-    for (int k = 0; k < 3; ++k) v[k] = _mm_set1_epi8(char(s.b[k < s.n ? k : 0]));
+    for (int k = 0; k < 4; ++k) v[k] = _mm_set1_epi8(char(s.b[k < s.n ? k : 0]));
   }
   __m128i Hits(__m128i x) const {
     __m128i m = _mm_cmpeq_epi8(x, v[0]);
     if (n > 1) m = _mm_or_si128(m, _mm_cmpeq_epi8(x, v[1]));
     if (n > 2) m = _mm_or_si128(m, _mm_cmpeq_epi8(x, v[2]));
+    if (n > 3) m = _mm_or_si128(m, _mm_cmpeq_epi8(x, v[3]));
     return m;
   }
-  __m128i v[3];
+  __m128i v[4];
   int n;
 };
 #endif
@@ -112,38 +113,36 @@ const uint8_t* FindLiteral(const uint8_t* p, const uint8_t* end, const uint8_t* 
 
 namespace {
 
+// Whether the rule picks p, whose byte is not the NUL; end holds the NUL.
+inline bool Picks(const uint8_t* p, const uint8_t* end, const MarkRule& rule) {
+  if (!In(rule.first, *p)) return false;
+  return rule.last.n == 0 || (size_t(end - p) >= rule.distance && In(rule.last, p[rule.distance]));
+}
+
+const uint8_t* FindStartBytewise(const uint8_t* p, const uint8_t* end, const MarkRule& rule) {
+  for (; p < end; ++p)
+    if (*p == 0 || Picks(p, end, rule)) return p;
+  return end;
+}
+
 #if defined(__SSE2__)
-// 64 bytes a round, one word of marks each, up to a block with a NUL; returns
-// where it stopped.
-size_t CopyRoundsSse2(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
-  const size_t d = rule ? rule->distance : 0;
-  const bool paired = rule && rule->last.n > 0;
+// 64 places a round while the byte `distance` further on stays inside.
+const uint8_t* FindStartSse2(const uint8_t* p, const uint8_t* end, const MarkRule& rule) {
+  const size_t d = rule.distance;
+  const bool paired = rule.last.n > 0;
   const __m128i zero = _mm_setzero_si128();
-  const VectorSet first(rule ? rule->first : ScanBytes()), last(rule ? rule->last : ScanBytes());
-  size_t i = 0;
-  for (; i + 64 + d <= n; i += 64) {
-    const uint8_t* s = src + i;
-    __m128i a0 = Load(s), a1 = Load(s + 16), a2 = Load(s + 32), a3 = Load(s + 48);
-    __m128i low = _mm_min_epu8(_mm_min_epu8(a0, a1), _mm_min_epu8(a2, a3));
-    if (Mask(_mm_cmpeq_epi8(low, zero))) break;
-    uint8_t* t = dst + i;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(t), a0);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 16), a1);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 32), a2);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(t + 48), a3);
-    if (!rule) continue;
-    __m128i h0 = first.Hits(a0), h1 = first.Hits(a1), h2 = first.Hits(a2), h3 = first.Hits(a3);
-    if (paired) {
-      h0 = _mm_and_si128(h0, last.Hits(Load(s + d)));
-      h1 = _mm_and_si128(h1, last.Hits(Load(s + d + 16)));
-      h2 = _mm_and_si128(h2, last.Hits(Load(s + d + 32)));
-      h3 = _mm_and_si128(h3, last.Hits(Load(s + d + 48)));
-    }
-    uint64_t word = uint64_t(Mask(h0)) | uint64_t(Mask(h1)) << 16 | uint64_t(Mask(h2)) << 32 |
-                    uint64_t(Mask(h3)) << 48;
-    if (word) marks->Add(i, word);
+  const VectorSet first(rule.first), last(rule.last);
+  auto lanes = [&](const uint8_t* q) {
+    __m128i a = Load(q);
+    __m128i hit = first.Hits(a);
+    if (paired) hit = _mm_and_si128(hit, last.Hits(Load(q + d)));
+    return uint64_t(Mask(_mm_or_si128(hit, _mm_cmpeq_epi8(a, zero))));
+  };
+  for (; size_t(end - p) >= 64 + d; p += 64) {
+    uint64_t m = lanes(p) | lanes(p + 16) << 16 | lanes(p + 32) << 32 | lanes(p + 48) << 48;
+    if (m) return p + __builtin_ctzll(m);
   }
-  return i;
+  return FindStartBytewise(p, end, rule);
 }
 #endif
 
@@ -160,53 +159,39 @@ REGEX_AVX2 inline __m256i Hits32(__m256i x, const __m256i* v) {
 }
 REGEX_AVX2 inline uint64_t Mask32(__m256i v) { return uint32_t(_mm256_movemask_epi8(v)); }
 
-// The same rounds with 32-byte vectors, where the processor has them, for
-// NF first bytes (none: no marks) and NL bytes further on.
+// The same rounds with 32-byte vectors, where the processor has them, for NF
+// first bytes and NL bytes further on.
 template <int NF, int NL>
-REGEX_AVX2 size_t CopyRoundsAvx2(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
-  const size_t d = NF ? rule->distance : 0;
+REGEX_AVX2 const uint8_t* FindStartAvx2(const uint8_t* p, const uint8_t* end, const MarkRule& rule) {
+  const size_t d = rule.distance;
   __m256i f[3], l[3];
   for (int k = 0; k < 3; ++k) {
-    f[k] = k < NF ? _mm256_set1_epi8(char(rule->first.b[k])) : _mm256_setzero_si256();
-    l[k] = k < NL ? _mm256_set1_epi8(char(rule->last.b[k])) : _mm256_setzero_si256();
+    f[k] = _mm256_set1_epi8(char(rule.first.b[k < NF ? k : 0]));
+    l[k] = _mm256_set1_epi8(char(rule.last.b[k < NL ? k : 0]));
   }
   const __m256i zero = _mm256_setzero_si256();
-  size_t i = 0;
-  for (; i + 64 + d <= n; i += 64) {
-    const uint8_t* s = src + i;
-    __m256i a0 = Load32(s), a1 = Load32(s + 32);
-    if (Mask32(_mm256_cmpeq_epi8(_mm256_min_epu8(a0, a1), zero))) break;
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), a0);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 32), a1);
-    if constexpr (NF > 0) {
-      __m256i h0 = Hits32<NF>(a0, f), h1 = Hits32<NF>(a1, f);
-      if constexpr (NL > 0) {
-        h0 = _mm256_and_si256(h0, Hits32<NL>(Load32(s + d), l));
-        h1 = _mm256_and_si256(h1, Hits32<NL>(Load32(s + d + 32), l));
-      }
-      uint64_t word = Mask32(h0) | Mask32(h1) << 32;
-      if (word) marks->Add(i, word);
+  for (; size_t(end - p) >= 64 + d; p += 64) {
+    __m256i a0 = Load32(p), a1 = Load32(p + 32);
+    __m256i h0 = Hits32<NF>(a0, f), h1 = Hits32<NF>(a1, f);
+    if constexpr (NL > 0) {
+      h0 = _mm256_and_si256(h0, Hits32<NL>(Load32(p + d), l));
+      h1 = _mm256_and_si256(h1, Hits32<NL>(Load32(p + d + 32), l));
     }
+    h0 = _mm256_or_si256(h0, _mm256_cmpeq_epi8(a0, zero));
+    h1 = _mm256_or_si256(h1, _mm256_cmpeq_epi8(a1, zero));
+    uint64_t m = Mask32(h0) | Mask32(h1) << 32;
+    if (m) return p + __builtin_ctzll(m);
   }
-  return i;
+  return FindStartBytewise(p, end, rule);
 }
 
 template <int NF>
-size_t CopyRoundsAvx2Last(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
-  switch (rule->last.n) {
-    case 0: return CopyRoundsAvx2<NF, 0>(dst, src, n, rule, marks);
-    case 1: return CopyRoundsAvx2<NF, 1>(dst, src, n, rule, marks);
-    case 2: return CopyRoundsAvx2<NF, 2>(dst, src, n, rule, marks);
-    default: return CopyRoundsAvx2<NF, 3>(dst, src, n, rule, marks);
-  }
-}
-
-size_t CopyRoundsAvx2Any(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
-  switch (rule ? rule->first.n : 0) {
-    case 0: return CopyRoundsAvx2<0, 0>(dst, src, n, rule, marks);
-    case 1: return CopyRoundsAvx2Last<1>(dst, src, n, rule, marks);
-    case 2: return CopyRoundsAvx2Last<2>(dst, src, n, rule, marks);
-    default: return CopyRoundsAvx2Last<3>(dst, src, n, rule, marks);
+const uint8_t* FindStartAvx2Last(const uint8_t* p, const uint8_t* end, const MarkRule& rule) {
+  switch (rule.last.n) {
+    case 0: return FindStartAvx2<NF, 0>(p, end, rule);
+    case 1: return FindStartAvx2<NF, 1>(p, end, rule);
+    case 2: return FindStartAvx2<NF, 2>(p, end, rule);
+    default: return FindStartAvx2<NF, 3>(p, end, rule);
   }
 }
 
@@ -218,41 +203,22 @@ bool HasAvx2() {
 
 }  // namespace
 
-void Marks::Add(size_t base, uint64_t bits) {
-  for (; bits && complete; bits &= bits - 1) {
-    if (places.size() >= cap) {
-      complete = false;
-      places.clear();
-    } else {
-      places.push_back(int64_t(base) + __builtin_ctzll(bits));
+const uint8_t* FindStartOrEnd(const uint8_t* p, const uint8_t* end, const MarkRule& rule) {
+#if defined(REGEX_ENGINE_AVX2)
+  if (HasAvx2()) {
+    switch (rule.first.n) {
+      case 1: return FindStartAvx2Last<1>(p, end, rule);
+      case 2: return FindStartAvx2Last<2>(p, end, rule);
+      case 3: return FindStartAvx2Last<3>(p, end, rule);
+      default: break;
     }
   }
-}
-
-size_t CopyAndMark(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks) {
-  size_t i = 0;
-  size_t d = rule ? rule->distance : 0;
-  bool paired = rule && rule->last.n > 0;
-  if (rule) {
-    marks->places.clear();
-    marks->cap = n / 8 + 16;
-    marks->complete = true;
-  }
-#if defined(REGEX_ENGINE_AVX2)
-  if (HasAvx2()) i = CopyRoundsAvx2Any(dst, src, n, rule, marks);
-  else
 #endif
 #if defined(__SSE2__)
-    i = CopyRoundsSse2(dst, src, n, rule, marks);
+  return FindStartSse2(p, end, rule);
+#else
+  return FindStartBytewise(p, end, rule);
 #endif
-  // The rest, and the block with the NUL, byte by byte.
-  for (; i < n && src[i]; ++i) {
-    dst[i] = src[i];
-    if (rule && In(rule->first, src[i]) && (!paired || (i + d < n && In(rule->last, src[i + d]))))
-      marks->Add(i, 1);
-  }
-  dst[i] = 0;
-  return i;
 }
 
 }  // namespace regex_engine

@@ -3,16 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 #include "regex/program.h"
 
 namespace regex_engine {
 
-// Up to three bytes to look for; n is 0 to 3.
+// Up to four bytes to look for; n is 0 to 4.
 struct ScanBytes {
-  uint8_t b[3] = {0, 0, 0};
+  uint8_t b[4] = {0, 0, 0, 0};
   int n = 0;
 };
 
@@ -33,38 +31,6 @@ inline bool LiteralAt(const uint8_t* p, const uint8_t* needle, size_t n, bool fo
   return true;
 }
 
-// An allocator that leaves new elements uninitialised, for buffers that are
-// overwritten at once.
-template <typename T>
-struct UninitAllocator : std::allocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = UninitAllocator<U>;
-  };
-  UninitAllocator() = default;
-  template <typename U>
-  UninitAllocator(const UninitAllocator<U>&) {}
-  template <typename U>
-  void construct(U* p) {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-using ByteBuffer = std::vector<uint8_t, UninitAllocator<uint8_t>>;
-
-// Marked places of an input, in ascending order; they stop being kept when
-// they grow past an eighth of the input (such a pattern is better served by
-// looking for its start directly).
-struct Marks {
-  std::vector<int64_t> places;
-  size_t cap = 0;
-  bool complete = true;
-  void Add(size_t base, uint64_t bits);  // places base + each set bit
-};
-
 // Places worth an attempt: a byte of `first` there and, when `last` holds
 // bytes, one of those `distance` bytes further on.
 struct MarkRule {
@@ -73,10 +39,9 @@ struct MarkRule {
   size_t distance = 0;
 };
 
-// Copies src (n bytes) up to its first NUL into dst (room for n + 1 bytes),
-// ends the copy with a NUL and returns its length. With a rule, marks each
-// place of the copy that the rule picks (and no others); all in the same pass.
-size_t CopyAndMark(uint8_t* dst, const uint8_t* src, size_t n, const MarkRule* rule, Marks* marks);
-
+// The first place in [p, end] that the rule picks or that holds a NUL; *end
+// must be a NUL, so there always is one. Inputs end at their first NUL, and
+// scanning for it on the way lets a search take over an input unread.
+const uint8_t* FindStartOrEnd(const uint8_t* p, const uint8_t* end, const MarkRule& rule);
 
 }  // namespace regex_engine

@@ -76,8 +76,6 @@ TMatcher::TMatcher(const std::string& pattern, unsigned flags, const std::string
   last_undo_.assign(kVarTotal, -1);
 }
 
-void TMatcher::NewInput() { new_input_ = true; }
-
 bool TMatcher::Search(const uint8_t* in, int64_t len, int64_t from, int64_t* start, int64_t* end) {
   if (new_input_ || in != in_ || len != len_) {
     // What was recorded belongs to the input before.
@@ -174,7 +172,7 @@ bool TMatcher::LineStartAt(int64_t pos) const {
 }
 
 bool TMatcher::LineEndAt(int64_t pos) const {
-  if (pos >= len_) return true;
+  if (pos >= len_ || in_[pos] == 0) return true;
   int cur = in_[pos];
   if (cur == paired_head_ && in_[pos + 1] == paired_tail_) return true;
   if (Classes().linesep[cur]) return !(cur == paired_tail_ && pos > 0 && in_[pos - 1] == paired_head_);
@@ -189,7 +187,7 @@ bool TMatcher::IsWordAt(int64_t pos) const { return pos >= 0 && pos < len_ && Cl
   ProgramView program = Program();
   uint8_t op = program.Kind(node);
   uint8_t c = in_[pos];
-  if (!AcceptsByte(op, program.Operand(node), c)) return false;
+  if (c == 0 || !AcceptsByte(op, program.Operand(node), c)) return false;
   // "." without s refuses the paired separator's head in front of its tail.
   return op != OpAnyButLineSep || !(c == paired_head_ && in_[pos + 1] == paired_tail_);
 }
@@ -379,7 +377,7 @@ bool TMatcher::Attempt(int64_t start, int32_t node, int64_t pos, int64_t* group_
         group_end[0] = pos;
         return true;
       case OpInputStart: ok = pos == 0; node = program.Next(node); break;
-      case OpInputEnd: ok = pos == len_; node = program.Next(node); break;
+      case OpInputEnd: ok = pos >= len_ || in_[pos] == 0; node = program.Next(node); break;
       case OpLineStart: ok = LineStartAt(pos); node = program.Next(node); break;
       case OpLineEnd: ok = LineEndAt(pos); node = program.Next(node); break;
       case OpWordBoundary:

@@ -28,7 +28,7 @@ struct RepeatPlan {
   ByteTable starts{};         // ... and these are the bytes (the NUL for the end of the input)
   // Candidates for the byte that ends a greedy run (bytes the repeated node
   // refuses) and a lazy run (those, or a byte the rest can begin with), when
-  // they are at most three.
+  // they are at most four.
   bool run_scan = false, lazy_scan = false;
   ScanBytes run_end, lazy_end;
   int32_t run_point = -1;  // its run record (TMemo), -1 for none
@@ -40,15 +40,15 @@ class TMatcher {
   TMatcher(const std::string& pattern, unsigned flags, const std::string& paired);
 
   unsigned Flags() const { return flags_; }
-  // Takes a new input: copies src (n bytes) up to its first NUL into dst,
-  // followed by a NUL, and returns the length of the copy.
-  size_t Load(const uint8_t* src, size_t n, ByteBuffer& dst) {
-    NewInput();
-    return finder_.Load(src, n, dst);
+  // The next searches are of another input (or of one whose bytes changed).
+  void NewInput() {
+    new_input_ = true;
+    finder_.NewInput();
   }
   // Searches in (len bytes followed by a NUL) from position from (0 to len).
-  // On success fills start and end (kGroups each, -1 for unset) and returns
-  // true. Throws EngineError.
+  // The input ends at its first NUL, which the search meets on its way; none
+  // may stand before from. On success fills start and end (kGroups each, -1
+  // for unset) and returns true. Throws EngineError.
   bool Search(const uint8_t* in, int64_t len, int64_t from, int64_t* start, int64_t* end);
 
   // Patterns whose work the state record cannot bound (those with
@@ -69,7 +69,6 @@ class TMatcher {
   };
 
   void BuildPlans();
-  void NewInput();
   void StepMark();
   int64_t SlotOf(int32_t point) const;
   bool RunFailed(const RepeatPlan& plan, int64_t at) const;

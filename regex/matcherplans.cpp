@@ -13,14 +13,14 @@ namespace {
 // Nodes looked at to work out one table of where the rest can begin.
 constexpr int kFollowBudget = 64;
 
-// The bytes 1 to 255 that accepted refuses, that also holds or that equal
-// extra, when they are at most three.
+// The bytes that accepted refuses (the NUL, the end of the input, among
+// them), that also holds or that equal extra, when they are at most four.
 bool FewBytes(const ByteTable& accepted, const ByteTable* also, int extra, ScanBytes& out) {
   out = ScanBytes();
-  for (int c = 1; c < 256; ++c) {
+  for (int c = 0; c < 256; ++c) {
     bool in = !accepted[size_t(c)] || (also && (*also)[size_t(c)]) || c == extra;
     if (!in) continue;
-    if (out.n == 3) return false;
+    if (out.n == 4) return false;
     out.b[out.n++] = uint8_t(c);
   }
   return true;

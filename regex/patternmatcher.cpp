@@ -20,9 +20,13 @@ struct TPatternMatcher::TImpl {
   }
 
   std::optional<TMatcher> matcher;  // none before the first compile and after a failed one
-  ByteBuffer input;                 // the input up to its first NUL, then a NUL
-  int64_t len = 0;
+  // The input as it was given; it ends at its first NUL, which is found as
+  // the searches go on: no NUL stands before `clean`, and `len` is the
+  // length once known (-1 before).
+  std::string input;
   bool has_input = false;
+  int64_t clean = 0;
+  int64_t len = -1;
   int64_t start[kGroups];
   int64_t end[kGroups];
 };
@@ -120,21 +124,46 @@ void TPatternMatcher::Prepare() {
 }
 
 bool TPatternMatcher::Exec(const std::string& input) {
+  impl_->input = input;
+  return Start(1);
+}
+
+bool TPatternMatcher::Exec(std::string&& input) { return Exec(std::move(input), 1); }
+
+bool TPatternMatcher::Exec(std::string&& input, std::ptrdiff_t offset) {
+  impl_->input = std::move(input);
+  input.clear();
+  return Start(offset);
+}
+
+bool TPatternMatcher::Start(std::ptrdiff_t offset) {
   TImpl& s = *impl_;
   s.has_input = true;
+  s.clean = 0;
+  s.len = -1;
   s.ClearMatch();
-  const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
-  try {
-    Prepare();
-  } catch (const EPatternMatcher&) {
-    // The input is kept for a later ExecPos all the same.
-    s.input.resize(input.size() + 1);
-    s.len = int64_t(CopyAndMark(s.input.data(), bytes, input.size(), nullptr, nullptr));
-    throw;
+  if (s.matcher) s.matcher->NewInput();
+  // A compile error leaves the input in place for a later ExecPos.
+  Prepare();
+  return Search(offset);
+}
+
+// Whether a search may begin at from, which is so up to the input's end.
+bool TPatternMatcher::Reaches(std::ptrdiff_t from) {
+  TImpl& s = *impl_;
+  if (s.len >= 0) return from <= s.len;
+  if (from <= s.clean) return true;
+  const char* bytes = s.input.data();
+  const int64_t size = int64_t(s.input.size());
+  const int64_t upto = std::min<int64_t>(from, size);
+  const void* nul = std::memchr(bytes + s.clean, 0, size_t(upto - s.clean));
+  if (nul || from > size) {
+    s.len = nul ? static_cast<const char*>(nul) - bytes : size;
+    s.clean = s.len;
+    return from <= s.len;
   }
-  // The copy also marks the places where a match can begin.
-  s.len = int64_t(s.matcher->Load(bytes, input.size(), s.input));
-  return Search(1);
+  s.clean = from;
+  return true;
 }
 
 bool TPatternMatcher::ExecNext() {
@@ -157,12 +186,16 @@ bool TPatternMatcher::Search(std::ptrdiff_t offset) {
   if (!s.has_input) Fail(kErrNoInput);
   if (offset < 1) Fail(kErrBadOffset);
   s.ClearMatch();
-  if (offset > s.len + 1) return false;
+  if (!Reaches(offset - 1)) return false;
   try {
-    return s.matcher->Search(s.input.data(), s.len, offset - 1, s.start, s.end);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.input.data());
+    if (!s.matcher->Search(bytes, int64_t(s.input.size()), offset - 1, s.start, s.end)) return false;
   } catch (const EngineError& e) {
     Fail(e.code, e.pos);
   }
+  // The search found no NUL up to the match's start, and a match holds none.
+  s.clean = std::max(s.clean, s.end[0]);
+  return true;
 }
 
 std::string TPatternMatcher::MatchText(int n) const {

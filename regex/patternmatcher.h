@@ -31,7 +31,14 @@ class TPatternMatcher {
   const std::string& Expression() const { return expression_; }
 
   // Searches the input from its first byte; true when a match was found.
+  // The input ends at its first NUL. The matcher keeps a copy of it.
   bool Exec(const std::string& input);
+  // The same, taking the input over instead of copying it (input is left
+  // empty): for callers that are done with their text.
+  bool Exec(std::string&& input);
+  // Takes the input over and searches it from a 1-based byte offset, as
+  // ExecPos: a part of a text is searched where it stands, uncut.
+  bool Exec(std::string&& input, std::ptrdiff_t offset);
   // Searches the same input again from where the last match ended (one byte
   // further on after an empty match).
   bool ExecNext();
@@ -76,6 +83,8 @@ class TPatternMatcher {
 
   [[noreturn]] void Fail(int code, int pos = -1);
   void Prepare();
+  bool Start(std::ptrdiff_t offset);
+  bool Reaches(std::ptrdiff_t from);
   bool Search(std::ptrdiff_t offset);
 
   std::string expression_;

@@ -6,9 +6,6 @@ namespace regex_engine {
 
 namespace {
 
-// How many marked places ahead of an attempt the input is fetched.
-constexpr size_t kAhead = 4;
-
 void Unite(ByteTable& set, const ByteTable& more) {
   for (size_t c = 0; c < set.size(); ++c) set[c] = set[c] || more[c];
 }
@@ -127,19 +124,9 @@ StartFinder::StartFinder(const SearchAids& aids) {
   }
 }
 
-size_t StartFinder::Load(const uint8_t* src, size_t n, ByteBuffer& dst) {
-  must_from_ = -1;
-  must_at_ = -1;
-  dst.resize(n + 1);
-  size_t len = CopyAndMark(dst.data(), src, n, has_rule_ ? &rule_ : nullptr, &marks_);
-  dst.resize(len + 1);
-  marked_ = has_rule_ && marks_.complete;
-  cursor_ = 0;
-  return len;
-}
-
 bool StartFinder::MustFollows(const std::string& must, const uint8_t* in, int64_t len, int64_t p) {
   if (must_from_ >= 0 && p >= must_from_ && (must_at_ < 0 || p <= must_at_)) return must_at_ >= 0;
+  // Found past the input's end it proves nothing, and the attempts fail there.
   const uint8_t* end = in + len;
   const uint8_t* q = FindLiteral(in + p, end, reinterpret_cast<const uint8_t*>(must.data()), must.size(), false);
   must_from_ = p;
@@ -147,47 +134,27 @@ bool StartFinder::MustFollows(const std::string& must, const uint8_t* in, int64_
   return must_at_ >= 0;
 }
 
-// The next marked place from p on where the leading literal stands whole.
-int64_t StartFinder::NextMarked(const SearchAids& aids, const uint8_t* in, int64_t len, int64_t p) {
-  const std::vector<int64_t>& places = marks_.places;
-  // Searches go forward; ExecPos may go back.
-  if (cursor_ > 0 && places[cursor_ - 1] >= p)
-    cursor_ = size_t(std::lower_bound(places.begin(), places.end(), p) - places.begin());
-  while (cursor_ < places.size() && places[cursor_] < p) ++cursor_;
-  const auto* lead = reinterpret_cast<const uint8_t*>(aids.lead.data());
-  size_t n = aids.lead.size();
-  for (; cursor_ < places.size(); ++cursor_) {
-    int64_t q = places[cursor_];
-    if (q >= len) break;
-    if (n == 0 || (q + int64_t(n) <= len && LiteralAt(in + q, lead, n, aids.lead_fold))) {
-      // The copy has left the input's start in the outer caches by now: a
-      // place a few ahead is fetched while this one is tried.
-      if (cursor_ + kAhead < places.size()) {
-        __builtin_prefetch(in + places[cursor_ + kAhead]);
-        __builtin_prefetch(in + places[cursor_ + kAhead] + 64);
-      }
-      return q;
-    }
-  }
-  return -1;
-}
-
 int64_t StartFinder::Next(const SearchAids& aids, const uint8_t* in, int64_t len, int64_t p, int64_t from) {
   if (p > len) return -1;
+  // Once the end itself was tried there is nothing after it.
+  if (p > from && in[p - 1] == 0) return -1;
   // No match can begin where the required literal no longer follows.
   if (!aids.must.empty() && !MustFollows(aids.must, in, len, p)) return -1;
   if (aids.anchored) return p == from ? p : -1;
-  if (marked_) return NextMarked(aids, in, len, p);
-  const uint8_t* end = in + len;
-  if (!aids.lead.empty() || aids.few_first_bytes) {
-    const uint8_t* q = !aids.lead.empty()
-                           ? FindLiteral(in + p, end, reinterpret_cast<const uint8_t*>(aids.lead.data()),
-                                         aids.lead.size(), aids.lead_fold)
-                           : FindAnyOf(in + p, end, aids.first_bytes);
-    return q == end ? -1 : q - in;
+  if (has_rule_) {
+    const uint8_t* end = in + len;
+    const auto* lead = reinterpret_cast<const uint8_t*>(aids.lead.data());
+    const size_t n = aids.lead.size();
+    for (const uint8_t* q = in + p;; ++q) {
+      q = FindStartOrEnd(q, end, rule_);
+      if (*q == 0) return -1;  // what the rule picks is never the NUL
+      if (n == 0 || (size_t(end - q) >= n && LiteralAt(q, lead, n, aids.lead_fold))) return q - in;
+    }
   }
-  for (; p <= len; ++p)
+  for (; p <= len; ++p) {
     if (aids.first_set[in[p]]) return p;
+    if (in[p] == 0) return -1;
+  }
   return -1;
 }
 

@@ -25,30 +25,30 @@ SearchAids FindSearchAids(const std::vector<uint8_t>& code);
 // The aids as text, one per line, for tests.
 std::string DescribeSearchAids(const SearchAids& aids);
 
-// Finds the positions in an input at which an attempt can succeed. Places
-// that the leading literal or the few first bytes pick are marked while the
-// input is copied in; the required literal is looked for when needed, and
-// where it was last found is kept for the searches that follow.
+// Finds the positions in an input at which an attempt can succeed: where the
+// leading literal or one of the few first bytes stands, found by a vector scan
+// as the search goes on. The input ends at its first NUL, which the scans meet
+// on their way, so an input is never read ahead of the search. The required
+// literal is looked for when needed, and where it was last found is kept for
+// the searches that follow.
 class StartFinder {
  public:
   explicit StartFinder(const SearchAids& aids);
-  // Takes a new input: copies src (n bytes) up to its first NUL into dst,
-  // followed by a NUL, and returns the length of the copy.
-  size_t Load(const uint8_t* src, size_t n, ByteBuffer& dst);
-  // The first position from p on (p <= len) at which a match can begin, -1
-  // when there is none; in holds len bytes and a NUL, from is where the
-  // search began.
+  // Forgets what was found in the input before.
+  void NewInput() {
+    must_from_ = -1;
+    must_at_ = -1;
+  }
+  // The first position from p on at which a match can begin, -1 when there
+  // is none. in holds len bytes and a NUL; the search began at from, and no
+  // NUL stands before p - 1, the place handed out before (or p is from).
   int64_t Next(const SearchAids& aids, const uint8_t* in, int64_t len, int64_t p, int64_t from);
 
  private:
   bool MustFollows(const std::string& must, const uint8_t* in, int64_t len, int64_t p);
-  int64_t NextMarked(const SearchAids& aids, const uint8_t* in, int64_t len, int64_t p);
 
   bool has_rule_ = false;
   MarkRule rule_;
-  Marks marks_;
-  bool marked_ = false;  // marks_ belongs to the input being searched
-  size_t cursor_ = 0;    // the first mark at or after the last place asked for
   // The required literal stands at must_at_ (-1: nowhere) from must_from_ on.
   int64_t must_from_ = -1;
   int64_t must_at_ = -1;

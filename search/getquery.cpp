@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <mutex>
+#include <utility>
 
 #include "base/appdir.h"
 #include "base/bytes.h"
@@ -82,7 +83,7 @@ void getquery::Run() {
   Show(kCountHead + std::to_string(count) + (count > 100 ? kCountTailOver : kCountTail));
 
   try {
-    RecordLinks links(page);
+    RecordLinks links(std::move(page));
     std::string link;
     for (int n = 1; links.Next(link); ++n) {
       rows += SearchRowOpening();

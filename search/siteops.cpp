@@ -1,5 +1,6 @@
 #include "search/siteops.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/bytes.h"
@@ -60,11 +61,21 @@ int ReadRecordCount(const std::string& page) {
   return ReadInteger(ByteCopy(page, a + 4, b - a - 4));
 }
 
-RecordLinks::RecordLinks(const std::string& page) {
-  long p = BytePos(kRowMarker, page);
-  std::string s = ByteCopy(page, p, Len(page));
-  long q = BytePos(kTableMarker, s);
-  text_ = ByteCopy(s, 1, q);
+TRecordRows RecordRowsOf(const std::string& page) {
+  const long first = std::max(BytePos(kRowMarker, page), 1L);
+  const long table = BytePos(kTableMarker, page, first);
+  return table == 0 ? TRecordRows() : TRecordRows{first, table};
+}
+
+RecordLinks::RecordLinks(const std::string& page) : RecordLinks(std::string(page)) {}
+
+RecordLinks::RecordLinks(std::string&& page) {
+  // Result pages run to megabytes: the rows are searched where they stand, the
+  // page only cut off after them (the link pattern looks at no byte before a match).
+  const TRecordRows rows = RecordRowsOf(page);
+  page.resize(size_t(rows.last));
+  text_ = std::move(page);
+  first_ = rows.first;
   matcher_ = std::make_unique<TPatternMatcher>();
   matcher_->SetExpression(kLinkPattern);
 }
@@ -73,11 +84,11 @@ RecordLinks::~RecordLinks() = default;
 
 bool RecordLinks::Next(std::string& link) {
   // An empty cut (no table marker) holds no link; it is not handed to the matcher.
-  if (done_ || text_.empty()) return false;
+  if (done_ || (!started_ && text_.empty())) return false;
   bool found;
   if (!started_) {
     started_ = true;
-    found = matcher_->Exec(text_);
+    found = matcher_->Exec(std::move(text_), first_);
   } else {
     // Each record's row links it twice: pass over the second match of the pair.
     found = matcher_->ExecNext() && matcher_->ExecNext();

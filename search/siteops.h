@@ -15,11 +15,22 @@ std::string PostResultList(const std::string& recshu, const std::string& searchw
 // Total number of matching records on a result page; 0 when it does not read.
 int ReadRecordCount(const std::string& page);
 
+// Where the record rows of a result page stand, as 1-based byte positions: from the first
+// row marker (the page's start without one) up to and including the first byte of the
+// table marker after it; {0, 0} without a table marker.
+struct TRecordRows {
+  long first = 0;
+  long last = 0;
+};
+TRecordRows RecordRowsOf(const std::string& page);
+
 // The record links of a result page, one at a time, in page order (every second link
 // match). A failure of the pattern matcher (EPatternMatcher) reaches the caller.
 class RecordLinks {
  public:
   explicit RecordLinks(const std::string& page);
+  // The same, taking the page over: it is not copied.
+  explicit RecordLinks(std::string&& page);
   ~RecordLinks();
   RecordLinks(const RecordLinks&) = delete;
   RecordLinks& operator=(const RecordLinks&) = delete;
@@ -27,7 +38,8 @@ class RecordLinks {
   bool Next(std::string& link);
 
  private:
-  std::string text_;
+  std::string text_;  // the page up to the rows' end, until the matcher takes it over
+  long first_ = 1;    // where the rows begin in it
   std::unique_ptr<TPatternMatcher> matcher_;
   bool started_ = false;
   bool done_ = false;

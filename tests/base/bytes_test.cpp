@@ -9,6 +9,13 @@ TEST(BytePos, FindsFirstOccurrenceCountingFromOne) {
   EXPECT_EQ(BytePos("", "abc"), 0);
   EXPECT_EQ(BytePos("a", ""), 0);
   EXPECT_EQ(BytePos("\xb9\xb2\xd3\xd0", "xx\xb9\xb2\xd3\xd0"), 3);
+  // From a byte index on: a hit at that index counts, the marker must fit
+  // before the end, and an index past it finds nothing.
+  EXPECT_EQ(BytePos("b", "abcb", 2), 2);
+  EXPECT_EQ(BytePos("b", "abcb", 3), 4);
+  EXPECT_EQ(BytePos("cb", "abcb", 4), 0);
+  EXPECT_EQ(BytePos("b", "abcb", 5), 0);
+  EXPECT_EQ(BytePos("a", "abcb", -3), 1);
 }
 
 TEST(ByteCopy, BoundaryRules) {

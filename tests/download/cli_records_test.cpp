@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,26 +168,70 @@ bool Ended(pid_t pid) {
   return paren == std::string::npos || stat.compare(paren + 1, 3, " Z ") == 0 || stat.compare(paren + 1, 3, " X ") == 0;
 }
 
+// Waits until every thread of the process is stopped (or it has ended); a stop signal
+// reaches the threads one by one. False when that takes more than 10 s.
+bool Stopped(pid_t pid) {
+  const TPath tasks = TPath::FromSystem("/proc/" + std::to_string(pid) + "/task");
+  for (int i = 0; i < 10000; ++i) {
+    bool all = true;
+    for (const DirEntry& task : ListDirectory(tasks)) {
+      std::string stat;
+      try {
+        stat = ReadFileBytes(tasks + "/" + task.name + "/stat");
+      } catch (const EFileError&) {
+        continue;  // the thread has ended
+      }
+      size_t paren = stat.rfind(')');
+      if (paren != std::string::npos && stat.size() > paren + 2 && std::string("TtZX").find(stat[paren + 2]) == std::string::npos)
+        all = false;
+    }
+    if (all) return true;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return false;
+}
+
 TEST(KeptRecords, ARunKilledWhileItsConvertingToolWritesLeavesTheNextRunOnlyWholePdfs) {
   DemoSite site;
   CliProgram cli;
   cli.PointAt(site);
   const TPath pdfDir = cli.data + "/data/pdf";
-  // The converting tool is held still once its output holds bytes (so the kill cannot come
-  // too late), and then the run alone is killed, as a user kills it; it stays a zombie.
+  // However loaded the machine, the kill must find the converting tool writing. So the
+  // run's process group (the run and its tools) is stopped once the conversion is
+  // announced or its temporary file is there, and from then on let go some tens of
+  // microseconds at a time until the tool's output holds bytes. It runs at the lowest
+  // priority meanwhile, so that it can hardly get ahead while this test waits for a
+  // processor. The tool is held still there, and the run alone is killed, as a user
+  // kills it; it stays a zombie.
+  pid_t run = -1;  // stored by Run when the run starts
   pid_t tool = -1;
   TPath partial;
-  auto whileWriting = [&](const std::string&) {
-    auto [pid, file] = ProcessWithFileOpen("tiff2pdf", pdfDir, ".varnolt-");
-    if (pid < 0 || !FileExists(file) || ReadFileBytes(file).empty()) return false;
-    kill(pid, SIGSTOP);
-    tool = pid;
-    partial = file;
+  bool overshot = false;
+  auto whileWriting = [&](const std::string& out) {
+    if (run <= 0) return false;
+    if (out.find(kFormatLine) == std::string::npos && Names(pdfDir, true).empty()) return false;
+    kill(-run, SIGSTOP);
+    setpriority(PRIO_PGRP, id_t(run), 19);  // the tool started later inherits it
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < deadline && Stopped(run)) {
+      auto [pid, file] = ProcessWithFileOpen("tiff2pdf", pdfDir, ".varnolt-");
+      if (pid > 0 && Stopped(pid) && FileExists(file) && !ReadFileBytes(file).empty()) {
+        tool = pid;
+        partial = file;
+        return true;
+      }
+      if (!Names(pdfDir).empty() || Ended(run)) break;  // the conversion is over already
+      kill(-run, SIGCONT);
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+      kill(-run, SIGSTOP);
+    }
+    overshot = true;
+    kill(-run, SIGCONT);
     return true;
   };
-  pid_t run = -1;
   CliResult killed = cli.Run({"download", "200880001234"}, whileWriting, &run);
-  ASSERT_GT(tool, 0) << "the converting tool was never seen writing: " << killed.out;
+  ASSERT_FALSE(overshot) << "the converting tool was never seen writing: " << killed.out;
+  ASSERT_GT(tool, 0) << killed.out;
   ASSERT_GT(run, 0);
   // The tool does not outlive the run, stopped as it is.
   for (int i = 0; i < 1000 && !Ended(tool); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));

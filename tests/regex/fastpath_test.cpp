@@ -1,10 +1,12 @@
-// The edges of the search's fast paths: the copy that marks where the
-// leading literal or the first bytes stand (vector rounds of 64 bytes, then
-// byte by byte), the vector scans of class repeats, the required literal
-// kept between searches, and "." beside the paired separator.
+// The edges of the search's fast paths: the scan for where the leading
+// literal or the first bytes stand (vector rounds of 64 bytes, then byte by
+// byte), which also finds the input's end at its first NUL, the vector scans
+// of class repeats, the required literal kept between searches, and "."
+// beside the paired separator.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "regex/patternmatcher.h"
@@ -60,6 +62,59 @@ TEST(FastPaths, InputEndsAtItsFirstNulInsideAVectorRound) {
   m.SetExpression("[qz]");  // a few first bytes are marked the same way
   EXPECT_FALSE(m.Exec(std::string(70, 'x') + std::string(1, '\0') + "q"));
   EXPECT_EQ(Starts(m, std::string(63, 'x') + "qZz"), (std::vector<std::ptrdiff_t>{64, 66}));
+}
+
+// Every match (position and length) of every search of the input.
+std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> Matches(TPatternMatcher& m, std::string input) {
+  std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> out;
+  for (bool f = m.Exec(std::move(input)); f; f = m.ExecNext()) out.emplace_back(m.MatchPos(0), m.MatchLen(0));
+  return out;
+}
+
+// The input is read only as far as the searches go, so what lies after its
+// first NUL must never take part: not in runs of classes that refuse few
+// bytes, not at the end anchors, not for a search started past it.
+TEST(FastPaths, NothingAfterTheFirstNulTakesPart) {
+  const char* patterns[] = {"[^a]*", "[^a]+$", "x[^\"]*?\"", "\\w+\\b", "a|$", "(y|[^z])+", ".*b",
+                            "[qz]", "(?s).+", "(?-s).*$", "(?m)y$", "q$", "x\\B"};
+  std::string tail = std::string(1, '\0') + "\"qzb yy\nq";
+  for (const char* pattern : patterns) {
+    for (size_t at : {0u, 1u, 15u, 63u, 64u, 100u, 200u}) {
+      std::string head;
+      for (size_t k = 0; k < at; ++k) head += "x y\"q"[k % 5];
+      TPatternMatcher m, cut;
+      m.SetExpression(pattern);
+      cut.SetExpression(pattern);
+      EXPECT_EQ(Matches(m, head + tail + std::string(80, 'b')), Matches(cut, head)) << pattern << " " << at;
+      // Searches begun past the NUL, or just at it, find only the empty end.
+      if (m.Exec(head + tail)) {
+        EXPECT_FALSE(m.ExecPos(std::ptrdiff_t(at) + 2)) << pattern << " " << at;
+        if (m.ExecPos(std::ptrdiff_t(at) + 1)) {
+          EXPECT_EQ(m.MatchLen(0), 0) << pattern << " " << at;
+        }
+      }
+    }
+  }
+}
+
+TEST(FastPaths, AnInputTakenOverIsSearchedLikeACopy) {
+  TPatternMatcher m;
+  m.SetExpression("h(r)ef");
+  std::string page = std::string(300, '-') + "href" + std::string(100, '-') + "HREF href";
+  std::string given = page;
+  EXPECT_EQ(Matches(m, given), (std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>>{{301, 4}, {410, 4}}));
+  ASSERT_TRUE(m.Exec(std::move(given)));
+  EXPECT_TRUE(given.empty());
+  EXPECT_EQ(m.MatchText(1), "r");
+  // A later copy replaces what was taken over.
+  ASSERT_TRUE(m.Exec(page.substr(404)));
+  EXPECT_EQ(m.MatchPos(0), 6);
+  // Taken over and searched from an offset: what stands before it is passed over.
+  ASSERT_TRUE(m.Exec(std::string(page), 302));
+  EXPECT_EQ(m.MatchPos(0), 410);
+  EXPECT_FALSE(m.ExecNext());
+  EXPECT_FALSE(m.Exec(std::string(page), std::ptrdiff_t(page.size()) + 2));
+  EXPECT_THROW(m.Exec(std::string(page), 0), EPatternMatcher);
 }
 
 TEST(FastPaths, ClassRepeatReachingTheEndWithoutItsClosingByte) {

@@ -66,6 +66,7 @@ CliResult CliProgram::Run(std::vector<std::string> args,
   close(errPipe[1]);
   CliResult result;
   if (rc == 0) {
+    if (unreaped) *unreaped = pid;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
@@ -99,7 +100,6 @@ CliResult CliProgram::Run(std::vector<std::string> args,
     int status = 0;
     running_ = -1;
     if (killed && unreaped) {
-      *unreaped = pid;
       result.exitCode = -1;
     } else {
       waitpid(pid, &status, 0);

@@ -31,8 +31,9 @@ class CliProgram {
   // is killed and fails the test instead of blocking it. killWhen, when given, is asked
   // every millisecond with the standard output so far; on true the run and the tools it
   // runs are killed (SIGKILL to its process group) and its exit code is -1. With unreaped,
-  // only the run itself is killed, as by a user, and it is left unreaped (a zombie, its pid
-  // stored there) for the caller to reap with waitpid.
+  // the run's pid (also its process group's) is stored there as soon as it starts, so that
+  // killWhen may look at the run; on true only the run itself is killed, as by a user, and
+  // it is left unreaped (a zombie) for the caller to reap with waitpid.
   CliResult Run(std::vector<std::string> args,
                 const std::function<bool(const std::string& out)>& killWhen = nullptr,
                 pid_t* unreaped = nullptr) const;
