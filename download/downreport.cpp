@@ -5,7 +5,7 @@
 #include "base/ini.h"
 #include "download/downtexts.h"
 #include "download/pages.h"
-#include "search/siteops.h"
+#include "sources/source.h"
 
 using namespace downreporttext;
 

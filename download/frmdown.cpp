@@ -210,7 +210,9 @@ void Tfrmdown::startbtClick() {
   startbt->setEnabled(false);
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
   // The worker owns itself; the hand-over lives with the dialog, as long as the program.
-  new getdown(handOver_.get(), NumbersAsText(Entries()));
+  TBatchOptions options;
+  options.source = ChooseSource();
+  new getdown(handOver_.get(), NumbersAsText(Entries()), options);
 }
 
 void Tfrmdown::msgbtClick() { AskToShowReport(this, DownloadReportPath(datadir::Root())); }

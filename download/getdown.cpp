@@ -1,6 +1,7 @@
 #include "download/getdown.h"
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -17,7 +18,6 @@
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
 #include "http/httpclient.h"
-#include "search/siteops.h"
 
 namespace {
 
@@ -32,6 +32,7 @@ constexpr int kMaxJobs = 8;
 struct getdown::TRun {
   TRun(const TPath& pdfFolder, const TBatchOptions& options, std::function<void(const std::string&)> onWait)
       : pdfDir(pdfFolder), names(pdfFolder), gate(options.retries, options.delayMs, std::move(onWait)) {}
+  std::unique_ptr<TDownloadSource> source;
   std::vector<std::string> numbers;
   TPath pdfDir;  // ends with "/"
   TPdfNames names;
@@ -39,6 +40,9 @@ struct getdown::TRun {
   std::vector<std::vector<std::string>> rows;  // report rows by list position
   std::vector<TNumberOutcome> outcomes;        // by list position
   std::atomic<bool> ended{false};              // the run ends early: no further number starts
+  std::atomic<bool> stopped{false};            // the source stopped serving: failed.txt still written
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  std::atomic<int> finished{0};                // records done with, for the time left
   std::mutex mutex;
   std::string endError;
 };
@@ -86,6 +90,14 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
   TRun run(datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/", options_,
            [this](const std::string& line) { Report(line); });
+  try {
+    run.source = MakeDownloadSource(options_.source, options_.document, [this](const std::string& line) { Report(line); });
+  } catch (const std::exception& e) {
+    // Only OPS can refuse here (no credentials): the dialog shows why.
+    Report(e.what());
+    if (result_) result_->error = e.what();
+    return false;
+  }
   // One run per data folder across processes: runs share the page files of the temp folder.
   TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
   std::vector<std::string> report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
@@ -121,6 +133,14 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     for (std::thread& t : jobs) t.join();
   }
   if (result_) result_->numbers = run.outcomes;
+  if (run.stopped) {
+    // The source will serve no more for now: every number without its PDF, for a later run.
+    std::vector<std::string> left;
+    for (const TNumberOutcome& o : run.outcomes)
+      if (o.status == TNumberOutcome::TStatus::Failed || o.status == TNumberOutcome::TStatus::Pending)
+        left.push_back(o.number);
+    WriteTextLines(tempDir + "failed.txt", left);
+  }
   if (run.ended) {
     if (result_) result_->error = run.endError;
     return false;
@@ -145,69 +165,116 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   return true;
 }
 
+std::string getdown::StartLine(TRun& run, int position, const std::string& number) {
+  std::string line = kStartA + std::to_string(position) + kStartB + number + kStartC;
+  if (options_.source != TSourceKind::Ops) return line;
+  const size_t total = run.numbers.size();
+  line += " " + std::to_string(position) + "/" + std::to_string(total);
+  const int done = run.finished;
+  if (done > 0) {
+    const auto spent = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - run.started);
+    const long long left = spent.count() * (long long)(total - size_t(done)) / done / std::max(1, options_.jobs);
+    line += kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
+                                      : std::to_string(left) + kTimeLeftSeconds);
+  }
+  return line;
+}
+
 bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir) {
   using TStatus = TNumberOutcome::TStatus;
   const int position = int(index) + 1;
   const std::string& number = run.numbers[index];
   TNumberOutcome& outcome = run.outcomes[index];
   std::vector<std::string>& row = run.rows[index];
-  Report(number, kStartA + std::to_string(position) + kStartB + number + kStartC);
-  if (TypeCodeOf(number) == kDesignPatent) {
+  struct TFinished {
+    std::atomic<int>& count;
+    ~TFinished() { ++count; }
+  } finished{run.finished};
+  Report(number, StartLine(run, position, number));
+  if (!run.source->DownloadsDesigns() && TypeCodeOf(number) == kDesignPatent) {
     Report(number, number + kDesignSkipped);
     outcome.status = TStatus::Design;
     return true;
   }
-  TRecordPages record;
-  record.tempDir = tempDir;
-  record.number = number;
-  try {
-    std::string page;
-    run.gate.Run(number + kListRequest, [&] { page = PostResultList("1", kExpressionA + number + kExpressionB); });
-    if (options_.keepGoing && ReadRecordCount(page) == 0) throw EDownloadException(kNotFound);
-    const std::string link = FirstRecordLink(page);
-    outcome.title = TitleFromLink(link);
-    outcome.classification = ClassFromLink(link);
-    // The PDF belongs to the record found, whatever the entry held.
-    record.owner = ApplicationNumberFromLink(link);
-    if (options_.skipExisting) {
-      if (std::optional<std::string> name = run.names.ExistingFor(*outcome.title, record.owner)) {
-        outcome.pdf = run.pdfDir + *name;
-        outcome.status = TStatus::Skipped;
-        AppendDownloadReportRow(row, position, number, *outcome.title, *outcome.classification, *outcome.pdf);
-        Report(number, number + ": " + kSkipped);
-        return true;
-      }
-    }
-    record.pdf = run.pdfDir + run.names.NameFor(*outcome.title, record.owner);
-    std::string detail;
-    run.gate.Run(number + kDetailRequest, [&] { detail = FetchDetailPage(link); });
-    TPageList pages = ReadPageList(detail);
-    record.pageCount = pages.pageCount;
-    record.imageBase = pages.imageBase;
-  } catch (const std::exception& e) {
+  const TRunRequest request = [&](TRequestStep step, const std::function<void()>& attempt) {
+    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
+  };
+  // A failure that ends the run, or with --keep-going this number alone; false: the run ends.
+  auto lookupFailed = [&](const std::string& reason) {
     outcome.status = TStatus::Failed;
-    outcome.error = e.what();
+    outcome.error = reason;
+    if (!run.source->StopReason().empty()) {
+      run.stopped = true;
+      std::lock_guard<std::mutex> lock(run.mutex);
+      if (run.endError.empty()) run.endError = run.source->StopReason();
+      return false;
+    }
     if (!options_.keepGoing) {
       // No record found or no page list: the whole run ends here.
       std::lock_guard<std::mutex> lock(run.mutex);
-      if (run.endError.empty()) run.endError = number + ": " + e.what();
+      if (run.endError.empty()) run.endError = number + ": " + reason;
       return false;
     }
-    AppendDownloadFailureRow(row, position, number, e.what(), outcome.classification.value_or(""));
-    Report(number, kLookupFailed + outcome.error);
+    AppendDownloadFailureRow(row, position, number, reason, outcome.classification.value_or(""));
+    Report(number, kLookupFailed + reason);
     return true;
-  }
-  AppendDownloadReportRow(row, position, number, *outcome.title, *outcome.classification, record.pdf);
-  outcome.pages = record.pageCount;
-  outcome.pdf = record.pdf;
-  Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+  };
+  std::vector<TSourceDocument> documents;
   try {
-    DownloadRecordPages(client, run.gate, record, [&](const std::string& line) { Report(number, line); });
-    outcome.status = TStatus::Done;
+    documents = run.source->Find(number, options_.keepGoing, request);
+    if (documents.empty()) throw EDownloadException(kNotFound);
   } catch (const std::exception& e) {
-    Report(number, kRecordFailed);
-    outcome.status = TStatus::Failed;
-    outcome.error = e.what();
+    return lookupFailed(e.what());
   }
+  bool allDone = true;
+  for (TSourceDocument& document : documents) {
+    outcome.title = document.title;
+    outcome.classification = document.classification;
+    if (!document.publication.empty())
+      outcome.publication = outcome.publication ? *outcome.publication + ", " + document.publication : document.publication;
+    TRecordPages record;
+    record.tempDir = tempDir;
+    record.number = number;
+    record.owner = document.owner;
+    const std::string& nameTitle = document.nameTitle.empty() ? document.title : document.nameTitle;
+    try {
+      if (options_.skipExisting) {
+        if (std::optional<std::string> name = run.names.ExistingFor(nameTitle, record.owner)) {
+          outcome.pdf = run.pdfDir + *name;
+          outcome.status = TStatus::Skipped;
+          AppendDownloadReportRow(row, position, number, document.title, document.classification, *outcome.pdf);
+          Report(number, number + ": " + kSkipped);
+          continue;
+        }
+      }
+      record.pdf = run.pdfDir + run.names.NameFor(nameTitle, record.owner);
+      run.source->ListPages(document, request);
+      record.pageCount = document.pageCount;
+    } catch (const std::exception& e) {
+      if (!lookupFailed(e.what())) return false;
+      allDone = false;
+      continue;
+    }
+    AppendDownloadReportRow(row, position, number, document.title, document.classification, record.pdf);
+    outcome.pages = record.pageCount;
+    outcome.pdf = record.pdf;
+    Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+    try {
+      DownloadRecordPages(client, run.gate, record, *run.source, document,
+                          [&](const std::string& line) { Report(number, line); });
+    } catch (const std::exception& e) {
+      Report(number, kRecordFailed);
+      outcome.status = TStatus::Failed;
+      outcome.error = e.what();
+      allDone = false;
+      if (!run.source->StopReason().empty()) {
+        run.stopped = true;
+        std::lock_guard<std::mutex> lock(run.mutex);
+        if (run.endError.empty()) run.endError = run.source->StopReason();
+        return false;
+      }
+    }
+  }
+  if (allDone && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include "base/handover.h"
 #include "base/path.h"
+#include "sources/source.h"
 
 // What a batch asks beyond the plain run of the dialog; the defaults are the plain run.
 struct TBatchOptions {
@@ -14,6 +15,8 @@ struct TBatchOptions {
   bool skipExisting = false;  // a number whose PDF is already there is not fetched again
   int jobs = 1;               // records downloaded at once, each on its own connection
   int delayMs = 0;            // at least this long between the starts of any two requests
+  TSourceKind source = TSourceKind::Site;
+  TDocumentChoice document = TDocumentChoice::Grant;  // which publications (OPS)
 };
 
 // What became of one number of a run. Texts are GBK.
@@ -25,6 +28,7 @@ struct TNumberOutcome {
   std::optional<std::string> classification;
   std::optional<int> pages;
   std::optional<TPath> pdf;
+  std::optional<std::string> publication;  // OPS: the publications downloaded, ", " between
   TStatus status = TStatus::Pending;
   std::string error;  // the failure's message; empty when none
 };
@@ -58,6 +62,8 @@ class getdown {
   // One number of the run, at index of the list, with the job's client and temp folder;
   // false when the run must end here.
   bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir);
+  // The first progress line of a record: in OPS runs with where the run is and the time left.
+  std::string StartLine(TRun& run, int position, const std::string& number);
   // A progress line of a record: with jobs side by side each line names its number.
   void Report(const std::string& number, const std::string& line);
   void Report(const std::string& line);

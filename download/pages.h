@@ -4,23 +4,11 @@
 #include <string>
 
 #include "base/path.h"
+#include "sources/source.h"
 
 class THttpClient;
 class TRequestGate;
 
-// Where the scanned pages of one record lie, read from its detail page.
-struct TPageList {
-  int pageCount = 0;
-  std::string imageBase;  // the first page's address without its 10-byte file name
-};
-
-// Reads the page-viewer call of a detail page (the second call when there are two).
-// Throws EPageListError when the marker is missing, the call has fewer than three
-// fields, or its page count is not a decimal integer.
-TPageList ReadPageList(const std::string& detailPage);
-
-// "000001.tif" .. "999999.tif"; numbers of seven or more digits give "000001.tif".
-std::string PageFileName(int n);
 
 // The merged image of one record in the temp directory, named after the list entry by
 // the base file-name rule, so an entry holding "/" never leaves its directory.
@@ -44,7 +32,7 @@ struct TRecordPages {
   std::string number;     // the list entry: names the merged image
   std::string owner;      // the record's application number, written into the PDF
   int pageCount = 0;
-  std::string imageBase;  // the first page's address without its file name
+  std::string imageBase;  // the site's first page address without its file name (below)
 };
 
 // Fetches the record's pages into the temp directory with the job's one client, through
@@ -55,7 +43,13 @@ struct TRecordPages {
 // temporary name and appears under its own only when the conversion succeeded. Throws
 // when a page file cannot be created, a page cannot be fetched, or a tool fails
 // (EConversionError).
+// The pages of the old site at record.imageBase.
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                         const std::function<void(const std::string&)>& report);
+// The pages come from the source (page n of document); a source that checks page counts
+// has the merged image hold exactly pageCount pages, or no PDF is written (EConversionError).
+void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                         TDownloadSource& source, const TSourceDocument& document,
                          const std::function<void(const std::string&)>& report);
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.

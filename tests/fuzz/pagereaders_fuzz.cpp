@@ -11,7 +11,7 @@
 #include "download/downerrors.h"
 #include "download/pages.h"
 #include "regex/patternmatcher.h"
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 #include "tests/fuzz/fuzzcheck.h"
 
 namespace {
