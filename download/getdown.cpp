@@ -134,6 +134,7 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   }
   if (result_) result_->numbers = run.outcomes;
   if (run.stopped) {
+    Report(run.endError);  // the dialog's memo says why the run ended
     // The source will serve no more for now: every number without its PDF, for a later run.
     std::vector<std::string> left;
     for (const TNumberOutcome& o : run.outcomes)

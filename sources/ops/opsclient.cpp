@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "base/gbk.h"
-#include "base/hosts.h"
 #include "http/httpclient.h"
 #include "sources/ops/opspaths.h"
 #include "sources/ops/opsreplies.h"
@@ -171,10 +170,4 @@ void TOpsConnection::Stop(const std::string& reason) {
 std::string TOpsConnection::StopReason() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return stopReason_;
-}
-
-std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
-  std::optional<TOpsCredentials> credentials = ReadOpsCredentials();
-  if (!credentials) throw EOpsNoCredentials(MissingCredentialsMessage());
-  return std::make_unique<TOpsConnection>(Hosts().OpsHost, *credentials, std::move(progress));
 }

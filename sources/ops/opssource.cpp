@@ -15,6 +15,7 @@
 #include "base/gbk.h"
 #include "base/tiffpages.h"
 #include "http/httpclient.h"
+#include "sources/ops/opsaccount.h"
 #include "sources/ops/opsclient.h"
 #include "sources/ops/opscql.h"
 #include "sources/ops/opslegal.h"
@@ -34,6 +35,13 @@ const char kTiff[] = "application/tiff";
 // How long a "No results found" waits before it is asked once more: OPS has been seen to
 // answer it for a while for a valid query when busy.
 constexpr auto kNoHitsRecheck = std::chrono::seconds(3);
+
+// The run's connection to hosts.ini's OpsHost with the stored account.
+std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
+  std::optional<TOpsCredentials> credentials = ReadOpsCredentials();
+  if (!credentials) throw EOpsNoCredentials(MissingCredentialsMessage());
+  return std::make_unique<TOpsConnection>(OpsHost(), *credentials, std::move(progress));
+}
 
 std::string RecordLink(const TOpsPublication& pub) {
   return "https://worldwide.espacenet.com/patent/search?q=pn%3D" + pub.Shown();
