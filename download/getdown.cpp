@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -85,6 +86,38 @@ void getdown::Execute() {
   }
 }
 
+struct getdown::TLookup {
+  std::vector<TSourceDocument> documents;
+  std::exception_ptr findFailure;
+  std::vector<std::exception_ptr> listFailures;  // by document; empty when not listed ahead
+};
+
+getdown::TLookup getdown::Lookup(TRun& run, size_t index) {
+  TLookup lookup;
+  const std::string& number = run.numbers[index];
+  if (!run.source->DownloadsDesigns() && TypeCodeOf(number) == kDesignPatent) return lookup;
+  const TRunRequest request = [&](TRequestStep step, const std::function<void()>& attempt) {
+    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
+  };
+  try {
+    lookup.documents = run.source->Find(number, options_.keepGoing, request);
+  } catch (...) {
+    lookup.findFailure = std::current_exception();
+    return lookup;
+  }
+  // A PDF that is there already needs no page list: only listed ahead when none is skipped.
+  if (options_.skipExisting) return lookup;
+  for (TSourceDocument& document : lookup.documents) {
+    try {
+      run.source->ListPages(document, request);
+      lookup.listFailures.push_back(nullptr);
+    } catch (...) {
+      lookup.listFailures.push_back(std::current_exception());
+    }
+  }
+  return lookup;
+}
+
 bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   const TPath root = datadir::Root();
   const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
@@ -114,9 +147,18 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   std::atomic<size_t> next{0};
   auto job = [&](const TPath& dir) {
     THttpClient pageClient;
+    // OPS's images service sets the pace: one job finds the next record while this one's
+    // pages come in, so the requests before them cost no time of their own.
+    const bool lookAhead = options_.jobs == 1 && options_.source == TSourceKind::Ops;
+    std::future<TLookup> ahead;
     for (size_t i; !run.ended && (i = next++) < numbers.size();) {
-      if (!RunNumber(run, i, pageClient, dir)) run.ended = true;
+      std::optional<TLookup> prepared;
+      if (ahead.valid()) prepared = ahead.get();
+      if (lookAhead && i + 1 < numbers.size())
+        ahead = std::async(std::launch::async, [this, &run, i] { return Lookup(run, i + 1); });
+      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr)) run.ended = true;
     }
+    if (ahead.valid()) ahead.wait();  // a run that ended early drops what it found
   };
   if (options_.jobs == 1) {
     job(tempDir);
@@ -181,7 +223,7 @@ std::string getdown::StartLine(TRun& run, int position, const std::string& numbe
   return line;
 }
 
-bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir) {
+bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir, TLookup* prepared) {
   using TStatus = TNumberOutcome::TStatus;
   const int position = int(index) + 1;
   const std::string& number = run.numbers[index];
@@ -222,7 +264,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   };
   std::vector<TSourceDocument> documents;
   try {
-    documents = run.source->Find(number, options_.keepGoing, request);
+    if (prepared && prepared->findFailure) std::rethrow_exception(prepared->findFailure);
+    documents = prepared ? prepared->documents : run.source->Find(number, options_.keepGoing, request);
     if (documents.empty()) throw EDownloadException(kNotFound);
   } catch (const std::exception& e) {
     return lookupFailed(e.what());
@@ -230,7 +273,9 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   // A publication number names no type; the application found does.
   if (!documents.front().publication.empty()) outcome.typeName = TypeNameOf(documents.front().owner);
   bool allDone = true;
-  for (TSourceDocument& document : documents) {
+  for (size_t d = 0; d < documents.size(); ++d) {
+    TSourceDocument& document = documents[d];
+    const bool listed = prepared && d < prepared->listFailures.size();
     outcome.title = document.title;
     outcome.classification = document.classification;
     if (!document.publication.empty())
@@ -252,7 +297,10 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
         }
       }
       record.pdf = run.pdfDir + run.names.NameFor(nameTitle, record.owner);
-      run.source->ListPages(document, request);
+      if (!listed)
+        run.source->ListPages(document, request);
+      else if (prepared->listFailures[d])
+        std::rethrow_exception(prepared->listFailures[d]);
       record.pageCount = document.pageCount;
     } catch (const std::exception& e) {
       if (!lookupFailed(e.what())) return false;

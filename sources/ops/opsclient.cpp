@@ -8,6 +8,7 @@
 #include "http/httpclient.h"
 #include "sources/ops/opspaths.h"
 #include "sources/ops/opsreplies.h"
+#include "sources/ops/opstexts.h"
 #include "sources/sourcetexts.h"
 
 using namespace opswiretext;
@@ -61,6 +62,10 @@ TSent Send(THttpClient& client, const std::string& url, const std::string* form)
   } catch (const ENetHTTPProtocolException& e) {
     sent.status = e.StatusCode;
     sent.body = e.ResponseBody;
+  } catch (const ENetUndefinedSituation& e) {
+    if (e.Reason == ENetUndefinedSituation::TReason::ClosedAfterHeaders) throw;
+    // Larger than any reply OPS gives: broken or hostile, and never read into memory.
+    throw EOpsReplyError(opstext::kReplyTooLarge + std::to_string(kOpsMaxReplyBytes >> 20) + " MB");
   }
   return sent;
 }
