@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <future>
 #include <ctime>
 #include <mutex>
@@ -151,14 +152,19 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     // pages come in, so the requests before them cost no time of their own.
     const bool lookAhead = options_.jobs == 1 && options_.source == TSourceKind::Ops;
     std::future<TLookup> ahead;
+    std::future<void> converting;
     for (size_t i; !run.ended && (i = next++) < numbers.size();) {
       std::optional<TLookup> prepared;
       if (ahead.valid()) prepared = ahead.get();
       if (lookAhead && i + 1 < numbers.size())
         ahead = std::async(std::launch::async, [this, &run, i] { return Lookup(run, i + 1); });
-      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr)) run.ended = true;
+      // The same number again merges into the same image: its conversion must be done.
+      if (converting.valid() && i > 0 && numbers[i] == numbers[i - 1]) converting.get();
+      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, lookAhead ? &converting : nullptr))
+        run.ended = true;
     }
     if (ahead.valid()) ahead.wait();  // a run that ended early drops what it found
+    if (converting.valid()) converting.get();
   };
   if (options_.jobs == 1) {
     job(tempDir);
@@ -215,15 +221,17 @@ std::string getdown::StartLine(TRun& run, int position, const std::string& numbe
   line += " " + std::to_string(position) + "/" + std::to_string(total);
   const int done = run.finished;
   if (done > 0) {
-    const auto spent = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - run.started);
-    const long long left = spent.count() * (long long)(total - size_t(done)) / done / std::max(1, options_.jobs);
+    const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+    // Wall time per record so far already counts the jobs side by side.
+    const long long left = std::llround(spent * double(total - size_t(done)) / done);
     line += kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
                                       : std::to_string(left) + kTimeLeftSeconds);
   }
   return line;
 }
 
-bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir, TLookup* prepared) {
+bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir, TLookup* prepared,
+                        std::future<void>* converting) {
   using TStatus = TNumberOutcome::TStatus;
   const int position = int(index) + 1;
   const std::string& number = run.numbers[index];
@@ -313,8 +321,24 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
     outcome.pdf = record.pdf;
     Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
     try {
-      DownloadRecordPages(client, run.gate, record, *run.source, document,
-                          [&](const std::string& line) { Report(number, line); });
+      std::function<void()> convert = FetchAndMergePages(client, run.gate, record, *run.source, document,
+                                                         [&](const std::string& line) { Report(number, line); });
+      if (converting && d + 1 == documents.size()) {
+        // The conversion runs while the next record's pages come in; it settles the outcome.
+        if (converting->valid()) converting->get();
+        *converting = std::async(std::launch::async, [this, &outcome, number, convert, allDone] {
+          try {
+            convert();
+            if (allDone && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+          } catch (const std::exception& e) {
+            Report(number, kRecordFailed);
+            outcome.status = TStatus::Failed;
+            outcome.error = e.what();
+          }
+        });
+        return true;
+      }
+      convert();
     } catch (const std::exception& e) {
       Report(number, kRecordFailed);
       outcome.status = TStatus::Failed;

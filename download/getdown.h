@@ -1,4 +1,5 @@
 #pragma once
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,8 +63,10 @@ class getdown {
   bool RunNumbers(const std::vector<std::string>& numbers);
   // One number of the run, at index of the list, with the job's client and temp folder;
   // false when the run must end here.
+  // converting: where the record's conversion is left to run on (OPS, one job); inline
+  // when null.
   bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir,
-                 TLookup* prepared = nullptr);
+                 TLookup* prepared = nullptr, std::future<void>* converting = nullptr);
   // The requests that find a number's documents and their pages, made ahead while the
   // record before downloads (OPS, one job): its failures are kept for the number's turn.
   TLookup Lookup(TRun& run, size_t index);

@@ -20,6 +20,7 @@
 #include "demosite/opscorpus.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
+#include "download/pages.h"
 #include "tests/support/demosite.h"
 #include "tests/support/tempdir.h"
 
@@ -81,12 +82,18 @@ int main(int argc, char** argv) {
     for (int jobs : {1, 4}) {
       // Each run starts with a fresh minute: the limit counts the requests of the last 60 s.
       if (r > 0 || jobs > 1) std::this_thread::sleep_for(std::chrono::seconds(61));
+      const TToolTimes before = ToolTimesSoFar();
       const double s = Run(numbers, jobs);
+      const TToolTimes after = ToolTimesSoFar();
       if (s < 0) {
         std::fprintf(stderr, "a run with --jobs %d failed\n", jobs);
         return 1;
       }
-      std::printf("  round %d, --jobs %d: %.1f s; bound %.1f s; %.3f x the bound\n", r + 1, jobs, s, bound, s / bound);
+      std::printf("  round %d, --jobs %d: %.1f s; bound %.1f s; %.3f x the bound (tools: %.0f ms a merge, %.0f ms a "
+                  "conversion)\n",
+                  r + 1, jobs, s, bound, s / bound,
+                  (after.mergeNs - before.mergeNs) / 1e6 / std::max<int64_t>(1, after.merges - before.merges),
+                  (after.convertNs - before.convertNs) / 1e6 / std::max<int64_t>(1, after.converts - before.converts));
       std::fflush(stdout);
     }
   }
