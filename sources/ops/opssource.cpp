@@ -97,7 +97,7 @@ class TOpsSearchSession : public TSearchSession {
     if (first->total <= kOpsServedHits) {
       total_ = first->total;
       for (TOpsBiblio& b : first->records) hits_.push_back(std::move(b));
-      sliceQueued_ = long(hits_.size());
+      sliceQueued_ = std::min<long>(FirstPageSize(), total_);
       sliceCql_ = cql_;
       sliceCount_ = total_;
       return total_;
@@ -176,7 +176,9 @@ class TOpsSearchSession : public TSearchSession {
         sliceQueued_ = servedInSlice;  // the slice ended sooner than its count said
         return slicer_.has_value();
       }
-      sliceQueued_ += long(page->records.size());
+      // Past the range asked, whatever the page held: a hit OPS cannot serve (a placeholder)
+      // still takes its place in the count.
+      sliceQueued_ = last;
       for (TOpsBiblio& b : page->records) hits_.push_back(std::move(b));
       return true;
     }
