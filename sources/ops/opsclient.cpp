@@ -145,6 +145,13 @@ TOpsReply TOpsConnection::Get(THttpClient& client, const std::string& path, cons
       continue;
     }
     if (sent.status / 100 == 2 || sent.status == 404) return {sent.status, std::move(sent.body), client.Response.ContentType};
+    if (sent.status == 403) {
+      // A refusal of this user (a blocked account, a robot suspected): every further request
+      // would meet it too, so the run ends here as for a quota.
+      const std::string reason = RefusalText(sent.status, sent.body);
+      Stop(reason);
+      throw EOpsStopped(reason);
+    }
     if (sent.status >= 500 || sent.status == 408) {
       // Through the worker's retries, at their own pace: OPS's Retry-After is in ms, theirs in s.
       throw ENetHTTPProtocolException(client.Response.ResponseText, sent.status, "");
