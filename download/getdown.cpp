@@ -16,7 +16,9 @@
 #include "download/downerrors.h"
 #include "download/downreport.h"
 #include "download/downtexts.h"
+#include "download/ocr.h"
 #include "download/pages.h"
+#include "download/pdfdoc.h"
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
 #include "http/httpclient.h"
@@ -47,6 +49,7 @@ struct getdown::TRun {
   std::atomic<int> finished{0};                // records done with, for the time left
   std::mutex mutex;
   std::string endError;
+  std::unique_ptr<TOcrRun> ocr;                // when the PDFs get a text layer
 };
 
 getdown::getdown(RunHandOver* handOver, std::string numbersText, TBatchOptions options,
@@ -134,6 +137,17 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   }
   // One run per data folder across processes: runs share the page files of the temp folder.
   TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
+  if (options_.ocr) {
+    // Without the tool the downloads still run, and the user learns why the text is missing.
+    std::string unavailable = OcrUnavailableReason(tempDir);
+    if (unavailable.empty()) {
+      run.ocr = std::make_unique<TOcrRun>(
+          tempDir + "ocr", [this](const std::string& number, const std::string& line) { Report(number, line); });
+    } else {
+      Report(unavailable);
+      if (result_) result_->ocrUnavailable = unavailable;
+    }
+  }
   std::vector<std::string> report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
   run.numbers = numbers;
   run.rows.resize(numbers.size());
@@ -180,6 +194,8 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     }
     for (std::thread& t : jobs) t.join();
   }
+  // The records still being recognised end before the run does.
+  if (run.ocr) run.ocr->WaitAll();
   if (result_) result_->numbers = run.outcomes;
   if (run.stopped) {
     Report(run.endError);  // the dialog's memo says why the run ended
@@ -319,11 +335,31 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
                             document.publication, document.publication.empty() ? "" : document.owner);
     outcome.pages = record.pageCount;
     outcome.pdf = record.pdf;
+    TRecordFacts facts;
+    facts.title = document.title;
+    facts.patentee = document.patentee;
+    facts.application = document.application;
+    facts.publication = document.publication;
+    facts.classification = document.classification;
+    facts.owner = record.owner;
+    record.info = RecordPdfInfo(facts);
+    for (const auto& [title, page] : document.sections) record.outline.push_back({title, page});
     Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+    std::unique_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
+    if (run.ocr) {
+      // The record ends when its text is in: on the OCR pool, while this job goes on.
+      finish = run.ocr->Record(record, [this, &outcome, number](const std::string& error) {
+        outcome.status = error.empty() ? TStatus::Done : TStatus::Failed;
+        outcome.error = error;
+        outcome.textLayer = error.empty();
+        if (!error.empty()) Report(number, kRecordFailed);
+      });
+    }
     try {
-      std::function<void()> convert = FetchAndMergePages(client, run.gate, record, *run.source, document,
-                                                         [&](const std::string& line) { Report(number, line); });
-      if (converting && d + 1 == documents.size()) {
+      std::function<void()> convert = FetchAndMergePages(
+          client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
+          finish.get());
+      if (converting && !run.ocr && d + 1 == documents.size()) {
         // The conversion runs while the next record's pages come in; it settles the outcome.
         if (converting->valid()) converting->get();
         *converting = std::async(std::launch::async, [this, &outcome, number, convert, allDone] {
@@ -352,6 +388,7 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
       }
     }
   }
-  if (allDone && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+  // With text layers the OCR settles the outcome when the text is in.
+  if (allDone && !run.ocr && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
   return true;
 }

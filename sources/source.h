@@ -107,6 +107,10 @@ struct TSourceDocument {
   int pageCount = 0;           // set by ListPages
   int claimsPage = 0;          // the first page of the claims when the source says; 0 otherwise
   std::string where;           // the source's own: the site's record link, then its image base
+  // For the PDF's document information and outline.
+  std::string patentee;     // GBK, as the source gives it (the site's cell, markup and all)
+  std::string application;  // the application number as written, e.g. CN200510012345.X
+  std::vector<std::pair<std::string, int>> sections;  // name (GBK) and first page, in page order
 };
 
 class TDownloadSource {

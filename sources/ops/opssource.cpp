@@ -43,6 +43,16 @@ std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
   return std::make_unique<TOpsConnection>(OpsHost(), *credentials, std::move(progress));
 }
 
+// The outline's name of an image inquiry's section; null for one it does not show.
+const char* SectionTitle(const std::string& name) {
+  if (name == "BIBLIOGRAPHY") return kSectionBibliography;
+  if (name == "ABSTRACT") return kSectionAbstract;
+  if (name == "DESCRIPTION") return kSectionDescription;
+  if (name == "CLAIMS") return kSectionClaims;
+  if (name == "DRAWINGS") return kSectionDrawings;
+  return nullptr;
+}
+
 std::string RecordLink(const TOpsPublication& pub) {
   return "https://worldwide.espacenet.com/patent/search?q=pn%3D" + pub.Shown();
 }
@@ -256,6 +266,8 @@ class TOpsDownloadSource : public TDownloadSource {
       // One PDF per publication: the publication is part of its name.
       d.nameTitle = NameText(b->Title()) + " " + pub.Shown();
       d.where = pub.number + std::string(1, pub.kind);
+      d.patentee = Cell(Joined(b->Applicants(), "; "));
+      d.application = "CN" + TOpsApplication{d.owner}.Original();
       documents.push_back(std::move(d));
     }
     return documents;
@@ -270,6 +282,11 @@ class TOpsDownloadSource : public TDownloadSource {
     const TOpsImageDocument images = ReadImageInquiry(reply.body, pub);
     document.pageCount = images.pages;
     document.claimsPage = images.SectionStart("CLAIMS");
+    document.sections.clear();
+    for (const auto& [name, page] : images.sections)
+      if (const char* title = SectionTitle(name)) document.sections.emplace_back(title, page);
+    std::stable_sort(document.sections.begin(), document.sections.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
   }
 
   void FetchPage(THttpClient& client, const TSourceDocument& document, int page, const TPath& file) override {

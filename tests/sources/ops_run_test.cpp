@@ -124,7 +124,9 @@ TEST(OpsSearch, PastTwoThousandHitsTheQueryIsSplitAndTheTotalIsTrue) {
   // No request ever asked past the 2000th hit of a query.
   for (const DemoLogEntry& e : ops.site.Log()) {
     const size_t at = e.target.find("Range=");
-    if (at != std::string::npos) EXPECT_LE(std::stol(e.target.substr(e.target.find('-', at) + 1)), 2000) << e.target;
+    if (at != std::string::npos) {
+      EXPECT_LE(std::stol(e.target.substr(e.target.find('-', at) + 1)), 2000) << e.target;
+    }
   }
 }
 
