@@ -20,6 +20,7 @@ SiteHosts ReadSiteHosts(const TPath& iniPath) {
   h.OfficeJP = get("OfficeJP", "www.jpo.go.jp");
   h.OfficeUS = get("OfficeUS", "www.uspto.gov");
   h.OfficeWIPO = get("OfficeWIPO", "www.wipo.int");
+  h.OpsHost = get("OpsHost", "ops.epo.org");
   return h;
 }
 

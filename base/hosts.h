@@ -17,6 +17,8 @@ struct SiteHosts {
   std::string OfficeJP;
   std::string OfficeUS;
   std::string OfficeWIPO;
+  // The Open Patent Services; every request goes to https://OpsHost/3.2/.
+  std::string OpsHost;
 };
 
 SiteHosts ReadSiteHosts(const TPath& iniPath);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/path.h"
+#include "sources/source.h"
 
 // The two commands of varnolt-cli; each gets the arguments after its name and returns
 // the process exit code.
@@ -25,3 +26,9 @@ bool ReadOptionNumber(int argc, char** argv, int& i, int lo, int hi, int& value)
 // Writes a --json document (UTF-8) to path, whole; false, with a line on stderr, when it
 // cannot be written.
 bool WriteJson(const std::string& path, const std::string& text);
+
+// --source ops|site; false when the value is missing or neither.
+bool ReadSourceOption(int argc, char** argv, int& i, std::optional<TSourceKind>& source);
+// Whether a run of the source can start: OPS needs credentials; without them the message
+// of where to register and where to put them goes to stderr and this returns false.
+bool CredentialsReady(TSourceKind kind);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,14 @@
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "shell/shelltexts.h"
+#include "sources/ops/opsnumbers.h"
 
 namespace {
 
 const char kHelp[] =
     "usage: varnolt-cli download [--file PATH] [--keep-going] [--retries N] [--skip-existing]\n"
-    "                            [--jobs N] [--delay MS] [--ocr] [--json PATH] [NUMBER ...]\n"
+    "                            [--jobs N] [--delay MS] [--ocr] [--source ops|site]\n"
+    "                            [--document grant|application|both] [--json PATH] [NUMBER ...]\n"
     "\n"
     "Downloads the full text of patents by application number into one PDF each, below the\n"
     "data directory of savefile.ini (data/pdf), and writes the report data/temp/index.html.\n"
@@ -40,6 +43,15 @@ const char kHelp[] =
     "  --skip-existing   a number whose PDF is already in data/pdf is not fetched again\n"
     "  --jobs N          download up to N records at once (1 to 8, default 1)\n"
     "  --delay MS        at least MS milliseconds between the starts of any two requests\n"
+    "  --source ops|site where to download from: EPO's Open Patent Services (ops) or the\n"
+    "                    patent search site of hosts.ini (site); without it the desktop's\n"
+    "                    choice, else site in a program directory of your own and ops in an\n"
+    "                    installed one. OPS also takes CN publication numbers (CN101911042B,\n"
+    "                    CN1234567A, CN201234567U) and downloads design patents\n"
+    "  --document grant|application|both\n"
+    "                    OPS: the grant publication (B, C, U, Y, S, D) when there is one, else\n"
+    "                    the application (A) (grant, the default); the application's (A); or\n"
+    "                    both, one PDF each\n"
     "  --ocr             give every PDF an invisible text layer (tesseract, chi_sim+eng), so its\n"
     "                    text can be searched and copied; pages are recognised beside the\n"
     "                    downloads, one per core. A PDF appears with its text or the number\n"
@@ -66,28 +78,27 @@ const char* StatusName(TNumberOutcome::TStatus status) {
 
 // withTextLayer: the run was asked for text layers, and each number tells whether its PDF got one.
 std::string Json(const TDownloadResult& result, bool withTextLayer) {
-  TJsonWriter json;
-  json.BeginArray();
+  TJson json = TJson::array();
   for (const TNumberOutcome& o : result.numbers) {
     const bool reached = o.status != TNumberOutcome::TStatus::Pending;
-    json.BeginObject();
-    json.Key("number").String(GbkToUtf8(o.number));
-    json.Key("title").GbkOrNull(o.title);
-    json.Key("type").String(GbkToUtf8(o.typeName));
-    json.Key("class").GbkOrNull(o.classification);
-    json.Key("pages");
-    o.pages ? json.Number(*o.pages) : json.Null();
-    json.Key("pdf");
-    bool hasPdf = o.pdf && (o.status == TNumberOutcome::TStatus::Done || o.status == TNumberOutcome::TStatus::Skipped);
-    hasPdf ? json.String(AbsolutePath(*o.pdf).Shown()) : json.Null();
-    json.Key("status").String(StatusName(o.status));
-    if (withTextLayer) json.Key("textLayer").Bool(o.textLayer);
-    json.Key("error").GbkOrNull(!reached ? std::optional<std::string>(clitext::kNotReached)
-                                         : o.error.empty() ? std::nullopt : std::optional<std::string>(o.error));
-    json.EndObject();
+    const bool hasPdf =
+        o.pdf && (o.status == TNumberOutcome::TStatus::Done || o.status == TNumberOutcome::TStatus::Skipped);
+    TJson number;
+    number["number"] = GbkToUtf8(o.number);
+    if (o.publication) number["publication"] = GbkToUtf8(*o.publication);
+    number["title"] = GbkOrNull(o.title);
+    number["type"] = GbkToUtf8(o.typeName);
+    number["class"] = GbkOrNull(o.classification);
+    number["pages"] = o.pages ? TJson(*o.pages) : TJson(nullptr);
+    number["pdf"] = hasPdf ? TJson(AbsolutePath(*o.pdf).Shown()) : TJson(nullptr);
+    number["status"] = StatusName(o.status);
+    if (withTextLayer) number["textLayer"] = o.textLayer;
+    number["error"] = GbkOrNull(!reached         ? std::optional<std::string>(clitext::kNotReached)
+                                : o.error.empty() ? std::nullopt
+                                                  : std::optional<std::string>(o.error));
+    json.push_back(std::move(number));
   }
-  json.EndArray();
-  return json.Text();
+  return JsonText(json);
 }
 
 }  // namespace
@@ -98,6 +109,7 @@ int RunDownloadCommand(int argc, char** argv) {
   std::string jsonPath;
   TBatchOptions options;
   std::vector<std::string> typed;
+  std::optional<TSourceKind> source;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
     bool ok = true;
@@ -123,6 +135,13 @@ int RunDownloadCommand(int argc, char** argv) {
       ok = ReadOptionNumber(argc, argv, i, 1, 8, options.jobs);
     } else if (a == "--delay") {
       ok = ReadOptionNumber(argc, argv, i, 0, 3600000, options.delayMs);
+    } else if (a == "--source") {
+      ok = ReadSourceOption(argc, argv, i, source);
+    } else if (a == "--document") {
+      std::string name;
+      std::optional<TDocumentChoice> choice;
+      ok = ReadOptionValue(argc, argv, i, name) && (choice = ReadDocumentChoice(name));
+      if (ok) options.document = *choice;
     } else if (a.rfind("--", 0) == 0) {
       ok = false;
     } else {
@@ -135,6 +154,7 @@ int RunDownloadCommand(int argc, char** argv) {
     }
   }
 
+  options.source = ChooseSource(source);
   // As in the dialog: a file replaces the list, typed numbers are added to it.
   std::vector<std::string> entries, numbers;
   if (haveFile) {
@@ -149,6 +169,12 @@ int RunDownloadCommand(int argc, char** argv) {
   entries.insert(entries.end(), typed.begin(), typed.end());
   for (size_t i = 0; i < entries.size(); ++i) {
     std::string message;
+    TOpsNumber ops;
+    if (options.source == TSourceKind::Ops && ReadOpsNumber(entries[i], ops, message) &&
+        ops.form == TOpsNumber::TForm::Publication) {
+      numbers.push_back(entries[i]);  // a publication number only OPS can take
+      continue;
+    }
     switch (AddCliEntry(numbers, entries[i], i >= fromFile, message)) {
       case TCliEntry::Added: break;
       case TCliEntry::WrongLength: PrintLine(stderr, message); return 2;
@@ -160,6 +186,7 @@ int RunDownloadCommand(int argc, char** argv) {
     return 2;
   }
 
+  if (!CredentialsReady(options.source)) return 2;
   datadir::LoadRootAtStart();
   PrintLine(stdout, shelltext::kRunStartLine);
   DirectHandOver handOver;

@@ -1,34 +1,16 @@
 #pragma once
+// The --json documents of varnolt-cli, built with the JSON library that also reads OPS's
+// token replies. Members keep the order they are set in.
+#include <nlohmann/json.hpp>
+
 #include <optional>
 #include <string>
-#include <vector>
 
-// A JSON text written piece by piece (the --json documents of varnolt-cli). Strings go in
-// as UTF-8; the writer puts the commas and escapes.
-class TJsonWriter {
- public:
-  TJsonWriter& BeginObject();
-  TJsonWriter& EndObject();
-  TJsonWriter& BeginArray();
-  TJsonWriter& EndArray();
-  // The name of the next member of an object.
-  TJsonWriter& Key(const std::string& name);
-  TJsonWriter& String(const std::string& utf8);
-  TJsonWriter& Number(long long value);
-  TJsonWriter& Bool(bool value);
-  TJsonWriter& Null();
-  // A GBK text as a string, or null when there is none.
-  TJsonWriter& GbkOrNull(const std::optional<std::string>& gbk);
+using TJson = nlohmann::ordered_json;
 
-  // The document, ending with a line break.
-  std::string Text() const { return text_ + "\n"; }
+// A GBK text as a string (UTF-8), or null when there is none.
+TJson GbkOrNull(const std::optional<std::string>& gbk);
 
- private:
-  void BeforeValue();
-  TJsonWriter& Open(char bracket);
-  TJsonWriter& Close(char bracket);
-
-  std::string text_;
-  std::vector<bool> first_;  // per open object or array: no member yet
-  bool afterKey_ = false;
-};
+// The document on one line, ending with a line break; bytes that are not UTF-8 (a path
+// the system gave) become U+FFFD instead of failing the write.
+std::string JsonText(const TJson& json);

@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "shell/versionfile.h"
+#include "sources/ops/opsaccount.h"
 
 #include "commands.h"
 
@@ -55,14 +56,28 @@ bool WriteJson(const std::string& path, const std::string& text) {
   }
 }
 
+bool ReadSourceOption(int argc, char** argv, int& i, std::optional<TSourceKind>& source) {
+  std::string name;
+  if (!ReadOptionValue(argc, argv, i, name)) return false;
+  source = ReadSourceName(name);
+  return source.has_value();
+}
+
+bool CredentialsReady(TSourceKind kind) {
+  if (kind != TSourceKind::Ops || ReadOpsCredentials()) return true;
+  PrintLine(stderr, MissingCredentialsMessage());
+  return false;
+}
+
 namespace {
 void Usage(FILE* out) {
   std::fputs(
       "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
       "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
-      "                          [--json PATH]\n"
+      "                          [--source ops|site] [--max N] [--json PATH]\n"
       "       varnolt-cli download [--file PATH] [--keep-going] [--retries N] [--skip-existing]\n"
-      "                            [--jobs N] [--delay MS] [--ocr] [--json PATH] [NUMBER ...]\n"
+      "                            [--jobs N] [--delay MS] [--ocr] [--source ops|site]\n"
+      "                            [--document grant|application|both] [--json PATH] [NUMBER ...]\n"
       "       varnolt-cli --version\n"
       "Run 'varnolt-cli COMMAND --help' for the details of a command.\n",
       out);

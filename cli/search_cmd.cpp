@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/datadir.h"
@@ -16,7 +17,7 @@ namespace {
 const char kHelp[] =
     "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
     "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
-    "                          [--json PATH]\n"
+    "                          [--source ops|site] [--max N] [--json PATH]\n"
     "\n"
     "Searches the patent search site named in hosts.ini (program directory) for records\n"
     "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
@@ -25,6 +26,11 @@ const char kHelp[] =
     "  --abstract-info  摘要信息 (abstract)\n"
     "  --first-claim    第一权利要求 (first claim)\n"
     "  --patentee       专利权人 (patentee)\n"
+    "  --source ops|site  where to search: EPO's Open Patent Services (ops) or the patent\n"
+    "                   search site of hosts.ini (site); without it the desktop's choice, else\n"
+    "                   site in a program directory of your own and ops in an installed one\n"
+    "  --max N          OPS: read up to N records (default 100; past 2000 hits the query is\n"
+    "                   split by publication date)\n"
     "  --json PATH      after the run, write the expression, the count the site gave and every\n"
     "                   record's cells to a JSON file (UTF-8); what was not fetched is null\n"
     "Progress lines go to stdout as they come. The report is written to\n"
@@ -33,33 +39,33 @@ const char kHelp[] =
     "Exit status: 0 report written, 1 the run ended early, 2 wrong usage or no condition.\n";
 
 std::string Json(const std::string& expression, const TSearchResult& result) {
-  TJsonWriter json;
-  json.BeginObject();
-  json.Key("expression").String(GbkToUtf8(expression));
-  json.Key("count").Number(result.count);
-  json.Key("records").BeginArray();
+  TJson records = TJson::array();
   for (const TSearchRecord& r : result.records) {
-    json.BeginObject();
-    json.Key("number").String(GbkToUtf8(r.number));
-    json.Key("type").String(GbkToUtf8(r.typeName));
-    json.Key("title").String(GbkToUtf8(r.title));
-    json.Key("class").String(GbkToUtf8(r.classification));
-    json.Key("legal_status").GbkOrNull(r.legalStatus);
-    json.Key("patentee").GbkOrNull(r.patentee);
-    json.Key("abstract").GbkOrNull(r.abstractText);
-    json.Key("first_claim").GbkOrNull(r.firstClaim);
-    json.EndObject();
+    TJson record;
+    record["number"] = GbkToUtf8(r.number);
+    if (r.publication) record["publication"] = GbkToUtf8(*r.publication);
+    record["type"] = GbkToUtf8(r.typeName);
+    record["title"] = r.titleUtf8.empty() ? GbkToUtf8(r.title) : r.titleUtf8;
+    record["class"] = GbkToUtf8(r.classification);
+    record["legal_status"] = GbkOrNull(r.legalStatus);
+    record["patentee"] = GbkOrNull(r.patentee);
+    record["abstract"] = GbkOrNull(r.abstractText);
+    record["first_claim"] = GbkOrNull(r.firstClaim);
+    records.push_back(std::move(record));
   }
-  json.EndArray();
-  json.EndObject();
-  return json.Text();
+  TJson json;
+  json["expression"] = GbkToUtf8(expression);
+  json["count"] = result.count;
+  json["records"] = std::move(records);
+  return JsonText(json);
 }
 
 }  // namespace
 
 int RunSearchCommand(int argc, char** argv) {
-  std::string title, abstractWords, classification, jsonPath;
-  bool legal = false, abs = false, claim = false, patentee = false;
+  std::string jsonPath;
+  TSearchAsk ask;
+  std::optional<TSourceKind> source;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](std::string& into) {
@@ -72,19 +78,23 @@ int RunSearchCommand(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     } else if (a == "--title") {
-      ok = value(title);
+      ok = value(ask.title);
     } else if (a == "--abstract") {
-      ok = value(abstractWords);
+      ok = value(ask.abstractWords);
     } else if (a == "--class") {
-      ok = value(classification);
+      ok = value(ask.classification);
     } else if (a == "--legal-status") {
-      legal = true;
+      ask.legalStatus = true;
     } else if (a == "--abstract-info") {
-      abs = true;
+      ask.abstractText = true;
     } else if (a == "--first-claim") {
-      claim = true;
+      ask.firstClaim = true;
     } else if (a == "--patentee") {
-      patentee = true;
+      ask.patentee = true;
+    } else if (a == "--max") {
+      ok = ReadOptionNumber(argc, argv, i, 1, 100000, ask.max);
+    } else if (a == "--source") {
+      ok = ReadSourceOption(argc, argv, i, source);
     } else if (a == "--json") {
       ok = ReadOptionValue(argc, argv, i, jsonPath);
     } else {
@@ -97,11 +107,13 @@ int RunSearchCommand(int argc, char** argv) {
     }
   }
 
-  const std::string expression = BuildSearchExpression(title, abstractWords, classification);
+  const TSourceKind kind = ChooseSource(source);
+  const std::string expression = SearchExpression(kind, ask);
   if (expression.empty()) {
     PrintLine(stderr, shelltext::kNoCondition);
     return 2;
   }
+  if (!CredentialsReady(kind)) return 2;
 
   datadir::LoadRootAtStart();
   DirectHandOver handOver;
@@ -113,7 +125,7 @@ int RunSearchCommand(int argc, char** argv) {
     reportPath = SearchReportPath(datadir::Root(), expression);
   };
   auto result = std::make_shared<TSearchResult>();
-  new getquery(&handOver, expression, legal, abs, claim, patentee, result);
+  new getquery(&handOver, kind, ask, result);
   handOver.WaitForEnd();
   getquery::WaitAllDone();
   if (!result->error.empty()) PrintLine(stderr, result->error);

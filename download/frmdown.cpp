@@ -222,6 +222,7 @@ void Tfrmdown::startbtClick() {
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
   // The worker owns itself; the hand-over lives with the dialog, as long as the program.
   TBatchOptions options;
+  options.source = ChooseSource();
   options.ocr = ckocr->isChecked();
   new getdown(handOver_.get(), NumbersAsText(Entries()), options);
 }

@@ -1,6 +1,9 @@
 #include "download/getdown.h"
 
 #include <atomic>
+#include <chrono>
+#include <cmath>
+#include <future>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -19,7 +22,6 @@
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
 #include "http/httpclient.h"
-#include "search/siteops.h"
 
 namespace {
 
@@ -28,22 +30,13 @@ using namespace getdowntext;
 constexpr int kDesignPatent = 3;
 constexpr int kMaxJobs = 8;
 
-// The application number as the record link gives it, country prefix and check digit
-// included ("CN200510012345.X"); empty when the link holds none.
-std::string ApplicationFromLink(const std::string& link) {
-  size_t start = link.find("recid=");
-  if (start == std::string::npos) return {};
-  start += 6;
-  size_t end = link.find("&leixin", start);
-  return link.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 }  // namespace
 
 // What the jobs of one run share.
 struct getdown::TRun {
   TRun(const TPath& pdfFolder, const TBatchOptions& options, std::function<void(const std::string&)> onWait)
       : pdfDir(pdfFolder), names(pdfFolder), gate(options.retries, options.delayMs, std::move(onWait)) {}
+  std::unique_ptr<TDownloadSource> source;
   std::vector<std::string> numbers;
   TPath pdfDir;  // ends with "/"
   TPdfNames names;
@@ -51,6 +44,9 @@ struct getdown::TRun {
   std::vector<std::vector<std::string>> rows;  // report rows by list position
   std::vector<TNumberOutcome> outcomes;        // by list position
   std::atomic<bool> ended{false};              // the run ends early: no further number starts
+  std::atomic<bool> stopped{false};            // the source stopped serving: failed.txt still written
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  std::atomic<int> finished{0};                // records done with, for the time left
   std::mutex mutex;
   std::string endError;
   std::unique_ptr<TOcrRun> ocr;                // when the PDFs get a text layer
@@ -94,11 +90,51 @@ void getdown::Execute() {
   }
 }
 
+struct getdown::TLookup {
+  std::vector<TSourceDocument> documents;
+  std::exception_ptr findFailure;
+  std::vector<std::exception_ptr> listFailures;  // by document; empty when not listed ahead
+};
+
+getdown::TLookup getdown::Lookup(TRun& run, size_t index) {
+  TLookup lookup;
+  const std::string& number = run.numbers[index];
+  if (!run.source->DownloadsDesigns() && TypeCodeOf(number) == kDesignPatent) return lookup;
+  const TRunRequest request = [&](TRequestStep step, const std::function<void()>& attempt) {
+    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
+  };
+  try {
+    lookup.documents = run.source->Find(number, options_.keepGoing, request);
+  } catch (...) {
+    lookup.findFailure = std::current_exception();
+    return lookup;
+  }
+  // A PDF that is there already needs no page list: only listed ahead when none is skipped.
+  if (options_.skipExisting) return lookup;
+  for (TSourceDocument& document : lookup.documents) {
+    try {
+      run.source->ListPages(document, request);
+      lookup.listFailures.push_back(nullptr);
+    } catch (...) {
+      lookup.listFailures.push_back(std::current_exception());
+    }
+  }
+  return lookup;
+}
+
 bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   const TPath root = datadir::Root();
   const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
   TRun run(datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/", options_,
            [this](const std::string& line) { Report(line); });
+  try {
+    run.source = MakeDownloadSource(options_.source, options_.document, [this](const std::string& line) { Report(line); });
+  } catch (const std::exception& e) {
+    // Only OPS can refuse here (no credentials): the dialog shows why.
+    Report(e.what());
+    if (result_) result_->error = e.what();
+    return false;
+  }
   // One run per data folder across processes: runs share the page files of the temp folder.
   TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
   if (options_.ocr) {
@@ -126,9 +162,23 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   std::atomic<size_t> next{0};
   auto job = [&](const TPath& dir) {
     THttpClient pageClient;
+    // OPS's images service sets the pace: one job finds the next record while this one's
+    // pages come in, so the requests before them cost no time of their own.
+    const bool lookAhead = options_.jobs == 1 && options_.source == TSourceKind::Ops;
+    std::future<TLookup> ahead;
+    std::future<void> converting;
     for (size_t i; !run.ended && (i = next++) < numbers.size();) {
-      if (!RunNumber(run, i, pageClient, dir)) run.ended = true;
+      std::optional<TLookup> prepared;
+      if (ahead.valid()) prepared = ahead.get();
+      if (lookAhead && i + 1 < numbers.size())
+        ahead = std::async(std::launch::async, [this, &run, i] { return Lookup(run, i + 1); });
+      // The same number again merges into the same image: its conversion must be done.
+      if (converting.valid() && i > 0 && numbers[i] == numbers[i - 1]) converting.get();
+      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, lookAhead ? &converting : nullptr))
+        run.ended = true;
     }
+    if (ahead.valid()) ahead.wait();  // a run that ended early drops what it found
+    if (converting.valid()) converting.get();
   };
   if (options_.jobs == 1) {
     job(tempDir);
@@ -147,6 +197,15 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   // The records still being recognised end before the run does.
   if (run.ocr) run.ocr->WaitAll();
   if (result_) result_->numbers = run.outcomes;
+  if (run.stopped) {
+    Report(run.endError);  // the dialog's memo says why the run ended
+    // The source will serve no more for now: every number without its PDF, for a later run.
+    std::vector<std::string> left;
+    for (const TNumberOutcome& o : run.outcomes)
+      if (o.status == TNumberOutcome::TStatus::Failed || o.status == TNumberOutcome::TStatus::Pending)
+        left.push_back(o.number);
+    WriteTextLines(tempDir + "failed.txt", left);
+  }
   if (run.ended) {
     if (result_) result_->error = run.endError;
     return false;
@@ -171,87 +230,165 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   return true;
 }
 
-bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir) {
+std::string getdown::StartLine(TRun& run, int position, const std::string& number) {
+  std::string line = kStartA + std::to_string(position) + kStartB + number + kStartC;
+  if (options_.source != TSourceKind::Ops) return line;
+  const size_t total = run.numbers.size();
+  line += " " + std::to_string(position) + "/" + std::to_string(total);
+  const int done = run.finished;
+  if (done > 0) {
+    const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+    // Wall time per record so far already counts the jobs side by side.
+    const long long left = std::llround(spent * double(total - size_t(done)) / done);
+    line += kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
+                                      : std::to_string(left) + kTimeLeftSeconds);
+  }
+  return line;
+}
+
+bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir, TLookup* prepared,
+                        std::future<void>* converting) {
   using TStatus = TNumberOutcome::TStatus;
   const int position = int(index) + 1;
   const std::string& number = run.numbers[index];
   TNumberOutcome& outcome = run.outcomes[index];
   std::vector<std::string>& row = run.rows[index];
-  Report(number, kStartA + std::to_string(position) + kStartB + number + kStartC);
-  if (TypeCodeOf(number) == kDesignPatent) {
+  struct TFinished {
+    std::atomic<int>& count;
+    ~TFinished() { ++count; }
+  } finished{run.finished};
+  Report(number, StartLine(run, position, number));
+  if (!run.source->DownloadsDesigns() && TypeCodeOf(number) == kDesignPatent) {
     Report(number, number + kDesignSkipped);
     outcome.status = TStatus::Design;
     return true;
   }
-  TRecordPages record;
-  record.tempDir = tempDir;
-  record.number = number;
-  try {
-    std::string page;
-    run.gate.Run(number + kListRequest, [&] { page = PostResultList("1", kExpressionA + number + kExpressionB); });
-    if (options_.keepGoing && ReadRecordCount(page) == 0) throw EDownloadException(kNotFound);
-    const std::string link = FirstRecordLink(page);
-    outcome.title = TitleFromLink(link);
-    outcome.classification = ClassFromLink(link);
-    // The PDF belongs to the record found, whatever the entry held.
-    record.owner = ApplicationNumberFromLink(link);
-    if (options_.skipExisting) {
-      if (std::optional<std::string> name = run.names.ExistingFor(*outcome.title, record.owner)) {
-        outcome.pdf = run.pdfDir + *name;
-        outcome.status = TStatus::Skipped;
-        AppendDownloadReportRow(row, position, number, *outcome.title, *outcome.classification, *outcome.pdf);
-        Report(number, number + ": " + kSkipped);
-        return true;
-      }
-    }
-    record.pdf = run.pdfDir + run.names.NameFor(*outcome.title, record.owner);
-    std::string detail;
-    run.gate.Run(number + kDetailRequest, [&] { detail = FetchDetailPage(link); });
-    TPageList pages = ReadPageList(detail);
-    record.pageCount = pages.pageCount;
-    record.imageBase = pages.imageBase;
-    TRecordFacts facts;
-    facts.title = *outcome.title;
-    facts.patentee = PatenteeFrom(detail, TypeCodeOf(number));
-    facts.application = ApplicationFromLink(link);
-    facts.classification = *outcome.classification;
-    facts.owner = record.owner;
-    record.info = RecordPdfInfo(facts);
-  } catch (const std::exception& e) {
+  const TRunRequest request = [&](TRequestStep step, const std::function<void()>& attempt) {
+    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
+  };
+  // A failure that ends the run, or with --keep-going this number alone; false: the run ends.
+  auto lookupFailed = [&](const std::string& reason) {
     outcome.status = TStatus::Failed;
-    outcome.error = e.what();
+    outcome.error = reason;
+    if (!run.source->StopReason().empty()) {
+      run.stopped = true;
+      std::lock_guard<std::mutex> lock(run.mutex);
+      if (run.endError.empty()) run.endError = run.source->StopReason();
+      return false;
+    }
     if (!options_.keepGoing) {
       // No record found or no page list: the whole run ends here.
       std::lock_guard<std::mutex> lock(run.mutex);
-      if (run.endError.empty()) run.endError = number + ": " + e.what();
+      if (run.endError.empty()) run.endError = number + ": " + reason;
       return false;
     }
-    AppendDownloadFailureRow(row, position, number, e.what(), outcome.classification.value_or(""));
-    Report(number, kLookupFailed + outcome.error);
+    AppendDownloadFailureRow(row, position, number, reason, outcome.classification.value_or(""));
+    Report(number, kLookupFailed + reason);
     return true;
-  }
-  AppendDownloadReportRow(row, position, number, *outcome.title, *outcome.classification, record.pdf);
-  outcome.pages = record.pageCount;
-  outcome.pdf = record.pdf;
-  Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
-  std::unique_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
-  if (run.ocr) {
-    // The record ends when its text is in: on the OCR pool, while this job goes on.
-    finish = run.ocr->Record(record, [this, &outcome, number](const std::string& error) {
-      outcome.status = error.empty() ? TStatus::Done : TStatus::Failed;
-      outcome.error = error;
-      outcome.textLayer = error.empty();
-      if (!error.empty()) Report(number, kRecordFailed);
-    });
-  }
+  };
+  std::vector<TSourceDocument> documents;
   try {
-    DownloadRecordPages(
-        client, run.gate, record, [&](const std::string& line) { Report(number, line); }, finish.get());
-    if (!run.ocr) outcome.status = TStatus::Done;
+    if (prepared && prepared->findFailure) std::rethrow_exception(prepared->findFailure);
+    documents = prepared ? prepared->documents : run.source->Find(number, options_.keepGoing, request);
+    if (documents.empty()) throw EDownloadException(kNotFound);
   } catch (const std::exception& e) {
-    Report(number, kRecordFailed);
-    outcome.status = TStatus::Failed;
-    outcome.error = e.what();
+    return lookupFailed(e.what());
   }
+  // A publication number names no type; the application found does.
+  if (!documents.front().publication.empty()) outcome.typeName = TypeNameOf(documents.front().owner);
+  bool allDone = true;
+  for (size_t d = 0; d < documents.size(); ++d) {
+    TSourceDocument& document = documents[d];
+    const bool listed = prepared && d < prepared->listFailures.size();
+    outcome.title = document.title;
+    outcome.classification = document.classification;
+    if (!document.publication.empty())
+      outcome.publication = outcome.publication ? *outcome.publication + ", " + document.publication : document.publication;
+    TRecordPages record;
+    record.tempDir = tempDir;
+    record.number = number;
+    record.owner = document.owner;
+    const std::string& nameTitle = document.nameTitle.empty() ? document.title : document.nameTitle;
+    try {
+      if (options_.skipExisting) {
+        if (std::optional<std::string> name = run.names.ExistingFor(nameTitle, record.owner)) {
+          outcome.pdf = run.pdfDir + *name;
+          outcome.status = TStatus::Skipped;
+          AppendDownloadReportRow(row, position, number, document.title, document.classification, *outcome.pdf,
+                                  document.publication, document.publication.empty() ? "" : document.owner);
+          Report(number, number + ": " + kSkipped);
+          continue;
+        }
+      }
+      record.pdf = run.pdfDir + run.names.NameFor(nameTitle, record.owner);
+      if (!listed)
+        run.source->ListPages(document, request);
+      else if (prepared->listFailures[d])
+        std::rethrow_exception(prepared->listFailures[d]);
+      record.pageCount = document.pageCount;
+    } catch (const std::exception& e) {
+      if (!lookupFailed(e.what())) return false;
+      allDone = false;
+      continue;
+    }
+    AppendDownloadReportRow(row, position, number, document.title, document.classification, record.pdf,
+                            document.publication, document.publication.empty() ? "" : document.owner);
+    outcome.pages = record.pageCount;
+    outcome.pdf = record.pdf;
+    TRecordFacts facts;
+    facts.title = document.title;
+    facts.patentee = document.patentee;
+    facts.application = document.application;
+    facts.publication = document.publication;
+    facts.classification = document.classification;
+    facts.owner = record.owner;
+    record.info = RecordPdfInfo(facts);
+    for (const auto& [title, page] : document.sections) record.outline.push_back({title, page});
+    Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+    std::unique_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
+    if (run.ocr) {
+      // The record ends when its text is in: on the OCR pool, while this job goes on.
+      finish = run.ocr->Record(record, [this, &outcome, number](const std::string& error) {
+        outcome.status = error.empty() ? TStatus::Done : TStatus::Failed;
+        outcome.error = error;
+        outcome.textLayer = error.empty();
+        if (!error.empty()) Report(number, kRecordFailed);
+      });
+    }
+    try {
+      std::function<void()> convert = FetchAndMergePages(
+          client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
+          finish.get());
+      if (converting && !run.ocr && d + 1 == documents.size()) {
+        // The conversion runs while the next record's pages come in; it settles the outcome.
+        if (converting->valid()) converting->get();
+        *converting = std::async(std::launch::async, [this, &outcome, number, convert, allDone] {
+          try {
+            convert();
+            if (allDone && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+          } catch (const std::exception& e) {
+            Report(number, kRecordFailed);
+            outcome.status = TStatus::Failed;
+            outcome.error = e.what();
+          }
+        });
+        return true;
+      }
+      convert();
+    } catch (const std::exception& e) {
+      Report(number, kRecordFailed);
+      outcome.status = TStatus::Failed;
+      outcome.error = e.what();
+      allDone = false;
+      if (!run.source->StopReason().empty()) {
+        run.stopped = true;
+        std::lock_guard<std::mutex> lock(run.mutex);
+        if (run.endError.empty()) run.endError = run.source->StopReason();
+        return false;
+      }
+    }
+  }
+  // With text layers the OCR settles the outcome when the text is in.
+  if (allDone && !run.ocr && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
   return true;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "base/handover.h"
 #include "base/path.h"
+#include "sources/source.h"
 
 // What a batch asks beyond the plain run of the dialog; the defaults are the plain run.
 struct TBatchOptions {
@@ -15,6 +17,8 @@ struct TBatchOptions {
   int jobs = 1;               // records downloaded at once, each on its own connection
   int delayMs = 0;            // at least this long between the starts of any two requests
   bool ocr = false;           // every PDF gets a text layer (see download/ocr.h)
+  TSourceKind source = TSourceKind::Site;
+  TDocumentChoice document = TDocumentChoice::Grant;  // which publications (OPS)
 };
 
 // What became of one number of a run. Texts are GBK.
@@ -26,6 +30,7 @@ struct TNumberOutcome {
   std::optional<std::string> classification;
   std::optional<int> pages;
   std::optional<TPath> pdf;
+  std::optional<std::string> publication;  // OPS: the publications downloaded, ", " between
   TStatus status = TStatus::Pending;
   std::string error;  // the failure's message; empty when none
   bool textLayer = false;  // the PDF holds the recognised text of its pages
@@ -54,13 +59,22 @@ class getdown {
 
  private:
   struct TRun;
+  struct TLookup;
   ~getdown();
   void Execute();
   // The run proper; false when it ended early (record search, detail page or page list).
   bool RunNumbers(const std::vector<std::string>& numbers);
   // One number of the run, at index of the list, with the job's client and temp folder;
   // false when the run must end here.
-  bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir);
+  // converting: where the record's conversion is left to run on (OPS, one job); inline
+  // when null.
+  bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir,
+                 TLookup* prepared = nullptr, std::future<void>* converting = nullptr);
+  // The requests that find a number's documents and their pages, made ahead while the
+  // record before downloads (OPS, one job): its failures are kept for the number's turn.
+  TLookup Lookup(TRun& run, size_t index);
+  // The first progress line of a record: in OPS runs with where the run is and the time left.
+  std::string StartLine(TRun& run, int position, const std::string& number);
   // A progress line of a record: with jobs side by side each line names its number.
   void Report(const std::string& number, const std::string& line);
   void Report(const std::string& line);

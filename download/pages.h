@@ -7,24 +7,12 @@
 
 #include "base/path.h"
 #include "download/pdfdoc.h"
+#include "sources/source.h"
 
 class THttpClient;
 class TRequestGate;
 class TTemporaryFile;
 
-// Where the scanned pages of one record lie, read from its detail page.
-struct TPageList {
-  int pageCount = 0;
-  std::string imageBase;  // the first page's address without its 10-byte file name
-};
-
-// Reads the page-viewer call of a detail page (the second call when there are two).
-// Throws EPageListError when the marker is missing, the call has fewer than three
-// fields, or its page count is not a decimal integer.
-TPageList ReadPageList(const std::string& detailPage);
-
-// "000001.tif" .. "999999.tif"; numbers of seven or more digits give "000001.tif".
-std::string PageFileName(int n);
 
 // The merged image of one record in the temp directory, named after the list entry by
 // the base file-name rule, so an entry holding "/" never leaves its directory.
@@ -48,7 +36,7 @@ struct TRecordPages {
   std::string number;     // the list entry: names the merged image
   std::string owner;      // the record's application number, written into the PDF
   int pageCount = 0;
-  std::string imageBase;  // the first page's address without its file name
+  std::string imageBase;  // the site's first page address without its file name (below)
   TPdfInfo info;                       // the PDF's document information
   std::vector<TOutlineEntry> outline;  // its sections, when the source tells them
 };
@@ -83,9 +71,21 @@ class TPdfFinish : public TRecordFinish {
 // given). Each merge ends before the next starts and the last one before the conversion,
 // so the PDF holds every page in order. Throws when a page file cannot be created, a page
 // cannot be fetched, a tool fails or finish fails (EConversionError); a PDF appears under
-// its name only whole.
+// its name only whole. This one: the pages of the old site at record.imageBase.
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          const std::function<void(const std::string&)>& report, TRecordFinish* finish = nullptr);
+// The pages come from the source (page n of document); a source that checks page counts
+// has the merged image hold exactly pageCount pages, or no PDF is written (EConversionError).
+void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                         TDownloadSource& source, const TSourceDocument& document,
+                         const std::function<void(const std::string&)>& report, TRecordFinish* finish = nullptr);
+// DownloadRecordPages up to the conversion, which it hands back: run it (on another thread,
+// say) before the record's merged image is used again; it throws as the conversion would.
+// The task holds its own copy of record; finish, when given, must outlive it.
+std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                                         TDownloadSource& source, const TSourceDocument& document,
+                                         const std::function<void(const std::string&)>& report,
+                                         TRecordFinish* finish = nullptr);
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.
 struct TToolTimes {

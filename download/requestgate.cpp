@@ -66,7 +66,7 @@ void TRequestGate::Run(const std::string& what, const std::function<void()>& att
 
 bool IsPassingFailure(const std::exception& failure) {
   if (auto* reply = dynamic_cast<const ENetHTTPProtocolException*>(&failure))
-    return reply->StatusCode >= 500 || reply->StatusCode == 429;
+    return reply->StatusCode >= 500 || reply->StatusCode == 429 || reply->StatusCode == 408;
   return dynamic_cast<const ENetSocketError*>(&failure) || dynamic_cast<const ENetReadTimeout*>(&failure) ||
          dynamic_cast<const ENetConnectTimeout*>(&failure) ||
          dynamic_cast<const ENetConnClosedGracefully*>(&failure);

@@ -8,7 +8,7 @@
 
 // How the requests of one download run go out. Requests start at least delayMs apart,
 // across every job of the run; a request that fails for a passing reason (no connection,
-// a time-out, a 5xx or 429 reply) is tried again up to `retries` times, after 1 s, 2 s,
+// a time-out, a 5xx, 408 or 429 reply) is tried again up to `retries` times, after 1 s, 2 s,
 // 4 s, ... (plus up to 20 % at random, so that clients do not come back in step) or after
 // the seconds the reply's Retry-After asks for (at most 120 s). Each wait is announced
 // through onWait first. The defaults send every request once, at once.

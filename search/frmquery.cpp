@@ -99,12 +99,16 @@ void Tfrmquery::FormShow() { edtitle->setFocus(); }
 void Tfrmquery::btstartClick() {
   btstart->setEnabled(false);
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
-  std::string expression = BuildSearchExpression(GbkText(edtitle->text()), GbkText(edabs->text()),
-                                                 GbkText(edg->text()));
-  const bool withLegalStatus = cklaw->isChecked();
-  const bool withAbstract = ckabs->isChecked();
-  const bool withFirstClaim = ckzq->isChecked();
-  const bool withPatentee = ckowner->isChecked();
+  TSearchAsk ask;
+  ask.title = GbkText(edtitle->text());
+  ask.abstractWords = GbkText(edabs->text());
+  ask.classification = GbkText(edg->text());
+  ask.legalStatus = cklaw->isChecked();
+  ask.abstractText = ckabs->isChecked();
+  ask.firstClaim = ckzq->isChecked();
+  ask.patentee = ckowner->isChecked();
+  const TSourceKind source = ChooseSource();
+  std::string expression = SearchExpression(source, ask);
   if (expression.empty()) {
     msgbox::Show(this, QtText(shelltext::kNoCondition));
     btstart->setEnabled(true);
@@ -112,8 +116,7 @@ void Tfrmquery::btstartClick() {
   }
   mmo->clear();
   expression_ = expression;
-  new getquery(handOver_.get(), std::move(expression), withLegalStatus, withAbstract, withFirstClaim,
-               withPatentee);
+  new getquery(handOver_.get(), source, ask);
 }
 
 void Tfrmquery::msgbtClick() {

@@ -12,22 +12,8 @@
 #include "base/worker.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
-#include "search/siteops.h"
 
 using namespace getquerytext;
-
-std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
-                                  const std::string& classification) {
-  const std::string t = TrimBytes(title);
-  const std::string a = TrimBytes(abstractWords);
-  // Upper-cased before trimming, byte by byte: trail bytes of Chinese characters too.
-  const std::string c = TrimBytes(UpperAscii(classification));
-  std::string e;
-  if (!t.empty()) e = kTitleTerm + t + ") ";
-  if (!a.empty()) e = e.empty() ? kAbstractTerm + a + ")" : e + "and " + kAbstractTerm + a + ") ";
-  if (!c.empty()) e = e.empty() ? kClassTerm + c + "%')" : e + "and " + kClassTerm + c + "%') ";
-  return e;
-}
 
 TPath SearchReportPath(const TPath& root, const std::string& expression) {
   return datadir::FolderPath(root, datadir::Folder::Query) + "/" + FileNameFromText(expression, ".html");
@@ -37,11 +23,25 @@ getquery::getquery(RunHandOver* handOver, std::string query, bool withLegalStatu
                    bool withFirstClaim, bool withPatentee, std::shared_ptr<TSearchResult> result)
     : handOver_(handOver),
       query_(std::move(query)),
-      withLegalStatus_(withLegalStatus),
-      withAbstract_(withAbstract),
-      withFirstClaim_(withFirstClaim),
-      withPatentee_(withPatentee),
       result_(result ? std::move(result) : std::make_shared<TSearchResult>()) {
+  ask_.legalStatus = withLegalStatus;
+  ask_.abstractText = withAbstract;
+  ask_.firstClaim = withFirstClaim;
+  ask_.patentee = withPatentee;
+  Start();
+}
+
+getquery::getquery(RunHandOver* handOver, TSourceKind source, const TSearchAsk& ask,
+                   std::shared_ptr<TSearchResult> result)
+    : handOver_(handOver),
+      source_(source),
+      ask_(ask),
+      query_(SearchExpression(source, ask)),
+      result_(result ? std::move(result) : std::make_shared<TSearchResult>()) {
+  Start();
+}
+
+void getquery::Start() {
   // Last statement: once started, the thread owns the object and may delete it.
   FamilyOf<getquery>().Start([this] {
     Run();
@@ -58,53 +58,63 @@ void getquery::Show(const std::string& text) {
 }
 
 void getquery::Run() {
-  detailPage_.clear();
   std::string rows;
   report_ = SearchReportHead(query_, std::time(nullptr), ProgramDirectory());
 
   std::lock_guard<std::mutex> runLock(FamilyOf<getquery>().RunLock());
   Show(kStart);
 
-  std::string page;
+  std::unique_ptr<TSearchSession> session;
+  long count = 0;
   try {
-    page = PostResultList("100", query_);
+    session = OpenSearchSession(source_, ask_, query_, [this](const std::string& line) { Show(line); });
+    count = session->Open();
   } catch (const std::exception& e) {
     result_->error = e.what();
+    // The site's run has always ended silently here; OPS says why (no credentials, a refusal).
+    if (source_ == TSourceKind::Ops) Show(e.what());
     handOver_->GiveStartBack();
     return;
   }
-  const int count = result_->count = ReadRecordCount(page);
+  result_->count = int(count);
   if (count == 0) {
     result_->error = kNone;
     Show(kNone);
     handOver_->GiveStartBack();
     return;
   }
-  Show(kCountHead + std::to_string(count) + (count > 100 ? kCountTailOver : kCountTail));
+  const long limit = session->Limit();
+  Show(kCountHead + std::to_string(count) + (count > limit ? kCountTailOverA + std::to_string(limit) + kCountTailOverB : kCountTail));
 
   try {
-    RecordLinks links(std::move(page));
-    std::string link;
-    for (int n = 1; links.Next(link); ++n) {
+    for (int n = 1; session->Next(); ++n) {
       rows += SearchRowOpening();
       Show(kRecordHead + std::to_string(n) + kRecordTail);
-      const std::string number = ApplicationNumberFromLink(link);
-      typeCode_ = TypeCodeOf(number);
-      if (withAbstract_ || withFirstClaim_ || withPatentee_) detailPage_ = FetchDetailPage(link);
+      TSearchHit hit = session->Read();
       SearchRecordCells cells;
       cells.n = n;
-      cells.typeName = TypeNameOf(number);
-      cells.number = number;
-      cells.title = TitleFromLink(link);
-      cells.classification = ClassFromLink(link);
-      cells.legalStatus = withLegalStatus_ ? FetchLegalStatus(number) : kNotSearched;
-      cells.patentee = withPatentee_ ? PatenteeFrom(detailPage_, typeCode_) : kNotSearched;
+      cells.typeName = hit.typeName;
+      cells.number = hit.number;
+      cells.title = hit.title;
+      cells.classification = hit.classification;
+      cells.legalStatus = hit.legalStatus.value_or(kNotSearched);
+      cells.patentee = hit.patentee.value_or(kNotSearched);
+      cells.publication = hit.publication;
+      cells.recordLink = hit.recordLink;
       rows += SearchRowCells(cells);
-      TSearchRecord record{number, cells.typeName, cells.title, cells.classification};
-      if (withLegalStatus_) record.legalStatus = cells.legalStatus;
-      if (withPatentee_) record.patentee = cells.patentee;
-      if (withAbstract_) rows += SearchAbstractRow(*(record.abstractText = AbstractFrom(detailPage_, typeCode_)));
-      if (withFirstClaim_) rows += SearchFirstClaimRow(*(record.firstClaim = FirstClaimFrom(detailPage_, typeCode_)));
+      TSearchRecord record;
+      record.number = hit.number;
+      record.typeName = hit.typeName;
+      record.title = hit.title;
+      record.classification = hit.classification;
+      record.legalStatus = hit.legalStatus;
+      record.patentee = hit.patentee;
+      record.abstractText = hit.abstractText;
+      record.firstClaim = hit.firstClaim;
+      if (!hit.publication.empty()) record.publication = hit.publication;
+      record.titleUtf8 = hit.titleUtf8;
+      if (hit.abstractText) rows += SearchAbstractRow(*hit.abstractText);
+      if (hit.firstClaim) rows += SearchFirstClaimRow(*hit.firstClaim);
       rows += SearchDividerRow();
       result_->records.push_back(std::move(record));
     }

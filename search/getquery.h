@@ -6,12 +6,7 @@
 
 #include "base/handover.h"
 #include "base/path.h"
-
-// Builds the search expression from the dialog's three edits: each trimmed, a-z in the
-// classification upper-cased byte by byte, then joined by the expression table.
-// Empty when all three are empty after trimming. GBK in, GBK out.
-std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
-                                  const std::string& classification);
+#include "sources/source.h"
 
 // The report file of an expression below a data root: in the query folder, the name
 // FileNameFromText makes of the expression and ".html" (a long one shortened with a
@@ -22,6 +17,8 @@ TPath SearchReportPath(const TPath& root, const std::string& expression);
 struct TSearchRecord {
   std::string number, typeName, title, classification;
   std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
+  std::optional<std::string> publication;  // OPS records: "CN101257323B"
+  std::string titleUtf8;                  // the title as OPS gave it; "" when GBK holds it
 };
 
 // What a search run leaves its caller beyond the progress lines; complete when the run
@@ -37,8 +34,12 @@ struct TSearchResult {
 // outlive the run (the dialog owns it).
 class getquery {
  public:
+  // A search of the old site with an expression made already.
   getquery(RunHandOver* handOver, std::string query, bool withLegalStatus, bool withAbstract,
            bool withFirstClaim, bool withPatentee, std::shared_ptr<TSearchResult> result = nullptr);
+  // A search of the source for the ask; the report is named after SearchExpression.
+  getquery(RunHandOver* handOver, TSourceKind source, const TSearchAsk& ask,
+           std::shared_ptr<TSearchResult> result = nullptr);
   getquery(const getquery&) = delete;
   getquery& operator=(const getquery&) = delete;
 
@@ -51,11 +52,12 @@ class getquery {
   void Show(const std::string& text);  // a progress line with the time of day
   void Run();
 
+  void Start();
+
   RunHandOver* handOver_;
+  TSourceKind source_ = TSourceKind::Site;
+  TSearchAsk ask_;
   std::string query_;
-  bool withLegalStatus_, withAbstract_, withFirstClaim_, withPatentee_;
   std::vector<std::string> report_;
-  std::string detailPage_;
-  int typeCode_ = 0;
   std::shared_ptr<TSearchResult> result_;
 };

@@ -54,7 +54,10 @@ std::string SearchRowCells(const SearchRecordCells& c) {
   std::string s;
   s += "\t<td>" + std::to_string(c.n) + "</td>" + kCrLf;
   s += "\t<td>" + c.typeName + "</td>" + kCrLf;
-  s += "\t<td>" + c.number + "</td>";
+  s += "\t<td>" + c.number;
+  if (!c.publication.empty())
+    s += "<br><a href=\"" + c.recordLink + "\" target=\"_blank\">" + c.publication + "</a>";
+  s += "</td>";
   s += "\t<td class=\"doctitle\">" + c.title + "</td>" + kCrLf;
   s += "\t<td>" + c.classification + "</td>";
   s += "\t<td>" + c.legalStatus + "</td>" + kCrLf;

@@ -22,6 +22,9 @@ struct SearchRecordCells {
   std::string classification;
   std::string legalStatus;
   std::string patentee;
+  // A record of OPS: the publication beside the number, linked to the record's page.
+  std::string publication;
+  std::string recordLink;
 };
 
 std::string SearchRowOpening();

@@ -23,7 +23,7 @@
 #include "download/numberlist.h"
 #include "download/pages.h"
 #include "http/httpclient.h"
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 #include "base/datadir.h"
 #include "tests/support/demosite.h"
 

@@ -30,7 +30,7 @@
 #include <unistd.h>
 
 #include "regex/patternmatcher.h"
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 
 namespace {
 

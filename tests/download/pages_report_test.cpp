@@ -9,6 +9,7 @@
 #include "download/downerrors.h"
 #include "download/downreport.h"
 #include "download/pages.h"
+#include "sources/site/siteops.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "download/pages.h"
 #include "download/pdfdoc.h"
 #include "regex/patternmatcher.h"
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 #include "tests/fuzz/fuzzcheck.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "base/gbk.h"
 #include "search/getquery.h"
+#include "sources/site/siteops.h"
 #include "search/searchreport.h"
 
 namespace {

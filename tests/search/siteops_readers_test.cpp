@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/gbk.h"
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "base/gbk.h"
 #include "http/httpclient.h"
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 #include "tests/support/demosite.h"
 
 namespace {

@@ -92,7 +92,8 @@ TEST_F(Installed, CommandLineReadsTheUsersHostsAndWritesToTheDocuments) {
   ASSERT_TRUE(ForceDirectories(home_ + "/.config/varnolt"));
   site.WriteHostsIni(home_ + "/.config/varnolt/hosts.ini");
   MakeReadOnly(cli.dir);
-  CliResult r = cli.Run({"search", "--title", "隔膜"});
+  // An installed program searches OPS unless told otherwise; this is about the site's settings.
+  CliResult r = cli.Run({"search", "--source", "site", "--title", "隔膜"});
   ::chmod(cli.dir.c_str(), 0755);
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   const std::vector<DirEntry> reports = ListDirectory(home_ + "/Documents/Varnolt/data/query");

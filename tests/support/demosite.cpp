@@ -105,6 +105,7 @@ DemoSite::DemoSite(std::vector<std::string> extraArgs, bool withLog, bool withOp
   for (std::string* s : {&h.SearchHost, &h.PortalHost, &h.MakerHost, &h.DictionaryHost, &h.WebSearchHost,
                          &h.OfficeCN, &h.OfficeDerwent, &h.OfficeEP, &h.OfficeJP, &h.OfficeUS, &h.OfficeWIPO})
     *s = address_;
+  h.OpsHost = opsAddress_.empty() ? previousHosts_.OpsHost : opsAddress_;
   SetHosts(h);
 }
 

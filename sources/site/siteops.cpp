@@ -1,13 +1,15 @@
-#include "search/siteops.h"
+#include "sources/site/siteops.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "base/bytes.h"
 #include "base/hosts.h"
+#include "download/downerrors.h"
 #include "http/httpclient.h"
 #include "regex/patternmatcher.h"
-#include "search/searchtexts.h"
+#include "sources/site/sitetexts.h"
 
 using namespace sitetext;
 
@@ -39,6 +41,70 @@ std::string CellAfter(const std::string& text, const std::string& marker) {
   std::string s = ByteCopy(text, start, Len(text) - start);
   long q = BytePos(kCellEnd, s);
   return ByteCopy(s, 1, q - 1);
+}
+
+const std::string kViewerMarker = "onclick=javascript:browsetif";  // 28 bytes
+
+
+std::string AfterMarker(const std::string& s) {
+  long start = BytePos(kViewerMarker, s) + Len(kViewerMarker);
+  return ByteCopy(s, start, Len(s) - start);
+}
+
+bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
+
+// Comma-separated fields: blanks and control bytes also end a field and are skipped
+// between fields; a field opened by a double quote runs to its closing quote, "" inside
+// standing for one. A NUL byte ends the text.
+std::vector<std::string> SplitFields(const std::string& text) {
+  std::string s = text.substr(0, text.find('\0'));
+  std::vector<std::string> fields;
+  size_t i = 0, n = s.size();
+  auto skipBlanks = [&] {
+    while (i < n && IsBlank(static_cast<unsigned char>(s[i]))) ++i;
+  };
+  skipBlanks();
+  while (i < n) {
+    std::string field;
+    if (s[i] == '"') {
+      ++i;
+      while (i < n) {
+        if (s[i] == '"') {
+          if (i + 1 < n && s[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        field += s[i++];
+      }
+    } else {
+      size_t start = i;
+      while (i < n && static_cast<unsigned char>(s[i]) > 32 && s[i] != ',') ++i;
+      field = s.substr(start, i - start);
+    }
+    fields.push_back(field);
+    skipBlanks();
+    if (i < n && s[i] == ',') {
+      if (i + 1 == n) fields.emplace_back();  // a trailing comma ends with an empty field
+      do {
+        ++i;
+      } while (i < n && IsBlank(static_cast<unsigned char>(s[i])));
+    }
+  }
+  return fields;
+}
+
+// Blanks, an optional sign and decimal digits within the 32-bit range, nothing else.
+bool ReadsAsInteger(const std::string& text, int& value) {
+  int64_t v = 0;
+  if (!ReadDecimal(text.substr(std::min(text.size(), text.find_first_not_of(' '))), v) || v < INT32_MIN ||
+      v > INT32_MAX)
+    return false;
+  value = static_cast<int>(v);
+  return true;
 }
 
 }  // namespace
@@ -136,24 +202,6 @@ std::string ClassFromLink(const std::string& link) {
   return ByteCopy(link, start, Len(link) - start);
 }
 
-int TypeCodeOf(const std::string& number) {
-  char c = 0;
-  if (number.size() == 6 || number.size() == 8) c = number[2];
-  else if (number.size() == 12) c = number[4];
-  return (c >= '0' && c <= '9') ? c - '0' : 0;
-}
-
-std::string TypeNameOf(const std::string& number) {
-  switch (TypeCodeOf(number)) {
-    case 1: return kInvention;
-    case 2: return kUtilityModel;
-    case 3: return kDesign;
-    case 8: return kInventionPct;
-    case 9: return kUtilityModelPct;
-    default: return kUnknownType;
-  }
-}
-
 std::string FetchDetailPage(const std::string& link) {
   const SiteHosts hosts = Hosts();
   THttpClient client;
@@ -195,4 +243,38 @@ std::string FetchLegalStatus(const std::string& number) {
     answer = client.HttpPostForm("http://" + hosts.SearchHost + "/sipo/zljs/FlztResult.jsp", fields);
   }
   return CellAfter(answer, kStatusMarker);
+}
+
+TPageList ReadPageList(const std::string& detailPage) {
+  if (BytePos(kViewerMarker, detailPage) == 0) throw EPageListError("No page-viewer call on the detail page");
+  std::string s = AfterMarker(detailPage);
+  // A granted invention lists its earlier publication first; the second call is the document.
+  if (BytePos(kViewerMarker, s) > 0) s = AfterMarker(s);
+  long q = BytePos(")", s);
+  s = ByteCopy(s, 1, q - 1);
+  std::string unquoted;
+  for (char c : s) {
+    if (c != '\'') unquoted += c;
+  }
+  std::vector<std::string> fields = SplitFields(unquoted);
+  if (fields.size() < 3) throw EPageListError("The page-viewer call has fewer than three fields");
+  TPageList list;
+  if (!ReadsAsInteger(fields[1], list.pageCount))
+    throw EPageListError("The page count of the page-viewer call is not a number: " + fields[1]);
+  const std::string& first = fields[2];
+  list.imageBase = first.size() > 10 ? first.substr(0, first.size() - 10) : "";
+  return list;
+}
+
+std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
+                                  const std::string& classification) {
+  const std::string t = TrimBytes(title);
+  const std::string a = TrimBytes(abstractWords);
+  // Upper-cased before trimming, byte by byte: trail bytes of Chinese characters too.
+  const std::string c = TrimBytes(UpperAscii(classification));
+  std::string e;
+  if (!t.empty()) e = sitetext::kTitleTerm + t + ") ";
+  if (!a.empty()) e = e.empty() ? sitetext::kAbstractTerm + a + ")" : e + "and " + sitetext::kAbstractTerm + a + ") ";
+  if (!c.empty()) e = e.empty() ? sitetext::kClassTerm + c + "%')" : e + "and " + sitetext::kClassTerm + c + "%') ";
+  return e;
 }

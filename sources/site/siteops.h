@@ -2,6 +2,8 @@
 #include <memory>
 #include <string>
 
+#include "sources/source.h"
+
 class TPatternMatcher;
 
 // Every request to the patent office's search site and every rule for reading its
@@ -53,9 +55,6 @@ std::string ApplicationNumberFromLink(const std::string& link);
 std::string TitleFromLink(const std::string& link);
 std::string ClassFromLink(const std::string& link);
 
-int TypeCodeOf(const std::string& number);
-std::string TypeNameOf(const std::string& number);
-
 // GETs "http://" + SearchHost + "/sipo/zljs/" + link.
 std::string FetchDetailPage(const std::string& link);
 
@@ -65,3 +64,20 @@ std::string PatenteeFrom(const std::string& page, int typeCode);
 
 // POSTs the legal-status form and reads the first status cell.
 std::string FetchLegalStatus(const std::string& number);
+
+// Where the scanned pages of one record lie, read from its detail page.
+struct TPageList {
+  int pageCount = 0;
+  std::string imageBase;  // the first page's address without its 10-byte file name
+};
+
+// Reads the page-viewer call of a detail page (the second call when there are two).
+// Throws EPageListError when the marker is missing, the call has fewer than three
+// fields, or its page count is not a decimal integer.
+TPageList ReadPageList(const std::string& detailPage);
+
+// Builds the search expression from the dialog's three edits: each trimmed, a-z in the
+// classification upper-cased byte by byte, then joined by the expression table.
+// Empty when all three are empty after trimming. GBK in, GBK out.
+std::string BuildSearchExpression(const std::string& title, const std::string& abstractWords,
+                                  const std::string& classification);

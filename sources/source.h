@@ -1,0 +1,135 @@
+#pragma once
+// The one seam between the workers (the search and download runs, their dialogs,
+// varnolt-cli) and the sources of patent data: the old search site (sources/site) and the
+// Open Patent Services (sources/ops). The workers keep the run's shape, its progress lines
+// and its report; a source answers what a record is and where its pages lie. Texts are GBK
+// unless said otherwise.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+
+class THttpClient;
+
+enum class TSourceKind { Site, Ops };
+
+// "site", "ops": the names of --source and of the saved choice.
+const char* SourceName(TSourceKind kind);
+std::optional<TSourceKind> ReadSourceName(const std::string& name);
+// The name users see (GBK): 专利检索网站, EPO OPS.
+std::string SourceTitle(TSourceKind kind);
+
+// The desktop's saved choice (source.ini in the settings directory, [source] source=);
+// nothing when none is saved or it does not read.
+std::optional<TSourceKind> SavedSource();
+// Throws EFileError when the file cannot be written.
+void SaveSource(TSourceKind kind);
+// The source of a run: the explicit choice, else the saved one, else the site when the
+// program directory is writable (a build, the demo run) and OPS when it is installed (the
+// old site is gone; an installed program must reach real patents).
+TSourceKind ChooseSource(std::optional<TSourceKind> explicitChoice = std::nullopt);
+
+// The patent type of an application number by its type digit (6, 8 or 12 digits), as both
+// sources' reports show it: 发明, 实用新型, 外观设计, ...; 0 / 未知 when it has none.
+int TypeCodeOf(const std::string& number);
+std::string TypeNameOf(const std::string& number);
+
+// The name of page n's file, "000001.tif" .. "999999.tif" (seven or more digits give
+// "000001.tif"): the worker's page files, and the site's page addresses.
+std::string PageFileName(int n);
+
+// A progress line (GBK) a source adds to a run's own: a wait, the quota used, ...
+using TProgress = std::function<void(const std::string& line)>;
+
+// ---- Search ----
+
+// What a search asks: the dialog's three fields (GBK, as typed) and the look-ups per record.
+struct TSearchAsk {
+  std::string title, abstractWords, classification;
+  bool legalStatus = false, abstractText = false, firstClaim = false, patentee = false;
+  int max = 100;  // records read at most (the site always gives up to 100)
+};
+
+// One record of a search as its report shows it; what was not asked is empty.
+struct TSearchHit {
+  std::string number, typeName, title, classification;
+  std::string publication;  // the publication shown beside the number ("CN101257323B"); "" for the site
+  std::string recordLink;   // the record's page elsewhere (UTF-8 URL); "" when none
+  std::string titleUtf8;    // the title as the source gave it, for UTF-8 outputs; "" when GBK holds it
+  std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
+};
+
+// One search run's conversation with a source.
+class TSearchSession {
+ public:
+  virtual ~TSearchSession() = default;
+  // Sends the query: the true number of matching records, 0 for none. Throws.
+  virtual long Open() = 0;
+  // How many records the run reads at most.
+  virtual long Limit() const = 0;
+  // Moves to the next record; false when there is none. Throws.
+  virtual bool Next() = 0;
+  // The current record with the look-ups asked. Throws.
+  virtual TSearchHit Read() = 0;
+};
+
+// The expression a search's report shows and is named after: the site's search expression,
+// or OPS's query; empty when the fields hold no condition.
+std::string SearchExpression(TSourceKind kind, const TSearchAsk& ask);
+// A session for the ask; expression is SearchExpression's. progress may be empty.
+std::unique_ptr<TSearchSession> OpenSearchSession(TSourceKind kind, const TSearchAsk& ask,
+                                                  const std::string& expression, TProgress progress);
+
+// ---- Download ----
+
+// Which publications of a record a download takes (OPS; the site has one document).
+enum class TDocumentChoice {
+  Grant,        // the grant publication when there is one, else the application's
+  Application,  // the application publication (A), else the grant
+  Both,         // one PDF per publication
+};
+std::optional<TDocumentChoice> ReadDocumentChoice(const std::string& name);  // grant|application|both
+
+// A step of finding a record, which the worker names in its wait lines and retries.
+enum class TRequestStep { Record, PageList };
+using TRunRequest = std::function<void(TRequestStep step, const std::function<void()>& attempt)>;
+
+// One document of a record to download: one PDF.
+struct TSourceDocument {
+  std::string title;           // GBK, for the report and the PDF's name
+  std::string classification;  // GBK
+  std::string owner;           // the record's application number, written into the PDF
+  std::string publication;     // "CN101257323B"; "" for the site
+  std::string nameTitle;       // what the PDF's name is made of (GBK); the title when ""
+  int pageCount = 0;           // set by ListPages
+  int claimsPage = 0;          // the first page of the claims when the source says; 0 otherwise
+  std::string where;           // the source's own: the site's record link, then its image base
+  // For the PDF's document information and outline.
+  std::string patentee;     // GBK, as the source gives it (the site's cell, markup and all)
+  std::string application;  // the application number as written, e.g. CN200510012345.X
+  std::vector<std::pair<std::string, int>> sections;  // name (GBK) and first page, in page order
+};
+
+class TDownloadSource {
+ public:
+  virtual ~TDownloadSource() = default;
+  // Whether design patents are fetched (the site has no pages of them).
+  virtual bool DownloadsDesigns() const = 0;
+  // The documents of a list entry; none when it names no record (keepGoing: the worker
+  // reports it and goes on). Throws when a request fails.
+  virtual std::vector<TSourceDocument> Find(const std::string& entry, bool keepGoing, const TRunRequest& run) = 0;
+  // Sets the document's page count (and where its pages lie). Throws.
+  virtual void ListPages(TSourceDocument& document, const TRunRequest& run) = 0;
+  // Page n (from 1) of the document into file, with the job's client; a reply that is not
+  // one page of the document throws. Sent under the worker's retries.
+  virtual void FetchPage(THttpClient& client, const TSourceDocument& document, int page, const TPath& file) = 0;
+  // Whether the merged image must hold exactly pageCount pages before it becomes a PDF.
+  virtual bool ChecksPageCount() const = 0;
+  // When the run should stop at once (OPS's quota is used up): the reason; "" otherwise.
+  virtual std::string StopReason() const = 0;
+};
+
+std::unique_ptr<TDownloadSource> MakeDownloadSource(TSourceKind kind, TDocumentChoice choice, TProgress progress);
