@@ -27,6 +27,7 @@ void QtHandOver::ShowProgress(const std::string& line) {
 
 void QtHandOver::FinishRun() {
   OnMainThread([this] {
+    if (ended_) ended_();
     startButton_->setEnabled(true);
     // The result button is hidden; click() still runs its handler as a user's click would.
     resultButton_->click();
@@ -34,5 +35,8 @@ void QtHandOver::FinishRun() {
 }
 
 void QtHandOver::GiveStartBack() {
-  OnMainThread([this] { startButton_->setEnabled(true); });
+  OnMainThread([this] {
+    if (ended_) ended_();
+    startButton_->setEnabled(true);
+  });
 }

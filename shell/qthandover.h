@@ -18,6 +18,10 @@ class QtHandOver : public RunHandOver {
   void FinishRun() override;
   void GiveStartBack() override;
 
+  // Runs on the main thread when a run hands its end over, before the start button comes
+  // back (and before the result button's question): the dialog adds what the run left it.
+  void SetRunEnded(std::function<void()> ended) { ended_ = std::move(ended); }
+
  private:
   // Runs step on the main thread and waits for it; directly when already there.
   void OnMainThread(const std::function<void()>& step);
@@ -25,4 +29,5 @@ class QtHandOver : public RunHandOver {
   QPlainTextEdit* memo_;
   QAbstractButton* startButton_;
   QAbstractButton* resultButton_;
+  std::function<void()> ended_;
 };
