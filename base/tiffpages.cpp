@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <set>
 
-long TiffPageCount(const std::string& b) {
+long TiffImageCount(const std::string& b) {
   if (b.size() < 8) return -1;
   const bool big = b[0] == 'M' && b[1] == 'M';
   if (!big && !(b[0] == 'I' && b[1] == 'I')) return -1;

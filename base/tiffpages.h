@@ -5,4 +5,4 @@
 // are not a TIFF: a wrong header, an offset outside the file, an IFD that runs past the
 // end, or a chain that loops. Pages are checked before they are merged and the merged
 // image after, so that a PDF never lacks a page.
-long TiffPageCount(const std::string& bytes);
+long TiffImageCount(const std::string& bytes);

@@ -39,11 +39,12 @@ std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t
 namespace {
 
 void AppendRow(std::vector<std::string>& lines, int position, const std::string& number, const std::string& titleCell,
-               const std::string& classification, const std::string& pdfCell) {
+               const std::string& classification, const std::string& pdfCell, const std::string& publication = "",
+               const std::string& application = "") {
   lines.push_back("<tr class=\"detail\">");
   lines.push_back("<td>" + std::to_string(position) + "</td>");
-  lines.push_back("<td>" + TypeNameOf(number) + "</td>");
-  lines.push_back("<td>" + number + "</td>");
+  lines.push_back("<td>" + TypeNameOf(application.empty() ? number : application) + "</td>");
+  lines.push_back("<td>" + number + (publication.empty() ? "" : "<br>" + publication) + "</td>");
   lines.push_back("<td>" + titleCell + "</td>");
   lines.push_back("<td>" + classification + "</td>");
   lines.push_back(pdfCell);
@@ -53,10 +54,11 @@ void AppendRow(std::vector<std::string>& lines, int position, const std::string&
 }  // namespace
 
 void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
-                             const std::string& title, const std::string& classification, const TPath& pdf) {
+                             const std::string& title, const std::string& classification, const TPath& pdf,
+                             const std::string& publication, const std::string& application) {
   // The "s after the closing quote is the page's own spelling; browsers ignore it.
   AppendRow(lines, position, number, title, classification,
-            "<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>" + kViewLink + "</a></td>");
+            "<td><a href=\"" + datadir::LinkTarget(pdf) + "\"s>" + kViewLink + "</a></td>", publication, application);
 }
 
 void AppendDownloadFailureRow(std::vector<std::string>& lines, int position, const std::string& number,

@@ -10,9 +10,11 @@
 // The seven head lines; programDir without a trailing "/", now as the run's start time.
 std::vector<std::string> DownloadReportHead(const TPath& programDir, std::time_t now);
 
-// The eight lines of one record's row, linking the record's PDF.
+// The eight lines of one record's row, linking the record's PDF. An OPS document shows its
+// publication under the number; its application gives the type.
 void AppendDownloadReportRow(std::vector<std::string>& lines, int position, const std::string& number,
-                             const std::string& title, const std::string& classification, const TPath& pdf);
+                             const std::string& title, const std::string& classification, const TPath& pdf,
+                             const std::string& publication = "", const std::string& application = "");
 
 // The row of a record that was not found or whose record or detail request failed, in a
 // run that goes on: the reason stands in the title's cell, and there is no PDF to link.

@@ -226,6 +226,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   } catch (const std::exception& e) {
     return lookupFailed(e.what());
   }
+  // A publication number names no type; the application found does.
+  if (!documents.front().publication.empty()) outcome.typeName = TypeNameOf(documents.front().owner);
   bool allDone = true;
   for (TSourceDocument& document : documents) {
     outcome.title = document.title;
@@ -242,7 +244,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
         if (std::optional<std::string> name = run.names.ExistingFor(nameTitle, record.owner)) {
           outcome.pdf = run.pdfDir + *name;
           outcome.status = TStatus::Skipped;
-          AppendDownloadReportRow(row, position, number, document.title, document.classification, *outcome.pdf);
+          AppendDownloadReportRow(row, position, number, document.title, document.classification, *outcome.pdf,
+                                  document.publication, document.publication.empty() ? "" : document.owner);
           Report(number, number + ": " + kSkipped);
           continue;
         }
@@ -255,7 +258,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
       allDone = false;
       continue;
     }
-    AppendDownloadReportRow(row, position, number, document.title, document.classification, record.pdf);
+    AppendDownloadReportRow(row, position, number, document.title, document.classification, record.pdf,
+                            document.publication, document.publication.empty() ? "" : document.owner);
     outcome.pages = record.pageCount;
     outcome.pdf = record.pdf;
     Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);

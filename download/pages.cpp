@@ -106,7 +106,7 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
   }
   if (record.pageCount > 0) mergeDone(record.pageCount);
   if (source.ChecksPageCount()) {
-    const long held = TiffPageCount(ReadFileBytes(merged));
+    const long held = TiffImageCount(ReadFileBytes(merged));
     if (held != record.pageCount)
       throw EConversionError(getdowntext::kMergedCountA + std::to_string(std::max(0L, held)) +
                              getdowntext::kMergedCountB + std::to_string(record.pageCount) + getdowntext::kMergedCountC);

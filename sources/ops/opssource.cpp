@@ -266,7 +266,7 @@ class TOpsDownloadSource : public TDownloadSource {
     TOpsReply reply = connection_->Get(client, opspaths::FullDocumentPage(PublicationOf(document), page), kTiff);
     const std::string where = std::to_string(page) + kPageTail;
     if (reply.status == 404) throw EOpsError(kPageMissing + where);
-    const long images = TiffPageCount(reply.body);
+    const long images = TiffImageCount(reply.body);
     if (images < 0) throw EOpsError(kPageNotTiff + where);
     if (images != 1) throw EOpsError(kPageNotOne + where);
     WriteFileBytes(file, reply.body);

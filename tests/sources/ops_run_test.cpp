@@ -1,0 +1,223 @@
+// varnolt-cli against the demo site's OPS role over HTTPS: searches with every option and
+// past 2000 hits, downloads in every number form and document choice, pages that are
+// missing or wrong, the pace OPS asks for, the quota's end, and the account kept out of
+// everything the program writes.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <set>
+
+#include "base/files.h"
+#include "base/gbk.h"
+#include "download/pdfstore.h"
+#include "tests/support/cliprogram.h"
+#include "tests/support/pagereaders.h"
+#include "tests/support/tempdir.h"
+#include "tests/support/textcheck.h"
+
+namespace {
+
+using nlohmann::json;
+
+// varnolt-cli in a copy pointed at a demo site with its OPS role, trusting its CA, with
+// an account in the environment (the demo's unless told otherwise).
+struct OpsRun {
+  explicit OpsRun(std::vector<std::string> demoArgs = {}, std::optional<std::string> key = DemoSite::kOpsKey,
+                  std::string secret = DemoSite::kOpsSecret)
+      : site(std::move(demoArgs), true, true),
+        ca("SSL_CERT_FILE", site.CaFile().Bytes()),
+        key_("VARNOLT_OPS_KEY", key),
+        secret_("VARNOLT_OPS_SECRET", secret) {
+    cli.PointAt(site);
+  }
+
+  CliResult Run(std::vector<std::string> args) const {
+    args.insert(args.begin() + 1, {"--source", "ops"});
+    return cli.Run(args);
+  }
+  json Json(const std::string& name) const { return json::parse(ReadFileBytes(cli.data + ("/" + name))); }
+  size_t Requests(const std::string& piece) const {
+    size_t n = 0;
+    for (const DemoLogEntry& e : site.Log()) n += e.target.find(piece) != std::string::npos;
+    return n;
+  }
+  TPath Pdf(const std::string& name) const { return TPath::FromSystem(cli.data.Bytes() + "/data/pdf/" + name); }
+
+  DemoSite site;
+  ScopedEnv ca, key_, secret_;
+  CliProgram cli;
+};
+
+// Every file below dir.
+void FilesBelow(const TPath& dir, std::vector<TPath>& files) {
+  for (const DirEntry& e : ListDirectory(dir)) {
+    if (e.isDirectory)
+      FilesBelow(dir.Entry(e.name), files);
+    else
+      files.push_back(dir.Entry(e.name));
+  }
+}
+
+std::string Path(const CliProgram& cli, const char* name) { return (cli.data + ("/" + std::string(name))).Bytes(); }
+
+TEST(OpsSearch, EveryOptionFillsItsCellAndTheReportLinksEachPublication) {
+  OpsRun ops;
+  CliResult r = ops.Run({"search", "--title", "battery", "--legal-status", "--abstract-info", "--patentee",
+                         "--first-claim", "--max", "12", "--json", Path(ops.cli, "s.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("**共检索到159条匹配记录,程序仅返回12条记录信息"), std::string::npos) << r.out;
+  const json doc = ops.Json("s.json");
+  EXPECT_EQ(doc["expression"], "ti all \"battery\" and pn=CN");
+  EXPECT_EQ(doc["count"], 159);
+  ASSERT_EQ(doc["records"].size(), 12u);
+  std::set<std::string> states;
+  for (const json& rec : doc["records"]) {
+    const std::string pub = rec["publication"];
+    EXPECT_EQ(pub.rfind("CN", 0), 0u) << pub;
+    const std::string legal = rec["legal_status"];
+    states.insert(legal.substr(0, legal.find("：")));
+    EXPECT_EQ(std::string(rec["abstract"]).find("[0001]"), std::string::npos);
+    EXPECT_EQ(rec["first_claim"], "EPO OPS 不提供中国专利的权利要求文字，请看全文的权利要求书页");
+    EXPECT_FALSE(std::string(rec["patentee"]).empty());
+  }
+  EXPECT_TRUE(states.count("有效")) << *states.begin();
+  // The report: GBK, each record's number with its publication linked to Espacenet.
+  const std::string lastLine = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+  const std::string report = ReadFileBytes(TPath::FromSystem(lastLine.substr(0, lastLine.size() - 1)));
+  const std::string first = doc["records"][0]["publication"];
+  EXPECT_NE(report.find("<a href=\"https://worldwide.espacenet.com/patent/search?q=pn%3D" + first + "\""),
+            std::string::npos);
+  EXPECT_EQ(Count(report, "worldwide.espacenet.com"), 12);
+  EXPECT_NE(report.find(Utf8ToGbk("法律状态")), std::string::npos);
+  // One token for the whole run; the search asked 12 hits at once.
+  EXPECT_EQ(ops.Requests("auth/accesstoken"), 1u);
+  EXPECT_EQ(ops.Requests("Range=1-12"), 1u);
+}
+
+TEST(OpsSearch, NoLegalDataIsUnknownAndNoHitsIsAskedTwiceThenNone) {
+  OpsRun ops;
+  CliResult r = ops.Run({"search", "--title", "一种折叠伞", "--legal-status", "--json", Path(ops.cli, "s.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  bool unknown = false;
+  const json doc = ops.Json("s.json");
+  for (const json& rec : doc["records"])
+    unknown |= rec["publication"] == "CN219612333U" && rec["legal_status"] == "未知";
+  EXPECT_TRUE(unknown);
+
+  CliResult none = ops.Run({"search", "--title", "nosuchwordanywhere"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_NE(none.out.find("没有检索到匹配记录"), std::string::npos);
+  EXPECT_EQ(ops.Requests("nosuchwordanywhere"), 2u);
+}
+
+TEST(OpsSearch, PastTwoThousandHitsTheQueryIsSplitAndTheTotalIsTrue) {
+  OpsRun ops({"--ops-extra", "3000", "--ops-limit", "search=1200"});
+  CliResult r = ops.Run({"search", "--class", "H01M", "--max", "2150", "--json", Path(ops.cli, "s.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const json doc = ops.Json("s.json");
+  EXPECT_EQ(doc["count"], 3138);
+  std::set<std::string> pubs;
+  for (const json& rec : doc["records"]) pubs.insert(rec["publication"]);
+  EXPECT_EQ(pubs.size(), 2150u);
+  // No request ever asked past the 2000th hit of a query.
+  for (const DemoLogEntry& e : ops.site.Log()) {
+    const size_t at = e.target.find("Range=");
+    if (at != std::string::npos) EXPECT_LE(std::stol(e.target.substr(e.target.find('-', at) + 1)), 2000) << e.target;
+  }
+}
+
+TEST(OpsDownload, EveryNumberFormAndDocumentChoice) {
+  OpsRun ops({"--ops-revoke-after", "8"});
+  // Grant by default from a 12-digit application, an old 8-digit one with its check digit and
+  // ZL prefix, a publication number, and a design.
+  CliResult r = ops.Run({"download", "--json", Path(ops.cli, "d.json"), "200510012345", "ZL02123456.6", "CN2698668Y",
+                         "200630012345"});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("开始下载第2个记录(02123456)的相关文件 2/4，预计还需"), std::string::npos) << r.out;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种锂离子电池及其制备方法 CN101257323B.pdf")), 12);
+  EXPECT_EQ(PdfOwner(ops.Pdf("一种锂离子电池及其制备方法 CN101257323B.pdf")), "200510012345");
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN100953206C.pdf")), 3);
+  EXPECT_EQ(PdfOwner(ops.Pdf("一种自行车刹车装置 CN2698668Y.pdf")), "03234567");
+  const json doc = ops.Json("d.json");
+  EXPECT_EQ(doc[1]["publication"], "CN100953206C");
+  EXPECT_EQ(doc[2]["type"], "实用新型");
+  EXPECT_EQ(doc[3]["status"], "done");  // designs too, when OPS has their images
+  EXPECT_EQ(doc[3]["pages"], 2);
+  // The token was revoked mid-run: renewed, the request sent again, nothing failed.
+  EXPECT_GE(ops.Requests("auth/accesstoken"), 2u);
+
+  CliResult a = ops.Run({"download", "--document", "application", "200510012345"});
+  ASSERT_EQ(a.exitCode, 0) << a.err;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种锂离子电池及其制备方法 CN101257323A.pdf")), 6);
+  CliResult both = ops.Run({"download", "--document", "both", "--json", Path(ops.cli, "b.json"), "02123456"});
+  ASSERT_EQ(both.exitCode, 0) << both.err;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN1830574A.pdf")), 15);
+  EXPECT_EQ(ops.Json("b.json")[0]["publication"], "CN1830574A, CN100953206C");
+  // The PCT record's inquiry lists the WO document first: the CN one is taken.
+  CliResult pct = ops.Run({"download", "200880001234"});
+  ASSERT_EQ(pct.exitCode, 0) << pct.err;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种数据传输方法 CN101176171A.pdf")), 40);
+}
+
+TEST(OpsDownload, AMissingOrWrongPageFailsItsRecordAndTheOthersFinish) {
+  OpsRun ops({"--ops-missing-page", "CN101257323B:4", "--ops-bad-page", "CN2698668Y:2", "--ops-two-page",
+              "CN100953206C:1"});
+  CliResult r = ops.Run({"download", "--keep-going", "--jobs", "2", "200510012345", "03234567", "02123456",
+                         "201120011111"});
+  EXPECT_EQ(r.exitCode, 3) << r.err;
+  EXPECT_NE(r.err.find("200510012345: OPS 没有这一页：第 4 页"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("03234567: OPS 发来的页面不是 TIFF 图像：第 2 页"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("02123456: OPS 发来的页面不是单页 TIFF：第 1 页"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(ops.cli.data + "/data/temp/failed.txt"), "200510012345\r\n03234567\r\n02123456\r\n");
+  // Only the whole record has a PDF, under any name.
+  const std::vector<DirEntry> pdfs = ListDirectory(ops.cli.data + "/data/pdf");
+  ASSERT_EQ(pdfs.size(), 1u);
+  EXPECT_EQ(pdfs[0].name, "一种折叠伞 CN219467528U.pdf");
+}
+
+TEST(OpsDownload, BlackWaitsItsRetryAfterAndAUsedUpQuotaEndsTheRunKeepingWhatIsDone) {
+  OpsRun ops({"--ops-black", "images:3:2000", "--ops-quota", "hour:22"});
+  CliResult r = ops.Run({"download", "--keep-going", "201120011111", "02123456", "200510012345", "03234567"});
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.out.find("OPS 限速：images 服务暂停，等待 2 秒"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("OPS 本小时的流量配额已用完"), std::string::npos) << r.err;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种折叠伞 CN219467528U.pdf")), 2);
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN100953206C.pdf")), 3);
+  const std::string failed = ReadFileBytes(ops.cli.data + "/data/temp/failed.txt");
+  EXPECT_NE(failed.find("03234567"), std::string::npos) << failed;
+  EXPECT_EQ(failed.find("02123456"), std::string::npos) << failed;
+}
+
+TEST(OpsAccount, MissingCredentialsSayWhereAndTheAccountIsInNoOutput) {
+  OpsRun ops({"--ops-key", "k3y-Zq81xv", "--ops-secret", "s3cr3t-Wp02"}, std::nullopt, "s3cr3t-Wp02");
+  CliResult none = ops.Run({"search", "--title", "battery"});
+  EXPECT_EQ(none.exitCode, 2);
+  EXPECT_NE(none.err.find("https://developers.epo.org/"), std::string::npos);
+  EXPECT_NE(none.err.find((ops.cli.dir + "/ops.ini").Bytes()), std::string::npos) << none.err;
+
+  ScopedEnv key("VARNOLT_OPS_KEY", std::string("k3y-Zq81xv"));
+  std::vector<CliResult> runs = {
+      ops.Run({"search", "--title", "battery", "--legal-status", "--max", "3", "--json", Path(ops.cli, "s.json")}),
+      ops.Run({"download", "--keep-going", "--json", Path(ops.cli, "d.json"), "02123456", "99999999"})};
+  {
+    // A wrong secret: refused, and the refusal says so without the account.
+    ScopedEnv wrong("VARNOLT_OPS_SECRET", std::string("s3cr3t-Wp02x"));
+    runs.push_back(ops.Run({"download", "02123456"}));
+    EXPECT_NE(runs.back().err.find("401"), std::string::npos) << runs.back().err;
+  }
+  EXPECT_EQ(runs[0].exitCode, 0) << runs[0].err;
+  std::vector<std::string> texts;
+  for (const CliResult& r : runs) texts.insert(texts.end(), {r.out, r.err});
+  std::vector<TPath> files;
+  FilesBelow(ops.cli.data, files);
+  for (const TPath& f : files) texts.push_back(ReadFileBytes(f));
+  for (const std::string& t : texts) {
+    EXPECT_EQ(t.find("k3y-Zq81xv"), std::string::npos) << t.substr(0, 300);
+    EXPECT_EQ(t.find("s3cr3t-Wp02"), std::string::npos) << t.substr(0, 300);
+  }
+  EXPECT_GE(texts.size(), 8u);
+}
+
+}  // namespace
