@@ -155,8 +155,9 @@ void Tfrmdown::ShowSourceControls() {
   Label3->setText(QtText(ops_ ? kOpsNote2 : kNote2));
   Label2->adjustSize();
   Label3->adjustSize();
-  const int maxLength = ops_ ? kMaxOpsNumberLength : kMaxNumberLength;
-  if (EdNum->text().size() > maxLength) EdNum->setText(EdNum->text().left(maxLength));
+  // A publication number typed for OPS is no number the site's edit takes.
+  if (!ops_ && !EdNum->text().isEmpty() && !ReadsAsNumber(GbkText(EdNum->text()))) EdNum->clear();
+  if (EdNum->text().size() > kMaxNumberLength && !ops_) EdNum->setText(EdNum->text().left(kMaxNumberLength));
 }
 
 void Tfrmdown::cbdocumentChange() {

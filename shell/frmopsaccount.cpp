@@ -25,7 +25,7 @@ namespace {
 using namespace opsaccounttext;
 
 constexpr int kWidth = 440;
-constexpr int kHeight = 248;
+constexpr int kHeight = 268;
 constexpr int kFieldX = 120;
 
 QLabel* WrappedLabel(QWidget* parent, const char* name, const QRect& geometry, const QString& text) {
@@ -72,11 +72,12 @@ Tfrmopsaccount::Tfrmopsaccount(QWidget* parent) : QDialog(parent) {
   ckshow->setText(QtText(kShowSecret));
   lbkey = FieldLabel(this, "lbkey", 12, edkey, QtText(kKey));
   lbsecret = FieldLabel(this, "lbsecret", 12, edsecret, QtText(kSecret));
-  lbenv = WrappedLabel(this, "lbenv", {12, 132, kWidth - 24, 30}, QtText(kEnvironment));
+  lbenv = WrappedLabel(this, "lbenv", {12, 132, kWidth - 24, 28}, QtText(kEnvironment));
 
   bttest = PushButton(this, "bttest", {12, 166, 90, 25}, QtText(kTest));
   bttest->setAutoDefault(false);
-  lbresult = WrappedLabel(this, "lbresult", {110, 166, kWidth - 122, 42}, QString());
+  // Room for four lines: a refusal says what is wrong, then the service's own words.
+  lbresult = WrappedLabel(this, "lbresult", {110, 166, kWidth - 122, 58}, QString());
 
   btok = PushButton(this, "btok", {kWidth - 188, kHeight - 35, 84, 25}, QtText(kOk));
   btok->setDefault(true);

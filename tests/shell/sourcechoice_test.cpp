@@ -114,7 +114,7 @@ class SourceChoiceTest : public QObject {
 
     query.show();
     QVERIFY(query.lbzq->isVisible() && query.spmax->isVisible());
-    QCOMPARE(query.lbzq->text(), U("注：OPS 不提供中国专利的权利要求文本"));
+    QCOMPARE(query.lbzq->text(), U("注：OPS 无中国专利的权利要求文本"));
     QCOMPARE(query.spmax->value(), 100);
 
     w->NSourceSite->trigger();
