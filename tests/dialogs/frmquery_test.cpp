@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <utility>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "shell/qttext.h"
 #include "base/datadir.h"
 #include "tests/shell/windowtest.h"
+#include "sources/source.h"
 #include "tests/support/demosite.h"
 
 class FrmqueryTest : public QObject {
@@ -275,6 +277,41 @@ class FrmqueryTest : public QObject {
     QCOMPARE(Count(report, G("首权项:")), box == "ckzq" ? 6 : 0);
     // Legal status and patentee read 未检索 unless their box was ticked.
     QCOMPARE(Count(report, G("<td>未检索</td>")), box == "cklaw" || box == "ckowner" ? 6 : 12);
+  }
+
+  // With OPS as the source: the number of records reaches the run, and a run the quota
+  // cuts short says why in the memo.
+  void opsRunReadsTheAskedNumberAndSaysWhyTheQuotaEndedIt() {
+    DemoSite full({}, false, true);
+    DemoSite limited({"--ops-quota", "hour:2"}, false, true);
+    // The client reads its trust store once: both roles' authorities in one file.
+    TempDir cas;
+    const TPath caFile = cas.Path() + "/cas.pem";
+    WriteFileBytes(caFile, ReadFileBytes(full.CaFile()) + ReadFileBytes(limited.CaFile()));
+    ScopedEnv ca("SSL_CERT_FILE", caFile.Bytes());
+    ScopedEnv key("VARNOLT_OPS_KEY", std::string(DemoSite::kOpsKey));
+    ScopedEnv secret("VARNOLT_OPS_SECRET", std::string(DemoSite::kOpsSecret));
+    SaveSource(TSourceKind::Ops);
+    SiteHosts hosts = Hosts();
+    hosts.OpsHost = full.OpsAddress();
+    SetHosts(hosts);
+
+    Tfrmquery* d = Open();
+    QVERIFY(d->spmax->isVisible());
+    Fill(U("电池"), "", "");
+    d->spmax->setValue(3);
+    d->btstart->click();
+    WaitForRunEnd();
+    const std::string report = ReadFileBytes(SearchReportPath(dir_->dir, d->Expression()));
+    QCOMPARE(Count(report, "worldwide.espacenet.com"), 3);
+
+    hosts.OpsHost = limited.OpsAddress();
+    SetHosts(hosts);
+    d->cklaw->setChecked(true);
+    d->btstart->click();
+    WaitForRunEnd();
+    const QString memo = d->mmo->toPlainText();
+    QCOMPARE(memo.count(U("OPS 本小时的流量配额已用完")), 1);
   }
 };
 
