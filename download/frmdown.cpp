@@ -275,16 +275,10 @@ void Tfrmdown::startbtClick() {
   options.source = ChooseSource();
   options.document = TDocumentChoice(cbdocument->currentData().toInt());
   auto result = std::make_shared<TDownloadResult>();
-  if (options.source == TSourceKind::Ops) {
-    // OPS ends a run early with a reason the progress lines may not hold (a used-up quota).
-    const qsizetype runStart = mmo->toPlainText().size();
-    handOver_->SetRunEnded([this, result, runStart] {
-      const QString reason = QtText(result->error);
-      if (!reason.isEmpty() && !mmo->toPlainText().mid(runStart).contains(reason)) mmo->appendPlainText(reason);
-    });
-  } else {
-    handOver_->SetRunEnded(nullptr);
-  }
+  // OPS ends a run early with a reason the progress lines may not hold (a used-up quota).
+  std::function<std::string()> reason;
+  if (options.source == TSourceKind::Ops) reason = [result] { return result->error; };
+  handOver_->AddEndReason(reason);
   new getdown(handOver_.get(), NumbersAsText(Entries()), options, result);
 }
 

@@ -140,15 +140,10 @@ void Tfrmquery::btstartClick() {
   mmo->clear();
   expression_ = expression;
   auto result = std::make_shared<TSearchResult>();
-  if (source == TSourceKind::Ops) {
-    // A run OPS cut short (a used-up quota) says why, not only that it ended.
-    handOver_->SetRunEnded([this, result] {
-      const QString reason = QtText(result->error);
-      if (!reason.isEmpty() && !mmo->toPlainText().contains(reason)) mmo->appendPlainText(reason);
-    });
-  } else {
-    handOver_->SetRunEnded(nullptr);
-  }
+  // A run OPS cut short (a used-up quota) says why, not only that it ended.
+  std::function<std::string()> reason;
+  if (source == TSourceKind::Ops) reason = [result] { return result->error; };
+  handOver_->AddEndReason(reason);
   new getquery(handOver_.get(), source, ask, result);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <string>
 
 #include "base/handover.h"
 
@@ -18,9 +19,10 @@ class QtHandOver : public RunHandOver {
   void FinishRun() override;
   void GiveStartBack() override;
 
-  // Runs on the main thread when a run hands its end over, before the start button comes
-  // back (and before the result button's question): the dialog adds what the run left it.
-  void SetRunEnded(std::function<void()> ended) { ended_ = std::move(ended); }
+  // For the run about to start: at its end, before the start button comes back (and the
+  // result button's question), the text reason gives (GBK; "" for none) goes into the memo
+  // unless the run's own lines hold it already. nullptr: nothing is added.
+  void AddEndReason(std::function<std::string()> reason);
 
  private:
   // Runs step on the main thread and waits for it; directly when already there.
@@ -29,5 +31,9 @@ class QtHandOver : public RunHandOver {
   QPlainTextEdit* memo_;
   QAbstractButton* startButton_;
   QAbstractButton* resultButton_;
-  std::function<void()> ended_;
+  // Runs on the main thread when the run hands its end over.
+  void Ended();
+
+  std::function<std::string()> endReason_;
+  int runStart_ = 0;  // where the run's lines begin in the memo
 };

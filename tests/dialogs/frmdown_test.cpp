@@ -26,7 +26,6 @@
 #include "shell/mainwindow.h"
 #include "shell/qttext.h"
 #include "base/datadir.h"
-#include "sources/source.h"
 #include "tests/shell/windowtest.h"
 #include "tests/support/demosite.h"
 
@@ -368,19 +367,8 @@ class DownDialogTest : public QObject {
   // With OPS as the source: the document choice reaches the run (全部: one PDF per
   // publication), and a run the quota ends says so in the memo.
   void opsRunTakesTheDocumentChoiceAndSaysWhyTheQuotaEndedIt() {
-    DemoSite full({}, false, true);
-    DemoSite limited({"--ops-quota", "hour:2"}, false, true);
-    // The client reads its trust store once: both roles' authorities in one file.
-    TempDir cas;
-    const TPath caFile = cas.Path() + "/cas.pem";
-    WriteFileBytes(caFile, ReadFileBytes(full.CaFile()) + ReadFileBytes(limited.CaFile()));
-    ScopedEnv ca("SSL_CERT_FILE", caFile.Bytes());
-    ScopedEnv key("VARNOLT_OPS_KEY", std::string(DemoSite::kOpsKey));
-    ScopedEnv secret("VARNOLT_OPS_SECRET", std::string(DemoSite::kOpsSecret));
-    SaveSource(TSourceKind::Ops);
-    SiteHosts hosts = Hosts();
-    hosts.OpsHost = full.OpsAddress();
-    SetHosts(hosts);
+    TwoOpsRoles ops;
+    ops.Use(ops.full);
 
     Tfrmdown* d = Open();
     d->cbdocument->setCurrentIndex(d->cbdocument->findText(U("全部")));
@@ -392,8 +380,7 @@ class DownDialogTest : public QObject {
     QVERIFY2(FileExists(pdf + Utf8ToGbk("一种电池隔膜 CN1830574A.pdf")), qPrintable(d->mmo->toPlainText()));
     QVERIFY(FileExists(pdf + Utf8ToGbk("一种电池隔膜 CN100953206C.pdf")));
 
-    hosts.OpsHost = limited.OpsAddress();
-    SetHosts(hosts);
+    ops.Use(ops.limited);
     d->EdNum->setText("03234567");
     d->Button2->click();
     d->startbt->click();
@@ -401,7 +388,6 @@ class DownDialogTest : public QObject {
     const QString memo = d->mmo->toPlainText();
     QVERIFY2(memo.contains(U("OPS 本小时的流量配额已用完")), qPrintable(memo));
     QCOMPARE(memo.count(U("OPS 本小时的流量配额已用完")), 1);
-    SaveSource(TSourceKind::Site);
   }
 };
 

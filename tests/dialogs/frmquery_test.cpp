@@ -18,7 +18,6 @@
 #include "shell/qttext.h"
 #include "base/datadir.h"
 #include "tests/shell/windowtest.h"
-#include "sources/source.h"
 #include "tests/support/demosite.h"
 
 class FrmqueryTest : public QObject {
@@ -282,19 +281,8 @@ class FrmqueryTest : public QObject {
   // With OPS as the source: the number of records reaches the run, and a run the quota
   // cuts short says why in the memo.
   void opsRunReadsTheAskedNumberAndSaysWhyTheQuotaEndedIt() {
-    DemoSite full({}, false, true);
-    DemoSite limited({"--ops-quota", "hour:2"}, false, true);
-    // The client reads its trust store once: both roles' authorities in one file.
-    TempDir cas;
-    const TPath caFile = cas.Path() + "/cas.pem";
-    WriteFileBytes(caFile, ReadFileBytes(full.CaFile()) + ReadFileBytes(limited.CaFile()));
-    ScopedEnv ca("SSL_CERT_FILE", caFile.Bytes());
-    ScopedEnv key("VARNOLT_OPS_KEY", std::string(DemoSite::kOpsKey));
-    ScopedEnv secret("VARNOLT_OPS_SECRET", std::string(DemoSite::kOpsSecret));
-    SaveSource(TSourceKind::Ops);
-    SiteHosts hosts = Hosts();
-    hosts.OpsHost = full.OpsAddress();
-    SetHosts(hosts);
+    TwoOpsRoles ops;
+    ops.Use(ops.full);
 
     Tfrmquery* d = Open();
     QVERIFY(d->spmax->isVisible());
@@ -305,8 +293,7 @@ class FrmqueryTest : public QObject {
     const std::string report = ReadFileBytes(SearchReportPath(dir_->dir, d->Expression()));
     QCOMPARE(Count(report, "worldwide.espacenet.com"), 3);
 
-    hosts.OpsHost = limited.OpsAddress();
-    SetHosts(hosts);
+    ops.Use(ops.limited);
     d->cklaw->setChecked(true);
     d->btstart->click();
     WaitForRunEnd();
