@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <future>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -85,6 +87,38 @@ void getdown::Execute() {
   }
 }
 
+struct getdown::TLookup {
+  std::vector<TSourceDocument> documents;
+  std::exception_ptr findFailure;
+  std::vector<std::exception_ptr> listFailures;  // by document; empty when not listed ahead
+};
+
+getdown::TLookup getdown::Lookup(TRun& run, size_t index) {
+  TLookup lookup;
+  const std::string& number = run.numbers[index];
+  if (!run.source->DownloadsDesigns() && TypeCodeOf(number) == kDesignPatent) return lookup;
+  const TRunRequest request = [&](TRequestStep step, const std::function<void()>& attempt) {
+    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
+  };
+  try {
+    lookup.documents = run.source->Find(number, options_.keepGoing, request);
+  } catch (...) {
+    lookup.findFailure = std::current_exception();
+    return lookup;
+  }
+  // A PDF that is there already needs no page list: only listed ahead when none is skipped.
+  if (options_.skipExisting) return lookup;
+  for (TSourceDocument& document : lookup.documents) {
+    try {
+      run.source->ListPages(document, request);
+      lookup.listFailures.push_back(nullptr);
+    } catch (...) {
+      lookup.listFailures.push_back(std::current_exception());
+    }
+  }
+  return lookup;
+}
+
 bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   const TPath root = datadir::Root();
   const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
@@ -114,9 +148,23 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   std::atomic<size_t> next{0};
   auto job = [&](const TPath& dir) {
     THttpClient pageClient;
+    // OPS's images service sets the pace: one job finds the next record while this one's
+    // pages come in, so the requests before them cost no time of their own.
+    const bool lookAhead = options_.jobs == 1 && options_.source == TSourceKind::Ops;
+    std::future<TLookup> ahead;
+    std::future<void> converting;
     for (size_t i; !run.ended && (i = next++) < numbers.size();) {
-      if (!RunNumber(run, i, pageClient, dir)) run.ended = true;
+      std::optional<TLookup> prepared;
+      if (ahead.valid()) prepared = ahead.get();
+      if (lookAhead && i + 1 < numbers.size())
+        ahead = std::async(std::launch::async, [this, &run, i] { return Lookup(run, i + 1); });
+      // The same number again merges into the same image: its conversion must be done.
+      if (converting.valid() && i > 0 && numbers[i] == numbers[i - 1]) converting.get();
+      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, lookAhead ? &converting : nullptr))
+        run.ended = true;
     }
+    if (ahead.valid()) ahead.wait();  // a run that ended early drops what it found
+    if (converting.valid()) converting.get();
   };
   if (options_.jobs == 1) {
     job(tempDir);
@@ -134,6 +182,7 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   }
   if (result_) result_->numbers = run.outcomes;
   if (run.stopped) {
+    Report(run.endError);  // the dialog's memo says why the run ended
     // The source will serve no more for now: every number without its PDF, for a later run.
     std::vector<std::string> left;
     for (const TNumberOutcome& o : run.outcomes)
@@ -172,15 +221,17 @@ std::string getdown::StartLine(TRun& run, int position, const std::string& numbe
   line += " " + std::to_string(position) + "/" + std::to_string(total);
   const int done = run.finished;
   if (done > 0) {
-    const auto spent = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - run.started);
-    const long long left = spent.count() * (long long)(total - size_t(done)) / done / std::max(1, options_.jobs);
+    const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+    // Wall time per record so far already counts the jobs side by side.
+    const long long left = std::llround(spent * double(total - size_t(done)) / done);
     line += kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
                                       : std::to_string(left) + kTimeLeftSeconds);
   }
   return line;
 }
 
-bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir) {
+bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir, TLookup* prepared,
+                        std::future<void>* converting) {
   using TStatus = TNumberOutcome::TStatus;
   const int position = int(index) + 1;
   const std::string& number = run.numbers[index];
@@ -221,7 +272,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   };
   std::vector<TSourceDocument> documents;
   try {
-    documents = run.source->Find(number, options_.keepGoing, request);
+    if (prepared && prepared->findFailure) std::rethrow_exception(prepared->findFailure);
+    documents = prepared ? prepared->documents : run.source->Find(number, options_.keepGoing, request);
     if (documents.empty()) throw EDownloadException(kNotFound);
   } catch (const std::exception& e) {
     return lookupFailed(e.what());
@@ -229,7 +281,9 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   // A publication number names no type; the application found does.
   if (!documents.front().publication.empty()) outcome.typeName = TypeNameOf(documents.front().owner);
   bool allDone = true;
-  for (TSourceDocument& document : documents) {
+  for (size_t d = 0; d < documents.size(); ++d) {
+    TSourceDocument& document = documents[d];
+    const bool listed = prepared && d < prepared->listFailures.size();
     outcome.title = document.title;
     outcome.classification = document.classification;
     if (!document.publication.empty())
@@ -251,7 +305,10 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
         }
       }
       record.pdf = run.pdfDir + run.names.NameFor(nameTitle, record.owner);
-      run.source->ListPages(document, request);
+      if (!listed)
+        run.source->ListPages(document, request);
+      else if (prepared->listFailures[d])
+        std::rethrow_exception(prepared->listFailures[d]);
       record.pageCount = document.pageCount;
     } catch (const std::exception& e) {
       if (!lookupFailed(e.what())) return false;
@@ -264,8 +321,24 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
     outcome.pdf = record.pdf;
     Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
     try {
-      DownloadRecordPages(client, run.gate, record, *run.source, document,
-                          [&](const std::string& line) { Report(number, line); });
+      std::function<void()> convert = FetchAndMergePages(client, run.gate, record, *run.source, document,
+                                                         [&](const std::string& line) { Report(number, line); });
+      if (converting && d + 1 == documents.size()) {
+        // The conversion runs while the next record's pages come in; it settles the outcome.
+        if (converting->valid()) converting->get();
+        *converting = std::async(std::launch::async, [this, &outcome, number, convert, allDone] {
+          try {
+            convert();
+            if (allDone && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+          } catch (const std::exception& e) {
+            Report(number, kRecordFailed);
+            outcome.status = TStatus::Failed;
+            outcome.error = e.what();
+          }
+        });
+        return true;
+      }
+      convert();
     } catch (const std::exception& e) {
       Report(number, kRecordFailed);
       outcome.status = TStatus::Failed;

@@ -1,4 +1,5 @@
 #pragma once
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,13 +56,20 @@ class getdown {
 
  private:
   struct TRun;
+  struct TLookup;
   ~getdown();
   void Execute();
   // The run proper; false when it ended early (record search, detail page or page list).
   bool RunNumbers(const std::vector<std::string>& numbers);
   // One number of the run, at index of the list, with the job's client and temp folder;
   // false when the run must end here.
-  bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir);
+  // converting: where the record's conversion is left to run on (OPS, one job); inline
+  // when null.
+  bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir,
+                 TLookup* prepared = nullptr, std::future<void>* converting = nullptr);
+  // The requests that find a number's documents and their pages, made ahead while the
+  // record before downloads (OPS, one job): its failures are kept for the number's turn.
+  TLookup Lookup(TRun& run, size_t index);
   // The first progress line of a record: in OPS runs with where the run is and the time left.
   std::string StartLine(TRun& run, int position, const std::string& number);
   // A progress line of a record: with jobs side by side each line names its number.

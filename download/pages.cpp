@@ -86,9 +86,9 @@ std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const 
          QuoteToolArgument(out.Bytes());
 }
 
-void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
-                         TDownloadSource& source, const TSourceDocument& document,
-                         const std::function<void(const std::string&)>& report) {
+std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                                         TDownloadSource& source, const TSourceDocument& document,
+                                         const std::function<void(const std::string&)>& report) {
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
   DeleteFileAt(merged);
@@ -112,13 +112,21 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
                              getdowntext::kMergedCountB + std::to_string(record.pageCount) + getdowntext::kMergedCountC);
   }
   report(kFormatLine);
-  // The tool writes into a locked temporary file and holds its lock as well: a run killed
-  // while it writes leaves a file the next run knows for a leftover.
-  TTemporaryFile temp(record.pdf.Parent());
-  TTimedTool convert(g_convertNs, g_converts);
-  convert.Start("tiff2pdf", ConvertToolParams(merged, temp.Path(), record.owner), kConvertTimeoutMs, temp.Fd());
-  if (convert.Wait() != 0 || !FileExists(temp.Path()) || !temp.MoveTo(record.pdf))
-    throw EConversionError("The converting tool failed");
+  return [merged, pdf = record.pdf, owner = record.owner] {
+    // The tool writes into a locked temporary file and holds its lock as well: a run killed
+    // while it writes leaves a file the next run knows for a leftover.
+    TTemporaryFile temp(pdf.Parent());
+    TTimedTool convert(g_convertNs, g_converts);
+    convert.Start("tiff2pdf", ConvertToolParams(merged, temp.Path(), owner), kConvertTimeoutMs, temp.Fd());
+    if (convert.Wait() != 0 || !FileExists(temp.Path()) || !temp.MoveTo(pdf))
+      throw EConversionError("The converting tool failed");
+  };
+}
+
+void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                         TDownloadSource& source, const TSourceDocument& document,
+                         const std::function<void(const std::string&)>& report) {
+  FetchAndMergePages(pageClient, gate, record, source, document, report)();
 }
 
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,

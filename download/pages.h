@@ -51,6 +51,11 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          TDownloadSource& source, const TSourceDocument& document,
                          const std::function<void(const std::string&)>& report);
+// DownloadRecordPages up to the conversion, which it hands back: run it (on another thread,
+// say) before the record's merged image is used again; it throws as the conversion would.
+std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
+                                         TDownloadSource& source, const TSourceDocument& document,
+                                         const std::function<void(const std::string&)>& report);
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.
 struct TToolTimes {

@@ -6,11 +6,7 @@
 #include <string>
 
 #include "base/path.h"
-
-struct TOpsCredentials {
-  std::string key;
-  std::string secret;
-};
+#include "sources/ops/opsclient.h"
 
 // hosts.ini [hosts] OpsHost ("name[:port]"), ops.epo.org by default.
 std::string OpsHost();

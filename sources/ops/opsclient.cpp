@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "base/gbk.h"
-#include "base/hosts.h"
 #include "http/httpclient.h"
 #include "sources/ops/opspaths.h"
 #include "sources/ops/opsreplies.h"
+#include "sources/ops/opstexts.h"
 #include "sources/sourcetexts.h"
 
 using namespace opswiretext;
@@ -62,6 +62,10 @@ TSent Send(THttpClient& client, const std::string& url, const std::string* form)
   } catch (const ENetHTTPProtocolException& e) {
     sent.status = e.StatusCode;
     sent.body = e.ResponseBody;
+  } catch (const ENetUndefinedSituation& e) {
+    if (e.Reason == ENetUndefinedSituation::TReason::ClosedAfterHeaders) throw;
+    // Larger than any reply OPS gives: broken or hostile, and never read into memory.
+    throw EOpsReplyError(opstext::kReplyTooLarge + std::to_string(kOpsMaxReplyBytes >> 20) + " MB");
   }
   return sent;
 }
@@ -171,10 +175,4 @@ void TOpsConnection::Stop(const std::string& reason) {
 std::string TOpsConnection::StopReason() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return stopReason_;
-}
-
-std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
-  std::optional<TOpsCredentials> credentials = ReadOpsCredentials();
-  if (!credentials) throw EOpsNoCredentials(MissingCredentialsMessage());
-  return std::make_unique<TOpsConnection>(Hosts().OpsHost, *credentials, std::move(progress));
 }

@@ -7,13 +7,18 @@
 #include <mutex>
 #include <string>
 
-#include "sources/ops/opsaccount.h"
 #include "sources/ops/opserrors.h"
 #include "sources/ops/opsthrottle.h"
 #include "sources/ops/opstoken.h"
 #include "sources/source.h"
 
 class THttpClient;
+
+// An OPS account: the consumer key and secret of an app registered with EPO.
+struct TOpsCredentials {
+  std::string key;
+  std::string secret;
+};
 
 // OPS refused to serve this user any further (a used-up quota, a blocked account): the run
 // ends; what it finished stays.
@@ -70,7 +75,3 @@ class TOpsConnection {
   std::string stopReason_;
   std::atomic<int> replies_{0};
 };
-
-// The run's connection from hosts.ini and the stored credentials; EOpsNoCredentials with
-// MissingCredentialsMessage when there are none.
-std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress);

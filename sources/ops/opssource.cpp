@@ -15,6 +15,7 @@
 #include "base/gbk.h"
 #include "base/tiffpages.h"
 #include "http/httpclient.h"
+#include "sources/ops/opsaccount.h"
 #include "sources/ops/opsclient.h"
 #include "sources/ops/opscql.h"
 #include "sources/ops/opslegal.h"
@@ -34,6 +35,13 @@ const char kTiff[] = "application/tiff";
 // How long a "No results found" waits before it is asked once more: OPS has been seen to
 // answer it for a while for a valid query when busy.
 constexpr auto kNoHitsRecheck = std::chrono::seconds(3);
+
+// The run's connection to hosts.ini's OpsHost with the stored account.
+std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
+  std::optional<TOpsCredentials> credentials = ReadOpsCredentials();
+  if (!credentials) throw EOpsNoCredentials(MissingCredentialsMessage());
+  return std::make_unique<TOpsConnection>(OpsHost(), *credentials, std::move(progress));
+}
 
 std::string RecordLink(const TOpsPublication& pub) {
   return "https://worldwide.espacenet.com/patent/search?q=pn%3D" + pub.Shown();
@@ -89,7 +97,7 @@ class TOpsSearchSession : public TSearchSession {
     if (first->total <= kOpsServedHits) {
       total_ = first->total;
       for (TOpsBiblio& b : first->records) hits_.push_back(std::move(b));
-      sliceQueued_ = long(hits_.size());
+      sliceQueued_ = std::min<long>(FirstPageSize(), total_);
       sliceCql_ = cql_;
       sliceCount_ = total_;
       return total_;
@@ -168,7 +176,9 @@ class TOpsSearchSession : public TSearchSession {
         sliceQueued_ = servedInSlice;  // the slice ended sooner than its count said
         return slicer_.has_value();
       }
-      sliceQueued_ += long(page->records.size());
+      // Past the range asked, whatever the page held: a hit OPS cannot serve (a placeholder)
+      // still takes its place in the count.
+      sliceQueued_ = last;
       for (TOpsBiblio& b : page->records) hits_.push_back(std::move(b));
       return true;
     }
