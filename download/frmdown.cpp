@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -12,11 +13,13 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "base/datadir.h"
 #include "base/errors.h"
 #include "base/ini.h"
 #include "download/downreport.h"
+#include "download/documentsetting.h"
 #include "download/downtexts.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
@@ -27,6 +30,7 @@
 #include "shell/qttext.h"
 #include "shell/shelltexts.h"
 #include "shell/widgets.h"
+#include "sources/ops/opsnumbers.h"
 
 namespace {
 
@@ -42,6 +46,8 @@ constexpr int kTopPanelHeight = 41;
 constexpr int kRightPanelWidth = 313;
 constexpr int kMemoHeight = 279;
 constexpr int kMaxNumberLength = 12;
+// Publication numbers with their prefix and kind, and blanks: "CN 101911042 B".
+constexpr int kMaxOpsNumberLength = 20;
 
 // Each entry keeps its GBK bytes: imported lines go to the worker unchanged, whatever
 // they hold, and their shown text need not convert back to the same bytes.
@@ -89,6 +95,15 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   ckocr->setChecked(IniReadString(datadir::SettingsFile(), kSettingsSection, kOcrKey, "0") == "1");
   msgbt = Button(Panel1, "msgbt", {224, 0, 75, 25}, kReturn);
   msgbt->setVisible(false);
+  // Where the hidden result button lies, beside the start button's row.
+  lbdocument = TextLabel(Panel1, "lbdocument", 214, 6, QtText(kDocument));
+  cbdocument = PlaceControl<QComboBox>(Panel1, "cbdocument", {246, 2, 60, 21});
+  const std::pair<const char*, TDocumentChoice> documents[] = {{kDocumentGrant, TDocumentChoice::Grant},
+                                                               {kDocumentApplication, TDocumentChoice::Application},
+                                                               {kDocumentBoth, TDocumentChoice::Both}};
+  for (auto [caption, choice] : documents) cbdocument->addItem(QtText(caption), int(choice));
+  cbdocument->setCurrentIndex(cbdocument->findData(int(SavedDocumentChoice())));
+  cbdocument->setToolTip(QtText(kDocumentHint));
   // Progress only: typing into it would mix with the worker's lines.
   mmo = ReadOnlyMemo(Panel1, "mmo", QRect(0, below - kMemoHeight, kRightPanelWidth, kMemoHeight));
 
@@ -114,6 +129,8 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   connect(startbt, &QPushButton::clicked, this, &Tfrmdown::startbtClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmdown::msgbtClick);
   connect(ckocr, &QCheckBox::clicked, this, &Tfrmdown::ckocrClick);
+  connect(cbdocument, &QComboBox::currentIndexChanged, this, &Tfrmdown::cbdocumentChange);
+  ShowSourceControls();
 }
 
 // Out of line: the hand-over's type is complete only here.
@@ -135,18 +152,47 @@ bool Tfrmdown::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void Tfrmdown::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  ShowSourceControls();
+}
+
+void Tfrmdown::ShowSourceControls() {
+  ops_ = ChooseSource() == TSourceKind::Ops;
+  lbdocument->setVisible(ops_);
+  cbdocument->setVisible(ops_);
+  Label2->setText(QtText(ops_ ? kOpsNote1 : kNote1));
+  Label3->setText(QtText(ops_ ? kOpsNote2 : kNote2));
+  Label2->adjustSize();
+  Label3->adjustSize();
+  // A publication number typed for OPS is no number the site's edit takes.
+  if (!ops_ && !EdNum->text().isEmpty() && !ReadsAsNumber(GbkText(EdNum->text()))) EdNum->clear();
+  if (EdNum->text().size() > kMaxNumberLength && !ops_) EdNum->setText(EdNum->text().left(kMaxNumberLength));
+}
+
+void Tfrmdown::cbdocumentChange() {
+  try {
+    SaveDocumentChoice(TDocumentChoice(cbdocument->currentData().toInt()));
+  } catch (const EFileError&) {
+    // A settings file that cannot be written keeps the choice for this session only.
+  }
+}
+
 void Tfrmdown::EdNumKeyPress(QChar& key) {
-  if (IsLatinLetter(key)) key = QChar();
+  // OPS also reads publication numbers, which carry letters (CN101911042B).
+  if (!ops_ && IsLatinLetter(key)) key = QChar();
 }
 
 void Tfrmdown::EdNumChange() {
   QString text = EdNum->text();
-  if (text.size() > kMaxNumberLength) {
+  const int maxLength = ops_ ? kMaxOpsNumberLength : kMaxNumberLength;
+  if (text.size() > maxLength) {
     // The cut runs this handler again, which checks the shortened text.
-    EdNum->setText(text.left(kMaxNumberLength));
+    EdNum->setText(text.left(maxLength));
     return;
   }
-  if (!text.isEmpty() && !ReadsAsNumber(GbkText(text))) {
+  // A publication number reads as one only when whole: OPS numbers are checked when added.
+  if (!ops_ && !text.isEmpty() && !ReadsAsNumber(GbkText(text))) {
     msgbox::Show(this, QtText(kNotANumber));
     EdNum->clear();
   }
@@ -166,7 +212,21 @@ void Tfrmdown::AddEntry(const std::string& gbk) {
   ListNum->addItem(item);
 }
 
+bool Tfrmdown::AddOpsNumber(const std::string& gbk, std::string& error) {
+  TOpsNumber number;
+  if (!ReadOpsNumber(gbk, number, error)) return false;
+  std::vector<std::string> entries = Entries();
+  if (std::find(entries.begin(), entries.end(), gbk) == entries.end()) AddEntry(gbk);
+  return true;
+}
+
 void Tfrmdown::Button2Click() {
+  if (ops_) {
+    const std::string text = GbkText(EdNum->text().trimmed());
+    std::string error;
+    if (!text.empty() && !AddOpsNumber(text, error)) msgbox::Show(this, QtText(error));
+    return;
+  }
   std::vector<std::string> entries = Entries();
   const size_t before = entries.size();
   std::string text = GbkText(EdNum->text());
@@ -224,7 +284,13 @@ void Tfrmdown::startbtClick() {
   TBatchOptions options;
   options.source = ChooseSource();
   options.ocr = ckocr->isChecked();
-  new getdown(handOver_.get(), NumbersAsText(Entries()), options);
+  options.document = TDocumentChoice(cbdocument->currentData().toInt());
+  auto result = std::make_shared<TDownloadResult>();
+  // OPS ends a run early with a reason the progress lines may not hold (a used-up quota).
+  std::function<std::string()> reason;
+  if (options.source == TSourceKind::Ops) reason = [result] { return result->error; };
+  handOver_->AddEndReason(reason);
+  new getdown(handOver_.get(), NumbersAsText(Entries()), options, result);
 }
 
 void Tfrmdown::ckocrClick() {

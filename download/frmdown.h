@@ -8,6 +8,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QFileDialog;
 class QFrame;
 class QLabel;
@@ -40,6 +41,9 @@ class Tfrmdown : public QDialog {
   // "OCR文字层": the run's PDFs get a text layer; the choice is kept in savefile.ini.
   QCheckBox* ckocr = nullptr;
   QPushButton* msgbt = nullptr;  // hidden; the worker clicks it at the end of a run
+  // With OPS as the source: which publications of a record (授权/申请/全部), remembered.
+  QLabel* lbdocument = nullptr;
+  QComboBox* cbdocument = nullptr;
   QPlainTextEdit* mmo = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
@@ -56,6 +60,9 @@ class Tfrmdown : public QDialog {
   void startbtClick();
   void msgbtClick();
   void ckocrClick();
+  void cbdocumentChange();
+  // Shows what differs with the source runs take now (read again at every showing).
+  void ShowSourceControls();
 
   // The entries of ListNum as they were added or read (GBK bytes, unchanged).
   std::vector<std::string> Entries() const;
@@ -66,10 +73,15 @@ class Tfrmdown : public QDialog {
   static void SetOpenDialogForTesting(OpenDialogHook hook);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void AddEntry(const std::string& gbk);
+  // A typed number of either kind OPS reads: false with the reason when it names none.
+  bool AddOpsNumber(const std::string& gbk, std::string& error);
+
+  bool ops_ = false;  // OPS runs: numbers of publications too, the document choice
 
   std::unique_ptr<QtHandOver> handOver_;
 };

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <iterator>
 
 #include "base/datadir.h"
@@ -72,19 +73,30 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   Bevel2 = PlaceControl<TBottomLineBevel>(Panel1, "Bevel2", {24, 216, 185, 17});
 
+  lbzq = PlaceControl<QLabel>(Panel1, "lbzq", {24, 236, 193, 26});
+  lbzq->setText(QtText(kFirstClaimOps));
+  lbzq->setWordWrap(true);
+  spmax = PlaceControl<QSpinBox>(Panel1, "spmax", {152, 80, 49, 21});
+  // OPS serves any number of records by slices; the site's page always held up to 100.
+  spmax->setRange(1, 10000);
+  spmax->setValue(TSearchAsk().max);
+  Label4 = FieldLabel(Panel1, "Label4", 128, edg, QtText(kMaxHead));
+  Label5 = FieldLabel(Panel1, "Label5", 205, edg, QtText(kMaxTail));
+
   btstart = PushButton(Panel1, "btstart", {112, 264, 97, 25}, QtText(kStart));
   msgbt = PushButton(Panel1, "msgbt", {32, 264, 75, 25}, QtText(kBack));
   msgbt->setVisible(false);
   // Never the dialog's default button: only the run's end may click it.
   msgbt->setAutoDefault(false);
 
-  QWidget* order[] = {edtitle, edabs, edg, btstart, cklaw, ckabs, ckzq, ckowner, msgbt, mmo};
+  QWidget* order[] = {edtitle, edabs, edg, spmax, btstart, cklaw, ckabs, ckzq, ckowner, msgbt, mmo};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(btstart, &QPushButton::clicked, this, &Tfrmquery::btstartClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmquery::msgbtClick);
 
   handOver_ = std::make_unique<QtHandOver>(mmo, btstart, msgbt);
+  ShowSourceControls();
 }
 
 Tfrmquery::~Tfrmquery() = default;
@@ -94,7 +106,17 @@ void Tfrmquery::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void Tfrmquery::FormShow() { edtitle->setFocus(); }
+void Tfrmquery::FormShow() {
+  ShowSourceControls();
+  edtitle->setFocus();
+}
+
+void Tfrmquery::ShowSourceControls() {
+  const bool ops = ChooseSource() == TSourceKind::Ops;
+  for (QWidget* w : {static_cast<QWidget*>(lbzq), static_cast<QWidget*>(spmax), static_cast<QWidget*>(Label4),
+                     static_cast<QWidget*>(Label5)})
+    w->setVisible(ops);
+}
 
 void Tfrmquery::btstartClick() {
   btstart->setEnabled(false);
@@ -108,6 +130,7 @@ void Tfrmquery::btstartClick() {
   ask.firstClaim = ckzq->isChecked();
   ask.patentee = ckowner->isChecked();
   const TSourceKind source = ChooseSource();
+  if (source == TSourceKind::Ops) ask.max = spmax->value();
   std::string expression = SearchExpression(source, ask);
   if (expression.empty()) {
     msgbox::Show(this, QtText(shelltext::kNoCondition));
@@ -116,7 +139,12 @@ void Tfrmquery::btstartClick() {
   }
   mmo->clear();
   expression_ = expression;
-  new getquery(handOver_.get(), source, ask);
+  auto result = std::make_shared<TSearchResult>();
+  // A run OPS cut short (a used-up quota) says why, not only that it ended.
+  std::function<std::string()> reason;
+  if (source == TSourceKind::Ops) reason = [result] { return result->error; };
+  handOver_->AddEndReason(reason);
+  new getquery(handOver_.get(), source, ask, result);
 }
 
 void Tfrmquery::msgbtClick() {

@@ -9,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class QtHandOver;
 
 // The search dialog: title words, abstract words and a classification code in, one
@@ -31,11 +32,17 @@ class Tfrmquery : public QDialog {
   QFrame* Bevel2 = nullptr;
   QPushButton* btstart = nullptr;
   QPushButton* msgbt = nullptr;  // hidden; clicked by the run when it ends
+  // With OPS as the source: what the first-claim box gives, and how many records a run reads.
+  QLabel* lbzq = nullptr;
+  QLabel *Label4 = nullptr, *Label5 = nullptr;
+  QSpinBox* spmax = nullptr;
 
   // Handlers, named after control and event.
   void FormShow();
   void btstartClick();
   void msgbtClick();
+  // Shows what differs with the source runs take now (read again at every showing).
+  void ShowSourceControls();
 
   // The expression of the run last started (GBK); the report file is named after it.
   const std::string& Expression() const { return expression_; }

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
@@ -13,18 +14,21 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "base/appdir.h"
 #include "base/datadir.h"
+#include "base/errors.h"
 #include "base/files.h"
 #include "base/hosts.h"
 #include "shell/updateworker.h"
 #include "shell/cleaning.h"
 #include "shell/dirchooser.h"
 #include "shell/forms.h"
+#include "shell/frmopsaccount.h"
 #include "shell/glyphs.h"
 #include "shell/lookup.h"
 #include "shell/msgbox.h"
@@ -33,6 +37,8 @@
 #include "shell/shelltexts.h"
 #include "shell/versionfile.h"
 #include "shell/widgets.h"
+#include "sources/ops/opsaccount.h"
+#include "sources/source.h"
 
 namespace {
 
@@ -165,6 +171,17 @@ void Tfrmmain::BuildMenus() {
   N1 = Menu(bar, "N1", shelltext::kMenuSettings);
   N6 = Item(N1, "N6", shelltext::kMenuChooseDir, this, &Tfrmmain::N6Click);
   N7 = Item(N1, "N7", shelltext::kMenuOpenDir, this, &Tfrmmain::N7Click);
+  N21 = Separator(N1, "N21");
+  NSource = Menu(N1, "NSource", shelltext::kMenuSource);
+  NSourceSite = MenuItem(NSource, "NSourceSite", QtText(SourceTitle(TSourceKind::Site)), this, &Tfrmmain::NSourceSiteClick);
+  NSourceOps = MenuItem(NSource, "NSourceOps", QtText(SourceTitle(TSourceKind::Ops)), this, &Tfrmmain::NSourceOpsClick);
+  auto* sources = new QActionGroup(NSource);
+  sources->setExclusive(true);
+  for (QAction* a : {NSourceSite, NSourceOps}) {
+    a->setCheckable(true);
+    sources->addAction(a);
+  }
+  NOpsAccount = Item(N1, "NOpsAccount", shelltext::kMenuOpsAccount, this, &Tfrmmain::NOpsAccountClick);
   N9 = Menu(bar, "N9", shelltext::kMenuClean);
   N8 = Item(N9, "N8", shelltext::kMenuCleanAll, this, &Tfrmmain::N8Click);
   N15 = Separator(N9, "N15");
@@ -197,6 +214,9 @@ void Tfrmmain::BuildStatusBar() {
   StatusPanel1->setMinimumWidth(50);
   StatusBar1->addWidget(StatusPanel0);
   StatusBar1->addWidget(StatusPanel1, 1);
+  StatusPanel2 = new QLabel(StatusBar1);
+  StatusPanel2->setObjectName("StatusPanel2");
+  StatusBar1->addPermanentWidget(StatusPanel2);
 }
 
 void Tfrmmain::FormCreate() {
@@ -205,6 +225,10 @@ void Tfrmmain::FormCreate() {
   setWindowTitle(QtText(shelltext::kAppTitle));
   datadir::LoadRootAtStart();
   SetDataDirectoryText(shelltext::kStatusSavePath);
+  frmopsaccount = new Tfrmopsaccount(this);
+  ShowSource();
+  // Once the window is up: an installed program goes to OPS, which needs an account first.
+  QTimer::singleShot(0, this, &Tfrmmain::GuideToOpsAccount);
   connect(webb, &TWebBrowser::CommandStateChange, this, &Tfrmmain::webbCommandStateChange);
   const TPath index = datadir::IndexPagePath(datadir::Root());
   if (FileExists(index))
@@ -273,6 +297,32 @@ void Tfrmmain::N6Click() {
 
 void Tfrmmain::N7Click() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QtPath(datadir::FolderPath(datadir::Root(), datadir::Folder::Data))));
+}
+
+void Tfrmmain::ShowSource() {
+  const TSourceKind source = ChooseSource();
+  (source == TSourceKind::Ops ? NSourceOps : NSourceSite)->setChecked(true);
+  StatusPanel2->setText(QtText(shelltext::kStatusSource) + QtText(SourceTitle(source)));
+}
+
+void Tfrmmain::ChooseSourceItem(TSourceKind kind) {
+  try {
+    SaveSource(kind);
+  } catch (const EFileError& e) {
+    msgbox::Show(this, QtText(shelltext::kSourceNotSaved) + QtText(e.what()));
+  }
+  // Read back: a choice that could not be saved is not the one in force.
+  ShowSource();
+  GuideToOpsAccount();
+}
+
+void Tfrmmain::NSourceSiteClick() { ChooseSourceItem(TSourceKind::Site); }
+void Tfrmmain::NSourceOpsClick() { ChooseSourceItem(TSourceKind::Ops); }
+void Tfrmmain::NOpsAccountClick() { frmopsaccount->exec(); }
+
+void Tfrmmain::GuideToOpsAccount() {
+  if (ChooseSource() != TSourceKind::Ops || ReadOpsCredentials()) return;
+  if (msgbox::Ask(this, QtText(shelltext::kFirstRun), QtText(shelltext::kFirstRunCaption))) frmopsaccount->exec();
 }
 
 void Tfrmmain::Clean(datadir::Folder folder) {

@@ -16,6 +16,8 @@ class QToolButton;
 class QWidget;
 class TClickLabel;
 class TLeftLineBevel;
+class Tfrmopsaccount;
+enum class TSourceKind;
 
 // The main window: an embedded browser under a toolbar, with menus and a status bar.
 class Tfrmmain : public QMainWindow {
@@ -44,6 +46,8 @@ class Tfrmmain : public QMainWindow {
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanel0 = nullptr;  // stays empty
   QLabel* StatusPanel1 = nullptr;  // the data-directory text
+  QLabel* StatusPanel2 = nullptr;  // the source of patent data
+  Tfrmopsaccount* frmopsaccount = nullptr;
 
   // Menus and their items.
   QMenu* N2 = nullptr;
@@ -51,10 +55,11 @@ class Tfrmmain : public QMainWindow {
   QMenu* N9 = nullptr;
   QMenu* N5 = nullptr;
   QMenu* N16 = nullptr;
+  QMenu* NSource = nullptr;
   QAction *N3 = nullptr, *N4 = nullptr, *N6 = nullptr, *N7 = nullptr, *N8 = nullptr, *N15 = nullptr,
           *N13 = nullptr, *PDF1 = nullptr, *N14 = nullptr, *nabt = nullptr, *N10 = nullptr, *N11 = nullptr,
           *N12 = nullptr, *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr, *SPO1 = nullptr,
-          *WIPO1 = nullptr;
+          *WIPO1 = nullptr, *N21 = nullptr, *NSourceSite = nullptr, *NSourceOps = nullptr, *NOpsAccount = nullptr;
 
   // Handlers, named after control and event.
   void FormResize();
@@ -67,6 +72,9 @@ class Tfrmmain : public QMainWindow {
   void N4Click();  // SpeedButton5 as well
   void N6Click();
   void N7Click();
+  void NSourceSiteClick();
+  void NSourceOpsClick();
+  void NOpsAccountClick();
   void N8Click();
   void N13Click();
   void PDF1Click();
@@ -85,6 +93,11 @@ class Tfrmmain : public QMainWindow {
   bool ch2enKeyPress(int key);
   void Image1Click();
   void Checkversion();
+  // The source a run takes now, in the menu's checks and the status bar.
+  void ShowSource();
+  // When runs go to OPS and no credentials are set: says where to get them (free) and
+  // offers the account dialog.
+  void GuideToOpsAccount();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -97,6 +110,7 @@ class Tfrmmain : public QMainWindow {
   void FormCreate();
   void SetDataDirectoryText(const char* gbkPrefix);
   void Clean(datadir::Folder folder);
+  void ChooseSourceItem(TSourceKind kind);
   void Lookup();
   void ShowAddress(const std::string& gbkAddress);
 };

@@ -20,6 +20,17 @@ void QtHandOver::OnMainThread(const std::function<void()>& step) {
   QMetaObject::invokeMethod(memo_, step, Qt::BlockingQueuedConnection);
 }
 
+void QtHandOver::AddEndReason(std::function<std::string()> reason) {
+  endReason_ = std::move(reason);
+  runStart_ = memo_->toPlainText().size();
+}
+
+void QtHandOver::Ended() {
+  if (!endReason_) return;
+  const QString reason = QtText(endReason_());
+  if (!reason.isEmpty() && !memo_->toPlainText().mid(runStart_).contains(reason)) memo_->appendPlainText(reason);
+}
+
 void QtHandOver::ShowProgress(const std::string& line) {
   QString text = QtText(line);
   OnMainThread([this, &text] { memo_->appendPlainText(text); });
@@ -27,6 +38,7 @@ void QtHandOver::ShowProgress(const std::string& line) {
 
 void QtHandOver::FinishRun() {
   OnMainThread([this] {
+    Ended();
     startButton_->setEnabled(true);
     // The result button is hidden; click() still runs its handler as a user's click would.
     resultButton_->click();
@@ -34,5 +46,8 @@ void QtHandOver::FinishRun() {
 }
 
 void QtHandOver::GiveStartBack() {
-  OnMainThread([this] { startButton_->setEnabled(true); });
+  OnMainThread([this] {
+    Ended();
+    startButton_->setEnabled(true);
+  });
 }

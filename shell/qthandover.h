@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <string>
 
 #include "base/handover.h"
 
@@ -18,6 +19,11 @@ class QtHandOver : public RunHandOver {
   void FinishRun() override;
   void GiveStartBack() override;
 
+  // For the run about to start: at its end, before the start button comes back (and the
+  // result button's question), the text reason gives (GBK; "" for none) goes into the memo
+  // unless the run's own lines hold it already. nullptr: nothing is added.
+  void AddEndReason(std::function<std::string()> reason);
+
  private:
   // Runs step on the main thread and waits for it; directly when already there.
   void OnMainThread(const std::function<void()>& step);
@@ -25,4 +31,9 @@ class QtHandOver : public RunHandOver {
   QPlainTextEdit* memo_;
   QAbstractButton* startButton_;
   QAbstractButton* resultButton_;
+  // Runs on the main thread when the run hands its end over.
+  void Ended();
+
+  std::function<std::string()> endReason_;
+  int runStart_ = 0;  // where the run's lines begin in the memo
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -28,6 +29,7 @@
 #include "shell/qttext.h"
 #include "base/datadir.h"
 #include "tests/shell/windowtest.h"
+#include "tests/support/demosite.h"
 
 namespace {
 
@@ -380,6 +382,32 @@ class DownDialogTest : public QObject {
     QVERIFY(frmmain->windowState() & Qt::WindowMaximized);
     QTRY_COMPARE_WITH_TIMEOUT(frmmain->webb->url(), QUrl::fromLocalFile(QtPath(report)), 15000);
     frmmain->showNormal();
+  }
+
+  // With OPS as the source: the document choice reaches the run (全部: one PDF per
+  // publication), and a run the quota ends says so in the memo.
+  void opsRunTakesTheDocumentChoiceAndSaysWhyTheQuotaEndedIt() {
+    TwoOpsRoles ops;
+    ops.Use(ops.full);
+
+    Tfrmdown* d = Open();
+    d->cbdocument->setCurrentIndex(d->cbdocument->findText(U("全部")));
+    d->EdNum->setText("02123456");
+    d->Button2->click();
+    d->startbt->click();
+    QTRY_VERIFY_WITH_TIMEOUT(d->startbt->isEnabled(), 60000);
+    const TPath pdf = datadir::Root() + "/data/pdf/";
+    QVERIFY2(FileExists(pdf + Utf8ToGbk("一种电池隔膜 CN1830574A.pdf")), qPrintable(d->mmo->toPlainText()));
+    QVERIFY(FileExists(pdf + Utf8ToGbk("一种电池隔膜 CN100953206C.pdf")));
+
+    ops.Use(ops.limited);
+    d->EdNum->setText("03234567");
+    d->Button2->click();
+    d->startbt->click();
+    QTRY_VERIFY_WITH_TIMEOUT(d->startbt->isEnabled(), 60000);
+    const QString memo = d->mmo->toPlainText();
+    QVERIFY2(memo.contains(U("OPS 本小时的流量配额已用完")), qPrintable(memo));
+    QCOMPARE(memo.count(U("OPS 本小时的流量配额已用完")), 1);
   }
 };
 

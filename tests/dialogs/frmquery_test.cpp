@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <utility>
 #include <memory>
@@ -148,8 +149,9 @@ class FrmqueryTest : public QObject {
       if (w->focusPolicy() & Qt::TabFocus) chain << w->objectName();
       w = w->nextInFocusChain();
     } while (w != d->edtitle);
-    QCOMPARE(chain, QStringList({"edtitle", "edabs", "edg", "btstart", "cklaw", "ckabs", "ckzq", "ckowner",
-                                 "msgbt", "mmo"}));
+    // spmax (the number of records, shown with OPS only) and its edit come after the fields.
+    QCOMPARE(chain, QStringList({"edtitle", "edabs", "edg", "spmax", "qt_spinbox_lineedit", "btstart", "cklaw",
+                                 "ckabs", "ckzq", "ckowner", "msgbt", "mmo"}));
     // Focus left elsewhere goes back to the title edit when the dialog shows again.
     d->edg->setFocus();
     QCOMPARE(d->focusWidget(), d->edg);
@@ -274,6 +276,29 @@ class FrmqueryTest : public QObject {
     QCOMPARE(Count(report, G("首权项:")), box == "ckzq" ? 6 : 0);
     // Legal status and patentee read 未检索 unless their box was ticked.
     QCOMPARE(Count(report, G("<td>未检索</td>")), box == "cklaw" || box == "ckowner" ? 6 : 12);
+  }
+
+  // With OPS as the source: the number of records reaches the run, and a run the quota
+  // cuts short says why in the memo.
+  void opsRunReadsTheAskedNumberAndSaysWhyTheQuotaEndedIt() {
+    TwoOpsRoles ops;
+    ops.Use(ops.full);
+
+    Tfrmquery* d = Open();
+    QVERIFY(d->spmax->isVisible());
+    Fill(U("电池"), "", "");
+    d->spmax->setValue(3);
+    d->btstart->click();
+    WaitForRunEnd();
+    const std::string report = ReadFileBytes(SearchReportPath(dir_->dir, d->Expression()));
+    QCOMPARE(Count(report, "worldwide.espacenet.com"), 3);
+
+    ops.Use(ops.limited);
+    d->cklaw->setChecked(true);
+    d->btstart->click();
+    WaitForRunEnd();
+    const QString memo = d->mmo->toPlainText();
+    QCOMPARE(memo.count(U("OPS 本小时的流量配额已用完")), 1);
   }
 };
 

@@ -187,7 +187,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->StatusPanel0->width(), 50);
     QVERIFY(w->StatusPanel0->text().isEmpty());
     QCOMPARE(w->StatusPanel1->text(), U("文件保存路径:  ") + QtPath(Dir()) + "/data");
-    QVERIFY(w->StatusPanel1->geometry().right() > 900);
+    // The path takes the bar up to the source at its right end.
+    QVERIFY(w->StatusPanel2->geometry().right() > 900);
+    QVERIFY(w->StatusPanel1->geometry().right() > 750);
+    QVERIFY(w->StatusPanel1->geometry().right() < w->StatusPanel2->geometry().left());
   }
 
   void menusInOrderWithCaptionsAndSeparators() {
@@ -202,7 +205,9 @@ class MainWindowTest : public QObject {
       return out;
     };
     QCOMPARE(items("N2"), QStringList({U("N3=检索"), U("N4=下载")}));
-    QCOMPARE(items("N1"), QStringList({U("N6=设置下载目录"), U("N7=打开下载目录")}));
+    QCOMPARE(items("N1"), QStringList({U("N6=设置下载目录"), U("N7=打开下载目录"), U("N21|"), U("NSource=数据来源"),
+                                       U("NOpsAccount=EPO OPS 帐户…")}));
+    QCOMPARE(items("NSource"), QStringList({U("NSourceSite=专利检索网站"), U("NSourceOps=EPO OPS")}));
     QCOMPARE(items("N9"),
              QStringList({U("N8=清理目录"), U("N15|"), U("N13=清理检索目录"), U("PDF1=清理PDF目录"), U("N14=清理临时目录")}));
     QCOMPARE(items("N5"),

@@ -21,10 +21,13 @@
 #include <vector>
 
 #include "base/appdir.h"
+#include "base/files.h"
 #include "base/gbk.h"
 #include "base/hosts.h"
 #include "shell/application.h"
 #include "shell/msgbox.h"
+#include "sources/source.h"
+#include "tests/support/demosite.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/textcheck.h"
 
@@ -119,4 +122,31 @@ class TestProgramDirectory {
   ~TestProgramDirectory() { SetProgramDirectoryForTesting(TPath()); }
   TempDir temp;
   const TPath dir = temp.Path();
+};
+
+// Two demo sites with their OPS roles, one serving freely and one whose hourly quota ends
+// after two data requests; OPS is the source, with the demo account in the environment.
+// Use() points OpsHost at one of them. The client reads its trust store once, so both
+// roles' authorities go into one file.
+class TwoOpsRoles {
+ public:
+  TwoOpsRoles() {
+    WriteFileBytes(caFile_, ReadFileBytes(full.CaFile()) + ReadFileBytes(limited.CaFile()));
+    SaveSource(TSourceKind::Ops);
+  }
+  ~TwoOpsRoles() { SaveSource(TSourceKind::Site); }
+  void Use(const DemoSite& role) {
+    SiteHosts hosts = Hosts();
+    hosts.OpsHost = role.OpsAddress();
+    SetHosts(hosts);
+  }
+  DemoSite full{{}, false, true};
+  DemoSite limited{{"--ops-quota", "hour:2"}, false, true};
+
+ private:
+  TempDir cas_;
+  const TPath caFile_ = cas_.Path() + "/cas.pem";
+  ScopedEnv ca_{"SSL_CERT_FILE", caFile_.Bytes()};
+  ScopedEnv key_{"VARNOLT_OPS_KEY", std::string(DemoSite::kOpsKey)};
+  ScopedEnv secret_{"VARNOLT_OPS_SECRET", std::string(DemoSite::kOpsSecret)};
 };
