@@ -100,7 +100,8 @@ TPath LoadRootAtStart() {
 }
 
 void WriteRootSetting(const TPath& root) {
-  WriteTextLines(SettingsFile(), {"[savefile]", "savepath=" + SettingValue(root)});
+  // Other settings of the file (the download dialog's) stay.
+  IniWriteString(SettingsFile(), "savefile", "savepath", SettingValue(root));
 }
 
 std::string SettingValue(const TPath& root) {

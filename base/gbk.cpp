@@ -106,6 +106,11 @@ size_t Utf8SequenceAt(const char* text, size_t left) {
   return n;
 }
 
+bool IsCjkCodePoint(unsigned cp) {
+  return (cp >= 0x2E80 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+         (cp >= 0xFF00 && cp <= 0xFFEF);
+}
+
 std::string GbkToUtf8(const std::string& gbk) {
   thread_local Converter conv("UTF-8", "GBK");
   return conv.Run(gbk, [](const char*, size_t, std::string& out) -> size_t {

@@ -24,3 +24,7 @@ size_t Utf8SequenceAt(const char* p, size_t left);
 
 // The code point of the well-formed sequence of n bytes at p (n from Utf8SequenceAt).
 unsigned Utf8CodePointAt(const char* p, size_t n);
+
+// Chinese characters, CJK punctuation and full-width forms: text written without blanks
+// between its characters.
+bool IsCjkCodePoint(unsigned cp);

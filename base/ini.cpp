@@ -8,6 +8,22 @@ namespace {
 
 constexpr size_t kMaxValueBytes = 2047;
 
+// The name of a section line ("[name]"); false for other lines.
+bool SectionLine(const std::string& raw, std::string& name) {
+  std::string line = TrimBytes(raw);
+  if (line.empty() || line[0] != '[') return false;
+  size_t close = line.find(']');
+  name = TrimBytes(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+  return true;
+}
+
+bool KeyLine(const std::string& raw, const std::string& key) {
+  std::string line = TrimBytes(raw);
+  size_t eq = line.find('=');
+  return !line.empty() && line[0] != ';' && eq != std::string::npos &&
+         SameTextNoCase(TrimBytes(line.substr(0, eq)), key);
+}
+
 }  // namespace
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -36,23 +52,54 @@ std::string IniReadString(const TPath& path, const std::string& section,
   }
   bool inSection = false;
   for (const std::string& raw : SplitLines(text)) {
-    std::string line = TrimBytes(raw);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      size_t close = line.find(']');
-      std::string name = TrimBytes(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    std::string name;
+    if (SectionLine(raw, name)) {
       inSection = SameTextNoCase(name, section);
       continue;
     }
-    if (!inSection) continue;
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    if (!SameTextNoCase(TrimBytes(line.substr(0, eq)), key)) continue;
-    std::string value = TrimBytes(line.substr(eq + 1));
+    if (!inSection || !KeyLine(raw, key)) continue;
+    std::string line = TrimBytes(raw);
+    std::string value = TrimBytes(line.substr(line.find('=') + 1));
     if (value.size() > kMaxValueBytes) value.resize(kMaxValueBytes);
     return value;
   }
   return def;
+}
+
+void IniWriteString(const TPath& path, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  std::vector<std::string> lines;
+  if (FileExists(path)) lines = ReadTextLines(path);
+  const std::string entry = key + "=" + value;
+  bool inSection = false;
+  size_t sectionEnd = lines.size();  // after the section's last non-empty line
+  bool found = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string name;
+    if (SectionLine(lines[i], name)) {
+      if (inSection) break;
+      inSection = SameTextNoCase(name, section);
+      if (inSection) {
+        found = true;
+        sectionEnd = i + 1;
+      }
+      continue;
+    }
+    if (!inSection) continue;
+    if (KeyLine(lines[i], key)) {
+      lines[i] = entry;
+      WriteTextLines(path, lines);
+      return;
+    }
+    if (!TrimBytes(lines[i]).empty()) sectionEnd = i + 1;
+  }
+  if (found) {
+    lines.insert(lines.begin() + long(sectionEnd), entry);
+  } else {
+    lines.push_back("[" + section + "]");
+    lines.push_back(entry);
+  }
+  WriteTextLines(path, lines);
 }
 
 std::vector<std::string> ReadTextLines(const TPath& path) {

@@ -11,6 +11,13 @@
 std::string IniReadString(const TPath& path, const std::string& section,
                           const std::string& key, const std::string& def);
 
+// Sets key in section to value, keeping every other line of the file: the key's line is
+// replaced (its first one, matched as IniReadString matches), or added at the end of the
+// section, or the section is added at the end of the file. A missing file is created.
+// Throws EFileError when the file cannot be written.
+void IniWriteString(const TPath& path, const std::string& section, const std::string& key,
+                    const std::string& value);
+
 // Splits text into lines at CR LF, CR or LF; a final line break adds no empty line.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -107,6 +107,20 @@ int WaitChild(pid_t pid, int timeoutMs) {
 
 namespace {
 
+// The process's environment with the given entries set.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& entries) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const std::string& set : entries) replaced = replaced || set.compare(0, name.size(), name) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), entries.begin(), entries.end());
+  return env;
+}
+
 // The program's file: a name without "/" is looked up on PATH here, before the fork, since
 // the child may only make system calls.
 std::string ExecutablePath(const std::string& program) {
@@ -126,7 +140,7 @@ std::string ExecutablePath(const std::string& program) {
 
 }  // namespace
 
-void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs, int inheritFd) {
+void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs, const TToolOptions& options) {
   Wait();
   std::vector<std::string> args;
   args.push_back(program.Bytes());
@@ -135,6 +149,18 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   const std::string file = ExecutablePath(args[0]);
+
+  // Made before the fork: the child may only make system calls.
+  std::vector<std::string> env;
+  std::vector<char*> envp;
+  if (!options.environment.empty()) {
+    env = EnvironmentWith(options.environment);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+  }
+  char** const envArg = envp.empty() ? environ : envp.data();
+  const char* const output = options.output.Empty() ? nullptr : options.output.c_str();
+  const int inheritFd = options.inheritFd;
 
   started_ = true;
   pid_ = -1;
@@ -151,8 +177,15 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
     if (null < 0) ::_exit(127);
     for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
     if (null > 2) ::close(null);
+    if (output) {
+      int out = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (out < 0) ::_exit(127);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      if (out > 2) ::close(out);
+    }
     if (inheritFd > 2) ::fcntl(inheritFd, F_SETFD, 0);
-    ::execve(file.c_str(), argv.data(), environ);
+    ::execve(file.c_str(), argv.data(), envArg);
     ::_exit(127);
   }
   pid_ = pid > 0 ? pid : -1;
@@ -171,8 +204,8 @@ int TToolRun::Wait() {
 
 TToolRun::~TToolRun() { Wait(); }
 
-int RunTool(const TPath& program, const std::string& params, int timeoutMs) {
+int RunTool(const TPath& program, const std::string& params, int timeoutMs, const TToolOptions& options) {
   TToolRun run;
-  run.Start(program, params, timeoutMs);
+  run.Start(program, params, timeoutMs, options);
   return run.Wait();
 }

@@ -22,13 +22,21 @@ TPath ToolPath(const std::string& name);
 constexpr int kToolNotStarted = -1;
 constexpr int kToolKilled = -2;
 
+// What a tool may get beyond its parameter text.
+struct TToolOptions {
+  std::vector<std::string> environment;  // "NAME=value": set for the tool, the rest inherited
+  TPath output;                          // when set: stdout and stderr go to this file
+  int inheritFd = -1;  // kept open in the tool (a TTemporaryFile's: the tool holds its lock too)
+};
+
 // Starts program with the parameter text split as above, never through a shell, in the
 // process's current directory, with stdin, stdout and stderr on /dev/null, and waits for
 // it to end. The text holds the system's bytes (paths as TPath bytes): nothing is
 // converted. A tool still running after timeoutMs is killed, so a stuck tool cannot hang
 // the caller; and it is killed by the system when the thread that started it ends, so a
 // killed run leaves no tool writing on.
-int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000);
+int RunTool(const TPath& program, const std::string& params, int timeoutMs = 300000,
+            const TToolOptions& options = {});
 
 // A tool started as RunTool starts it, waited for later, so the caller can work while it
 // runs. The destructor waits for a tool still running (within its limit).
@@ -39,9 +47,9 @@ class TToolRun {
   TToolRun(const TToolRun&) = delete;
   TToolRun& operator=(const TToolRun&) = delete;
 
-  // Waits for an earlier tool of this object first; timeoutMs counts from the start. The
-  // tool keeps inheritFd open (a TTemporaryFile's, so that it holds the file's lock too).
-  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000, int inheritFd = -1);
+  // Waits for an earlier tool of this object first; timeoutMs counts from the start.
+  void Start(const TPath& program, const std::string& params, int timeoutMs = 300000,
+             const TToolOptions& options = {});
   // The status of the last tool started, as RunTool gives it; kToolNotStarted before any.
   int Wait();
 

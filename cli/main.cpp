@@ -76,7 +76,7 @@ void Usage(FILE* out) {
       "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
       "                          [--source ops|site] [--max N] [--json PATH]\n"
       "       varnolt-cli download [--file PATH] [--keep-going] [--retries N] [--skip-existing]\n"
-      "                            [--jobs N] [--delay MS] [--source ops|site]\n"
+      "                            [--jobs N] [--delay MS] [--ocr] [--source ops|site]\n"
       "                            [--document grant|application|both] [--json PATH] [NUMBER ...]\n"
       "       varnolt-cli --version\n"
       "Run 'varnolt-cli COMMAND --help' for the details of a command.\n",

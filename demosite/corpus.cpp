@@ -131,6 +131,8 @@ std::string Patentee(Rng& rng) {
 DemoRecord Compose(Rng& rng, const Domain& d, int type, const std::string& suffixOverride, bool useOverride) {
   DemoRecord r;
   r.type = type;
+  r.core = d.core;
+  r.parts.assign(std::begin(d.parts), std::end(d.parts));
   bool design = type == 3;
   bool utility = type == 2 || type == 9;
   std::string suffix = useOverride ? suffixOverride
@@ -161,8 +163,9 @@ DemoRecord Compose(Rng& rng, const Domain& d, int type, const std::string& suffi
 }
 
 void ToGbkInPlace(DemoRecord& r) {
-  for (std::string* s : {&r.title, &r.abstract, &r.claim, &r.patentee, &r.ipc, &r.status, &r.statusDate})
+  for (std::string* s : {&r.title, &r.abstract, &r.claim, &r.patentee, &r.ipc, &r.status, &r.statusDate, &r.core})
     *s = ToGbk(*s);
+  for (std::string& part : r.parts) part = ToGbk(part);
 }
 
 }  // namespace
@@ -249,6 +252,8 @@ DemoCorpus::DemoCorpus(int pages) {
     r.abstract = std::string(e.type == 2 ? "本实用新型" : "本发明") + "公开了" + e.title + "，伞骨可收拢。";
     r.claim = std::string("1．") + e.title + "，其特征在于：包括伞骨和伞面。";
     r.patentee = "杭州天堂伞业有限公司";
+    r.core = "折叠伞";
+    r.parts = {"伞骨", "伞面", "伞柄", "收纳袋"};
     r.status = "授权";
     r.pages = e.pages;
     add(std::move(r), e.number);

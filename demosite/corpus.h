@@ -17,6 +17,8 @@ struct DemoRecord {
   std::string statusDate;
   int pages = 1;         // pages of the document the download reads
   int firstPages = 0;    // > 0: an earlier publication listed before it (two viewer calls)
+  std::string core;                // what the patent is about, as its claims name it
+  std::vector<std::string> parts;  // four parts of it, for the texts on the page images
 };
 
 class DemoCorpus {

@@ -44,9 +44,10 @@
 //   POST /sipo/zljs/hyjs-jieguo.jsp   result list (recshu, searchword, pg); sets JSESSIONID
 //   GET  /sipo/zljs/<page>.jsp?recid=CN<number>.<check>&...   detail page
 //   POST /sipo/zljs/FlztResult.jsp    legal status (textfield1 or searchword)
-//   GET  /books/<number>/<doc>/<NNNNNN>.tif   page images (doc 1: the document the
-//                                     download reads; doc 2: an earlier publication, listed
-//                                     first on granted inventions); sets tifsession
+//   GET  /books/<number>/<doc>/<NNNNNN>.tif   page images at 300 dpi with their text (doc 1:
+//                                     the document the download reads; doc 2: an earlier
+//                                     publication, listed first on granted inventions); sets
+//                                     tifsession. With .txt instead of .tif: the text drawn.
 //   GET  /trevisk/version.txt, /trevisk.asp, /, /mini.php?q=, /custom?q=,
 //        /sipo/zw_left.htm, /sipo/zljs/searchflzt.jsp, /portal/index.html.zh
 #include <unistd.h>

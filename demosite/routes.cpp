@@ -148,20 +148,28 @@ class DemoSite {
   }
 
   void PageImage(const httplib::Request& req, httplib::Response& res) {
-    // /books/<number>/<doc>/<NNNNNN>.tif
+    // /books/<number>/<doc>/<NNNNNN>.tif, or .txt for the text the image shows
     std::vector<std::string> parts = SplitAt(req.path.substr(1), '/');
     const DemoRecord* r = parts.size() == 4 ? corpus_.Find(parts[1]) : nullptr;
     int doc = r ? ToInt(parts[2], 0) : 0;
     int pages = !r ? 0 : doc == 1 ? r->pages : doc == 2 ? r->firstPages : 0;
     int page = 0;
-    if (r && parts[3].size() == 10 && parts[3].substr(6) == ".tif") page = ToInt(parts[3].substr(0, 6), 0);
+    const std::string ext = r && parts[3].size() == 10 ? parts[3].substr(6) : "";
+    if (ext == ".tif" || ext == ".txt") page = ToInt(parts[3].substr(0, 6), 0);
     if (page < 1 || page > pages) {
       res.status = 404;
       res.set_content(NotFoundPage(ToGbk("没有该页")), kHtml);
       return;
     }
     std::string key = r->number + "/" + std::to_string(doc) + "/" + std::to_string(page);
-    auto image = cache_.Get(key, [&] { return MakePageImage({r->number, page, pages, doc}); });
+    // The image and its text are made from one layout; each is kept once made.
+    auto layout = [&] { return pagetext::LayoutPage(*r, doc, page, pages, kTextDpi, TextArea()); };
+    if (ext == ".txt") {
+      auto text = cache_.Get(key + ".txt", [&] { return ToGbk(pagetext::TextOf(layout())); });
+      res.set_content(*text, "text/plain; charset=GBK");
+      return;
+    }
+    auto image = cache_.Get(key, [&] { return MakePageImage({r->number, page, pages, doc}, layout()); });
     if (req.get_header_value("Cookie").find("tifsession=") == std::string::npos)
       res.set_header("Set-Cookie", "tifsession=" + std::to_string(CurrentConnection()) + "; path=/");
     res.set_content(*image, "image/tiff");

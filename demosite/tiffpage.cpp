@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -37,6 +38,8 @@ class Canvas {
     for (int yy = std::max(0, y); yy < std::min(h_, y + h); ++yy)
       for (int xx = std::max(0, x); xx < std::min(w_, x + w); ++xx) px_[size_t(yy) * w_ + xx] = 1;
   }
+  int Width() const { return w_; }
+  int Height() const { return h_; }
   void Text(int x, int y, int scale, const std::string& text) {
     for (char c : text) {
       for (const Glyph& g : kFont) {
@@ -48,12 +51,15 @@ class Canvas {
       x += 6 * scale;
     }
   }
-  // One scan line packed 8 pixels a byte, most significant bit first, 1 = black.
-  std::vector<unsigned char> Row(int y) const {
-    std::vector<unsigned char> row((w_ + 7) / 8, 0);
-    for (int x = 0; x < w_; ++x)
-      if (px_[size_t(y) * w_ + x]) row[x / 8] |= (unsigned char)(0x80 >> (x % 8));
-    return row;
+  // One scan line into (width + 7) / 8 bytes: 8 pixels a byte, most significant bit
+  // first, 1 = black.
+  void PackRow(int y, unsigned char* out) const {
+    const unsigned char* px = px_.data() + size_t(y) * w_;
+    for (int x = 0; x < w_; x += 8) {
+      unsigned char byte = 0;
+      for (int b = 0; b < 8 && x + b < w_; ++b) byte |= (unsigned char)(px[x + b] << (7 - b));
+      out[x / 8] = byte;
+    }
   }
 
  private:
@@ -94,17 +100,60 @@ void MemUnmap(thandle_t, void*, toff_t) {}
 
 }  // namespace
 
+namespace {
+
+// The mark's cells at the page's scale (1 at 96 dpi): they sit at the same fractions of
+// any page, where pagemark::ReadRaster looks for them.
+void DrawFrameAndMark(Canvas& c, const pagemark::Mark& mark, double scale) {
+  using namespace pagemark;
+  auto s = [scale](double v) { return int(std::lround(v * scale)); };
+  const int w = c.Width(), h = c.Height();
+  c.Fill(s(8), s(8), w - s(16), s(2));
+  c.Fill(s(8), h - s(10), w - s(16), s(2));
+  c.Fill(s(8), s(8), s(2), h - s(16));
+  c.Fill(w - s(10), s(8), s(2), h - s(16));
+  std::vector<bool> bits = Encode(mark);
+  for (int i = 0; i < kBits; ++i)
+    if (bits[i]) c.Fill(s(kLeft + (i % kCols) * kCell), s(kTop + (i / kCols) * kCell), s(kCell), s(kCell));
+}
+
+std::string EncodeG4(const Canvas& c, int dpi) {
+  MemFile file;
+  TIFF* tif = TIFFClientOpen("page.tif", "w", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap, MemUnmap);
+  if (!tif) throw std::runtime_error("libtiff could not start a page image");
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, c.Width());
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, c.Height());
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, c.Height());
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(dpi));
+  TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(dpi));
+  bool ok = true;
+  std::vector<unsigned char> row((c.Width() + 7) / 8);
+  for (int y = 0; y < c.Height() && ok; ++y) {
+    c.PackRow(y, row.data());
+    ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
+  }
+  TIFFClose(tif);
+  if (!ok) throw std::runtime_error("libtiff could not write a page image");
+  return file.data;
+}
+
+constexpr double kTextScale = double(kTextDpi) / pagemark::kDpi;
+constexpr int kTextPageWidth = int(pagemark::kPageWidth * kTextScale);
+constexpr int kTextPageHeight = int(pagemark::kPageHeight * kTextScale);
+
+}  // namespace
+
 std::string MakePageImage(const pagemark::Mark& mark) {
   using namespace pagemark;
   Canvas c(kPageWidth, kPageHeight);
   // A frame, the mark cells, the large digits and some "text lines" for a scanned look.
-  c.Fill(8, 8, kPageWidth - 16, 2);
-  c.Fill(8, kPageHeight - 10, kPageWidth - 16, 2);
-  c.Fill(8, 8, 2, kPageHeight - 16);
-  c.Fill(kPageWidth - 10, 8, 2, kPageHeight - 16);
-  std::vector<bool> bits = Encode(mark);
-  for (int i = 0; i < kBits; ++i)
-    if (bits[i]) c.Fill(kLeft + (i % kCols) * kCell, kTop + (i / kCols) * kCell, kCell, kCell);
+  DrawFrameAndMark(c, mark, 1);
   // Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + string here.
   std::string numberLine = "CN", pageLine = "P";
   numberLine += mark.number;
@@ -119,29 +168,26 @@ std::string MakePageImage(const pagemark::Mark& mark) {
     seed = seed * 1103515245u + 12345u;
     c.Fill(60, y, 300 + int((seed >> 16) % 400), 8);
   }
+  return EncodeG4(c, kDpi);
+}
 
-  MemFile file;
-  TIFF* tif = TIFFClientOpen("page.tif", "w", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap, MemUnmap);
-  if (!tif) throw std::runtime_error("libtiff could not start a page image");
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kPageWidth);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kPageHeight);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kPageHeight);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-  TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(kDpi));
-  TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(kDpi));
-  bool ok = true;
-  for (int y = 0; y < kPageHeight && ok; ++y) {
-    std::vector<unsigned char> row = c.Row(y);
-    ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) == 1;
-  }
-  TIFFClose(tif);
-  if (!ok) throw std::runtime_error("libtiff could not write a page image");
-  return file.data;
+pagetext::Area TextArea() {
+  return {kTextDpi, int(kTextDpi * 1.1), kTextPageWidth - kTextDpi, kTextPageHeight - kTextDpi};
+}
+
+std::string MakePageImage(const pagemark::Mark& mark, const pagetext::Layout& text) {
+  Canvas c(kTextPageWidth, kTextPageHeight);
+  DrawFrameAndMark(c, mark, kTextScale);
+  std::string caption = "CN";
+  caption += mark.number;
+  caption += " P";
+  caption += std::to_string(mark.page);
+  caption += "/";
+  caption += std::to_string(mark.pages);
+  c.Text(int(pagemark::kLeft * kTextScale), int((pagemark::kTop + pagemark::kRows * pagemark::kCell) * kTextScale) + 40,
+         6, caption);
+  pagetext::Draw(text, [&c](int x, int y, int length) { c.Fill(x, y, length, 1); });
+  return EncodeG4(c, kTextDpi);
 }
 
 namespace {

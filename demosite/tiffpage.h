@@ -3,10 +3,20 @@
 #include <vector>
 
 #include "demosite/pagemark.h"
+#include "demosite/pagetext.h"
 
 // One bilevel page image (CCITT G4 TIFF, 816 x 1056 at 96 dpi) carrying the mark in
 // machine-readable cells and, in large digits, "CN<number>" and "P<page>/<pages>".
 std::string MakePageImage(const pagemark::Mark& mark);
+
+// The resolution of the pages that carry text: a scan's.
+constexpr int kTextDpi = 300;
+// Where a text page's text goes: below its mark and the small "CN<number> P<page>/<pages>"
+// caption, inside margins of one inch, in pixels at kTextDpi.
+pagetext::Area TextArea();
+// A page of the same proportions at kTextDpi (2550 x 3300, CCITT G4): the mark in the same
+// cells, the caption, and the laid-out text (pagetext::LayoutPage with TextArea()).
+std::string MakePageImage(const pagemark::Mark& mark, const pagetext::Layout& text);
 
 // Size, resolution and byte order of a page image; the default is the search site's page.
 struct PageFormat {

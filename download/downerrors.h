@@ -19,3 +19,9 @@ class EPageListError : public EDownloadException {
  public:
   using EDownloadException::EDownloadException;
 };
+
+// A page that the OCR tool could not recognise; the message says why (GBK).
+class EOcrError : public EDownloadException {
+ public:
+  using EDownloadException::EDownloadException;
+};

@@ -1,6 +1,7 @@
 #include "download/frmdown.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 
 #include "base/datadir.h"
+#include "base/errors.h"
+#include "base/ini.h"
 #include "download/downreport.h"
 #include "download/downtexts.h"
 #include "download/getdown.h"
@@ -28,6 +31,10 @@
 namespace {
 
 using namespace frmdowntext;
+
+// Where the dialog keeps its choice, beside the data directory's.
+const char kSettingsSection[] = "download";
+const char kOcrKey[] = "ocr";
 
 constexpr int kClientWidth = 584;
 constexpr int kClientHeight = 352;
@@ -77,6 +84,9 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
 
   Panel1 = Panel(this, "Panel1", QRect(kClientWidth - kRightPanelWidth, kTopPanelHeight, kRightPanelWidth, below));
   startbt = Button(Panel1, "startbt", {8, 0, 75, 25}, kStart);
+  ckocr = PlaceControl<QCheckBox>(Panel1, "ckocr", {96, 4, 110, 17});
+  ckocr->setText(QtText(kOcr));
+  ckocr->setChecked(IniReadString(datadir::SettingsFile(), kSettingsSection, kOcrKey, "0") == "1");
   msgbt = Button(Panel1, "msgbt", {224, 0, 75, 25}, kReturn);
   msgbt->setVisible(false);
   // Progress only: typing into it would mix with the worker's lines.
@@ -103,6 +113,7 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   });
   connect(startbt, &QPushButton::clicked, this, &Tfrmdown::startbtClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmdown::msgbtClick);
+  connect(ckocr, &QCheckBox::clicked, this, &Tfrmdown::ckocrClick);
 }
 
 // Out of line: the hand-over's type is complete only here.
@@ -212,7 +223,16 @@ void Tfrmdown::startbtClick() {
   // The worker owns itself; the hand-over lives with the dialog, as long as the program.
   TBatchOptions options;
   options.source = ChooseSource();
+  options.ocr = ckocr->isChecked();
   new getdown(handOver_.get(), NumbersAsText(Entries()), options);
+}
+
+void Tfrmdown::ckocrClick() {
+  try {
+    IniWriteString(datadir::SettingsFile(), kSettingsSection, kOcrKey, ckocr->isChecked() ? "1" : "0");
+  } catch (const EFileError&) {
+    // A settings file that cannot be written keeps the choice for this session only.
+  }
 }
 
 void Tfrmdown::msgbtClick() { AskToShowReport(this, DownloadReportPath(datadir::Root())); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
 class QFileDialog;
 class QFrame;
 class QLabel;
@@ -36,6 +37,8 @@ class Tfrmdown : public QDialog {
   QListWidget* ListNum = nullptr;
   QFrame* Panel1 = nullptr;
   QPushButton* startbt = nullptr;
+  // "OCR文字层": the run's PDFs get a text layer; the choice is kept in savefile.ini.
+  QCheckBox* ckocr = nullptr;
   QPushButton* msgbt = nullptr;  // hidden; the worker clicks it at the end of a run
   QPlainTextEdit* mmo = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
@@ -52,6 +55,7 @@ class Tfrmdown : public QDialog {
   void N1Click();
   void startbtClick();
   void msgbtClick();
+  void ckocrClick();
 
   // The entries of ListNum as they were added or read (GBK bytes, unchanged).
   std::vector<std::string> Entries() const;

@@ -18,6 +18,7 @@ struct TBatchOptions {
   int delayMs = 0;            // at least this long between the starts of any two requests
   TSourceKind source = TSourceKind::Site;
   TDocumentChoice document = TDocumentChoice::Grant;  // which publications (OPS)
+  bool ocr = false;           // every PDF gets a text layer (see download/ocr.h)
 };
 
 // What became of one number of a run. Texts are GBK.
@@ -32,6 +33,7 @@ struct TNumberOutcome {
   std::optional<std::string> publication;  // OPS: the publications downloaded, ", " between
   TStatus status = TStatus::Pending;
   std::string error;  // the failure's message; empty when none
+  bool textLayer = false;  // the PDF holds the recognised text of its pages
 };
 
 // What a run leaves its caller beyond the progress lines; complete when the run has
@@ -39,6 +41,7 @@ struct TNumberOutcome {
 struct TDownloadResult {
   std::vector<TNumberOutcome> numbers;  // in input order
   std::string error;                    // why the run ended early; empty when it did not
+  std::string ocrUnavailable;           // why the PDFs got no text layer though asked to
 };
 
 // One download run. Create it with new: the constructor copies its arguments and starts

@@ -34,7 +34,9 @@ class TTimedTool {
   TTimedTool(std::atomic<int64_t>& ns, std::atomic<int64_t>& count) : ns_(ns), count_(count) {}
   void Start(const std::string& name, const std::string& params, int timeoutMs, int inheritFd = -1) {
     start_ = std::chrono::steady_clock::now();
-    run_.Start(ToolPath(name), params, timeoutMs, inheritFd);
+    TToolOptions options;
+    options.inheritFd = inheritFd;
+    run_.Start(ToolPath(name), params, timeoutMs, options);
   }
   int Wait() {
     int status = run_.Wait();
@@ -86,9 +88,17 @@ std::string ConvertToolParams(const TPath& mergedImage, const TPath& out, const 
          QuoteToolArgument(out.Bytes());
 }
 
+void TPdfFinish::Converted(std::unique_ptr<TTemporaryFile> converted) {
+  TTemporaryFile finished(record_.pdf.Parent());
+  FinishPdf(converted->Path(), finished.Path(), record_.info, record_.outline);
+  if (!finished.MoveTo(record_.pdf)) throw EConversionError("The PDF could not be put in its place");
+}
+
 std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                                          TDownloadSource& source, const TSourceDocument& document,
-                                         const std::function<void(const std::string&)>& report) {
+                                         const std::function<void(const std::string&)>& report,
+                                         std::shared_ptr<TRecordFinish> finish) {
+  if (!finish) finish = std::make_shared<TPdfFinish>(record);
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
   DeleteFileAt(merged);
@@ -101,6 +111,7 @@ std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& 
   for (int n = 1; n <= record.pageCount; ++n) {
     gate.Run(record.number + kPageHead + std::to_string(n) + kPageTail,
              [&] { source.FetchPage(pageClient, document, n, record.tempDir + PageFileName(n)); });
+    finish->PageFetched(n, record.tempDir + PageFileName(n));
     if (n > 1) mergeDone(n - 1);
     merge.Start("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs);
   }
@@ -112,29 +123,38 @@ std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& 
                              getdowntext::kMergedCountB + std::to_string(record.pageCount) + getdowntext::kMergedCountC);
   }
   report(kFormatLine);
-  return [merged, pdf = record.pdf, owner = record.owner] {
+  return [merged, pdf = record.pdf, owner = record.owner, finish] {
     // The tool writes into a locked temporary file and holds its lock as well: a run killed
     // while it writes leaves a file the next run knows for a leftover.
-    TTemporaryFile temp(pdf.Parent());
+    auto temp = std::make_unique<TTemporaryFile>(pdf.Parent());
     TTimedTool convert(g_convertNs, g_converts);
-    convert.Start("tiff2pdf", ConvertToolParams(merged, temp.Path(), owner), kConvertTimeoutMs, temp.Fd());
-    if (convert.Wait() != 0 || !FileExists(temp.Path()) || !temp.MoveTo(pdf))
-      throw EConversionError("The converting tool failed");
+    convert.Start("tiff2pdf", ConvertToolParams(merged, temp->Path(), owner), kConvertTimeoutMs, temp->Fd());
+    if (convert.Wait() != 0 || !FileExists(temp->Path())) throw EConversionError("The converting tool failed");
+    finish->Converted(std::move(temp));
   };
 }
 
+namespace {
+
+// A finish the caller keeps alive.
+std::shared_ptr<TRecordFinish> Borrowed(TRecordFinish* finish) {
+  return finish ? std::shared_ptr<TRecordFinish>(finish, [](TRecordFinish*) {}) : nullptr;
+}
+
+}  // namespace
+
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          TDownloadSource& source, const TSourceDocument& document,
-                         const std::function<void(const std::string&)>& report) {
-  FetchAndMergePages(pageClient, gate, record, source, document, report)();
+                         const std::function<void(const std::string&)>& report, TRecordFinish* finish) {
+  FetchAndMergePages(pageClient, gate, record, source, document, report, Borrowed(finish))();
 }
 
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
-                         const std::function<void(const std::string&)>& report) {
+                         const std::function<void(const std::string&)>& report, TRecordFinish* finish) {
   std::unique_ptr<TDownloadSource> site = MakeDownloadSource(TSourceKind::Site, TDocumentChoice::Grant, {});
   TSourceDocument document;
   document.where = record.imageBase;
-  DownloadRecordPages(pageClient, gate, record, *site, document, report);
+  DownloadRecordPages(pageClient, gate, record, *site, document, report, finish);
 }
 
 TToolTimes ToolTimesSoFar() {

@@ -1,38 +1,19 @@
 #include "download/pdfstore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "base/files.h"
+#include "download/pdfdoc.h"
 
 namespace {
 
 const char kKeywordsPrefix[] = "CN";
-const std::string kKeywordsEntry = "/Keywords (CN";
-// The converting tool writes the document information at the start of the file.
-constexpr size_t kInfoArea = 16384;
-
-std::string HeadOf(const TPath& path, size_t size) {
-  std::string head(size, '\0');
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  ssize_t n = ::read(fd, head.data(), head.size());
-  ::close(fd);
-  head.resize(n > 0 ? size_t(n) : 0);
-  return head;
-}
 
 }  // namespace
 
 std::string PdfKeywords(const std::string& number) { return kKeywordsPrefix + number; }
 
 std::string PdfOwner(const TPath& pdf) {
-  const std::string head = HeadOf(pdf, kInfoArea);
-  size_t at = head.find(kKeywordsEntry);
-  if (head.rfind("%PDF-", 0) != 0 || at == std::string::npos) return {};
-  at += kKeywordsEntry.size();
-  size_t end = head.find(')', at);
-  return end == std::string::npos ? std::string() : head.substr(at, end - at);
+  const std::string keywords = ReadPdfInfo(pdf).keywords;
+  return keywords.rfind(kKeywordsPrefix, 0) == 0 ? keywords.substr(2) : std::string();
 }
 
 std::optional<std::string> TPdfNames::HolderOf(const std::string& name) const {

@@ -2,13 +2,14 @@
 #include <string>
 
 #include "base/path.h"
+#include "base/version.h"
 
 // The window-free half of the update check: the maker's addresses, saving the version
 // file, and the decision the menu item "检查版本" takes from it.
 namespace versionfile {
 
 // The program's own version number.
-inline constexpr int kProgramVersion = 20080106;
+inline constexpr int kProgramVersion = kVarnoltVersion;
 
 std::string VersionFileAddress();  // "http://" + MakerHost + "/trevisk/version.txt"
 std::string SecondAddress();       // "http://" + MakerHost + "/trevisk.asp"

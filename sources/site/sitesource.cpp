@@ -8,6 +8,16 @@
 
 namespace {
 
+// The application number as the record link gives it, country prefix and check digit
+// included ("CN200510012345.X"); empty when the link holds none.
+std::string ApplicationFromLink(const std::string& link) {
+  size_t start = link.find("recid=");
+  if (start == std::string::npos) return {};
+  start += 6;
+  size_t end = link.find("&leixin", start);
+  return link.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
 class TSiteSearchSession : public TSearchSession {
  public:
   TSiteSearchSession(std::string expression, const TSearchAsk& ask) : expression_(std::move(expression)), ask_(ask) {}
@@ -62,6 +72,7 @@ class TSiteDownloadSource : public TDownloadSource {
     document.classification = ClassFromLink(document.where);
     // The PDF belongs to the record found, whatever the entry held.
     document.owner = ApplicationNumberFromLink(document.where);
+    document.application = ApplicationFromLink(document.where);
     return {document};
   }
 
@@ -69,6 +80,7 @@ class TSiteDownloadSource : public TDownloadSource {
     std::string detail;
     run(TRequestStep::PageList, [&] { detail = FetchDetailPage(document.where); });
     TPageList pages = ReadPageList(detail);
+    document.patentee = PatenteeFrom(detail, TypeCodeOf(document.owner));
     document.pageCount = pages.pageCount;
     document.where = pages.imageBase;
   }

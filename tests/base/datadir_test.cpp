@@ -42,6 +42,10 @@ TEST_F(DataRoot, SettingsValueTakenUnchanged) {
   EXPECT_EQ(ReadFileBytes(dir_ + "/savefile.ini"), "[savefile]\r\nsavepath=/no/such/place/\r\n");
   EXPECT_EQ(datadir::LoadRootAtStart(), TPath::FromSystem("/no/such/place/"));
   EXPECT_EQ(datadir::Root(), TPath::FromSystem("/no/such/place/"));
+  // The download dialog's choice in the same file stays when a root is written.
+  WriteFileBytes(dir_ + "/savefile.ini", "[savefile]\r\nsavepath=/a\r\n[download]\r\nocr=1\r\n");
+  datadir::WriteRootSetting(TPath::FromSystem("/b"));
+  EXPECT_EQ(ReadFileBytes(dir_ + "/savefile.ini"), "[savefile]\r\nsavepath=/b\r\n[download]\r\nocr=1\r\n");
   // A hand-edited GBK value names the folder whose UTF-8 name holds the same text.
   WriteFileBytes(dir_ + "/savefile.ini", "[savefile]\r\nsavepath=/d/\xca\xfd\xbe\xdd\r\n");
   EXPECT_EQ(datadir::LoadRootAtStart(), TPath::FromSystem("/d/数据"));

@@ -65,6 +65,20 @@ TEST_F(Ini, WritesCrLfLinesReplacingTheFile) {
   EXPECT_THROW(WriteTextLines(Path("no/such/dir/s.ini"), {"x"}), EFileError);
 }
 
+TEST_F(Ini, WritingOneKeyKeepsEveryOtherLine) {
+  const TPath file = Path("s.ini");
+  IniWriteString(file, "download", "ocr", "1");
+  EXPECT_EQ(ReadFileBytes(file), "[download]\r\nocr=1\r\n");
+  WriteFileBytes(file, "; note\r\n[SaveFile]\r\n  SAVEPATH = /old \r\nmore=1\r\n\r\n[Download]\r\nOCR=0\r\n");
+  IniWriteString(file, "savefile", "savepath", "/new");
+  IniWriteString(file, "download", "ocr", "1");
+  IniWriteString(file, "savefile", "added", "x");
+  EXPECT_EQ(ReadFileBytes(file),
+            "; note\r\n[SaveFile]\r\nsavepath=/new\r\nmore=1\r\nadded=x\r\n\r\n[Download]\r\nocr=1\r\n");
+  EXPECT_EQ(IniReadString(file, "savefile", "savepath", ""), "/new");
+  EXPECT_THROW(IniWriteString(Path("no/such/dir/s.ini"), "s", "k", "v"), EFileError);
+}
+
 TEST(SplitLines, FinalBreakAddsNoLineButEmptyLinesStay) {
   EXPECT_EQ(SplitLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(SplitLines("a\r\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));

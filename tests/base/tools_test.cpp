@@ -96,6 +96,18 @@ TEST(RunTool, MissingProgramIsAStatusAndArgumentsNeverReachAShell) {
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+TEST(RunTool, OptionsSetTheToolsEnvironmentAndTakeItsOutput) {
+  std::string dir = MakeTemp();
+  TToolOptions options;
+  options.environment = {"OMP_THREAD_LIMIT=1", "HOME=/elsewhere"};
+  options.output = TPath::FromSystem(dir + "/out.txt");
+  EXPECT_EQ(RunTool(TPath::FromSystem("sh"), "-c \"echo $OMP_THREAD_LIMIT $HOME; echo err >&2; test -n \"$PATH\"\"", 5000,
+                    options),
+            0);
+  EXPECT_EQ(ReadFileBytes(options.output), "1 /elsewhere\nerr\n");
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
 TEST(RunTool, AStuckToolIsKilledAtItsLimit) {
   EXPECT_EQ(RunTool(TPath::FromSystem("sleep"), "30", 200), kToolKilled);
 }

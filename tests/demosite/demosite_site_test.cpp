@@ -2,10 +2,13 @@
 // failure hooks, checked over raw HTTP so the checks do not depend on the program's client.
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+
 #include <fstream>
 #include <set>
 #include <thread>
 
+#include "base/files.h"
 #include "base/gbk.h"
 #include "http/httpclient.h"
 #include "tests/support/demosite.h"
@@ -281,6 +284,52 @@ TEST(DemoSiteHooks, FailAndDropHitOnlyMatchingRequests) {
   SiteHosts written = ReadSiteHosts(dir.File("hosts.ini"));
   EXPECT_EQ(written.SearchHost, site.Address());
   EXPECT_EQ(written.OfficeWIPO, site.Address());
+}
+
+// Each page shows its part of the document as a scan at 300 dpi would, and the site says
+// what it drew, for the OCR checks.
+TEST_F(DemoSiteTest, PagesShowTheRecordsTextsInTheirSections) {
+  TempDir dir;
+  WriteFileBytes(dir.File("p1.tif"), site_->RawRequest("GET", "/books/200510012345/1/000001.tif").body);
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tif = TIFFOpen(dir.File("p1.tif").c_str(), "r");
+  ASSERT_NE(tif, nullptr);
+  uint32_t w = 0, h = 0;
+  float dpi = 0;
+  uint16_t bits = 0, compression = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+  TIFFGetField(tif, TIFFTAG_XRESOLUTION, &dpi);
+  TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+  TIFFClose(tif);
+  EXPECT_EQ(w, 2550u);
+  EXPECT_EQ(h, 3300u);
+  EXPECT_EQ(dpi, 300.0f);
+  EXPECT_EQ(bits, 1);
+  EXPECT_EQ(compression, COMPRESSION_CCITTFAX4);
+
+  auto text = [&](const std::string& target) {
+    RawReply r = site_->RawRequest("GET", target);
+    EXPECT_EQ(r.status, 200) << target;
+    return GbkToUtf8(r.body);
+  };
+  const std::string front = text("/books/200510012345/1/000001.txt");
+  EXPECT_NE(front.find("(54)发明名称 一种锂离子电池及其制备方法"), std::string::npos) << front;
+  EXPECT_NE(front.find("(21)申请号 200510012345.X"), std::string::npos) << front;
+  EXPECT_NE(front.find("(57)摘要\n本发明公开了一种锂离子电池及其制备方法，"), std::string::npos) << front;
+  const std::string claims = text("/books/200510012345/1/000002.txt");
+  EXPECT_EQ(claims.rfind("权利要求书\n1．一种锂离子电池，其特征在于", 0), 0u) << claims;
+  EXPECT_NE(claims.find("\n2．根据权利要求1所述的锂离子电池"), std::string::npos) << claims;
+  EXPECT_EQ(text("/books/200510012345/1/000003.txt").rfind("说明书\n一种锂离子电池及其制备方法\n技术领域\n", 0), 0u);
+  // A later page of the description says something of its own.
+  const std::string later = text("/books/200510012345/1/000004.txt");
+  EXPECT_FALSE(later.empty());
+  EXPECT_EQ(text("/books/200510012345/1/000003.txt").find(later.substr(0, later.find('\n'))), std::string::npos);
+  EXPECT_EQ(text("/books/200510012345/1/000012.txt").rfind("说明书附图\n", 0), 0u);
+  EXPECT_EQ(text("/books/200630012345/1/000002.txt").rfind("外观设计图片\n", 0), 0u);
+  EXPECT_EQ(text("/books/01900123/1/000001.txt").find("权利要求书"), std::string::npos);  // a page of its own only
+  EXPECT_EQ(site_->RawRequest("GET", "/books/200510012345/1/000013.txt").status, 404);
 }
 
 }  // namespace

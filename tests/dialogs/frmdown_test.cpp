@@ -1,6 +1,7 @@
 // The download dialog on a real display: its form, the number edit's rules, adding,
 // importing, the list's menu, starting a run and the question at a run's end.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -18,6 +19,7 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
+#include "base/ini.h"
 #include "download/frmdown.h"
 #include "shell/application.h"
 #include "shell/updateworker.h"
@@ -116,7 +118,7 @@ class DownDialogTest : public QObject {
         {"EdNum", d->Panel2, {56, 8, 161, 21}},  {"Button2", d->Panel2, {216, 8, 49, 25}},
         {"ListNum", d, {0, 41, 271, 311}},       {"Panel1", d, {271, 41, 313, 311}},
         {"startbt", d->Panel1, {8, 0, 75, 25}},  {"msgbt", d->Panel1, {224, 0, 75, 25}},
-        {"mmo", d->Panel1, {0, 32, 313, 279}},
+        {"mmo", d->Panel1, {0, 32, 313, 279}},   {"ckocr", d->Panel1, {96, 4, 110, 17}},
     };
     for (const Expect& e : controls) {
       auto* w = d->findChild<QWidget*>(e.name);
@@ -130,6 +132,8 @@ class DownDialogTest : public QObject {
     QCOMPARE(d->Button2->text(), U("增加"));
     QCOMPARE(d->startbt->text(), U("开始下载"));
     QCOMPARE(d->msgbt->text(), U("返回"));
+    QCOMPARE(d->ckocr->text(), U("OCR文字层"));
+    QVERIFY(d->ckocr->width() >= d->ckocr->sizeHint().width());
     QVERIFY(!d->msgbt->isVisible());
     QVERIFY(d->startbt->isVisible() && d->startbt->isEnabled());
     QVERIFY(d->EdNum->text().isEmpty());
@@ -321,6 +325,22 @@ class DownDialogTest : public QObject {
 
     d->PopupMenu1Popup();
     QVERIFY(!d->N1->isEnabled());
+  }
+
+  // The OCR box keeps its state in savefile.ini, beside the data directory, for the next
+  // showing and the next start of the program.
+  void ocrBoxIsRemembered() {
+    const TPath settings = datadir::SettingsFile();
+    const std::string before = FileExists(settings) ? ReadFileBytes(settings) : "";
+    Tfrmdown* d = Open();
+    QVERIFY(!d->ckocr->isChecked());
+    QTest::mouseClick(d->ckocr, Qt::LeftButton);
+    QVERIFY(d->ckocr->isChecked());
+    QCOMPARE(IniReadString(settings, "download", "ocr", ""), std::string("1"));
+    QCOMPARE(ReadFileBytes(settings).substr(0, before.size()), before);  // the data directory's line stays
+    QVERIFY(Open()->ckocr->isChecked());
+    QTest::mouseClick(d_->ckocr, Qt::LeftButton);
+    QVERIFY(!Open()->ckocr->isChecked());
   }
 
   void startingWithAnEmptyListStartsNothing() {

@@ -2,6 +2,7 @@
 // download dialog opened from the toolbar, the worker's lines in its memo, the question at
 // the end, the report in the main window's browser with links to complete PDFs, the
 // records index listing them, and a run whose dialog was closed midway.
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -185,6 +186,28 @@ class DownloadRunTest : public QObject {
     QCOMPARE(pdfs.size(), 2);
     QCOMPARE(PdfPageCount(PathFromQt(pdfs[0])), 5);
     QCOMPARE(PdfPageCount(PathFromQt(pdfs[1])), 1);
+  }
+
+  void runWithTheOcrBoxGivesPdfsWhoseTextIsFound() {
+    BoxRecorder boxes;
+    boxes.answers = {false};
+    Tfrmdown* d = Dialog();
+    d->ListNum->clear();
+    d->mmo->clear();
+    QVERIFY(RunDialog([&] {
+      TypeNumbers({"01900123"});
+      if (!d->ckocr->isChecked()) QTest::mouseClick(d->ckocr, Qt::LeftButton);
+      QTest::mouseClick(d->startbt, Qt::LeftButton);
+      QVERIFY(WaitFor([&] { return !boxes.shown.empty(); }, 120000));
+      d->close();
+    }));
+    // The page's text came in beside the download, before the run's end.
+    QCOMPARE(MemoLines().mid(MemoLines().size() - 3),
+             (QStringList{U("记录(01900123)第1页文字识别完毕，共1页"), U("记录(01900123)的PDF已加入文字层"), U("处理完毕！")}));
+    const QString text = QString::fromStdString(PdfText(TPath::FromSystem(Pdf("一种洗衣机的固定装置")), 1));
+    QVERIFY2(text.contains(U("洗衣机")), qPrintable(text));
+    QTest::mouseClick(d->ckocr, Qt::LeftButton);  // the next runs as before
+    QVERIFY(!d->ckocr->isChecked());
   }
 };
 

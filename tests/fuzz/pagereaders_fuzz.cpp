@@ -3,13 +3,17 @@
 // a closing angle bracket, and end after at most one per byte; the first record link, the
 // link fields and the detail cells are pieces of what they were cut from (or "无" for a
 // design patent's abstract and claim); a page list that reads has an image base no longer
-// than the page and page names of ten bytes; and text from the page, sent as a detail
-// target or a page address, is refused or stays on its own request line.
+// than the page and page names of ten bytes; text from the page, sent as a detail
+// target or a page address, is refused or stays on its own request line; and the first
+// claim cut from the page as recognised text, and the patentee cell made a PDF's author,
+// are single lines no longer than what they came from.
 #include <cstdint>
 #include <string>
 
+#include "download/claimcut.h"
 #include "download/downerrors.h"
 #include "download/pages.h"
+#include "download/pdfdoc.h"
 #include "regex/patternmatcher.h"
 #include "sources/site/siteops.h"
 #include "tests/fuzz/fuzzcheck.h"
@@ -50,6 +54,15 @@ void CheckPageList(const std::string& page) {
   }
 }
 
+void CheckTextsForPdfs(const std::string& page) {
+  const std::string claim = FirstClaimFromText(page);
+  FUZZ_CHECK(claim.size() <= page.size() && claim.find_first_of("\r\n") == std::string::npos);
+  TRecordFacts facts;
+  facts.patentee = PatenteeFrom(page, 1);
+  const std::string author = RecordPdfInfo(facts).author;
+  FUZZ_CHECK(author.size() <= facts.patentee.size() && author.find_first_of("\r\n") == std::string::npos);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -69,5 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!first.empty()) CheckLink(page, first);
   CheckDetailReaders(page);
   CheckPageList(page);
+  CheckTextsForPdfs(page);
   return 0;
 }

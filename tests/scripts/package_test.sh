@@ -46,6 +46,8 @@ for dep in libqt6webenginewidgets6 libqt6webenginecore6-bin qt6-qpa-plugins qt6-
            libtiff-tools fonts-noto-cjk xdg-utils ca-certificates libssl3 libc6; do
   grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
+grep -Eq "(^|, )libqpdf[0-9]+( |,|$)" <<<"$depends" || fail "Depends lacks qpdf's library: $depends"
+[ "$(field Recommends)" = "tesseract-ocr, tesseract-ocr-chi-sim, tesseract-ocr-eng" ] || fail "Recommends: $(field Recommends)"
 
 # The unpacked tree: what desktops read validates, and the programs run through the links.
 dpkg-deb -x "$deb" "$work/root"

@@ -46,8 +46,20 @@ CliResult CliProgram::Run(std::vector<std::string> args,
   posix_spawnattr_init(&attr);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attr, 0);
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+    bool replaced = false;
+    for (const std::string& set : environment) replaced = replaced || set.rfind(name, 0) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), environment.begin(), environment.end());
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+  int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+  running_ = rc == 0 ? pid : -1;
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
@@ -85,6 +97,7 @@ CliResult CliProgram::Run(std::vector<std::string> args,
       }
     }
     int status = 0;
+    running_ = -1;
     if (killed && unreaped) {
       *unreaped = pid;
       result.exitCode = -1;

@@ -36,9 +36,16 @@ class CliProgram {
   CliResult Run(std::vector<std::string> args,
                 const std::function<bool(const std::string& out)>& killWhen = nullptr,
                 pid_t* unreaped = nullptr) const;
+  // The process id of the run going on (for killWhen to reach the tools it runs); -1
+  // between runs.
+  pid_t RunningPid() const { return running_; }
+
+  // "NAME=value" entries set for the runs, the rest of the environment inherited.
+  std::vector<std::string> environment;
 
  private:
   TempDir temp_;
+  mutable pid_t running_ = -1;
 
  public:
   const TPath dir;   // the program directory

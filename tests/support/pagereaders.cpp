@@ -2,8 +2,11 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <vector>
 
 std::optional<pagemark::Mark> ReadTiffPageMark(const TPath& path, int directory) {
@@ -14,12 +17,21 @@ std::optional<pagemark::Mark> ReadTiffPageMark(const TPath& path, int directory)
   uint32_t w = 0, h = 0;
   if (TIFFSetDirectory(tif, tdir_t(directory)) && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) &&
       TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) && w > 0 && h > 0) {
-    // RGBA reading copes with strips and tiles alike (tiffcp may write tiles).
-    std::vector<uint32_t> px(size_t(w) * h);
-    if (TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
-      mark = pagemark::ReadRaster(int(w), int(h), [&](int x, int y) {
-        return TIFFGetG(px[size_t(y) * w + size_t(x)]) < 128;
-      });
+    // Only the band of the mark is read: a 300 dpi page whole is 33 MB of RGBA. RGBA
+    // reading copes with strips and tiles alike (tiffcp may write tiles).
+    using namespace pagemark;
+    const uint32_t band = std::min<uint32_t>(h, uint32_t((kTop + (kRows + 1) * kCell) * uint64_t(h) / kPageHeight + 1));
+    std::vector<uint32_t> px(size_t(w) * band);
+    TIFFRGBAImage img;
+    char message[1024];
+    if (TIFFRGBAImageOK(tif, message) && TIFFRGBAImageBegin(&img, tif, 0, message)) {
+      img.req_orientation = ORIENTATION_TOPLEFT;
+      if (TIFFRGBAImageGet(&img, px.data(), w, band)) {
+        mark = ReadRaster(int(w), int(h), [&](int x, int y) {
+          return uint32_t(y) < band && TIFFGetG(px[size_t(y) * w + size_t(x)]) < 128;
+        });
+      }
+      TIFFRGBAImageEnd(&img);
     }
   }
   TIFFClose(tif);
@@ -35,19 +47,76 @@ int TiffPageCount(const TPath& path) {
   return n;
 }
 
-int PdfPageCount(const TPath& path) {
+namespace {
+
+std::string Quoted(const std::string& bytes) {
   std::string quoted = "'";
-  for (char c : path.Bytes()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += "'";
-  FILE* p = popen(("pdfinfo " + quoted + " 2>/dev/null").c_str(), "r");
-  if (!p) return -1;
-  char line[512];
-  int pages = -1;
-  while (fgets(line, sizeof line, p)) {
-    if (pages < 0 && sscanf(line, "Pages: %d", &pages) != 1) pages = -1;
-  }
+  for (char c : bytes) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// What a command writes to its standard output.
+std::string CommandOutput(const std::string& command) {
+  FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+  if (!p) return {};
+  std::string out;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
   pclose(p);
+  return out;
+}
+
+// The UTF-8 characters of text, blanks left out; a full-width form (U+FF01..U+FF5E,
+// "．" "：" "１") counts as its ASCII character, which a reader takes for the same.
+std::map<std::string, int> Characters(const std::string& text) {
+  std::map<std::string, int> counts;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    std::string ch = text.substr(i, n);
+    if (n == 3 && (c == 0xEF) && i + 2 < text.size()) {
+      const unsigned cp = ((c & 0x0F) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3F) << 6) |
+                          (static_cast<unsigned char>(text[i + 2]) & 0x3F);
+      if (cp >= 0xFF01 && cp <= 0xFF5E) ch = std::string(1, char(cp - 0xFF01 + 0x21));
+    }
+    if (!std::isspace(c) && c != 0x0C) ++counts[ch];
+    i += n;
+  }
+  return counts;
+}
+
+}  // namespace
+
+int PdfPageCount(const TPath& path) {
+  std::string info = PdfInfoText(path);
+  size_t at = info.find("\nPages:");
+  if (info.rfind("Pages:", 0) == 0) at = 0;
+  else if (at != std::string::npos) ++at;
+  int pages = -1;
+  if (at == std::string::npos || sscanf(info.c_str() + at, "Pages: %d", &pages) != 1) return -1;
   return pages;
+}
+
+std::string PdfInfoText(const TPath& path) { return CommandOutput("pdfinfo -enc UTF-8 " + Quoted(path.Bytes())); }
+
+std::string PdfText(const TPath& path, int page) {
+  std::string range = page > 0 ? "-f " + std::to_string(page) + " -l " + std::to_string(page) + " " : "";
+  return CommandOutput("pdftotext -enc UTF-8 " + range + Quoted(path.Bytes()) + " -");
+}
+
+std::string RenderedPage(const TPath& path, int page, int dpi) {
+  return CommandOutput("pdftoppm -gray -r " + std::to_string(dpi) + " -f " + std::to_string(page) + " -l " +
+                       std::to_string(page) + " " + Quoted(path.Bytes()));
+}
+
+double CharacterRecall(const std::string& truth, const std::string& found) {
+  std::map<std::string, int> drawn = Characters(truth), read = Characters(found);
+  int total = 0, hits = 0;
+  for (const auto& [c, n] : drawn) {
+    total += n;
+    hits += std::min(n, read[c]);
+  }
+  return total == 0 ? 1.0 : double(hits) / total;
 }
 
 std::optional<pagemark::Mark> ReadPgmPageMark(const std::string& path) {

@@ -1,0 +1,273 @@
+#include "download/ocr.h"
+
+#include <algorithm>
+
+#include "base/errors.h"
+#include "base/files.h"
+#include "base/gbk.h"
+#include "base/ini.h"
+#include "base/tools.h"
+#include "download/downerrors.h"
+#include "download/downtexts.h"
+
+namespace {
+
+using namespace ocrtext;
+
+const char kLanguages[] = "chi_sim+eng";
+// A dense page takes a few seconds on one core; past this the tool is stuck.
+constexpr int kPageTimeoutMs = 300000;
+constexpr int kCheckTimeoutMs = 30000;
+
+// Removes a folder the run made, with what killed runs left in it.
+void RemoveTree(const TPath& dir, int depth = 0) {
+  for (const DirEntry& e : ListDirectory(dir)) {
+    if (e.isDirectory && depth < 2)
+      RemoveTree(dir.Entry(e.name), depth + 1);
+    else
+      DeleteFileAt(dir.Entry(e.name));
+  }
+  RemoveDir(dir);
+}
+
+// The last line the tool wrote, for the reason of a failure.
+std::string LastLine(const TPath& log) {
+  try {
+    std::vector<std::string> lines = ReadTextLines(log);
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines.empty() ? std::string() : lines.back().substr(0, 200);
+  } catch (const EFileError&) {
+    return {};
+  }
+}
+
+}  // namespace
+
+std::string OcrUnavailableReason(const TPath& workDir) {
+  std::vector<std::string> lines;
+  int status = kToolNotStarted;
+  try {
+    TTemporaryFile answer(workDir);
+    TToolOptions options;
+    options.output = answer.Path();
+    status = RunTool(ToolPath("tesseract"), "--list-langs", kCheckTimeoutMs, options);
+    lines = ReadTextLines(answer.Path());
+  } catch (const EFileError&) {
+    return kToolBroken;  // the tool's answer cannot be heard (the run's folder is not writable)
+  }
+  if (status == kToolNotStarted) return kNoTool;
+  if (status != 0) return kToolBroken;
+  std::string missing;
+  for (const char* model : {"chi_sim", "eng"}) {
+    if (std::find(lines.begin(), lines.end(), model) == lines.end()) missing += (missing.empty() ? "" : " ") + std::string(model);
+  }
+  return missing.empty() ? std::string() : kNoModelA + missing + kNoModelB;
+}
+
+namespace {
+
+// One run of the tool on one page, writing outBase + "." + extension.
+void RunOcrTool(const TPath& image, const TPath& outBase, const std::string& config, const std::string& extension) {
+  const TPath log = outBase + ".log";
+  TToolOptions options;
+  // Its own threads cost about six times as much per page as a process per core.
+  options.environment = {"OMP_THREAD_LIMIT=1"};
+  options.output = log;
+  const int status = RunTool(ToolPath("tesseract"),
+                             QuoteToolArgument(image.Bytes()) + " " + QuoteToolArgument(outBase.Bytes()) + " -l " +
+                                 kLanguages + " " + config,
+                             kPageTimeoutMs, options);
+  if (status == kToolNotStarted) throw EOcrError(kNotStarted);
+  if (status == kToolKilled) throw EOcrError(kKilled);
+  if (status != 0) {
+    const std::string line = LastLine(log);
+    throw EOcrError(kExitCode + std::to_string(status) + (line.empty() ? "" : ": " + Utf8ToGbk(line)));
+  }
+  if (!FileExists(outBase + ("." + extension))) throw EOcrError(kNoLayer);
+}
+
+}  // namespace
+
+void RecognisePage(const TPath& image, const TPath& outBase) {
+  RunOcrTool(image, outBase, "-c textonly_pdf=1 pdf", "pdf");
+}
+
+std::string RecognisePageText(const TPath& image, const TPath& outBase) {
+  RunOcrTool(image, outBase, "txt", "txt");
+  try {
+    return Utf8ToGbk(ReadFileBytes(outBase + ".txt"));
+  } catch (const EFileError&) {
+    throw EOcrError(kNoLayer);
+  }
+}
+
+struct TOcrRun::TRecordState {
+  TRecordPages record;
+  Done done;
+  TPath dir;                 // the record's work folder, ends with "/"
+  int queued = 0;            // pages handed to the pool and not yet through it
+  bool converted = false;    // the converted PDF has come
+  bool givenUp = false;      // the download failed before the conversion
+  std::unique_ptr<TTemporaryFile> convertedPdf;
+  std::string error;         // the first failure; the record's later pages are passed over
+  std::vector<TPath> layers; // by page
+};
+
+class TOcrRun::TFinish : public TRecordFinish {
+ public:
+  TFinish(TOcrRun& run, std::shared_ptr<TRecordState> state) : run_(run), state_(std::move(state)) {}
+  ~TFinish() override {
+    if (converted_) return;
+    bool ready;
+    {
+      std::lock_guard<std::mutex> lock(run_.mutex_);
+      state_->givenUp = true;
+      ready = state_->queued == 0;
+    }
+    if (ready) run_.Complete(state_);
+  }
+
+  void PageFetched(int n, const TPath& file) override {
+    // The next record's page of this number replaces the file: the pool works on a copy.
+    const TPath copy = state_->dir + PageFileName(n);
+    bool copied = true;
+    try {
+      WriteFileBytes(copy, ReadFileBytes(file));
+    } catch (const EFileError&) {
+      copied = false;
+    }
+    std::lock_guard<std::mutex> lock(run_.mutex_);
+    if (!copied) {
+      if (state_->error.empty()) state_->error = kPageFailedA + std::to_string(n) + kPageFailedB + kCopyFailed;
+      return;
+    }
+    ++state_->queued;
+    run_.queue_.push_back({state_, n});
+    run_.wake_.notify_one();
+  }
+
+  void Converted(std::unique_ptr<TTemporaryFile> converted) override {
+    converted_ = true;
+    bool ready;
+    {
+      std::lock_guard<std::mutex> lock(run_.mutex_);
+      state_->converted = true;
+      state_->convertedPdf = std::move(converted);
+      ready = state_->queued == 0;
+    }
+    if (ready) run_.Complete(state_);
+  }
+
+ private:
+  TOcrRun& run_;
+  std::shared_ptr<TRecordState> state_;
+  bool converted_ = false;
+};
+
+TOcrRun::TOcrRun(const TPath& workRoot, Report report, int threads) : workRoot_(workRoot), report_(std::move(report)) {
+  RemoveTree(workRoot_);
+  CreateDir(workRoot_);
+  if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+TOcrRun::~TOcrRun() {
+  WaitAll();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    wake_.notify_all();
+  }
+  for (std::thread& t : threads_) t.join();
+  RemoveTree(workRoot_);
+}
+
+std::unique_ptr<TRecordFinish> TOcrRun::Record(const TRecordPages& record, Done done) {
+  auto state = std::make_shared<TRecordState>();
+  state->record = record;
+  state->done = std::move(done);
+  state->layers.resize(size_t(std::max(0, record.pageCount)));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state->dir = workRoot_ + ("/" + std::to_string(++nextFolder_) + "/");
+    ++open_;
+  }
+  CreateDir(state->dir);
+  return std::make_unique<TFinish>(*this, state);
+}
+
+void TOcrRun::WaitAll() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  idle_.wait(lock, [this] { return open_ == 0; });
+}
+
+void TOcrRun::Work() {
+  for (;;) {
+    TTask task;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      task = queue_.front();
+      queue_.pop_front();
+      if (task.record->givenUp || !task.record->error.empty()) {
+        lock.unlock();
+        PageDone(task.record);
+        continue;
+      }
+    }
+    TRecordState& r = *task.record;
+    const TPath outBase = r.dir + ("text" + std::to_string(task.page));
+    std::string error;
+    try {
+      RecognisePage(r.dir + PageFileName(task.page), outBase);
+    } catch (const EOcrError& e) {
+      error = kPageFailedA + std::to_string(task.page) + kPageFailedB + e.Message();
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!error.empty() && r.error.empty()) r.error = error;
+      if (error.empty() && task.page >= 1 && size_t(task.page) <= r.layers.size())
+        r.layers[size_t(task.page) - 1] = outBase + ".pdf";
+    }
+    if (error.empty())
+      report_(r.record.number, kPageDoneA + r.record.number + kPageDoneB + std::to_string(task.page) + kPageDoneC +
+                                   std::to_string(r.record.pageCount) + kPageDoneD);
+    PageDone(task.record);
+  }
+}
+
+void TOcrRun::PageDone(const std::shared_ptr<TRecordState>& record) {
+  bool ready;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready = --record->queued == 0 && (record->converted || record->givenUp);
+  }
+  if (ready) Complete(record);
+}
+
+void TOcrRun::Complete(const std::shared_ptr<TRecordState>& record) {
+  TRecordState& r = *record;
+  // Every page has been through the pool and nothing touches the state any more.
+  if (!r.givenUp) {
+    std::string error = r.error;
+    if (error.empty()) {
+      try {
+        for (const TPath& layer : r.layers)
+          if (layer.Empty()) throw EConversionError("A page was not recognised");
+        TTemporaryFile finished(r.record.pdf.Parent());
+        FinishPdf(r.convertedPdf->Path(), finished.Path(), r.record.info, r.record.outline, r.layers);
+        if (!finished.MoveTo(r.record.pdf)) throw EConversionError("The PDF could not be put in its place");
+      } catch (const EMessageException& e) {
+        error = kLayerFailed + e.Message();
+      }
+    }
+    r.convertedPdf.reset();
+    if (error.empty()) report_(r.record.number, kLayerDoneA + r.record.number + kLayerDoneB);
+    r.done(error);
+  }
+  RemoveTree(r.dir);
+  std::lock_guard<std::mutex> lock(mutex_);
+  --open_;
+  idle_.notify_all();
+}

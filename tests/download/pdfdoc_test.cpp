@@ -1,0 +1,122 @@
+// What a finished PDF holds besides its pages: the document information as viewers read
+// it, the outline of the sections, and the keywords the ownership rule reads.
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include "base/files.h"
+#include "base/gbk.h"
+#include "download/downerrors.h"
+#include "download/pdfdoc.h"
+#include "download/pdfstore.h"
+#include "tests/support/pagereaders.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+std::string G(const std::string& utf8) { return Utf8ToGbk(utf8); }
+
+// A PDF of blank pages, with the version the converting tool declares.
+void WriteBlankPdf(const TPath& path, int pages) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  QPDFPageDocumentHelper doc(pdf);
+  for (int i = 0; i < pages; ++i)
+    doc.addPage(pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>")), false);
+  QPDFWriter writer(pdf, path.c_str());
+  writer.forcePDFVersion("1.1");
+  writer.write();
+}
+
+// The outline of a PDF: each entry's title (UTF-8) and page number.
+std::vector<std::pair<std::string, int>> OutlineOf(const TPath& path) {
+  QPDF pdf;
+  pdf.processFile(path.c_str());
+  std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+  std::vector<std::pair<std::string, int>> entries;
+  for (QPDFOutlineObjectHelper& item : QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines()) {
+    QPDFObjectHandle target = item.getDestPage();
+    int page = 0;
+    for (size_t i = 0; i < pages.size(); ++i)
+      if (pages[i].getObjectHandle().getObjGen() == target.getObjGen()) page = int(i) + 1;
+    entries.emplace_back(item.getTitle(), page);
+  }
+  return entries;
+}
+
+TEST(PdfDocument, InformationReadsBackInChineseAndKeepsTheOwnershipKeywords) {
+  TempDir dir;
+  WriteBlankPdf(dir.File("in.pdf"), 2);
+  TRecordFacts facts;
+  facts.title = G("一种锂离子电池及其制备方法");
+  facts.patentee = G("&nbsp;哈尔滨工业大学；<br>张伟 &amp; 李强 ");
+  facts.application = "CN200510012345.X";
+  facts.classification = "H01M10/0525";
+  facts.owner = "200510012345";
+  FinishPdf(dir.File("in.pdf"), dir.File("out.pdf"), RecordPdfInfo(facts), {});
+
+  const std::string info = PdfInfoText(dir.File("out.pdf"));
+  EXPECT_NE(info.find("Title:           一种锂离子电池及其制备方法\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Author:          哈尔滨工业大学； 张伟 & 李强\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Subject:         申请号：CN200510012345.X；分类号：H01M10/0525\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Keywords:        CN200510012345\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Creator:         Varnolt 20080106\n"), std::string::npos) << info;
+  EXPECT_EQ(PdfPageCount(dir.File("out.pdf")), 2);
+
+  // Chinese text goes as UTF-16BE with its byte-order mark; the keywords stay plain.
+  QPDF pdf;
+  pdf.processFile(dir.File("out.pdf").c_str());
+  QPDFObjectHandle dict = pdf.getTrailer().getKey("/Info");
+  EXPECT_EQ(dict.getKey("/Title").getStringValue().substr(0, 4), std::string("\xfe\xff\x4e\x00", 4));  // BOM, 一
+  EXPECT_EQ(dict.getKey("/Keywords").getStringValue(), "CN200510012345");
+  EXPECT_EQ(PdfOwner(dir.File("out.pdf")), "200510012345");
+  EXPECT_EQ(pdf.getPDFVersion(), "1.2");  // text strings in UTF-16 came with 1.2
+
+  // A publication number, when the source knows one, joins the subject.
+  facts.publication = "CN1234567A";
+  EXPECT_EQ(RecordPdfInfo(facts).subject, G("申请号：CN200510012345.X；公开号：CN1234567A；分类号：H01M10/0525"));
+}
+
+TEST(PdfDocument, OutlineEntriesPointAtTheirPagesAndOnlyExistingOnes) {
+  TempDir dir;
+  WriteBlankPdf(dir.File("in.pdf"), 6);
+  FinishPdf(dir.File("in.pdf"), dir.File("out.pdf"), {},
+            {{G("摘要"), 1}, {G("权利要求书"), 2}, {G("说明书"), 3}, {G("附图"), 6}, {G("多余"), 7}, {"x", 0}});
+  EXPECT_EQ(OutlineOf(dir.File("out.pdf")),
+            (std::vector<std::pair<std::string, int>>{{"摘要", 1}, {"权利要求书", 2}, {"说明书", 3}, {"附图", 6}}));
+  QPDF pdf;
+  pdf.processFile(dir.File("out.pdf").c_str());
+  EXPECT_EQ(pdf.getRoot().getKey("/PageMode").getName(), "/UseOutlines");
+
+  // No sections known: no outline, and a viewer opens as usual.
+  FinishPdf(dir.File("out.pdf"), dir.File("none.pdf"), {}, {{G("附图"), 9}});
+  EXPECT_TRUE(OutlineOf(dir.File("none.pdf")).empty());
+  QPDF none;
+  none.processFile(dir.File("none.pdf").c_str());
+  EXPECT_FALSE(none.getRoot().hasKey("/Outlines"));
+}
+
+TEST(PdfDocument, OwnersOfEarlierPdfsAndFailuresThatLeaveNothing) {
+  TempDir dir;
+  // A PDF of an earlier version: the converting tool's own keywords.
+  WriteFileBytes(dir.File("old.pdf"),
+                 "%PDF-1.1\n1 0 obj\n<< /Keywords (CN02123456) >>\nendobj\n2 0 obj\n<< /Type /Catalog /Pages 3 0 R >>\n"
+                 "endobj\n3 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\ntrailer\n<< /Root 2 0 R /Info 1 0 R >>\n"
+                 "%%EOF\n");
+  EXPECT_EQ(PdfOwner(dir.File("old.pdf")), "02123456");
+  WriteBlankPdf(dir.File("blank.pdf"), 1);
+  EXPECT_EQ(PdfOwner(dir.File("blank.pdf")), "");
+  WriteFileBytes(dir.File("text.pdf"), "not a PDF at all");
+  EXPECT_EQ(PdfOwner(dir.File("text.pdf")), "");
+
+  EXPECT_THROW(FinishPdf(dir.File("text.pdf"), dir.File("out.pdf"), {}, {}), EConversionError);
+  EXPECT_FALSE(FileExists(dir.File("out.pdf")));
+  // A text layer for another number of pages is refused, not laid over the wrong pages.
+  EXPECT_THROW(FinishPdf(dir.File("blank.pdf"), dir.File("out.pdf"), {}, {}, {dir.File("blank.pdf"), dir.File("blank.pdf")}),
+               EConversionError);
+  EXPECT_FALSE(FileExists(dir.File("out.pdf")));
+}
+
+}  // namespace
