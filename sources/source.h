@@ -121,7 +121,7 @@ struct TSourceDocument {
   int pageCount = 0;           // set by ListPages
   int claimsPage = 0;          // the first page of the claims when the source says; 0 otherwise
   std::vector<TDocumentSection> sections;  // set by ListPages when the source locates them
-  std::string patentee;        // GBK; the site's detail-page cell (markup and all); "" when unknown
+  std::string patentee;        // GBK page text (the site's cell, markup and all); "" when unknown
   std::string application;     // the application number as the source writes it ("CN200510012345.X")
   std::string where;           // the source's own: the site's record link, then its image base
 };
