@@ -71,6 +71,41 @@ std::string ToGbk(const std::string& utf8, bool& exact, bool references) {
 
 }  // namespace
 
+std::string GbkWithReferencesToUtf8(const std::string& gbk) {
+  std::string utf8 = GbkToUtf8(gbk);
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t end = utf8.compare(i, 2, "&#") == 0 ? utf8.find(';', i) : std::string::npos;
+    unsigned cp = 0;
+    bool digits = end != std::string::npos && end > i + 2 && end - i <= 9;
+    for (size_t k = i + 2; digits && k < end; ++k) {
+      digits = utf8[k] >= '0' && utf8[k] <= '9';
+      cp = cp * 10 + unsigned(utf8[k] - '0');
+    }
+    std::string one;
+    // Only what Utf8ToGbkWithReferences writes: a scalar value GBK has no form of.
+    if (digits && cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+      if (cp < 0x800) {
+        one = {char(0xC0 | (cp >> 6)), char(0x80 | (cp & 0x3F))};
+      } else if (cp < 0x10000) {
+        one = {char(0xE0 | (cp >> 12)), char(0x80 | ((cp >> 6) & 0x3F)), char(0x80 | (cp & 0x3F))};
+      } else {
+        one = {char(0xF0 | (cp >> 18)), char(0x80 | ((cp >> 12) & 0x3F)), char(0x80 | ((cp >> 6) & 0x3F)),
+               char(0x80 | (cp & 0x3F))};
+      }
+      std::string back;
+      if (Utf8ToGbkExact(one, back)) one.clear();
+    }
+    if (one.empty()) {
+      out += utf8[i++];
+    } else {
+      out += one;
+      i = end + 1;
+    }
+  }
+  return out;
+}
+
 unsigned Utf8CodePointAt(const char* text, size_t n) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   if (n == 1) return p[0];

@@ -13,6 +13,9 @@ bool Utf8ToGbkExact(const std::string& utf8, std::string& gbk);
 // UTF-8 text to GBK for an HTML page: a character GBK cannot hold becomes a character
 // reference ("&#128512;"), so the page still shows it.
 std::string Utf8ToGbkWithReferences(const std::string& utf8);
+// Back: GBK text to UTF-8 with each decimal character reference ("&#8226;") of a
+// character GBK cannot hold as that character; other references stay as they are.
+std::string GbkWithReferencesToUtf8(const std::string& gbk);
 
 // Any bytes as valid UTF-8: each byte that does not begin a well-formed sequence becomes
 // U+FFFD, the way file managers show names that are not UTF-8.

@@ -17,7 +17,7 @@ namespace {
 const char kHelp[] =
     "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
     "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
-    "                          [--source ops|site] [--max N] [--json PATH]\n"
+    "                          [--first-claim-ocr] [--source ops|site] [--max N] [--json PATH]\n"
     "\n"
     "Searches the patent search site named in hosts.ini (program directory) for records\n"
     "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
@@ -26,6 +26,8 @@ const char kHelp[] =
     "  --abstract-info  摘要信息 (abstract)\n"
     "  --first-claim    第一权利要求 (first claim)\n"
     "  --patentee       专利权人 (patentee)\n"
+    "  --first-claim-ocr  OPS: 第一权利要求 read by text recognition (tesseract) from the page\n"
+    "                   where the claims start: one more image request per record\n"
     "  --source ops|site  where to search: EPO's Open Patent Services (ops) or the patent\n"
     "                   search site of hosts.ini (site); without it the desktop's choice, else\n"
     "                   site in a program directory of your own and ops in an installed one\n"
@@ -89,6 +91,9 @@ int RunSearchCommand(int argc, char** argv) {
       ask.abstractText = true;
     } else if (a == "--first-claim") {
       ask.firstClaim = true;
+    } else if (a == "--first-claim-ocr") {
+      ask.firstClaim = true;
+      ask.firstClaimOcr = true;
     } else if (a == "--patentee") {
       ask.patentee = true;
     } else if (a == "--max") {
@@ -128,6 +133,7 @@ int RunSearchCommand(int argc, char** argv) {
   new getquery(&handOver, kind, ask, result);
   handOver.WaitForEnd();
   getquery::WaitAllDone();
+  if (!result->ocrUnavailable.empty()) PrintLine(stderr, result->ocrUnavailable);
   if (!result->error.empty()) PrintLine(stderr, result->error);
   if (!jsonPath.empty() && !WriteJson(jsonPath, Json(expression, *result))) return finished ? 2 : 1;
   if (!finished) return 1;

@@ -323,6 +323,7 @@ OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages) {
 
     OpsRecord o;
     o.application = r.number;
+    o.page = r;
     o.check = r.check;
     o.type = r.type;
     o.applicationDate = FromDays(t.filed);

@@ -60,6 +60,7 @@ struct OpsRecord {
   long docId = 0;  // of the application reference
   // Lower-case (ASCII) texts the query indexes look in, English and Chinese together.
   std::string findTitle, findAbstract, findNames;
+  DemoRecord page;  // what its page images say (the search site's record, or the extra one)
 
   // The publication a search hit shows and its date is matched on: the latest.
   const OpsPublication& Latest() const { return publications.back(); }

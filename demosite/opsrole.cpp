@@ -466,10 +466,12 @@ class OpsRole::Impl {
       return Fault(res, 405, "CLIENT.MethodNotAllowed", "Only application/tiff is served");
 
     pagemark::Mark mark;
+    const DemoRecord* text = nullptr;  // what a CN page says; a WO member's pages carry marks only
     if (country == "CN") {
       auto docs = corpus_.FindPublications(number, kind.size() == 1 ? kind[0] : '?');
       if (docs.empty() || !docs[0].first->hasImages) return NotFound(res);
       mark = {docs[0].first->application, 0, docs[0].second->pages, pagemark::DocumentOfKind(kind[0])};
+      text = &docs[0].first->page;
     } else if (const OpsRecord* r = country == "WO" ? corpus_.FindForeign(number) : nullptr) {
       if (kind != r->foreign->kind) return NotFound(res);
       mark = {number, 0, r->foreign->pages, pagemark::kForeignDocument};
@@ -491,7 +493,11 @@ class OpsRole::Impl {
       next.page = mark.page % mark.pages + 1;
       return res.set_content(MakePageImages({mark, next}, kA4Scan), "application/tiff");
     }
-    auto image = cache_.Get(document + "/" + std::to_string(mark.page), [&] { return MakePageImages({mark}, kA4Scan); });
+    auto image = cache_.Get(document + "/" + std::to_string(mark.page), [&] {
+      if (!text) return MakePageImages({mark}, kA4Scan);
+      return MakePageImages({mark}, kA4Scan,
+                            {pagetext::LayoutPage(*text, 1, mark.page, mark.pages, kTextDpi, TextArea())});
+    });
     res.set_content(*image, "application/tiff");
   }
 

@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "demosite/pagetext.h"
+
 namespace {
 
 using pugi::xml_node;
@@ -182,16 +184,17 @@ void Legal(xml_node member, const OpsLegalEvent& e, const std::string& country, 
   field("ops:L008EP", "Legal Event Code 1", code);
 }
 
-// Section start pages of a document of n pages: bibliography and abstract on page 1, then
-// claims, description and drawings; a design is its drawings.
+// Section start pages of a document of n pages, where its page images have them:
+// bibliography and abstract on page 1, then claims, description and drawings; a design is
+// its drawings.
 std::vector<std::pair<const char*, int>> Sections(int n, bool design) {
   if (design) return {{"BIBLIOGRAPHY", 1}, {"DRAWINGS", std::min(2, n)}};
-  int claims = std::min(2, n);
-  int description = std::min(n, claims + std::max(1, (n - 1) / 5));
-  std::vector<std::pair<const char*, int>> s = {
-      {"ABSTRACT", 1}, {"BIBLIOGRAPHY", 1}, {"CLAIMS", claims}, {"DESCRIPTION", description}};
-  int drawings = description + std::max(1, (n - description) / 2);
-  if (drawings <= n && drawings > description) s.emplace_back("DRAWINGS", drawings);
+  const pagetext::Sections at = pagetext::SectionsOf(n);
+  std::vector<std::pair<const char*, int>> s = {{"ABSTRACT", 1}, {"BIBLIOGRAPHY", 1}};
+  const std::pair<const char*, int> later[] = {{"CLAIMS", at.claims}, {"DESCRIPTION", at.description},
+                                               {"DRAWINGS", at.drawings}};
+  for (const auto& [name, page] : later)
+    if (page > 0) s.emplace_back(name, page);
   return s;
 }
 

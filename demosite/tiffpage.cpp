@@ -209,7 +209,8 @@ std::vector<std::vector<unsigned char>> ReadOwnPage(const std::string& tiff, uin
 
 }  // namespace
 
-std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format) {
+std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format,
+                           const std::vector<pagetext::Layout>& texts) {
   MemFile file;
   TIFF* tif = TIFFClientOpen("pages.tif", format.bigEndian ? "wb" : "wl", &file, MemRead, MemWrite, MemSeek,
                              MemClose, MemSize, MemMap, MemUnmap);
@@ -217,7 +218,7 @@ std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageF
   bool ok = true;
   for (size_t i = 0; i < marks.size() && ok; ++i) {
     uint32_t w = 0, h = 0;
-    auto src = ReadOwnPage(MakePageImage(marks[i]), w, h);
+    auto src = ReadOwnPage(i < texts.size() ? MakePageImage(marks[i], texts[i]) : MakePageImage(marks[i]), w, h);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, format.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, format.height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);

@@ -30,4 +30,6 @@ constexpr PageFormat kA4Scan{2480, 3508, 300, true};
 
 // One TIFF with a directory for each mark: the page MakePageImage draws, scaled to `format`
 // (the mark sits at the same fractions of the page, where pagemark::ReadRaster looks).
-std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format);
+// With texts (one per mark), each page is the text page of MakePageImage(mark, text).
+std::string MakePageImages(const std::vector<pagemark::Mark>& marks, const PageFormat& format,
+                           const std::vector<pagetext::Layout>& texts = {});

@@ -1,10 +1,11 @@
 #include "download/getdown.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <future>
 #include <ctime>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -30,6 +31,34 @@ using namespace getdowntext;
 constexpr int kDesignPatent = 3;
 constexpr int kMaxJobs = 8;
 
+TRecordFacts RecordFactsOf(const TSourceDocument& document) {
+  TRecordFacts facts;
+  facts.title = document.plainTitle.empty() ? document.title : document.plainTitle;
+  facts.patentee = document.patentee;
+  facts.application = document.application;
+  facts.publication = document.publication;
+  facts.classification = document.classification;
+  facts.owner = document.owner;
+  return facts;
+}
+
+// The outline of the sections the source located, in page order (a section that starts on
+// the page of the one before it comes after it, as the source listed them).
+std::vector<TOutlineEntry> SectionOutline(const std::vector<TDocumentSection>& sections) {
+  std::vector<TOutlineEntry> outline;
+  for (const TDocumentSection& s : sections) {
+    switch (s.kind) {
+      case TDocumentSection::TKind::Abstract: outline.push_back({kSectionAbstract, s.page}); break;
+      case TDocumentSection::TKind::Description: outline.push_back({kSectionDescription, s.page}); break;
+      case TDocumentSection::TKind::Claims: outline.push_back({kSectionClaims, s.page}); break;
+      case TDocumentSection::TKind::Drawings: outline.push_back({kSectionDrawings, s.page}); break;
+    }
+  }
+  std::stable_sort(outline.begin(), outline.end(),
+                   [](const TOutlineEntry& a, const TOutlineEntry& b) { return a.page < b.page; });
+  return outline;
+}
+
 }  // namespace
 
 // What the jobs of one run share.
@@ -49,6 +78,7 @@ struct getdown::TRun {
   std::atomic<int> finished{0};                // records done with, for the time left
   std::mutex mutex;
   std::string endError;
+  std::mutex settle;                           // a record's outcome, also settled by the OCR pool
   std::unique_ptr<TOcrRun> ocr;                // when the PDFs get a text layer
 };
 
@@ -267,9 +297,13 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
     run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
   };
   // A failure that ends the run, or with --keep-going this number alone; false: the run ends.
-  auto lookupFailed = [&](const std::string& reason) {
+  auto failed = [&](const std::string& reason) {
+    std::lock_guard<std::mutex> lock(run.settle);
     outcome.status = TStatus::Failed;
     outcome.error = reason;
+  };
+  auto lookupFailed = [&](const std::string& reason) {
+    failed(reason);
     if (!run.source->StopReason().empty()) {
       run.stopped = true;
       std::lock_guard<std::mutex> lock(run.mutex);
@@ -297,6 +331,7 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
   // A publication number names no type; the application found does.
   if (!documents.front().publication.empty()) outcome.typeName = TypeNameOf(documents.front().owner);
   bool allDone = true;
+  bool ocrSettles = false;  // a document went to the OCR pool, which settles the outcome
   for (size_t d = 0; d < documents.size(); ++d) {
     TSourceDocument& document = documents[d];
     const bool listed = prepared && d < prepared->listFailures.size();
@@ -313,7 +348,10 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
       if (options_.skipExisting) {
         if (std::optional<std::string> name = run.names.ExistingFor(nameTitle, record.owner)) {
           outcome.pdf = run.pdfDir + *name;
-          outcome.status = TStatus::Skipped;
+          {
+            std::lock_guard<std::mutex> lock(run.settle);
+            outcome.status = TStatus::Skipped;
+          }
           AppendDownloadReportRow(row, position, number, document.title, document.classification, *outcome.pdf,
                                   document.publication, document.publication.empty() ? "" : document.owner);
           Report(number, number + ": " + kSkipped);
@@ -326,6 +364,8 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
       else if (prepared->listFailures[d])
         std::rethrow_exception(prepared->listFailures[d]);
       record.pageCount = document.pageCount;
+      record.info = RecordPdfInfo(RecordFactsOf(document));
+      record.outline = SectionOutline(document.sections);
     } catch (const std::exception& e) {
       if (!lookupFailed(e.what())) return false;
       allDone = false;
@@ -335,39 +375,38 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
                             document.publication, document.publication.empty() ? "" : document.owner);
     outcome.pages = record.pageCount;
     outcome.pdf = record.pdf;
-    TRecordFacts facts;
-    facts.title = document.title;
-    facts.patentee = document.patentee;
-    facts.application = document.application;
-    facts.publication = document.publication;
-    facts.classification = document.classification;
-    facts.owner = record.owner;
-    record.info = RecordPdfInfo(facts);
-    for (const auto& [title, page] : document.sections) record.outline.push_back({title, page});
     Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
-    std::unique_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
+    std::shared_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
     if (run.ocr) {
-      // The record ends when its text is in: on the OCR pool, while this job goes on.
-      finish = run.ocr->Record(record, [this, &outcome, number](const std::string& error) {
-        outcome.status = error.empty() ? TStatus::Done : TStatus::Failed;
-        outcome.error = error;
-        outcome.textLayer = error.empty();
+      // The document ends when its text is in: on the OCR pool, while this job goes on.
+      ocrSettles = true;
+      finish = run.ocr->Record(record, [this, &run, &outcome, number](const std::string& error) {
         if (!error.empty()) Report(number, kRecordFailed);
+        std::lock_guard<std::mutex> lock(run.settle);
+        if (!error.empty()) {
+          outcome.status = TStatus::Failed;
+          outcome.error = error;
+        } else if (outcome.status != TStatus::Failed) {
+          outcome.status = TStatus::Done;
+          outcome.textLayer = true;
+        }
       });
     }
     try {
       std::function<void()> convert = FetchAndMergePages(
           client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
-          finish.get());
-      if (converting && !run.ocr && d + 1 == documents.size()) {
+          std::move(finish));
+      if (converting && d + 1 == documents.size()) {
         // The conversion runs while the next record's pages come in; it settles the outcome.
         if (converting->valid()) converting->get();
-        *converting = std::async(std::launch::async, [this, &outcome, number, convert, allDone] {
+        *converting = std::async(std::launch::async, [this, &run, &outcome, number, convert, allDone, ocrSettles] {
           try {
             convert();
-            if (allDone && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+            std::lock_guard<std::mutex> lock(run.settle);
+            if (allDone && !ocrSettles && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
           } catch (const std::exception& e) {
             Report(number, kRecordFailed);
+            std::lock_guard<std::mutex> lock(run.settle);
             outcome.status = TStatus::Failed;
             outcome.error = e.what();
           }
@@ -377,8 +416,7 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
       convert();
     } catch (const std::exception& e) {
       Report(number, kRecordFailed);
-      outcome.status = TStatus::Failed;
-      outcome.error = e.what();
+      failed(e.what());
       allDone = false;
       if (!run.source->StopReason().empty()) {
         run.stopped = true;
@@ -388,7 +426,7 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
       }
     }
   }
-  // With text layers the OCR settles the outcome when the text is in.
-  if (allDone && !run.ocr && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+  std::lock_guard<std::mutex> lock(run.settle);
+  if (allDone && !ocrSettles && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
   return true;
 }

@@ -16,9 +16,9 @@ struct TBatchOptions {
   bool skipExisting = false;  // a number whose PDF is already there is not fetched again
   int jobs = 1;               // records downloaded at once, each on its own connection
   int delayMs = 0;            // at least this long between the starts of any two requests
-  bool ocr = false;           // every PDF gets a text layer (see download/ocr.h)
   TSourceKind source = TSourceKind::Site;
   TDocumentChoice document = TDocumentChoice::Grant;  // which publications (OPS)
+  bool ocr = false;           // every PDF gets a text layer (see download/ocr.h)
 };
 
 // What became of one number of a run. Texts are GBK.

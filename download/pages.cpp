@@ -97,7 +97,8 @@ void TPdfFinish::Converted(std::unique_ptr<TTemporaryFile> converted) {
 std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                                          TDownloadSource& source, const TSourceDocument& document,
                                          const std::function<void(const std::string&)>& report,
-                                         TRecordFinish* given) {
+                                         std::shared_ptr<TRecordFinish> finish) {
+  if (!finish) finish = std::make_shared<TPdfFinish>(record);
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
   DeleteFileAt(merged);
@@ -110,7 +111,7 @@ std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& 
   for (int n = 1; n <= record.pageCount; ++n) {
     gate.Run(record.number + kPageHead + std::to_string(n) + kPageTail,
              [&] { source.FetchPage(pageClient, document, n, record.tempDir + PageFileName(n)); });
-    if (given) given->PageFetched(n, record.tempDir + PageFileName(n));
+    finish->PageFetched(n, record.tempDir + PageFileName(n));
     if (n > 1) mergeDone(n - 1);
     merge.Start("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs);
   }
@@ -122,23 +123,30 @@ std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& 
                              getdowntext::kMergedCountB + std::to_string(record.pageCount) + getdowntext::kMergedCountC);
   }
   report(kFormatLine);
-  return [merged, record, given] {
-    TPdfFinish plain(record);
-    TRecordFinish& finish = given ? *given : plain;
+  return [merged, pdf = record.pdf, owner = record.owner, finish] {
     // The tool writes into a locked temporary file and holds its lock as well: a run killed
     // while it writes leaves a file the next run knows for a leftover.
-    auto temp = std::make_unique<TTemporaryFile>(record.pdf.Parent());
+    auto temp = std::make_unique<TTemporaryFile>(pdf.Parent());
     TTimedTool convert(g_convertNs, g_converts);
-    convert.Start("tiff2pdf", ConvertToolParams(merged, temp->Path(), record.owner), kConvertTimeoutMs, temp->Fd());
+    convert.Start("tiff2pdf", ConvertToolParams(merged, temp->Path(), owner), kConvertTimeoutMs, temp->Fd());
     if (convert.Wait() != 0 || !FileExists(temp->Path())) throw EConversionError("The converting tool failed");
-    finish.Converted(std::move(temp));
+    finish->Converted(std::move(temp));
   };
 }
+
+namespace {
+
+// A finish the caller keeps alive.
+std::shared_ptr<TRecordFinish> Borrowed(TRecordFinish* finish) {
+  return finish ? std::shared_ptr<TRecordFinish>(finish, [](TRecordFinish*) {}) : nullptr;
+}
+
+}  // namespace
 
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          TDownloadSource& source, const TSourceDocument& document,
                          const std::function<void(const std::string&)>& report, TRecordFinish* finish) {
-  FetchAndMergePages(pageClient, gate, record, source, document, report, finish)();
+  FetchAndMergePages(pageClient, gate, record, source, document, report, Borrowed(finish))();
 }
 
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,

@@ -13,7 +13,6 @@ class THttpClient;
 class TRequestGate;
 class TTemporaryFile;
 
-
 // The merged image of one record in the temp directory, named after the list entry by
 // the base file-name rule, so an entry holding "/" never leaves its directory.
 std::string MergedImageName(const std::string& number);
@@ -56,12 +55,12 @@ class TRecordFinish {
 // outline, and then appears under its name.
 class TPdfFinish : public TRecordFinish {
  public:
-  explicit TPdfFinish(const TRecordPages& record) : record_(record) {}
+  explicit TPdfFinish(TRecordPages record) : record_(std::move(record)) {}
   void PageFetched(int, const TPath&) override {}
   void Converted(std::unique_ptr<TTemporaryFile> converted) override;
 
  private:
-  const TRecordPages& record_;
+  TRecordPages record_;  // a copy: the conversion may run after the caller's record is gone
 };
 
 // Fetches the record's pages into the temp directory with the job's one client, through
@@ -69,9 +68,10 @@ class TPdfFinish : public TRecordFinish {
 // while the next page comes in, reports the format line through `report`, converts the
 // merged image into a temporary PDF and hands it to finish (a TPdfFinish when none is
 // given). Each merge ends before the next starts and the last one before the conversion,
-// so the PDF holds every page in order. Throws when a page file cannot be created, a page
-// cannot be fetched, a tool fails or finish fails (EConversionError); a PDF appears under
-// its name only whole. This one: the pages of the old site at record.imageBase.
+// so the PDF holds every page in order; a PDF appears under its name only whole. Throws
+// when a page file cannot be created, a page cannot be fetched, a tool fails or finish
+// fails (EConversionError).
+// The pages of the old site at record.imageBase.
 void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                          const std::function<void(const std::string&)>& report, TRecordFinish* finish = nullptr);
 // The pages come from the source (page n of document); a source that checks page counts
@@ -81,11 +81,11 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
                          const std::function<void(const std::string&)>& report, TRecordFinish* finish = nullptr);
 // DownloadRecordPages up to the conversion, which it hands back: run it (on another thread,
 // say) before the record's merged image is used again; it throws as the conversion would.
-// The task holds its own copy of record; finish, when given, must outlive it.
+// The conversion keeps finish alive until it has run.
 std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                                          TDownloadSource& source, const TSourceDocument& document,
                                          const std::function<void(const std::string&)>& report,
-                                         TRecordFinish* finish = nullptr);
+                                         std::shared_ptr<TRecordFinish> finish = nullptr);
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.
 struct TToolTimes {

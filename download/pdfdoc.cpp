@@ -58,7 +58,10 @@ std::string PlainText(const std::string& html) {
   return TrimBytes(out);
 }
 
-QPDFObjectHandle TextString(const std::string& gbk) { return QPDFObjectHandle::newUnicodeString(GbkToUtf8(gbk)); }
+// A character OPS sent that GBK cannot hold comes as its reference: the viewer shows it.
+QPDFObjectHandle TextString(const std::string& gbk) {
+  return QPDFObjectHandle::newUnicodeString(GbkWithReferencesToUtf8(gbk));
+}
 
 void SetInfo(QPDF& pdf, const TPdfInfo& info) {
   QPDFObjectHandle trailer = pdf.getTrailer();

@@ -131,6 +131,8 @@ void Tfrmquery::btstartClick() {
   ask.patentee = ckowner->isChecked();
   const TSourceKind source = ChooseSource();
   if (source == TSourceKind::Ops) ask.max = spmax->value();
+  // OPS has no claims text for CN: the box asks for the claims page's recognised text.
+  ask.firstClaimOcr = ask.firstClaim && source == TSourceKind::Ops;
   std::string expression = SearchExpression(source, ask);
   if (expression.empty()) {
     msgbox::Show(this, QtText(shelltext::kNoCondition));

@@ -10,6 +10,8 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "base/worker.h"
+#include "download/claimcut.h"
+#include "download/ocr.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
 
@@ -57,6 +59,20 @@ void getquery::Show(const std::string& text) {
   handOver_->ShowProgress(LongTime(std::time(nullptr)) + "\t" + text);
 }
 
+void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TSearchHit& hit) {
+  const TPath page = workDir + "claimpage.tif";
+  try {
+    if (!session.FetchClaimsPage(page)) return;
+    const std::string claim = FirstClaimFromText(RecognisePageText(page, workDir + "claimpage"));
+    hit.firstClaim = kRecognised + (claim.empty() ? std::string(kNoClaimRecognised) : claim);
+  } catch (const std::exception& e) {
+    // One record's page is lost to the cell alone; the run goes on (a source that stops
+    // serving ends it at the next record).
+    Show(kClaimOcrFailed + std::string(e.what()));
+  }
+  DeleteFileAt(page);
+}
+
 void getquery::Run() {
   std::string rows;
   report_ = SearchReportHead(query_, std::time(nullptr), ProgramDirectory());
@@ -83,6 +99,22 @@ void getquery::Run() {
     handOver_->GiveStartBack();
     return;
   }
+  // First claims by recognition: checked once, so that a missing tool is one clear line
+  // and the cells stay as without the option.
+  std::optional<TPath> ocrDir;
+  if (ask_.firstClaim && ask_.firstClaimOcr) {
+    try {
+      const TPath dir = datadir::EnsureFolder(datadir::Root(), datadir::Folder::Temp) + "/";
+      std::string unavailable = OcrUnavailableReason(dir);
+      if (unavailable.empty())
+        ocrDir = dir;
+      else
+        result_->ocrUnavailable = unavailable;
+    } catch (const std::exception& e) {
+      result_->ocrUnavailable = e.what();
+    }
+    if (!result_->ocrUnavailable.empty()) Show(result_->ocrUnavailable);
+  }
   const long limit = session->Limit();
   Show(kCountHead + std::to_string(count) + (count > limit ? kCountTailOverA + std::to_string(limit) + kCountTailOverB : kCountTail));
 
@@ -91,6 +123,7 @@ void getquery::Run() {
       rows += SearchRowOpening();
       Show(kRecordHead + std::to_string(n) + kRecordTail);
       TSearchHit hit = session->Read();
+      if (ocrDir) RecogniseFirstClaim(*session, *ocrDir, hit);
       SearchRecordCells cells;
       cells.n = n;
       cells.typeName = hit.typeName;

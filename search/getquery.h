@@ -27,6 +27,7 @@ struct TSearchResult {
   int count = 0;                       // the number of records the site gave
   std::vector<TSearchRecord> records;  // the records read, in page order
   std::string error;                   // the failure that ended or cut the run; empty when none
+  std::string ocrUnavailable;          // why first claims were not recognised as asked; "" when they were
 };
 
 // One search run. Create it with new: the constructor stores its arguments and starts
@@ -51,6 +52,8 @@ class getquery {
   ~getquery();
   void Show(const std::string& text);  // a progress line with the time of day
   void Run();
+  // The first claim of hit from its claims page, recognised in workDir.
+  void RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TSearchHit& hit);
 
   void Start();
 

@@ -50,6 +50,9 @@ using TProgress = std::function<void(const std::string& line)>;
 struct TSearchAsk {
   std::string title, abstractWords, classification;
   bool legalStatus = false, abstractText = false, firstClaim = false, patentee = false;
+  // With firstClaim: the first claim recognised on the page where the claims start, where
+  // the source knows that page (OPS); one image request a record.
+  bool firstClaimOcr = false;
   int max = 100;  // records read at most (the site always gives up to 100)
 };
 
@@ -74,6 +77,9 @@ class TSearchSession {
   virtual bool Next() = 0;
   // The current record with the look-ups asked. Throws.
   virtual TSearchHit Read() = 0;
+  // The page of the current record where its claims start, as a one-page image into file
+  // (one image request); false when the source does not know that page. Throws.
+  virtual bool FetchClaimsPage(const TPath& /*file*/) { return false; }
 };
 
 // The expression a search's report shows and is named after: the site's search expression,
@@ -97,20 +103,27 @@ std::optional<TDocumentChoice> ReadDocumentChoice(const std::string& name);  // 
 enum class TRequestStep { Record, PageList };
 using TRunRequest = std::function<void(TRequestStep step, const std::function<void()>& attempt)>;
 
+// Where a section of a document starts, as the source locates it.
+struct TDocumentSection {
+  enum class TKind { Abstract, Description, Claims, Drawings };
+  TKind kind;
+  int page = 0;  // from 1
+};
+
 // One document of a record to download: one PDF.
 struct TSourceDocument {
-  std::string title;           // GBK, for the report and the PDF's name
+  std::string title;           // GBK page text, for the report and the PDF's name
+  std::string plainTitle;      // GBK, not page text (the PDF's information); the title when ""
   std::string classification;  // GBK
   std::string owner;           // the record's application number, written into the PDF
   std::string publication;     // "CN101257323B"; "" for the site
   std::string nameTitle;       // what the PDF's name is made of (GBK); the title when ""
   int pageCount = 0;           // set by ListPages
   int claimsPage = 0;          // the first page of the claims when the source says; 0 otherwise
+  std::vector<TDocumentSection> sections;  // set by ListPages when the source locates them
+  std::string patentee;        // GBK page text (the site's cell, markup and all); "" when unknown
+  std::string application;     // the application number as the source writes it ("CN200510012345.X")
   std::string where;           // the source's own: the site's record link, then its image base
-  // For the PDF's document information and outline.
-  std::string patentee;     // GBK, as the source gives it (the site's cell, markup and all)
-  std::string application;  // the application number as written, e.g. CN200510012345.X
-  std::vector<std::pair<std::string, int>> sections;  // name (GBK) and first page, in page order
 };
 
 class TDownloadSource {

@@ -35,22 +35,13 @@ const char kTiff[] = "application/tiff";
 // How long a "No results found" waits before it is asked once more: OPS has been seen to
 // answer it for a while for a valid query when busy.
 constexpr auto kNoHitsRecheck = std::chrono::seconds(3);
+constexpr int kDesignType = 3;
 
 // The run's connection to hosts.ini's OpsHost with the stored account.
 std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
   std::optional<TOpsCredentials> credentials = ReadOpsCredentials();
   if (!credentials) throw EOpsNoCredentials(MissingCredentialsMessage());
   return std::make_unique<TOpsConnection>(OpsHost(), *credentials, std::move(progress));
-}
-
-// The outline's name of an image inquiry's section; null for one it does not show.
-const char* SectionTitle(const std::string& name) {
-  if (name == "BIBLIOGRAPHY") return kSectionBibliography;
-  if (name == "ABSTRACT") return kSectionAbstract;
-  if (name == "DESCRIPTION") return kSectionDescription;
-  if (name == "CLAIMS") return kSectionClaims;
-  if (name == "DRAWINGS") return kSectionDrawings;
-  return nullptr;
 }
 
 std::string RecordLink(const TOpsPublication& pub) {
@@ -85,6 +76,30 @@ std::string NameText(const std::string& utf8) {
     i += n;
   }
   return out;
+}
+
+// The sections a PDF's outline names. The abstract stands on the front page: ABSTRACT, or
+// BIBLIOGRAPHY when that is all an inquiry lists; a design has no abstract.
+std::vector<TDocumentSection> DocumentSections(const TOpsImageDocument& images, bool design) {
+  using TKind = TDocumentSection::TKind;
+  std::vector<TDocumentSection> sections;
+  int front = images.SectionStart("ABSTRACT");
+  if (!front && !design) front = images.SectionStart("BIBLIOGRAPHY");
+  if (front) sections.push_back({TKind::Abstract, front});
+  for (auto [name, kind] : {std::pair{"DESCRIPTION", TKind::Description}, {"CLAIMS", TKind::Claims},
+                            {"DRAWINGS", TKind::Drawings}})
+    if (int page = images.SectionStart(name)) sections.push_back({kind, page});
+  return sections;
+}
+
+// The body of a page reply, which must be a TIFF of that one page.
+const std::string& OnePage(const TOpsReply& reply, int page) {
+  const std::string where = std::to_string(page) + kPageTail;
+  if (reply.status == 404) throw EOpsError(kPageMissing + where);
+  const long images = TiffImageCount(reply.body);
+  if (images < 0) throw EOpsError(kPageNotTiff + where);
+  if (images != 1) throw EOpsError(kPageNotOne + where);
+  return reply.body;
 }
 
 class TOpsSearchSession : public TSearchSession {
@@ -150,6 +165,17 @@ class TOpsSearchSession : public TSearchSession {
     if (ask_.abstractText) hit.abstractText = Cell(b.Abstract());
     if (ask_.firstClaim) hit.firstClaim = opstext::kNoClaimsText;
     return hit;
+  }
+
+  bool FetchClaimsPage(const TPath& file) override {
+    const TOpsPublication& pub = current_.publication;
+    TOpsReply inquiry = connection_->Get(client_, opspaths::ImageInquiry(pub), kXml);
+    if (inquiry.status == 404) return false;
+    const int claims = ReadImageInquiry(inquiry.body, pub).SectionStart("CLAIMS");
+    if (claims == 0) return false;
+    const TOpsReply page = connection_->Get(client_, opspaths::FullDocumentPage(pub, claims), kTiff);
+    WriteFileBytes(file, OnePage(page, claims));
+    return true;
   }
 
  private:
@@ -260,6 +286,7 @@ class TOpsDownloadSource : public TDownloadSource {
       auto b = std::find_if(found.begin(), found.end(), [&](const TOpsBiblio& x) { return x.publication == pub; });
       TSourceDocument d;
       d.title = Cell(b->Title());
+      d.plainTitle = Utf8ToGbkWithReferences(b->Title());
       d.classification = Cell(Joined(b->ipcClasses, "; "));
       d.owner = b->application.digits.empty() ? number.application.digits : b->application.digits;
       d.publication = pub.Shown();
@@ -282,21 +309,13 @@ class TOpsDownloadSource : public TDownloadSource {
     const TOpsImageDocument images = ReadImageInquiry(reply.body, pub);
     document.pageCount = images.pages;
     document.claimsPage = images.SectionStart("CLAIMS");
-    document.sections.clear();
-    for (const auto& [name, page] : images.sections)
-      if (const char* title = SectionTitle(name)) document.sections.emplace_back(title, page);
-    std::stable_sort(document.sections.begin(), document.sections.end(),
-                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    document.sections = DocumentSections(images, TypeCodeOf(document.owner) == kDesignType);
   }
 
   void FetchPage(THttpClient& client, const TSourceDocument& document, int page, const TPath& file) override {
-    TOpsReply reply = connection_->Get(client, opspaths::FullDocumentPage(PublicationOf(document), page), kTiff);
-    const std::string where = std::to_string(page) + kPageTail;
-    if (reply.status == 404) throw EOpsError(kPageMissing + where);
-    const long images = TiffImageCount(reply.body);
-    if (images < 0) throw EOpsError(kPageNotTiff + where);
-    if (images != 1) throw EOpsError(kPageNotOne + where);
-    WriteFileBytes(file, reply.body);
+    const TOpsReply reply =
+        connection_->Get(client, opspaths::FullDocumentPage(PublicationOf(document), page), kTiff);
+    WriteFileBytes(file, OnePage(reply, page));
   }
 
  private:

@@ -81,9 +81,9 @@ class TSiteDownloadSource : public TDownloadSource {
     std::string detail;
     run(TRequestStep::PageList, [&] { detail = FetchDetailPage(document.where); });
     TPageList pages = ReadPageList(detail);
+    document.patentee = PatenteeFrom(detail, TypeCodeOf(document.owner));
     document.pageCount = pages.pageCount;
     document.where = pages.imageBase;
-    document.patentee = PatenteeFrom(detail, TypeCodeOf(document.owner));
   }
 
   void FetchPage(THttpClient& client, const TSourceDocument& document, int page, const TPath& file) override {

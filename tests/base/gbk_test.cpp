@@ -26,3 +26,12 @@ TEST(Gbk, LongTextsConvertWhole) {
   EXPECT_EQ(utf8.size(), 10000u * 6);
   EXPECT_EQ(Utf8ToGbk(utf8), gbk);
 }
+
+TEST(Gbk, ReferencesOfWhatGbkCannotHoldComeBackAsCharacters) {
+  const std::string text = "约翰•史密斯 王𠀀 ©";
+  EXPECT_EQ(GbkWithReferencesToUtf8(Utf8ToGbkWithReferences(text)), text);
+  // Only references GBK needed stay decoded: one of a GBK character, a broken one and one
+  // past the last code point are the text's own.
+  for (const char* own : {"&#20013;", "&#;", "&#99999999;", "&#x2022;", "a&#8226", "&#55296;"})
+    EXPECT_EQ(GbkWithReferencesToUtf8(own), own);
+}

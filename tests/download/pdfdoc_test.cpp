@@ -2,7 +2,6 @@
 // it, the outline of the sections, and the keywords the ownership rule reads.
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
@@ -28,22 +27,6 @@ void WriteBlankPdf(const TPath& path, int pages) {
   QPDFWriter writer(pdf, path.c_str());
   writer.forcePDFVersion("1.1");
   writer.write();
-}
-
-// The outline of a PDF: each entry's title (UTF-8) and page number.
-std::vector<std::pair<std::string, int>> OutlineOf(const TPath& path) {
-  QPDF pdf;
-  pdf.processFile(path.c_str());
-  std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
-  std::vector<std::pair<std::string, int>> entries;
-  for (QPDFOutlineObjectHelper& item : QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines()) {
-    QPDFObjectHandle target = item.getDestPage();
-    int page = 0;
-    for (size_t i = 0; i < pages.size(); ++i)
-      if (pages[i].getObjectHandle().getObjGen() == target.getObjGen()) page = int(i) + 1;
-    entries.emplace_back(item.getTitle(), page);
-  }
-  return entries;
 }
 
 TEST(PdfDocument, InformationReadsBackInChineseAndKeepsTheOwnershipKeywords) {
@@ -84,7 +67,7 @@ TEST(PdfDocument, OutlineEntriesPointAtTheirPagesAndOnlyExistingOnes) {
   WriteBlankPdf(dir.File("in.pdf"), 6);
   FinishPdf(dir.File("in.pdf"), dir.File("out.pdf"), {},
             {{G("摘要"), 1}, {G("权利要求书"), 2}, {G("说明书"), 3}, {G("附图"), 6}, {G("多余"), 7}, {"x", 0}});
-  EXPECT_EQ(OutlineOf(dir.File("out.pdf")),
+  EXPECT_EQ(PdfOutline(dir.File("out.pdf")),
             (std::vector<std::pair<std::string, int>>{{"摘要", 1}, {"权利要求书", 2}, {"说明书", 3}, {"附图", 6}}));
   QPDF pdf;
   pdf.processFile(dir.File("out.pdf").c_str());
@@ -92,7 +75,7 @@ TEST(PdfDocument, OutlineEntriesPointAtTheirPagesAndOnlyExistingOnes) {
 
   // No sections known: no outline, and a viewer opens as usual.
   FinishPdf(dir.File("out.pdf"), dir.File("none.pdf"), {}, {{G("附图"), 9}});
-  EXPECT_TRUE(OutlineOf(dir.File("none.pdf")).empty());
+  EXPECT_TRUE(PdfOutline(dir.File("none.pdf")).empty());
   QPDF none;
   none.processFile(dir.File("none.pdf").c_str());
   EXPECT_FALSE(none.getRoot().hasKey("/Outlines"));

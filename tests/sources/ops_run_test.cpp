@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
+#include "download/claimcut.h"
 #include "download/pdfstore.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
@@ -61,6 +62,15 @@ void FilesBelow(const TPath& dir, std::vector<TPath>& files) {
 }
 
 std::string Path(const CliProgram& cli, const char* name) { return (cli.data + ("/" + std::string(name))).Bytes(); }
+
+// The value of a "Key:   value" line of pdfinfo's output.
+std::string InfoValue(const std::string& info, const std::string& key) {
+  const std::string lines = "\n" + info;
+  const size_t at = lines.find("\n" + key + ":");
+  if (at == std::string::npos) return {};
+  const size_t from = lines.find_first_not_of(' ', at + key.size() + 2);
+  return lines.substr(from, lines.find('\n', from) - from);
+}
 
 TEST(OpsSearch, EveryOptionFillsItsCellAndTheReportLinksEachPublication) {
   OpsRun ops;
@@ -161,6 +171,60 @@ TEST(OpsDownload, EveryNumberFormAndDocumentChoice) {
   CliResult pct = ops.Run({"download", "200880001234"});
   ASSERT_EQ(pct.exitCode, 0) << pct.err;
   EXPECT_EQ(PdfPageCount(ops.Pdf("一种数据传输方法 CN101176171A.pdf")), 40);
+}
+
+TEST(OpsDownload, ThePdfHasTheSectionsOfTheInquiryAndTheRecordsInformation) {
+  OpsRun ops;
+  CliResult r = ops.Run({"download", "200510012345", "CN2698668Y"});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  // The demo's inquiry: front page 1, claims 2, description 3, drawings on the last page;
+  // the outline lists them in page order.
+  const TPath twelve = ops.Pdf("一种锂离子电池及其制备方法 CN101257323B.pdf");
+  EXPECT_EQ(PdfOutline(twelve),
+            (std::vector<std::pair<std::string, int>>{{"摘要", 1}, {"权利要求书", 2}, {"说明书", 3}, {"附图", 12}}));
+  // The applicant's name holds a character GBK lacks; it still reaches the viewer.
+  const std::string info = PdfInfoText(ops.Pdf("一种自行车刹车装置 CN2698668Y.pdf"));
+  EXPECT_EQ(InfoValue(info, "Title"), "一种自行车刹车装置") << info;
+  EXPECT_EQ(InfoValue(info, "Author"), "约翰•史密斯") << info;
+  const std::string subject = InfoValue(info, "Subject");
+  EXPECT_EQ(subject.rfind("申请号：CN03234567；公开号：CN2698668Y；分类号：", 0), 0u) << subject;
+  EXPECT_EQ(InfoValue(info, "Keywords").rfind("CN03234567", 0), 0u) << info;
+}
+
+TEST(OpsSearch, FirstClaimsAreRecognisedFromTheClaimsPageAloneOrSaidToBeMissing) {
+  OpsRun ops;
+  const std::string noClaims = "EPO OPS 不提供中国专利的权利要求文字，请看全文的权利要求书页";
+  CliResult r = ops.Run({"search", "--title", "电池隔膜", "--first-claim-ocr", "--max", "3", "--json",
+                         Path(ops.cli, "s.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const json doc = ops.Json("s.json");
+  ASSERT_EQ(doc["records"].size(), 3u);
+  // The first record is one page long: its inquiry lists no claims, and no page is fetched.
+  EXPECT_EQ(doc["records"][0]["first_claim"], noClaims);
+  for (size_t i = 1; i < 3; ++i) {
+    const std::string cell = doc["records"][i]["first_claim"];
+    ASSERT_EQ(cell.rfind("（文字识别）", 0), 0u) << cell << r.out;
+    // What the demo drew as claim 1 on the claims page (the site's page 2 is the same page).
+    const std::string number = doc["records"][i]["number"];
+    const RawReply drawn = ops.site.RawRequest("GET", "/books/" + number + "/1/000002.txt");
+    ASSERT_EQ(drawn.status, 200) << number;
+    const std::string claim = GbkToUtf8(FirstClaimFromText(drawn.body));
+    ASSERT_FALSE(claim.empty());
+    EXPECT_GE(CharacterRecall(claim, cell), 0.9) << claim << "\n" << cell;
+  }
+  // Per record one inquiry, and one page where the claims start.
+  EXPECT_EQ(ops.Requests("/images") - ops.Requests("published-data/images/"), 3u);
+  EXPECT_EQ(ops.Requests("/fullimage"), 2u);
+  EXPECT_EQ(ops.Requests("/fullimage.tiff?Range=2"), 2u);
+
+  // Without the recognition tool: one clear line, and the cells as without the option.
+  ops.cli.environment = {"PATH=" + (ops.cli.data + "/nothing").Bytes()};
+  CliResult none = ops.Run({"search", "--title", "电池隔膜", "--first-claim-ocr", "--max", "3", "--json",
+                            Path(ops.cli, "n.json")});
+  ASSERT_EQ(none.exitCode, 0) << none.err;
+  EXPECT_NE(none.err.find("tesseract"), std::string::npos) << none.err;
+  for (const json& rec : ops.Json("n.json")["records"]) EXPECT_EQ(rec["first_claim"], noClaims);
+  EXPECT_EQ(ops.Requests("/fullimage"), 2u);
 }
 
 TEST(OpsDownload, AMissingOrWrongPageFailsItsRecordAndTheOthersFinish) {

@@ -1,5 +1,8 @@
 #include "tests/support/pagereaders.h"
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -98,6 +101,21 @@ int PdfPageCount(const TPath& path) {
 }
 
 std::string PdfInfoText(const TPath& path) { return CommandOutput("pdfinfo -enc UTF-8 " + Quoted(path.Bytes())); }
+
+std::vector<std::pair<std::string, int>> PdfOutline(const TPath& path) {
+  QPDF pdf;
+  pdf.processFile(path.c_str());
+  std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+  std::vector<std::pair<std::string, int>> entries;
+  for (QPDFOutlineObjectHelper& item : QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines()) {
+    QPDFObjectHandle target = item.getDestPage();
+    int page = 0;
+    for (size_t i = 0; i < pages.size(); ++i)
+      if (pages[i].getObjectHandle().getObjGen() == target.getObjGen()) page = int(i) + 1;
+    entries.emplace_back(item.getTitle(), page);
+  }
+  return entries;
+}
 
 std::string PdfText(const TPath& path, int page) {
   std::string range = page > 0 ? "-f " + std::to_string(page) + " -l " + std::to_string(page) + " " : "";

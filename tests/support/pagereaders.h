@@ -8,6 +8,8 @@
 //   CharacterRecall(drawn, PdfText(...)) // how much of a page's text was recognised
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/path.h"
 #include "demosite/pagemark.h"
@@ -28,6 +30,10 @@ std::string PdfText(const TPath& path, int page = 0);
 
 // The document information as `pdfinfo -enc UTF-8` shows it, one "Key: value" a line.
 std::string PdfInfoText(const TPath& path);
+
+// The outline of a PDF as qpdf's library reads it: each entry's title (UTF-8) and the page
+// it points at (from 1; 0 when none). Throws when the file does not read.
+std::vector<std::pair<std::string, int>> PdfOutline(const TPath& path);
 
 // Page `page` rendered by `pdftoppm -gray` at dpi, as the bytes of its PGM file; empty
 // when it does not render.
