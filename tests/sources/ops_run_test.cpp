@@ -186,8 +186,9 @@ TEST(OpsDownload, ThePdfHasTheSectionsOfTheInquiryAndTheRecordsInformation) {
   const std::string info = PdfInfoText(ops.Pdf("一种自行车刹车装置 CN2698668Y.pdf"));
   EXPECT_EQ(InfoValue(info, "Title"), "一种自行车刹车装置") << info;
   EXPECT_EQ(InfoValue(info, "Author"), "约翰•史密斯") << info;
+  // The application number as the office writes it, check digit and all, as for the site.
   const std::string subject = InfoValue(info, "Subject");
-  EXPECT_EQ(subject.rfind("申请号：CN03234567；公开号：CN2698668Y；分类号：", 0), 0u) << subject;
+  EXPECT_EQ(subject.rfind("申请号：CN03234567.4；公开号：CN2698668Y；分类号：", 0), 0u) << subject;
   EXPECT_EQ(InfoValue(info, "Keywords").rfind("CN03234567", 0), 0u) << info;
 }
 
