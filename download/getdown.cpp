@@ -347,7 +347,7 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
     try {
       if (options_.skipExisting) {
         if (std::optional<std::string> name = run.names.ExistingFor(nameTitle, record.owner)) {
-          outcome.pdf = run.pdfDir + *name;
+          outcome.pdf = PdfPathIn(run.pdfDir, *name);
           {
             std::lock_guard<std::mutex> lock(run.settle);
             outcome.status = TStatus::Skipped;
@@ -358,7 +358,7 @@ bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPat
           continue;
         }
       }
-      record.pdf = run.pdfDir + run.names.NameFor(nameTitle, record.owner);
+      record.pdf = PdfPathIn(run.pdfDir, run.names.NameFor(nameTitle, record.owner));
       if (!listed)
         run.source->ListPages(document, request);
       else if (prepared->listFailures[d])

@@ -1,6 +1,7 @@
 #include "download/pdfstore.h"
 
 #include "base/files.h"
+#include "base/gbk.h"
 #include "download/pdfdoc.h"
 
 namespace {
@@ -16,10 +17,12 @@ std::string PdfOwner(const TPath& pdf) {
   return keywords.rfind(kKeywordsPrefix, 0) == 0 ? keywords.substr(2) : std::string();
 }
 
+TPath PdfPathIn(const TPath& dir, const std::string& name) { return dir.Entry(GbkWithReferencesToUtf8(name)); }
+
 std::optional<std::string> TPdfNames::HolderOf(const std::string& name) const {
   auto it = taken_.find(name);
   if (it != taken_.end()) return it->second;
-  const TPath path = dir_ + name;
+  const TPath path = PdfPathIn(dir_, name);
   if (!FileExists(path)) return std::nullopt;
   return PdfOwner(path);
 }
@@ -32,7 +35,7 @@ std::optional<std::string> TPdfNames::ExistingFor(const std::string& title, cons
   std::lock_guard<std::mutex> lock(mutex_);
   const auto [first, second] = Candidates(title, number);
   for (const std::string& name : {first, second}) {
-    const TPath path = dir_ + name;
+    const TPath path = PdfPathIn(dir_, name);
     if (FileExists(path) && PdfOwner(path) == number) return name;
   }
   return std::nullopt;

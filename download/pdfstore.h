@@ -21,6 +21,10 @@ std::string PdfOwner(const TPath& pdf);
 // holds that name (on disk, or earlier in the run), else title(number).pdf. Long titles
 // are shortened by the file-name rule, with the number as the tail. Shared by the jobs
 // of a run.
+// Where the PDF of a name lies in dir. A name is GBK page text: a character GBK cannot
+// write stands in it as "&#N;", and reaches the file system as itself (UTF-8).
+TPath PdfPathIn(const TPath& dir, const std::string& name);
+
 class TPdfNames {
  public:
   explicit TPdfNames(TPath pdfDir) : dir_(std::move(pdfDir)) {}

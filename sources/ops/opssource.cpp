@@ -57,27 +57,6 @@ std::string Joined(const std::vector<std::string>& parts, const char* between) {
 // A cell of a GBK page from reply text (UTF-8).
 std::string Cell(const std::string& utf8) { return ReplyPageText(utf8); }
 
-// The name a PDF takes from a title (GBK, for TPdfNames): characters GBK cannot write are
-// written as their code point, so that no two titles meet in one "?".
-std::string NameText(const std::string& utf8) {
-  std::string gbk;
-  if (Utf8ToGbkExact(utf8, gbk)) return gbk;
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    size_t n = std::max<size_t>(1, Utf8SequenceAt(utf8.data() + i, utf8.size() - i));
-    std::string one;
-    if (Utf8ToGbkExact(utf8.substr(i, n), one)) {
-      out += one;
-    } else {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "U+%04X", Utf8CodePointAt(utf8.data() + i, utf8.size() - i));
-      out += buf;
-    }
-    i += n;
-  }
-  return out;
-}
-
 // The sections a PDF's outline names. The abstract stands on the front page: ABSTRACT, or
 // BIBLIOGRAPHY when that is all an inquiry lists; a design has no abstract.
 std::vector<TDocumentSection> DocumentSections(const TOpsImageDocument& images, bool design) {
@@ -291,7 +270,7 @@ class TOpsDownloadSource : public TDownloadSource {
       d.owner = b->application.digits.empty() ? number.application.digits : b->application.digits;
       d.publication = pub.Shown();
       // One PDF per publication: the publication is part of its name.
-      d.nameTitle = NameText(b->Title()) + " " + pub.Shown();
+      d.nameTitle = Utf8ToGbkWithReferences(b->Title()) + " " + pub.Shown();
       d.where = pub.number + std::string(1, pub.kind);
       d.patentee = Cell(Joined(b->Applicants(), "; "));
       d.application = "CN" + TOpsApplication{d.owner}.Original();

@@ -175,8 +175,13 @@ TEST(OpsDownload, EveryNumberFormAndDocumentChoice) {
 
 TEST(OpsDownload, ThePdfHasTheSectionsOfTheInquiryAndTheRecordsInformation) {
   OpsRun ops;
-  CliResult r = ops.Run({"download", "200510012345", "CN2698668Y"});
+  CliResult r = ops.Run({"download", "200510012345", "CN2698668Y", "04256789"});
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  // A title with a character GBK lacks names its PDF with that character itself.
+  int named = 0;
+  for (const DirEntry& e : ListDirectory(ops.cli.data + "/data/pdf"))
+    named += e.name.rfind("一种三折•自动折叠伞 CN", 0) == 0 && e.name.ends_with(".pdf");
+  EXPECT_EQ(named, 1) << r.out;
   // The demo's inquiry: front page 1, claims 2, description 3, drawings on the last page;
   // the outline lists them in page order.
   const TPath twelve = ops.Pdf("一种锂离子电池及其制备方法 CN101257323B.pdf");
