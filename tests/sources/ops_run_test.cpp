@@ -229,7 +229,8 @@ TEST(OpsSearch, FirstClaimsAreRecognisedFromTheClaimsPageAloneOrSaidToBeMissing)
                             Path(ops.cli, "n.json")});
   ASSERT_EQ(none.exitCode, 0) << none.err;
   EXPECT_NE(none.err.find("tesseract"), std::string::npos) << none.err;
-  for (const json& rec : ops.Json("n.json")["records"]) EXPECT_EQ(rec["first_claim"], noClaims);
+  const json noOcr = ops.Json("n.json");  // kept: a range over a temporary's member would dangle
+  for (const json& rec : noOcr["records"]) EXPECT_EQ(rec["first_claim"], noClaims);
   EXPECT_EQ(ops.Requests("/fullimage"), 2u);
 }
 
