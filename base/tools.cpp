@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -121,7 +122,7 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& entries
   return env;
 }
 
-// The program's file: a name without "/" is looked up on PATH here, before the fork, since
+// The program's file: a name without "/" is looked up on PATH here, before the start, since
 // the child may only make system calls.
 std::string ExecutablePath(const std::string& program) {
   if (program.find('/') != std::string::npos) return program;
@@ -138,6 +139,45 @@ std::string ExecutablePath(const std::string& program) {
   return std::string();
 }
 
+// What the child of a tool start does, all of it decided before the start.
+struct TChildPlan {
+  const char* file;
+  char** argv;
+  char** envp;
+  const char* output;  // stdout and stderr go there; /dev/null when null
+  int inheritFd;
+  pid_t parent;
+  sigset_t mask;       // the signal mask to exec with
+};
+
+// The child between its start and the exec: system calls only.
+[[noreturn]] void RunChild(const TChildPlan& plan) {
+  for (int sig = 1; sig < NSIG; ++sig) {
+    struct sigaction action {};
+    if (::sigaction(sig, nullptr, &action) != 0 || action.sa_handler == SIG_IGN || action.sa_handler == SIG_DFL)
+      continue;
+    action.sa_handler = SIG_DFL;
+    action.sa_flags = 0;
+    ::sigaction(sig, &action, nullptr);
+  }
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != plan.parent) ::_exit(127);
+  int null = ::open("/dev/null", O_RDWR);
+  if (null < 0) ::_exit(127);
+  for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
+  if (null > 2) ::close(null);
+  if (plan.output) {
+    int out = ::open(plan.output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0) ::_exit(127);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    if (out > 2) ::close(out);
+  }
+  if (plan.inheritFd > 2) ::fcntl(plan.inheritFd, F_SETFD, 0);
+  ::sigprocmask(SIG_SETMASK, &plan.mask, nullptr);
+  ::execve(plan.file, plan.argv, plan.envp);
+  ::_exit(127);
+}
+
 }  // namespace
 
 void TToolRun::Start(const TPath& program, const std::string& params, int timeoutMs, const TToolOptions& options) {
@@ -150,7 +190,7 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
   argv.push_back(nullptr);
   const std::string file = ExecutablePath(args[0]);
 
-  // Made before the fork: the child may only make system calls.
+  // Made before the start: the child may only make system calls.
   std::vector<std::string> env;
   std::vector<char*> envp;
   if (!options.environment.empty()) {
@@ -168,26 +208,19 @@ void TToolRun::Start(const TPath& program, const std::string& params, int timeou
   if (file.empty()) return;
   // Not posix_spawn: the child must ask to be killed when the thread that started it
   // ends, so that a tool never writes on for a run that was killed. Only system calls
-  // between fork and exec; the exec status 127 means "not started", as posix_spawn's.
-  const pid_t parent = ::getpid();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
-    int null = ::open("/dev/null", O_RDWR);
-    if (null < 0) ::_exit(127);
-    for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
-    if (null > 2) ::close(null);
-    if (output) {
-      int out = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (out < 0) ::_exit(127);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      if (out > 2) ::close(out);
-    }
-    if (inheritFd > 2) ::fcntl(inheritFd, F_SETFD, 0);
-    ::execve(file.c_str(), argv.data(), envArg);
-    ::_exit(127);
-  }
+  // between the start and exec; the exec status 127 means "not started", as posix_spawn's.
+  // vfork, as posix_spawn does it: a fork copies the tables of the whole address space
+  // (with recognition engines loaded, ten times the cost of the start) and then every
+  // page the program writes before the tool has started. The child borrows this thread's
+  // memory until its exec, so no handler of ours may run in it: every signal stays blocked
+  // until the child has set each handled one back to its default.
+  TChildPlan plan{file.c_str(), argv.data(), envArg, output, inheritFd, ::getpid(), {}};
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &plan.mask);
+  const pid_t pid = ::vfork();
+  if (pid == 0) RunChild(plan);
+  pthread_sigmask(SIG_SETMASK, &plan.mask, nullptr);
   pid_ = pid > 0 ? pid : -1;
 }
 
