@@ -4,8 +4,10 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -16,6 +18,7 @@
 #include "download/downerrors.h"
 #include "download/downtexts.h"
 #include "download/pdfstore.h"
+#include "download/textlayer.h"
 
 namespace {
 
@@ -300,8 +303,11 @@ TPdfInfo RecordPdfInfo(const TRecordFacts& facts) {
   return info;
 }
 
-void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
-               const std::vector<TPath>& textLayers) {
+namespace {
+
+// The finish of FinishPdf; lay puts the text layers on the pages.
+void Finish(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
+            const std::function<void(QPDF&, std::vector<QPDFPageObjectHelper>&)>& lay) {
   try {
     // Read from memory: a converted PDF holds thousands of small image tiles, and reading
     // each one from the file costs a seek of its own.
@@ -312,18 +318,17 @@ void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const st
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
     SetInfo(pdf, info);
     SetOutline(pdf, pages, outline);
-    if (!textLayers.empty()) {
-      if (textLayers.size() != pages.size())
-        throw EConversionError("The text layer has " + std::to_string(textLayers.size()) + " pages, the PDF " +
-                               std::to_string(pages.size()));
-      TextLayers layers(pdf);
-      for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], textLayers[i]);
-    }
-    QPDFWriter writer(pdf, out.c_str());
+    lay(pdf, pages);
+    // Written to memory and then to the file at once: to a file, the writer flushes after
+    // every object, a system call for each of the thousands of tiles.
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
     // The converting tool declares 1.1; Unicode text strings and the text layer's
     // composite fonts came with 1.2.
     writer.setMinimumPDFVersion("1.2");
     writer.write();
+    std::unique_ptr<Buffer> written(writer.getBuffer());
+    WriteFileBytes(out, std::string(reinterpret_cast<const char*>(written->getBuffer()), written->getSize()));
   } catch (const EConversionError&) {
     DeleteFileAt(out);
     throw;
@@ -331,6 +336,32 @@ void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const st
     DeleteFileAt(out);
     throw EConversionError(std::string("The PDF could not be finished: ") + e.what());
   }
+}
+
+void CheckPageCount(size_t layers, size_t pages) {
+  if (layers != pages)
+    throw EConversionError("The text layer has " + std::to_string(layers) + " pages, the PDF " + std::to_string(pages));
+}
+
+}  // namespace
+
+void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
+               const std::vector<TPath>& textLayers) {
+  Finish(in, out, info, outline, [&](QPDF& pdf, std::vector<QPDFPageObjectHelper>& pages) {
+    if (textLayers.empty()) return;
+    CheckPageCount(textLayers.size(), pages.size());
+    TextLayers layers(pdf);
+    for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], textLayers[i]);
+  });
+}
+
+void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
+               const std::vector<TRecognisedPage>& text, const std::string& layerFont) {
+  Finish(in, out, info, outline, [&](QPDF& pdf, std::vector<QPDFPageObjectHelper>& pages) {
+    CheckPageCount(text.size(), pages.size());
+    TTextLayers layers(pdf, layerFont);
+    for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], text[i]);
+  });
 }
 
 TPdfInfo ReadPdfInfo(const TPath& path) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/path.h"
+#include "download/recognisedpage.h"
 
 // The document information; GBK texts, an empty one is left out.
 struct TPdfInfo {
@@ -47,6 +48,10 @@ struct TOutlineEntry {
 // out is written whole or not at all (removed on failure). Throws EConversionError.
 void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
                const std::vector<TPath>& textLayers = {});
+// The same with the recognised text of every page (one per page of in; a page without
+// lines gets no layer), in an invisible glyphless font whose program is layerFont.
+void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
+               const std::vector<TRecognisedPage>& text, const std::string& layerFont);
 
 // The document information of a PDF (GBK); empty fields when it does not read.
 TPdfInfo ReadPdfInfo(const TPath& pdf);
