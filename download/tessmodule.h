@@ -1,0 +1,44 @@
+#pragma once
+// The boundary of the recognition module (varnolt-tesseract.so beside the program), which
+// the program loads when a run first asks for recognition: tesseract's library is then
+// loaded with it, and a system without that library still runs the program, whose PDFs
+// then come without text.
+#include <string>
+#include <vector>
+
+#include "download/recognisedpage.h"
+
+// How pages are recognised; the defaults are the program's, chosen by the recognition
+// benchmark (bench/download/recognition_bench.cpp).
+struct TRecognitionSettings {
+  std::string languages = "chi_sim+eng";
+  // The page is recognised at this resolution (scaled down to grey when it has more):
+  // 300 dpi scans read better and cost less at 150; 0 keeps the image's own.
+  int dpi = 150;
+  int pageSegmentation = 3;    // tesseract's automatic page segmentation
+  int drawingsSegmentation = 11;  // sparse text: the labels scattered over a drawing
+  // tesseract's second reading of a doubtful line as white on black: scans are black on
+  // white, and it costs a fifth of the time.
+  bool invertedRetry = false;
+};
+
+// Where the page is in its document, as the source's sections tell it.
+enum class TPageKind { Text, Drawings };
+
+// One engine with its models loaded, for one thread at a time.
+class TPageRecogniser {
+ public:
+  virtual ~TPageRecogniser() = default;
+  // Recognises the first image of a TIFF file's bytes. A page without ink is passed over
+  // and gives no lines. False with the reason (English) in error.
+  virtual bool Recognise(const std::string& tiff, TPageKind kind, TRecognisedPage& page, std::string& error) = 0;
+  // The folder the models came from, ending with "/".
+  virtual std::string DataPath() const = 0;
+};
+
+// The module's entry, looked up by this name: a new engine, or null with the languages
+// whose models are missing in missing (none when something else failed, said in error).
+using TNewRecogniser = TPageRecogniser* (*)(const TRecognitionSettings& settings, std::vector<std::string>& missing,
+                                            std::string& error);
+constexpr char kNewRecogniserSymbol[] = "VarnoltNewRecogniser";
+constexpr char kRecognitionModule[] = "varnolt-tesseract.so";
