@@ -72,6 +72,9 @@ TRecognitionEngine::TRecognitionEngine(const TRecognitionSettings& settings) {
   if (!recogniser_) throw EOcrError(reason);
 }
 
+TRecognitionEngine::TRecognitionEngine(std::unique_ptr<TPageRecogniser> recogniser)
+    : recogniser_(std::move(recogniser)) {}
+
 TRecognitionEngine::~TRecognitionEngine() = default;
 
 TRecognisedPage TRecognitionEngine::Recognise(const std::string& tiff, TPageKind kind) {

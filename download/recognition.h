@@ -15,6 +15,8 @@ class TRecognitionEngine {
  public:
   // Loads the models; throws EOcrError with the reason (GBK) when they do not load.
   explicit TRecognitionEngine(const TRecognitionSettings& settings = {});
+  // An engine of the caller's (the benchmarks' baseline).
+  explicit TRecognitionEngine(std::unique_ptr<TPageRecogniser> recogniser);
   ~TRecognitionEngine();
   TRecognitionEngine(const TRecognitionEngine&) = delete;
   TRecognitionEngine& operator=(const TRecognitionEngine&) = delete;

@@ -28,10 +28,10 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
+#include "bench/download/processrecogniser.h"
 #include "demosite/corpus.h"
 #include "demosite/pagetext.h"
 #include "download/downerrors.h"
-#include "download/ocr.h"
 #include "download/recognition.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
@@ -169,23 +169,16 @@ Outcome Run(const Config& c, const std::vector<Page>& all, const TPath& work) {
   std::mutex failures;
   const double cpu0 = CpuSeconds();
   const auto start = Clock::now();
-  auto worker = [&](int k) {
-    std::unique_ptr<TRecognitionEngine> engine;
-    if (!c.process) {
-      const auto t0 = Clock::now();
-      engine = std::make_unique<TRecognitionEngine>(c.settings);
-      loadNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0).count();
-    }
+  auto worker = [&] {
+    const auto t0 = Clock::now();
+    std::unique_ptr<TRecognitionEngine> engine =
+        c.process ? std::make_unique<TRecognitionEngine>(std::make_unique<TProcessRecogniser>(work))
+                  : std::make_unique<TRecognitionEngine>(c.settings);
+    loadNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0).count();
     for (size_t i; (i = next++) < pages.size();) {
       try {
-        if (engine) {
-          const TPageKind kind = c.kinds && pages[i]->drawings ? TPageKind::Drawings : TPageKind::Text;
-          found[i] = RecognisedText(engine->Recognise(pages[i]->tiff, kind));
-        } else {
-          const TPath image = work + ("/p" + std::to_string(k) + ".tif");
-          WriteFileBytes(image, pages[i]->tiff);
-          found[i] = GbkToUtf8(RecognisePageText(image, work + ("/p" + std::to_string(k))));
-        }
+        const TPageKind kind = c.kinds && pages[i]->drawings ? TPageKind::Drawings : TPageKind::Text;
+        found[i] = RecognisedText(engine->Recognise(pages[i]->tiff, kind));
       } catch (const EOcrError& e) {
         std::lock_guard<std::mutex> lock(failures);
         std::fprintf(stderr, "page %s/%d: %s\n", pages[i]->number.c_str(), pages[i]->page, e.what());
@@ -193,7 +186,7 @@ Outcome Run(const Config& c, const std::vector<Page>& all, const TPath& work) {
     }
   };
   std::vector<std::thread> threads;
-  for (int k = 0; k < c.threads; ++k) threads.emplace_back(worker, k);
+  for (int k = 0; k < c.threads; ++k) threads.emplace_back(worker);
   for (std::thread& t : threads) t.join();
   Outcome o;
   o.wall = std::chrono::duration<double>(Clock::now() - start).count();
