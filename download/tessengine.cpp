@@ -33,21 +33,66 @@ void NoTeamsOnThisThread() {
   if (set) set(0);
 }
 
+// A line as one engine read it, in the pixels of the image it was given.
+struct TReadLine {
+  TRecognisedLine line;
+  float confidence = 0;
+};
+
+// The lines an engine found in the image it was last given, offset by (dx, dy).
+std::vector<TReadLine> ReadLines(tesseract::TessBaseAPI& api, int dx, int dy) {
+  std::vector<TReadLine> lines;
+  std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+  if (!it) return lines;
+  bool lineOpen = false;
+  do {
+    if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) lineOpen = false;
+    if (it->Empty(tesseract::RIL_WORD)) continue;
+    if (!lineOpen) {
+      TReadLine read;
+      TRecognisedLine& line = read.line;
+      int l = 0, t = 0, r = 0, b = 0;
+      it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
+      line.box = {l + dx, t + dy, r + dx, b + dy};
+      int x1, y1, x2, y2;
+      if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2) && x2 != x1) {
+        const double slope = double(y2 - y1) / (x2 - x1);
+        line.baselineLeft = int(std::lround(y1 + slope * (l - x1))) + dy;
+        line.baselineRight = int(std::lround(y1 + slope * (r - x1))) + dy;
+      } else {
+        line.baselineLeft = line.baselineRight = line.box.bottom;
+      }
+      read.confidence = it->Confidence(tesseract::RIL_TEXTLINE);
+      lines.push_back(std::move(read));
+      lineOpen = true;
+    }
+    std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
+    int l, t, r, b;
+    if (!text || !text[0] || !it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b)) continue;
+    lines.back().line.words.push_back({text.get(), {l + dx, t + dy, r + dx, b + dy}});
+  } while (it->Next(tesseract::RIL_WORD));
+  std::erase_if(lines, [](const TReadLine& read) { return read.line.words.empty(); });
+  return lines;
+}
+
 class TTessRecogniser : public TPageRecogniser {
  public:
   explicit TTessRecogniser(const TRecognitionSettings& settings) : settings_(settings) {}
-  ~TTessRecogniser() override { api_.End(); }
+  ~TTessRecogniser() override {
+    primary_.End();
+    fallback_.End();
+  }
 
-  // False when the models do not load.
-  bool Init() {
-    std::vector<std::string> names = {"tessedit_do_invert", "debug_file"};
-    std::vector<std::string> values = {settings_.invertedRetry ? "1" : "0", "/dev/null"};
-    return api_.Init(nullptr, settings_.languages.c_str(), tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values,
-                     false) == 0;
+  // The models that do not load; none when all did.
+  std::vector<std::string> Init() {
+    std::vector<std::string> missing;
+    if (!Load(primary_, settings_.language)) missing.push_back(settings_.language);
+    if (!settings_.fallback.empty() && !Load(fallback_, settings_.fallback)) missing.push_back(settings_.fallback);
+    return missing;
   }
 
   std::string DataPath() const override {
-    std::string path = const_cast<tesseract::TessBaseAPI&>(api_).GetDatapath();
+    std::string path = const_cast<tesseract::TessBaseAPI&>(primary_).GetDatapath();
     if (!path.empty() && path.back() != '/') path += '/';
     return path;
   }
@@ -84,74 +129,72 @@ class TTessRecogniser : public TPageRecogniser {
         return false;
       }
     }
+    Pix* input = reduced ? reduced.get() : pix.get();
+    const int inputDpi = dpi > 0 ? int(std::lround(dpi * scale)) : 300;
     NoTeamsOnThisThread();
-    api_.SetPageSegMode(tesseract::PageSegMode(kind == TPageKind::Drawings ? settings_.drawingsSegmentation
-                                                                           : settings_.pageSegmentation));
-    api_.SetImage(reduced ? reduced.get() : pix.get());
-    api_.SetSourceResolution(dpi > 0 ? int(std::lround(dpi * scale)) : 300);
-    if (api_.Recognize(nullptr) != 0) {
-      api_.Clear();
+    primary_.SetPageSegMode(tesseract::PageSegMode(kind == TPageKind::Drawings ? settings_.drawingsSegmentation
+                                                                               : settings_.pageSegmentation));
+    primary_.SetImage(input);
+    primary_.SetSourceResolution(inputDpi);
+    if (primary_.Recognize(nullptr) != 0) {
+      primary_.Clear();
       error = "the page was not recognised";
       return false;
     }
-    Collect(scale, page);
-    api_.Clear();
+    std::vector<TReadLine> lines = ReadLines(primary_, 0, 0);
+    primary_.Clear();
+    if (!settings_.fallback.empty())
+      for (TReadLine& read : lines)
+        if (read.confidence < settings_.fallbackBelow) ReadAgain(input, inputDpi, read);
+    // Boxes back in the pixels of the image as given.
+    auto full = [scale](int v) { return int(std::lround(v / scale)); };
+    auto fullBox = [&](const TTextBox& b) { return TTextBox{full(b.left), full(b.top), full(b.right), full(b.bottom)}; };
+    for (TReadLine& read : lines) {
+      TRecognisedLine& line = read.line;
+      line.box = fullBox(line.box);
+      line.baselineLeft = full(line.baselineLeft);
+      line.baselineRight = full(line.baselineRight);
+      for (TRecognisedWord& word : line.words) word.box = fullBox(word.box);
+      page.lines.push_back(std::move(line));
+    }
     return true;
   }
 
  private:
-  // The lines and words of the recognised page, in the pixels of the image as given.
-  void Collect(double scale, TRecognisedPage& page) {
-    auto full = [scale](double v) { return int(std::lround(v / scale)); };
-    std::unique_ptr<tesseract::ResultIterator> it(api_.GetIterator());
-    if (!it) return;
-    bool lineOpen = false;
-    do {
-      if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) lineOpen = false;
-      if (it->Empty(tesseract::RIL_WORD)) continue;
-      if (!lineOpen) {
-        TRecognisedLine line;
-        int l = 0, t = 0, r = 0, b = 0;
-        it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
-        line.box = {full(l), full(t), full(r), full(b)};
-        int x1, y1, x2, y2;
-        if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2) && x2 != x1) {
-          const double slope = double(y2 - y1) / (x2 - x1);
-          line.baselineLeft = full(y1 + slope * (l - x1));
-          line.baselineRight = full(y1 + slope * (r - x1));
-        } else {
-          line.baselineLeft = line.baselineRight = line.box.bottom;
-        }
-        page.lines.push_back(std::move(line));
-        lineOpen = true;
-      }
-      std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
-      int l, t, r, b;
-      if (!text || !text[0] || !it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b)) continue;
-      page.lines.back().words.push_back({text.get(), {full(l), full(t), full(r), full(b)}});
-    } while (it->Next(tesseract::RIL_WORD));
-    std::erase_if(page.lines, [](const TRecognisedLine& line) { return line.words.empty(); });
+  bool Load(tesseract::TessBaseAPI& api, const std::string& language) {
+    std::vector<std::string> names = {"tessedit_do_invert", "debug_file"};
+    std::vector<std::string> values = {settings_.invertedRetry ? "1" : "0", "/dev/null"};
+    return api.Init(nullptr, language.c_str(), tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) == 0;
+  }
+
+  // Reads a doubtful line again with the fallback model, and keeps that reading when the
+  // model is surer of it.
+  void ReadAgain(Pix* input, int dpi, TReadLine& read) {
+    const TTextBox& b = read.line.box;
+    // A margin around the line: the engine finds a line's ink better with white about it.
+    const int pad = std::max(2, (b.bottom - b.top) / 4);
+    const int left = std::max(0, b.left - pad), top = std::max(0, b.top - pad);
+    const int right = std::min(int(pixGetWidth(input)), b.right + pad);
+    const int bottom = std::min(int(pixGetHeight(input)), b.bottom + pad);
+    if (right <= left || bottom <= top) return;
+    Box* box = boxCreate(left, top, right - left, bottom - top);
+    PixPtr clip(pixClipRectangle(input, box, nullptr));
+    boxDestroy(&box);
+    if (!clip) return;
+    fallback_.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    fallback_.SetImage(clip.get());
+    fallback_.SetSourceResolution(dpi);
+    if (fallback_.Recognize(nullptr) == 0) {
+      std::vector<TReadLine> again = ReadLines(fallback_, left, top);
+      if (again.size() == 1 && again[0].confidence > read.confidence) read = std::move(again[0]);
+    }
+    fallback_.Clear();
   }
 
   TRecognitionSettings settings_;
-  tesseract::TessBaseAPI api_;
+  tesseract::TessBaseAPI primary_;
+  tesseract::TessBaseAPI fallback_;
 };
-
-// The languages of a "+" list whose models do not load on their own.
-std::vector<std::string> MissingModels(const std::string& languages) {
-  std::vector<std::string> missing;
-  for (size_t start = 0; start <= languages.size();) {
-    size_t end = languages.find('+', start);
-    if (end == std::string::npos) end = languages.size();
-    const std::string language = languages.substr(start, end - start);
-    tesseract::TessBaseAPI probe;
-    if (!language.empty() && probe.Init(nullptr, language.c_str(), tesseract::OEM_LSTM_ONLY) != 0)
-      missing.push_back(language);
-    probe.End();
-    start = end + 1;
-  }
-  return missing;
-}
 
 }  // namespace
 
@@ -159,13 +202,13 @@ extern "C" __attribute__((visibility("default"))) TPageRecogniser* VarnoltNewRec
     const TRecognitionSettings& settings, std::vector<std::string>& missing, std::string& error);
 static_assert(std::is_same_v<decltype(&VarnoltNewRecogniser), TNewRecogniser>);
 
-TPageRecogniser* VarnoltNewRecogniser(
-    const TRecognitionSettings& settings, std::vector<std::string>& missing, std::string& error) {
+TPageRecogniser* VarnoltNewRecogniser(const TRecognitionSettings& settings, std::vector<std::string>& missing,
+                                      std::string& error) {
   // Leptonica's complaints about a bad image reach the caller as the error instead.
   setMsgSeverity(L_SEVERITY_NONE);
   auto recogniser = std::make_unique<TTessRecogniser>(settings);
-  if (recogniser->Init()) return recogniser.release();
-  missing = MissingModels(settings.languages);
-  if (missing.empty()) error = "the models of " + settings.languages + " do not load";
+  missing = recogniser->Init();
+  if (missing.empty()) return recogniser.release();
+  error = "the models do not load";
   return nullptr;
 }

@@ -5,7 +5,8 @@
 //   build/bin/recognition_bench [--records N] [--rounds R] CONFIG...
 //
 // A CONFIG is "process" or "engine", then ",key=value" pairs: threads (default 2), lang
-// (chi_sim+eng), psm (3), drawpsm (11: the segmentation of drawings pages), kinds (1:
+// (chi_sim), fallback (eng; none), below (60: the confidence under which a line is read
+// again with the fallback), psm (3), drawpsm (11: the segmentation of drawings pages), kinds (1:
 // drawings pages are recognised as such, 0: as text), dpi (150; 0: the page's own), invert
 // (0), pages (all; text: not the drawings pages; drawings: only them; blank: six pages of
 // nothing or dust). Each page of the first N records of 3 to
@@ -125,7 +126,9 @@ Config Parse(const std::string& text) {
     const size_t eq = pair.find('=');
     const std::string key = pair.substr(0, eq), value = eq == std::string::npos ? "" : pair.substr(eq + 1);
     if (key == "threads") c.threads = std::stoi(value);
-    else if (key == "lang") c.settings.languages = value;
+    else if (key == "lang") c.settings.language = value;
+    else if (key == "fallback") c.settings.fallback = value == "none" ? "" : value;
+    else if (key == "below") c.settings.fallbackBelow = std::stoi(value);
     else if (key == "psm") c.settings.pageSegmentation = std::stoi(value);
     else if (key == "dpi") c.settings.dpi = std::stoi(value);
     else if (key == "drawpsm") c.settings.drawingsSegmentation = std::stoi(value);
