@@ -57,7 +57,8 @@ std::string Utf16Hex(const std::string& utf8, size_t& units) {
 }  // namespace
 
 std::string TextLayerContent(const TRecognisedPage& page, const std::string& font) {
-  std::string out = "BT\n3 Tr\n";
+  std::string out;
+  // A text object per line: readers of the layer take its end for the end of a line.
   for (const TRecognisedLine& line : page.lines) {
     const double lineWidth = std::max(1, line.box.right - line.box.left);
     const double rise = line.baselineRight - line.baselineLeft;  // downwards in the image
@@ -66,7 +67,7 @@ std::string TextLayerContent(const TRecognisedPage& page, const std::string& fon
     auto baselineAt = [&](double x) { return line.baselineLeft + rise * (x - line.box.left) / lineWidth; };
     // The size of the line's text: the height of its box above the baseline.
     const double size = std::max(1.0, baselineAt(line.box.left) - line.box.top);
-    out += "/" + font.substr(font[0] == '/' ? 1 : 0) + " " + Num(size) + " Tf\n";
+    out += "BT\n3 Tr\n/" + font.substr(font[0] == '/' ? 1 : 0) + " " + Num(size) + " Tf\n";
     for (size_t i = 0; i < line.words.size(); ++i) {
       const TRecognisedWord& word = line.words[i];
       const bool joins = i + 1 < line.words.size() && WordsJoin(word.utf8, line.words[i + 1].utf8) &&
@@ -81,8 +82,8 @@ std::string TextLayerContent(const TRecognisedPage& page, const std::string& fon
       out += Num(cosA, 4) + " " + Num(sinA, 4) + " " + Num(-sinA, 4) + " " + Num(cosA, 4) + " " + Num(x) + " " + Num(y) + " Tm " +
              Num(stretch) + " Tz <" + hex + "> Tj\n";
     }
+    out += "ET\n";
   }
-  out += "ET\n";
   return out;
 }
 

@@ -10,7 +10,7 @@ class QPDF;
 class QPDFPageObjectHelper;
 
 // The content stream of the text layer of a page, in the image's pixels with y upwards
-// (the form's box is 0 0 width height). Every word is shown in render mode 3 (invisible)
+// (the form's box is 0 0 width height), a text object per line. Every word is shown in render mode 3 (invisible)
 // in the font `font` (a resource name such as "/F1": the glyphless font, half an em wide
 // per UTF-16 code unit), from the left end of its box on the line's baseline and
 // stretched to the box's width, then a blank; a word whose last character and the next
