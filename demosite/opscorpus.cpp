@@ -457,8 +457,9 @@ void AddOwnEvent(std::vector<OpsLegalEvent>& events, int ymd, const Code& code) 
   if (ymd) events.push_back(EventOf(ToDays(ymd), code));
 }
 
-// The record of an own entry; the page images' record is made alongside.
-OpsRecord OwnRecord(const Own& own, Numbers& numbers) {
+// The record of an own entry; the page images' record is made alongside. pages > 0: its
+// documents have that many pages.
+OpsRecord OwnRecord(const Own& own, int pages, Numbers& numbers) {
   OpsRecord o;
   o.application = own.application;
   o.check = CheckDigitOf(o.application);
@@ -467,7 +468,7 @@ OpsRecord OwnRecord(const Own& own, Numbers& numbers) {
   auto take = [&](const char* number, char kind, int date) {
     // A number the generated records already hold would be a slip of this table.
     if (kind != 'B' && !numbers.Take(number)) throw std::logic_error(std::string("publication number in use: ") + number);
-    o.publications.push_back({number, kind, date, own.pages});
+    o.publications.push_back({number, kind, date, pages > 0 ? pages : own.pages});
   };
   if (own.a) take(own.a, 'A', own.aDate);
   if (own.grant) take(own.grant, own.type == 2 ? 'U' : 'B', own.grantDate);
@@ -504,7 +505,7 @@ OpsRecord OwnRecord(const Own& own, Numbers& numbers) {
   r.patentee = ToGbk(own.applicant);
   r.ipc = ToGbk(o.ipcs[0]);
   r.status = ToGbk(own.lapsed || own.abandoned ? "专利权的终止" : own.grant ? "授权" : "公开");
-  r.pages = own.pages;
+  r.pages = pages > 0 ? pages : own.pages;
   r.core = ToGbk(own.core);
   for (const std::string& p : parts) r.parts.push_back(ToGbk(p));
   return o;
@@ -665,7 +666,7 @@ OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages, int today) 
   }
 
   for (const Own& own : kOwn) {
-    OpsRecord o = OwnRecord(own, numbers);
+    OpsRecord o = OwnRecord(own, pages, numbers);
     uint64_t seed = SeedOf(o.application);
     o.priorities.push_back({"CN", o.application, 'A', o.applicationDate});
     o.familyId = familyOf(seed);

@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "sources/ops/opspaths.h"
 #include "sources/ops/opsreplies.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
@@ -709,9 +710,13 @@ TEST_F(DemoOpsTest, AnalystsFieldsAsTheProgramReadsThem) {
 
 TEST_F(DemoOpsTest, FamilyServiceAsOpsAnswersIt) {
   Ops ops(*site_);
-  // A family across five offices, asked for by a publication or by the application.
-  for (const char* path : {"family/publication/docdb/CN.115012345.B", "family/publication/epodoc/CN115012345",
-                           "family/application/epodoc/CN202210987654", "family/application/docdb/CN.202210987654.A"}) {
+  // A family across five offices, asked for by a publication or by the application, the
+  // program's way among them.
+  const std::string rest = "rest-services/";
+  for (const std::string& path :
+       {std::string("family/publication/epodoc/CN115012345"), std::string("family/application/epodoc/CN202210987654"),
+        opspaths::Family({"115012345", 'B'}).substr(rest.size()),
+        opspaths::ApplicationFamily(TOpsApplication{"202210987654"}, 'A').substr(rest.size())}) {
     Reply r = ops.Get(path);
     ASSERT_EQ(r.status, 200) << path;
     EXPECT_EQ(r.Header("content-type"), "application/xml;charset=utf-8");
@@ -721,8 +726,12 @@ TEST_F(DemoOpsTest, FamilyServiceAsOpsAnswersIt) {
     EXPECT_EQ(f.total, 8);
     for (const TOpsFamilyMember& m : f.members) {
       EXPECT_EQ(m.priorities, (std::vector<TOpsPriority>{{"CN202210987654", "20220520"}})) << m.Shown();
-      if (m.country == "CN") EXPECT_EQ(m.applicationNumber + m.applicationDate, "20221098765420220520");
-      if (m.country == "US") EXPECT_EQ(m.applicationNumber, "18012345");  // the A1 and the B2 of one application
+      if (m.country == "CN") {
+        EXPECT_EQ(m.applicationNumber + m.applicationDate, "20221098765420220520");
+      }
+      if (m.country == "US") {
+        EXPECT_EQ(m.applicationNumber, "18012345");  // the A1 and the B2 of one application
+      }
     }
     EXPECT_EQ(f.members[0].Shown(), "WO2023221234A1");
     EXPECT_EQ(f.members[0].applicationCountry + f.members[0].applicationNumber + f.members[0].applicationKind,
@@ -845,9 +854,11 @@ TEST(DemoOpsSwitches, EnglishIndexAndOneHitPerPublication) {
                 .body);
   auto titles = All(found.Root(), "invention-title");
   ASSERT_FALSE(titles.empty());
-  for (auto t : titles)
-    if (std::string(t.node().attribute("lang").value()) == "en")
+  for (auto t : titles) {
+    if (std::string(t.node().attribute("lang").value()) == "en") {
       EXPECT_NE(std::string(t.node().child_value()).find("gearbox"), std::string::npos) << t.node().child_value();
+    }
+  }
   EXPECT_EQ(Count(ops, "pa=长江变速器"), 9);  // names keep both forms
   // Every publication a hit: an A and its B are two, newest first.
   Xml hits(ops.Get("published-data/search/biblio?q=ti%3Dgearbox&Range=1-25").body);
