@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The library's schema as a list of migrations: entry i takes a file from version i to
+// version i + 1 (PRAGMA user_version). A new version appends an entry and never edits
+// one that has shipped, so every older file moves forward step by step.
+const std::vector<std::string>& LibraryMigrations();
