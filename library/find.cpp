@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
 #include "base/bytes.h"
 #include "base/gbk.h"
 #include "library/library.h"
+#include "library/schema.h"
 #include "library/sqlite.h"
 
 namespace {
@@ -95,11 +97,18 @@ std::string OwnSnippet(const std::string& text, const std::vector<std::string>& 
 }
 
 struct TCandidate {
-  double score = 0;
-  int words = 0;  // long words found so far
-  // The best page row of each long word where a page holds it.
+  double score = 0;  // bm25, summed over the long words; lower is better
+  int cheap = 0;     // how much of the record holds the long words, before bm25 is asked
+  // Per long word: whether a field holds it, and the page rows that do.
+  std::vector<char> inFields;
+  std::vector<std::vector<int64_t>> pageRows;
+  // The best page row of each long word where a page holds it (after ranking).
   std::vector<std::pair<double, int64_t>> bestPage;
 };
+
+// bm25 costs several times more per match than finding the match: words with more
+// matches than this are ordered by how much of each record holds them instead.
+constexpr size_t kRankedMatches = 20000;
 
 }  // namespace
 
@@ -115,43 +124,53 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
   if (lowerWords.empty()) return {};
 
   std::map<int64_t, TCandidate> cands;
-  for (size_t i = 0; i < longWords.size(); ++i) {
-    std::map<int64_t, TCandidate> found;
-    const std::string phrase = Phrase(longWords[i]);
-    auto take = [&](int64_t record, double rank, int64_t pageRow) {
-      if (i > 0 && !cands.count(record)) return;
-      TCandidate& c = found[record];
-      if (c.bestPage.empty()) {
-        c.bestPage.assign(longWords.size(), {0, 0});
-        c.score = rank;
+  // The record of each document, read once when a page holds a word (a page row's id is
+  // its document's times kPageSlots plus the page).
+  std::vector<int64_t> recordOfDocument;
+  auto recordOfPage = [&](int64_t row) -> int64_t {
+    if (recordOfDocument.empty()) {
+      recordOfDocument.push_back(0);
+      TStatement q(db, "SELECT id, record_id FROM documents ORDER BY id");
+      while (q.Step()) {
+        const size_t id = size_t(q.Int(0));
+        if (recordOfDocument.size() <= id) recordOfDocument.resize(id + 1, 0);
+        recordOfDocument[id] = q.Int(1);
       }
-      c.score = std::min(c.score, rank);
-      if (pageRow && (!c.bestPage[i].second || rank < c.bestPage[i].first)) c.bestPage[i] = {rank, pageRow};
+    }
+    const size_t doc = size_t(row / kPageSlots);
+    return doc < recordOfDocument.size() ? recordOfDocument[doc] : 0;
+  };
+  for (size_t i = 0; i < longWords.size(); ++i) {
+    const std::string phrase = Phrase(longWords[i]);
+    auto entry = [&](int64_t record) -> TCandidate* {
+      if (i == 0) {
+        TCandidate& c = cands[record];
+        if (c.inFields.empty()) {
+          c.inFields.assign(longWords.size(), 0);
+          c.pageRows.resize(longWords.size());
+        }
+        return &c;
+      }
+      auto it = cands.find(record);
+      return it == cands.end() ? nullptr : &it->second;
     };
     {
-      TStatement q(db, "SELECT rowid, rank FROM record_index WHERE record_index MATCH ?");
+      TStatement q(db, "SELECT rowid FROM record_index WHERE record_index MATCH ?");
       q.Bind(1, phrase);
-      while (q.Step()) take(q.Int(0), q.Real(1), 0);
+      while (q.Step())
+        if (TCandidate* c = entry(q.Int(0))) c->inFields[i] = 1;
     }
     {
-      TStatement q(db,
-                   "SELECT d.record_id, f.rowid, f.rank FROM page_index f JOIN page_texts p ON p.id = f.rowid "
-                   "JOIN documents d ON d.id = p.document_id WHERE page_index MATCH ?");
+      TStatement q(db, "SELECT rowid FROM page_index WHERE page_index MATCH ?");
       q.Bind(1, phrase);
-      while (q.Step()) take(q.Int(0), q.Real(2), q.Int(1));
-    }
-    if (i == 0) {
-      cands = std::move(found);
-    } else {
-      std::map<int64_t, TCandidate> both;
-      for (auto& [id, c] : found) {
-        TCandidate merged = cands[id];
-        merged.score += c.score;
-        if (c.bestPage[i].second) merged.bestPage[i] = c.bestPage[i];
-        both.emplace(id, std::move(merged));
+      while (q.Step()) {
+        const int64_t row = q.Int(0);
+        if (TCandidate* c = entry(recordOfPage(row))) c->pageRows[i].push_back(row);
       }
-      cands = std::move(both);
     }
+    // Keep the records that hold this word too.
+    for (auto it = cands.begin(); it != cands.end();)
+      it = it->second.inFields[i] || !it->second.pageRows[i].empty() ? std::next(it) : cands.erase(it);
     if (cands.empty()) return {};
   }
 
@@ -195,8 +214,55 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
     if (cands.empty()) return {};
   }
 
-  // Best first; records found by short words alone have no rank and come newest first.
-  std::vector<std::pair<int64_t, TCandidate>> order(cands.begin(), cands.end());
+  // Best first by bm25, summed over the long words (the best field or page of each). A word
+  // so common that ranking every match would cost more than finding them orders the
+  // records by how much of them holds the words (in a field, on more pages) instead.
+  // Records found by short words alone have no rank and come newest first.
+  std::vector<std::pair<int64_t, TCandidate>> order;
+  order.reserve(cands.size());
+  size_t matches = 0;
+  for (auto& [id, c] : cands) {
+    if (!longWords.empty()) {
+      c.bestPage.assign(longWords.size(), {0, 0});
+      for (size_t i = 0; i < longWords.size(); ++i) {
+        matches += size_t(c.inFields[i]) + c.pageRows[i].size();
+        if (!c.pageRows[i].empty()) c.bestPage[i] = {0, c.pageRows[i].front()};
+        c.cheap -= (c.inFields[i] ? 16 : 0) + int(std::min<size_t>(c.pageRows[i].size(), 15));
+      }
+      c.score = c.cheap;
+    }
+    order.emplace_back(id, std::move(c));
+  }
+  if (!longWords.empty() && (matches <= kRankedMatches || options.limit == 0)) {
+    std::unordered_map<int64_t, size_t> at;
+    for (size_t k = 0; k < order.size(); ++k) at[order[k].first] = k;
+    for (auto& [id, c] : order) c.score = 0;
+    std::vector<std::vector<double>> fieldRank(order.size(), std::vector<double>(longWords.size(), 1));
+    for (size_t i = 0; i < longWords.size(); ++i) {
+      TStatement fields(db, "SELECT rowid, rank FROM record_index WHERE record_index MATCH ?");
+      fields.Bind(1, Phrase(longWords[i]));
+      while (fields.Step()) {
+        auto it = at.find(fields.Int(0));
+        if (it != at.end()) fieldRank[it->second][i] = fields.Real(1);
+      }
+      TStatement pages(db, "SELECT rowid, rank FROM page_index WHERE page_index MATCH ?");
+      pages.Bind(1, Phrase(longWords[i]));
+      while (pages.Step()) {
+        auto it = at.find(recordOfPage(pages.Int(0)));
+        if (it == at.end()) continue;
+        auto& best = order[it->second].second.bestPage[i];
+        if (best.first == 0 || pages.Real(1) < best.first) best = {pages.Real(1), pages.Int(0)};
+      }
+    }
+    for (size_t k = 0; k < order.size(); ++k) {
+      TCandidate& c = order[k].second;
+      for (size_t i = 0; i < longWords.size(); ++i) {
+        double best = fieldRank[k][i] < 0 ? fieldRank[k][i] : 0;
+        if (c.bestPage[i].second && c.bestPage[i].first < best) best = c.bestPage[i].first;
+        c.score += best;
+      }
+    }
+  }
   std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
     if (a.second.score != b.second.score) return a.second.score < b.second.score;
     return a.first > b.first;

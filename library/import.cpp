@@ -161,5 +161,6 @@ TImportCounts ImportDataRoot(const TPath& root, const std::function<void(const s
   counts.addedRecords = writer.AddedRecords();
   counts.addedDocuments = writer.AddedDocuments();
   writer.Finish({std::nullopt, counts.otherFiles, "done"});
+  writer.Tidy(-1);
   return counts;
 }

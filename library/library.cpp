@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -114,17 +115,18 @@ void ReadColumns(const TStatement& q, int first, TPatentRecord& r) {
   }
 }
 
-// Trims every text and list entry, drops empty entries, writes dates as YYYY-MM-DD.
+// Trims every text and list entry, drops empty entries, writes dates as YYYY-MM-DD. Text
+// that is not UTF-8 is made so (U+FFFD): the library and every export are UTF-8.
 TPatentRecord Normalised(const TPatentRecord& in) {
   TPatentRecord r = in;
   for (const TColumn& c : Columns()) {
     if (c.text) {
       std::string& v = r.*c.text;
-      v = c.date ? NormalDate(v) : TrimBytes(v);
+      v = c.date ? NormalDate(v) : ValidUtf8(TrimBytes(v));
     } else {
       std::vector<std::string> kept;
       for (const std::string& v : r.*c.list)
-        if (!TrimBytes(v).empty()) kept.push_back(TrimBytes(v));
+        if (!TrimBytes(v).empty()) kept.push_back(ValidUtf8(TrimBytes(v)));
       r.*c.list = kept;
     }
   }
@@ -205,6 +207,23 @@ void TLibrary::Migrate() {
   for (; version < latest; ++version) db_->Exec(migrations[size_t(version)]);
   db_->Exec("PRAGMA user_version = " + std::to_string(latest));
   t.Commit();
+}
+
+void TLibrary::Tidy(double seconds) {
+  const auto start = std::chrono::steady_clock::now();
+  for (const char* index : {"page_index", "record_index"}) {
+    for (;;) {
+      if (seconds >= 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > seconds)
+        return;
+      TTransaction t(*db_);
+      const int before = sqlite3_total_changes(db_->Handle());
+      db_->Exec(std::string("INSERT INTO ") + index + "(" + index + ", rank) VALUES('merge', -500)");
+      const int written = sqlite3_total_changes(db_->Handle()) - before;
+      t.Commit();
+      // SQLite's rule: fewer than two pages written means nothing was left to merge.
+      if (written < 2) break;
+    }
+  }
 }
 
 std::vector<TPatentRecord> TLibrary::Records() { return ReadRecords("", {}); }
@@ -439,15 +458,15 @@ void TLibraryWriter::Document(const TDocumentRecord& doc, const std::string& asO
     q.Bind(1, docId);
     while (q.Step()) stored[int(q.Int(0))] = q.Text(1);
   }
-  TStatement insert(db, "INSERT INTO page_texts(document_id, page, text) VALUES(?, ?, ?)");
+  TStatement insert(db, "INSERT INTO page_texts(id, document_id, page, text) VALUES(?, ?, ?, ?)");
   TStatement update(db, "UPDATE page_texts SET text = ? WHERE document_id = ? AND page = ?");
   TStatement remove(db, "DELETE FROM page_texts WHERE document_id = ? AND page = ?");
-  for (size_t i = 0; i < doc.pageTexts.size(); ++i) {
+  for (size_t i = 0; i < doc.pageTexts.size() && int64_t(i) + 1 < kPageSlots; ++i) {
     const int page = int(i + 1);
-    const std::string& text = doc.pageTexts[i];
+    const std::string text = ValidUtf8(doc.pageTexts[i]);
     auto it = stored.find(page);
     if (it == stored.end()) {
-      if (!text.empty()) insert.Bind(1, docId).Bind(2, page).Bind(3, text).Run();
+      if (!text.empty()) insert.Bind(1, docId * kPageSlots + page).Bind(2, docId).Bind(3, page).Bind(4, text).Run();
       continue;
     }
     if (text.empty())
@@ -486,6 +505,12 @@ void TLibraryWriter::Finish(const TRunEnd& end) {
     u.BindNull(2);
   u.Bind(3, end.failures).Bind(4, end.outcome).Bind(5, runId_).Run();
   t.Commit();
+  library_.Tidy(2.0);
+}
+
+void TLibraryWriter::Tidy(double seconds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  library_.Tidy(seconds);
 }
 
 // ---- The sink ----

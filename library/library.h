@@ -104,6 +104,11 @@ class TLibrary {
   // The page texts of a document (path relative to the root), page i + 1 at i.
   std::vector<std::string> PageTexts(const std::string& documentPath);
 
+  // Merges the full-text indexes' segments, a small step per transaction so that other
+  // writers get their turn, until they are merged or `seconds` have passed (< 0: no limit).
+  // Runs that commit record by record leave many small segments, which slow every find.
+  void Tidy(double seconds);
+
   TSqlite& Db() { return *db_; }
 
  private:
@@ -148,8 +153,10 @@ class TLibraryWriter {
   // counts for less than one a source gave). Throws.
   void FillFirstClaim(const std::string& application, const std::string& firstClaim);
 
-  // Records the run's end. Without it the run stays without an end (a killed run).
+  // Records the run's end, then tidies the indexes for a moment. Without it the run stays
+  // without an end (a killed run).
   void Finish(const TRunEnd& end);
+  void Tidy(double seconds);
 
   // Records and documents this writer added (not merely met again).
   int AddedRecords() const { return addedRecords_; }

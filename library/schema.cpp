@@ -86,6 +86,7 @@ CREATE TABLE documents(
 );
 CREATE INDEX documents_record ON documents(record_id);
 
+-- id: the document's id times 100000 plus the page.
 CREATE TABLE page_texts(
   id INTEGER PRIMARY KEY,
   document_id INTEGER NOT NULL REFERENCES documents(id) ON DELETE CASCADE,
