@@ -541,31 +541,25 @@ void TLibrarySink::Failure(const std::exception& e) noexcept {
   }
 }
 
-void TLibrarySink::Met(const TPatentRecord& record) noexcept {
+void TLibrarySink::Guarded(const std::function<void(TLibraryWriter&)>& write) noexcept {
   if (!writer_) return;
   try {
-    writer_->Met(record);
+    write(*writer_);
   } catch (const std::exception& e) {
     Failure(e);
   }
+}
+
+void TLibrarySink::Met(const TPatentRecord& record) noexcept {
+  Guarded([&](TLibraryWriter& w) { w.Met(record); });
 }
 
 void TLibrarySink::Document(const TDocumentRecord& document) noexcept {
-  if (!writer_) return;
-  try {
-    writer_->Document(document);
-  } catch (const std::exception& e) {
-    Failure(e);
-  }
+  Guarded([&](TLibraryWriter& w) { w.Document(document); });
 }
 
 void TLibrarySink::Finish(const TRunEnd& end) noexcept {
-  if (!writer_) return;
-  try {
-    writer_->Finish(end);
-  } catch (const std::exception& e) {
-    Failure(e);
-  }
+  Guarded([&](TLibraryWriter& w) { w.Finish(end); });
 }
 
 bool TLibrarySink::Failed() const {

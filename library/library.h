@@ -189,6 +189,8 @@ class TLibrarySink {
 
  private:
   void Failure(const std::exception& e) noexcept;
+  // Runs a write, a failure reported once.
+  void Guarded(const std::function<void(TLibraryWriter&)>& write) noexcept;
 
   std::unique_ptr<TLibraryWriter> writer_;
   TWarn warn_;
