@@ -96,15 +96,21 @@ std::string OwnSnippet(const std::string& text, const std::vector<std::string>& 
   return out;
 }
 
+// What a record holds of one long word. Kept small: a common word has tens of thousands
+// of candidate records.
+struct TWordHit {
+  bool inField = false;
+  uint32_t pages = 0;     // pages that hold it
+  int64_t firstPage = 0;  // the first such page's row
+  int64_t bestPage = 0;   // the best ranked such page's row, once ranked
+  double bestRank = 0;
+};
+
 struct TCandidate {
   double score = 0;  // bm25, summed over the long words; lower is better
-  int cheap = 0;     // how much of the record holds the long words, before bm25 is asked
-  // Per long word: whether a field holds it, and the page rows that do.
-  std::vector<char> inFields;
-  std::vector<std::vector<int64_t>> pageRows;
-  // The best page row of each long word where a page holds it (after ranking).
-  std::vector<std::pair<double, int64_t>> bestPage;
+  std::vector<TWordHit> words;
 };
+using TCandidates = std::unordered_map<int64_t, TCandidate>;
 
 // bm25 costs several times more per match than finding the match: words with more
 // matches than this are ordered by how much of each record holds them instead.
@@ -123,7 +129,7 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
   }
   if (lowerWords.empty()) return {};
 
-  std::map<int64_t, TCandidate> cands;
+  TCandidates cands;
   // The record of each document, read once when a page holds a word (a page row's id is
   // its document's times kPageSlots plus the page).
   std::vector<int64_t> recordOfDocument;
@@ -136,6 +142,8 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
         if (recordOfDocument.size() <= id) recordOfDocument.resize(id + 1, 0);
         recordOfDocument[id] = q.Int(1);
       }
+      // A common word's candidates are a good part of all records: no rehashing on the way.
+      if (cands.empty()) cands.reserve(recordOfDocument.size());
     }
     const size_t doc = size_t(row / kPageSlots);
     return doc < recordOfDocument.size() ? recordOfDocument[doc] : 0;
@@ -145,10 +153,7 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
     auto entry = [&](int64_t record) -> TCandidate* {
       if (i == 0) {
         TCandidate& c = cands[record];
-        if (c.inFields.empty()) {
-          c.inFields.assign(longWords.size(), 0);
-          c.pageRows.resize(longWords.size());
-        }
+        if (c.words.empty()) c.words.resize(longWords.size());
         return &c;
       }
       auto it = cands.find(record);
@@ -158,19 +163,22 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
       TStatement q(db, "SELECT rowid FROM record_index WHERE record_index MATCH ?");
       q.Bind(1, phrase);
       while (q.Step())
-        if (TCandidate* c = entry(q.Int(0))) c->inFields[i] = 1;
+        if (TCandidate* c = entry(q.Int(0))) c->words[i].inField = true;
     }
     {
       TStatement q(db, "SELECT rowid FROM page_index WHERE page_index MATCH ?");
       q.Bind(1, phrase);
       while (q.Step()) {
         const int64_t row = q.Int(0);
-        if (TCandidate* c = entry(recordOfPage(row))) c->pageRows[i].push_back(row);
+        if (TCandidate* c = entry(recordOfPage(row))) {
+          TWordHit& w = c->words[i];
+          if (w.pages++ == 0) w.firstPage = row;
+        }
       }
     }
     // Keep the records that hold this word too.
     for (auto it = cands.begin(); it != cands.end();)
-      it = it->second.inFields[i] || !it->second.pageRows[i].empty() ? std::next(it) : cands.erase(it);
+      it = it->second.words[i].inField || it->second.words[i].pages ? std::next(it) : cands.erase(it);
     if (cands.empty()) return {};
   }
 
@@ -201,7 +209,7 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
                          in("p.text") + with("d.record_id"));
     q.Bind(1, lower);
     if (!seeding) q.Bind(2, nlohmann::json(ids).dump());
-    std::map<int64_t, TCandidate> kept;
+    TCandidates kept;
     while (q.Step()) {
       const int64_t id = q.Int(0);
       if (seeding) {
@@ -222,21 +230,16 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
   order.reserve(cands.size());
   size_t matches = 0;
   for (auto& [id, c] : cands) {
-    if (!longWords.empty()) {
-      c.bestPage.assign(longWords.size(), {0, 0});
-      for (size_t i = 0; i < longWords.size(); ++i) {
-        matches += size_t(c.inFields[i]) + c.pageRows[i].size();
-        if (!c.pageRows[i].empty()) c.bestPage[i] = {0, c.pageRows[i].front()};
-        c.cheap -= (c.inFields[i] ? 16 : 0) + int(std::min<size_t>(c.pageRows[i].size(), 15));
-      }
-      c.score = c.cheap;
+    for (TWordHit& w : c.words) {
+      matches += size_t(w.inField) + w.pages;
+      w.bestPage = w.firstPage;
+      c.score -= (w.inField ? 16 : 0) + std::min<uint32_t>(w.pages, 15);
     }
     order.emplace_back(id, std::move(c));
   }
   if (!longWords.empty() && (matches <= kRankedMatches || options.limit == 0)) {
     std::unordered_map<int64_t, size_t> at;
     for (size_t k = 0; k < order.size(); ++k) at[order[k].first] = k;
-    for (auto& [id, c] : order) c.score = 0;
     std::vector<std::vector<double>> fieldRank(order.size(), std::vector<double>(longWords.size(), 1));
     for (size_t i = 0; i < longWords.size(); ++i) {
       TStatement fields(db, "SELECT rowid, rank FROM record_index WHERE record_index MATCH ?");
@@ -250,24 +253,27 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
       while (pages.Step()) {
         auto it = at.find(recordOfPage(pages.Int(0)));
         if (it == at.end()) continue;
-        auto& best = order[it->second].second.bestPage[i];
-        if (best.first == 0 || pages.Real(1) < best.first) best = {pages.Real(1), pages.Int(0)};
+        TWordHit& w = order[it->second].second.words[i];
+        if (w.bestRank == 0 || pages.Real(1) < w.bestRank) {
+          w.bestRank = pages.Real(1);
+          w.bestPage = pages.Int(0);
+        }
       }
     }
     for (size_t k = 0; k < order.size(); ++k) {
       TCandidate& c = order[k].second;
-      for (size_t i = 0; i < longWords.size(); ++i) {
-        double best = fieldRank[k][i] < 0 ? fieldRank[k][i] : 0;
-        if (c.bestPage[i].second && c.bestPage[i].first < best) best = c.bestPage[i].first;
-        c.score += best;
-      }
+      c.score = 0;
+      for (size_t i = 0; i < longWords.size(); ++i)
+        c.score += std::min({fieldRank[k][i] < 0 ? fieldRank[k][i] : 0.0, c.words[i].bestRank});
     }
   }
-  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+  auto better = [](const auto& a, const auto& b) {
     if (a.second.score != b.second.score) return a.second.score < b.second.score;
     return a.first > b.first;
-  });
-  if (options.limit && order.size() > options.limit) order.resize(options.limit);
+  };
+  const size_t shown = options.limit ? std::min(options.limit, order.size()) : order.size();
+  std::partial_sort(order.begin(), order.begin() + long(shown), order.end(), better);
+  order.resize(shown);
 
   // Where each hit holds the words.
   std::vector<TFindHit> hits;
@@ -316,7 +322,8 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
     fields.Reset();
 
     std::vector<TFindPlace> pages;
-    for (const auto& [rank, row] : cand.bestPage) {
+    for (const TWordHit& w : cand.words) {
+      const int64_t row = w.bestPage;
       if (!row) continue;
       pageSnippet.Bind(1, options.markOpen).Bind(2, options.markClose).Bind(3, anyLong).Bind(4, row);
       if (pageSnippet.Step()) {
