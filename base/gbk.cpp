@@ -146,6 +146,11 @@ bool IsCjkCodePoint(unsigned cp) {
          (cp >= 0xFF00 && cp <= 0xFFEF);
 }
 
+bool IsHanCodePoint(unsigned cp) {
+  return (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+         (cp >= 0x20000 && cp <= 0x3FFFF) || cp == 0x3007;
+}
+
 std::string GbkToUtf8(const std::string& gbk) {
   thread_local Converter conv("UTF-8", "GBK");
   return conv.Run(gbk, [](const char*, size_t, std::string& out) -> size_t {

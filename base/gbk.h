@@ -31,3 +31,7 @@ unsigned Utf8CodePointAt(const char* p, size_t n);
 // Chinese characters, CJK punctuation and full-width forms: text written without blanks
 // between its characters.
 bool IsCjkCodePoint(unsigned cp);
+
+// Chinese characters alone: the unified ideographs, their extensions and compatibility
+// forms, and 〇.
+bool IsHanCodePoint(unsigned cp);

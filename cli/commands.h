@@ -5,10 +5,11 @@
 #include "base/path.h"
 #include "sources/source.h"
 
-// The two commands of varnolt-cli; each gets the arguments after its name and returns
+// The commands of varnolt-cli; each gets the arguments after its name and returns
 // the process exit code.
 int RunSearchCommand(int argc, char** argv);
 int RunDownloadCommand(int argc, char** argv);
+int RunLibraryCommand(int argc, char** argv);
 
 // Prints one GBK line as UTF-8 and flushes, so progress shows as it comes.
 void PrintLine(FILE* out, const std::string& gbk);

@@ -39,6 +39,7 @@
 //   --ops-state idle|busy|overloaded   --ops-limit SERVICE=N   --ops-colour SERVICE=COLOUR
 //   --ops-black SERVICE:N:MS   --ops-quota hour|week:N   --ops-refuse TEXT   --ops-extra N
 //   --ops-missing-page DOC:P   --ops-bad-page DOC:P   --ops-two-page DOC:P   --ops-lie-count DOC:N
+//   --ops-today YYYYMMDD   --ops-english-index   --ops-hits publications|applications
 //
 // What it serves (every page GBK):
 //   POST /sipo/zljs/hyjs-jieguo.jsp   result list (recshu, searchword, pg); sets JSESSIONID

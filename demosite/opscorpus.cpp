@@ -4,13 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <set>
+#include <stdexcept>
 
 #include "demosite/opstexts.h"
 
 namespace {
-
-// Events after this day are not in the data yet.
-constexpr int kToday = 20250630;
 
 // ---- dates: days since 1970-01-01 and back
 
@@ -121,6 +119,7 @@ const CodePair kNameChange = {{"C56 ", ' ', "CHANGE IN THE NAME OR ADDRESS OF TH
 const CodePair kTransfer = {{"C41 ", ' ', "TRANSFER OF PATENT APPLICATION OR PATENT RIGHT OR UTILITY MODEL"},
                             {"TR01", ' ', "TRANSFER OF PATENT RIGHT"}};
 const Code kLicence = {"EE01", ' ', "ENTRY INTO FORCE OF RECORDATION OF PATENT LICENSING CONTRACT"};
+const Code kAbandoned = {"AV01", '-', "PATENT RIGHT ACTIVELY ABANDONED"};
 const Code kDesignated = {"121 ", ' ', "EP: THE EPO HAS BEEN INFORMED BY WIPO THAT EP WAS DESIGNATED IN THIS APPLICATION"};
 const Code kNationalPhase = {"WWE ", ' ', "WIPO INFORMATION: ENTRY INTO NATIONAL PHASE"};
 
@@ -254,6 +253,8 @@ int FiledOf(const std::string& application, uint64_t seed) {
 // The WO publication of a PCT record, before its entry into the national phase.
 OpsForeign ForeignOf(const Timeline& t, uint64_t seed, const Anchor* anchor, Numbers& numbers) {
   OpsForeign f;
+  f.country = "WO";
+  f.applicationKind = 'W';
   int days = anchor ? ToDays(anchor->woDate) : t.filed - 200 - Pick(seed, 'f', 200);
   f.date = FromDays(days);
   int year = f.date / 10000;
@@ -269,6 +270,255 @@ OpsForeign ForeignOf(const Timeline& t, uint64_t seed, const Anchor* anchor, Num
   return f;
 }
 
+
+// Other offices' publications in the family of a PCT record, now and then: an EP, US, JP
+// or KR member, each on its own application filed as the PCT application was.
+std::vector<OpsForeign> AbroadOf(const OpsForeign& wo, uint64_t seed, Numbers& numbers) {
+  struct Office {
+    const char* country;
+    char what;
+    int oneIn;
+    const char* kind;
+  };
+  static const Office offices[] = {{"EP", 'e', 2, "A1"}, {"US", 'u', 3, "A1"}, {"JP", 'j', 4, "A"}, {"KR", 'r', 5, "A"}};
+  std::vector<OpsForeign> out;
+  for (const Office& o : offices) {
+    if (Pick(seed, o.what, o.oneIn) != 0) continue;
+    OpsForeign f;
+    f.country = o.country;
+    f.kind = o.kind;
+    f.date = FromDays(ToDays(wo.date) + 300 + Pick(seed, char(o.what - 32), 400));
+    f.applicationDate = wo.applicationDate;
+    const std::string year = std::to_string(f.date / 10000), filed = std::to_string(f.applicationDate / 10000);
+    const std::string c = o.country;
+    // Each office's own way of numbering, kept apart from the CN numbers by the country.
+    if (c == "EP") {
+      f.number = numbers.New("EP1", 6, seed ^ 'E').substr(2);
+      f.application = numbers.New("EP" + filed.substr(2), 6, seed ^ 'e').substr(2);
+    } else if (c == "US") {
+      f.number = numbers.New("US" + year, 6, seed ^ 'U').substr(2);
+      f.application = numbers.New("US1", 7, seed ^ 'u').substr(2);
+    } else if (c == "JP") {
+      f.number = numbers.New("JP" + year + "5", 5, seed ^ 'J').substr(2);
+      f.application = numbers.New("JP" + filed, 6, seed ^ 'j').substr(2);
+    } else {
+      f.number = numbers.New("KR" + year, 7, seed ^ 'K').substr(2);
+      f.application = numbers.New("KR" + filed + "7", 6, seed ^ 'r').substr(2);
+    }
+    out.push_back(f);
+  }
+  return out;
+}
+
+// Inventors: a person who applies is one; otherwise one to three people of the firm.
+const char* const kInventorNames[] = {"张伟", "王芳", "李强", "刘洋", "陈静", "杨军", "赵磊",
+                                      "黄敏", "周涛", "吴刚", "孙丽", "马超", "郑华", "何平"};
+
+bool IsPerson(const std::string& name) {
+  return name.find("公司") == std::string::npos && name.find("大学") == std::string::npos;
+}
+
+std::vector<OpsName> InventorsOf(const std::vector<OpsName>& applicants, uint64_t seed, bool latin) {
+  std::vector<OpsName> out;
+  std::set<std::string> taken;
+  auto add = [&](const std::string& name) {
+    if (taken.insert(name).second) out.push_back({name, latin ? LatinName(name) : ""});
+  };
+  for (const OpsName& a : applicants)
+    if (IsPerson(a.original)) add(a.original);
+  if (!out.empty()) return out;
+  const int n = 1 + Pick(seed, 'v', 3);
+  for (int k = 0; int(out.size()) < n && k < 16; ++k)
+    add(kInventorNames[Pick(seed, char('V' + k), int(std::size(kInventorNames)))]);
+  return out;
+}
+
+// The CPC adds its tagging of climate change mitigation to energy storage and solar cells.
+std::vector<std::string> AdditionalCpcs(const std::string& ipc) {
+  if (ipc.rfind("H01M8", 0) == 0) return {"Y02E60/50"};
+  if (ipc.rfind("H01M", 0) == 0) return {"Y02E60/10"};
+  if (ipc.rfind("H01L31", 0) == 0) return {"Y02E10/50"};
+  return {};
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> out;
+  std::string word;
+  for (char c : text + " ") {
+    if (c == ' ') {
+      if (!word.empty()) out.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return out;
+}
+
+// The role's own records: a gearbox maker's filings, dated so that between 2025-01-01 and
+// 2025-06-30 one application is published, one is granted and two rights end; with
+// same-day invention and utility model twins, and one family across five offices.
+struct Own {
+  const char* application;
+  int type;
+  int filed;
+  const char* a;  // the A publication of an invention; nullptr for a utility model
+  int aDate, examined;
+  const char* grant;  // B or U; nullptr while not granted
+  int grantDate, lapsed, abandoned;  // CF01, AV01
+  const char* twin;  // filed on the same day as this earlier entry: one family
+  const char* applicant;
+  bool latin;
+  const char* inventors;  // blank-separated
+  const char* titleOl;
+  const char* titleEn;
+  const char* abstractOl;  // without the paragraph tag
+  const char* abstractEn;
+  const char* core;
+  const char* parts;  // four, blank-separated
+  const char* ipcs;
+  const char* cpcs;       // inventive ones
+  const char* extraCpcs;  // additional ones
+  bool abroad;
+  int pages;
+};
+
+const char kMaker[] = "重庆长江变速器有限公司";
+const char kShiftOl[] = "一种变速箱换挡机构";
+const char kShiftEn[] = "Gear shift mechanism for gearbox";
+const char kShiftAbstractEn[] =
+    "discloses a gear shift mechanism for a gearbox, comprising a shift fork, a synchronizer and a shift shaft, "
+    "the shift fork being connected with the synchronizer. The gear shift is smooth and the impact is small.";
+const char kPumpOl[] = "一种变速箱油泵";
+const char kPumpEn[] = "Oil pump for gearbox";
+const char kPumpAbstractEn[] =
+    "discloses an oil pump for a gearbox, comprising a pump body, a rotor and an end cover, the pump body being "
+    "connected with the rotor. The noise is low and the efficiency is high.";
+
+const Own kOwn[] = {
+    {"202310123456", 1, 20230315, "116789012", 20230919, 20231027, "116789012", 20250415, 0, 0, nullptr, kMaker, true,
+     "周涛 吴刚", kShiftOl, kShiftEn,
+     "本发明公开了一种变速箱换挡机构，包括换挡拨叉、同步器和换挡轴，所述换挡拨叉与同步器相连接。本发明换挡平顺，冲击小。",
+     "The invention", "变速箱换挡机构", "换挡拨叉 同步器 换挡轴 复位弹簧", "F16H61/32 F16H63/30", "F16H61/32 F16H63/30",
+     "F16H2061/326", false, 7},
+    {"202320654321", 2, 20230315, nullptr, 0, 0, "219345678", 20230822, 0, 20250415, "202310123456", kMaker, true,
+     "周涛 吴刚", kShiftOl, kShiftEn,
+     "本实用新型公开了一种变速箱换挡机构，包括换挡拨叉、同步器和换挡轴，所述换挡拨叉与同步器相连接。本实用新型换挡平顺，冲击小。",
+     "The utility model", "变速箱换挡机构", "换挡拨叉 同步器 换挡轴 复位弹簧", "F16H61/32 F16H63/30",
+     "F16H61/32 F16H63/30", "", false, 5},
+    {"202210987654", 1, 20220520, "115012345", 20220913, 20221011, "115012345", 20240621, 0, 0, nullptr, kMaker, true,
+     "马超 郑华 何平", "一种自动变速箱的液压控制系统", "Hydraulic control system for automatic gearbox",
+     "本发明公开了一种自动变速箱的液压控制系统，包括油泵、电磁阀和换挡油缸，所述油泵与电磁阀相连接。本发明换挡响应快，能耗低。",
+     "The invention discloses a hydraulic control system for an automatic gearbox, comprising an oil pump, a "
+     "solenoid valve and a shift cylinder, the oil pump being connected with the solenoid valve. The shift response "
+     "is fast and the energy consumption is low.",
+     "自动变速箱液压控制系统", "油泵 电磁阀 换挡油缸 蓄能器", "F16H61/02", "F16H61/0206 F16H61/0021", "", true, 16},
+    {"202020111222", 2, 20200310, nullptr, 0, 0, "211234567", 20200908, 20250520, 0, nullptr, kMaker, true, "郑华",
+     "一种变速箱散热装置", "Heat dissipation device for gearbox",
+     "本实用新型公开了一种变速箱散热装置，包括散热片、风扇和导流罩，所述散热片与风扇相连接。本实用新型散热效率高。",
+     "The utility model discloses a heat dissipation device for a gearbox, comprising cooling fins, a fan and an "
+     "air guide cover, the cooling fins being connected with the fan. The heat dissipation efficiency is high.",
+     "变速箱散热装置", "散热片 风扇 导流罩 固定支架", "F16H57/04", "F16H57/0412", "", false, 4},
+    {"202411223344", 1, 20240808, "119678901", 20250314, 0, nullptr, 0, 0, 0, nullptr, kMaker, false, "吴刚 孙丽",
+     "一种变速箱换挡拨叉", "Shift fork for gearbox",
+     "本发明公开了一种变速箱换挡拨叉，包括叉体、叉脚和耐磨衬套，所述叉体与叉脚相连接。本发明耐磨性好，使用寿命长。",
+     "The invention discloses a shift fork for a gearbox, comprising a fork body, fork feet and a wear-resistant "
+     "bushing, the fork body being connected with the fork feet. It is wear-resistant and has a long service life.",
+     "变速箱换挡拨叉", "叉体 叉脚 耐磨衬套 定位销", "F16H63/32", "F16H63/32", "", false, 6},
+    {"202410555666", 1, 20240110, "118123456", 20240712, 20240830, nullptr, 0, 0, 0, nullptr, kMaker, true, "孙丽",
+     kPumpOl, kPumpEn,
+     "本发明公开了一种变速箱油泵，包括泵体、转子和端盖，所述泵体与转子相连接。本发明噪声低，效率高。", "The invention",
+     "变速箱油泵", "泵体 转子 端盖 密封圈", "F16H57/04 F04C2/10", "F16H57/0441 F04C2/10", "", false, 6},
+    {"202420555777", 2, 20240110, nullptr, 0, 0, "221234567", 20240705, 0, 0, "202410555666", kMaker, true, "孙丽",
+     kPumpOl, kPumpEn,
+     "本实用新型公开了一种变速箱油泵，包括泵体、转子和端盖，所述泵体与转子相连接。本实用新型噪声低，效率高。",
+     "The utility model", "变速箱油泵", "泵体 转子 端盖 密封圈", "F16H57/04 F04C2/10", "F16H57/0441 F04C2/10", "",
+     false, 4},
+    {"200910222333", 1, 20090612, "101654321", 20100217, 20100512, "101654321", 20120530, 0, 0, nullptr, "浙江大学",
+     true, "陈静 黄敏", "一种无级变速箱", "Continuously variable gearbox",
+     "本发明公开了一种无级变速箱，包括主动轮、从动轮和钢带，所述主动轮与从动轮相连接。本发明传动效率高。",
+     "The invention discloses a continuously variable gearbox, comprising a driving pulley, a driven pulley and a "
+     "steel belt, the driving pulley being connected with the driven pulley. The transmission efficiency is high.",
+     "无级变速箱", "主动轮 从动轮 钢带 液压缸", "F16H9/18", "F16H9/18", "", false, 8},
+};
+
+// The family of the hydraulic control system across offices: its PCT application, and
+// the national phases in Europe, the United States, Japan and Korea.
+const OpsForeign kAbroad[] = {
+    {"WO", "2023221234", "A1", 20231130, 18, "CN2023094567", 'W', 20230519, {}},
+    {"EP", "4312345", "A1", 20240313, 1, "23812345", 'A', 20230519, {}},
+    {"US", "2024123456", "A1", 20240418, 1, "18012345", 'A', 20230519, {}},
+    {"US", "12123456", "B2", 20241105, 1, "18012345", 'A', 20230519, {}},
+    {"JP", "2024512345", "A", 20240321, 1, "2023571234", 'A', 20230519, {}},
+    {"KR", "20240012345", "A", 20240125, 1, "20237012345", 'A', 20230519, {}},
+};
+
+void AddOwnEvent(std::vector<OpsLegalEvent>& events, int ymd, const Code& code) {
+  if (ymd) events.push_back(EventOf(ToDays(ymd), code));
+}
+
+// The record of an own entry; the page images' record is made alongside. pages > 0: its
+// documents have that many pages.
+OpsRecord OwnRecord(const Own& own, int pages, Numbers& numbers) {
+  OpsRecord o;
+  o.application = own.application;
+  o.check = CheckDigitOf(o.application);
+  o.type = own.type;
+  o.applicationDate = own.filed;
+  auto take = [&](const char* number, char kind, int date) {
+    // A number the generated records already hold would be a slip of this table.
+    if (kind != 'B' && !numbers.Take(number)) throw std::logic_error(std::string("publication number in use: ") + number);
+    o.publications.push_back({number, kind, date, pages > 0 ? pages : own.pages});
+  };
+  if (own.a) take(own.a, 'A', own.aDate);
+  if (own.grant) take(own.grant, own.type == 2 ? 'U' : 'B', own.grantDate);
+  AddOwnEvent(o.events, own.aDate, kPublication.since2017);
+  AddOwnEvent(o.events, own.examined, kExamination.since2017);
+  AddOwnEvent(o.events, own.grant ? own.grantDate : 0, kGrant.since2017);
+  AddOwnEvent(o.events, own.abandoned, kAbandoned);
+  AddOwnEvent(o.events, own.lapsed, kLapse.since2017);
+  std::stable_sort(o.events.begin(), o.events.end(), [](const auto& a, const auto& b) { return a.date < b.date; });
+  o.titleOl = own.titleOl;
+  o.titleEn = own.titleEn;
+  o.abstractOl = std::string("[0001]    ") + own.abstractOl;
+  // Twins share the English abstract's wording after their own subject.
+  o.abstractEn = std::string(own.abstractEn);
+  if (o.abstractEn == "The invention" || o.abstractEn == "The utility model")
+    o.abstractEn += std::string(" ") + (own.titleOl == std::string(kPumpOl) ? kPumpAbstractEn : kShiftAbstractEn);
+  o.applicants.push_back({own.applicant, own.latin ? LatinName(own.applicant) : ""});
+  for (const std::string& name : Words(own.inventors)) o.inventors.push_back({name, own.latin ? LatinName(name) : ""});
+  o.ipcs = Words(own.ipcs);
+  o.cpcs = Words(own.cpcs);
+  o.inventiveCpcs = o.cpcs.size();
+  for (const std::string& c : Words(own.extraCpcs)) o.cpcs.push_back(c);
+  if (own.abroad) o.foreign.assign(std::begin(kAbroad), std::end(kAbroad));
+
+  DemoRecord& r = o.page;
+  r.number = o.application;
+  r.check = o.check;
+  r.type = own.type;
+  r.title = ToGbk(own.titleOl);
+  r.abstract = ToGbk(own.abstractOl);
+  const std::vector<std::string> parts = Words(own.parts);
+  r.claim = ToGbk(std::string("1．一种") + own.core + "，其特征在于：包括" + parts[0] + "、" + parts[1] + "和" + parts[3] +
+                  "，所述" + parts[1] + "设置在" + parts[0] + "上。");
+  r.patentee = ToGbk(own.applicant);
+  r.ipc = ToGbk(o.ipcs[0]);
+  r.status = ToGbk(own.lapsed || own.abandoned ? "专利权的终止" : own.grant ? "授权" : "公开");
+  r.pages = pages > 0 ? pages : own.pages;
+  r.core = ToGbk(own.core);
+  for (const std::string& p : parts) r.parts.push_back(ToGbk(p));
+  return o;
+}
+
+// Drops what has not happened by today.
+void AsOf(OpsRecord& r, int today) {
+  std::erase_if(r.publications, [&](const OpsPublication& p) { return p.date > today; });
+  std::erase_if(r.events, [&](const OpsLegalEvent& e) { return e.date > today; });
+  std::erase_if(r.foreign, [&](const OpsForeign& f) { return f.date > today; });
+  for (OpsForeign& f : r.foreign) std::erase_if(f.events, [&](const OpsLegalEvent& e) { return e.date > today; });
+}
+
 }  // namespace
 
 std::string IsoDate(int date) {
@@ -277,11 +527,41 @@ std::string IsoDate(int date) {
   return buf;
 }
 
-OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages) {
+std::string OpsPriority::Epodoc() const {
+  // A PCT application "CN2007123456" is "WO2007CN123456" in epodoc.
+  if (country == "WO" && number.size() > 6) return "WO" + number.substr(2, 4) + number.substr(0, 2) + number.substr(6);
+  return country + number;
+}
+
+void OpsIndexText::Add(const std::string& utf8) {
+  if (utf8.empty()) return;
+  lower += Lower(utf8) + "\n";
+  std::string word;
+  for (char c : utf8 + " ") {
+    bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (alnum) {
+      word += char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  words.emplace_back();
+}
+
+OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages, int today) {
   Numbers numbers;
   std::set<std::string> applications;
   for (const DemoRecord& r : corpus.Records()) applications.insert(r.number);
   std::vector<DemoRecord> extras = DemoCorpus::BatteryRecords(extra);
+  std::set<long> families;
+  std::vector<uint64_t> seeds;
+  // One family id each, unless it is taken (then the next free one).
+  auto familyOf = [&](uint64_t seed) {
+    long id = 10000000 + Pick(seed, 'F', 90000000);
+    while (!families.insert(id).second) ++id;
+    return id;
+  };
 
   size_t baseCount = corpus.Records().size();
   for (size_t i = 0; i < baseCount + extras.size(); ++i) {
@@ -316,10 +596,10 @@ OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages) {
       r.number = number;
       r.check = CheckDigitOf(r.number);
     }
-    // Nothing happens after today; a lapse due by then is recorded today.
-    if (t.ceased && FromDays(t.ceased) > kToday) t.ceased = ToDays(kToday);
+    // Nothing happens after the corpus's last day; a lapse due by then is recorded on it.
+    if (t.ceased && FromDays(t.ceased) > kOpsHorizon) t.ceased = ToDays(kOpsHorizon);
     for (int* later : {&t.transfer, &t.licence, &t.changed})
-      if (*later && FromDays(*later) > kToday) *later = 0;
+      if (*later && FromDays(*later) > kOpsHorizon) *later = 0;
 
     OpsRecord o;
     o.application = r.number;
@@ -355,26 +635,78 @@ OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages) {
       if (end == std::string::npos) break;
       pos = end + std::string("；").size();
     }
+    o.inventors = InventorsOf(o.applicants, seed, latin);
     o.countryMark = anchor ? anchor->countryMark : Pick(seed, 'k', 5) == 1;
     o.leadingSpace = anchor ? anchor->leadingSpace : Pick(seed, 's', 6) == 2;
 
     if (r.type != 3) {
-      o.ipc = FromGbk(r.ipc);
-      if (o.ipc.find('/') == std::string::npos) o.ipc += "/00";
+      std::string ipc = FromGbk(r.ipc);
+      if (ipc.find('/') == std::string::npos) ipc += "/00";
+      o.ipcs = {ipc};
+      o.cpcs = {ipc};
+      o.inventiveCpcs = 1;
+      for (const std::string& c : AdditionalCpcs(ipc)) o.cpcs.push_back(c);
     }
     o.hasLegal = anchor ? anchor->legal : Pick(seed, 'G', 17) != 6;
     if (o.hasLegal) o.events = EventsOf(t);
     o.hasImages = anchor || isExtra || Pick(seed, 'I', 19) != 7;
     o.bareLinks = anchor ? anchor->bareLinks : Pick(seed, 'b', 9) == 5;
-    if (r.type == 8 || r.type == 9) o.foreign = ForeignOf(t, seed, anchor && anchor->wo ? anchor : nullptr, numbers);
-    o.familyId = 10000000 + Pick(seed, 'F', 90000000);
+    if (o.Pct()) {
+      o.foreign.push_back(ForeignOf(t, seed, anchor && anchor->wo ? anchor : nullptr, numbers));
+      if (!anchor)
+        for (OpsForeign& f : AbroadOf(o.foreign[0], seed, numbers)) o.foreign.push_back(std::move(f));
+      o.priorities.push_back({"WO", o.foreign[0].application, 'W', o.foreign[0].applicationDate});
+    } else {
+      o.priorities.push_back({"CN", o.application, 'A', o.applicationDate});
+    }
+    o.familyId = familyOf(seed);
     o.docId = 100000000 + Pick(seed, 'D', 900000000);
-
-    o.findTitle = Lower(o.titleEn + "\n" + o.titleOl);
-    o.findAbstract = Lower(o.abstractEn + "\n" + o.abstractOl);
-    for (const OpsApplicant& a : o.applicants) o.findNames += Lower(a.latin + "\n" + a.original + "\n");
     records_.push_back(std::move(o));
+    seeds.push_back(seed);
   }
+
+  for (const Own& own : kOwn) {
+    OpsRecord o = OwnRecord(own, pages, numbers);
+    uint64_t seed = SeedOf(o.application);
+    o.priorities.push_back({"CN", o.application, 'A', o.applicationDate});
+    o.familyId = familyOf(seed);
+    for (const OpsRecord& earlier : records_)
+      if (own.twin && earlier.application == own.twin) o.familyId = earlier.familyId;
+    o.docId = 100000000 + Pick(seed, 'D', 900000000);
+    records_.push_back(std::move(o));
+    seeds.push_back(seed);
+  }
+
+  // Examiners cite earlier publications of the search site's inventions and utility
+  // models: up to four, now and then a paper besides; designs cite and are cited by nothing.
+  std::vector<size_t> cited;
+  for (size_t i = 0; i < baseCount; ++i)
+    if (records_[i].type != 3) cited.push_back(i);
+  auto firstDate = [&](size_t i) { return records_[i].publications.front().date; };
+  std::stable_sort(cited.begin(), cited.end(), [&](size_t a, size_t b) { return firstDate(a) < firstDate(b); });
+  for (size_t i = 0; i < records_.size(); ++i) {
+    OpsRecord& o = records_[i];
+    if (o.type == 3) continue;
+    size_t before = std::partition_point(cited.begin(), cited.end(),
+                                         [&](size_t c) { return firstDate(c) < o.applicationDate; }) - cited.begin();
+    for (int k = 0, n = Pick(seeds[i], 'c', 5); k < n && before > 0; ++k) {
+      const OpsPublication& p = records_[cited[Pick(seeds[i], char('0' + k), int(before))]].publications.front();
+      bool known = std::any_of(o.citations.begin(), o.citations.end(), [&](const auto& c) { return c.number == p.number; });
+      if (!known) o.citations.push_back(p);
+    }
+    o.nplCitation = !o.citations.empty() && Pick(seeds[i], 'p', 4) == 0;
+  }
+
+  for (OpsRecord& o : records_) {
+    AsOf(o, today);
+    o.titleEnIndex.Add(o.titleEn);
+    o.titleOlIndex.Add(o.titleOl);
+    o.abstractEnIndex.Add(o.abstractEn);
+    o.abstractOlIndex.Add(o.abstractOl);
+    for (const OpsName& a : o.applicants) o.applicantIndex.Add(a.latin), o.applicantIndex.Add(a.original);
+    for (const OpsName& a : o.inventors) o.inventorIndex.Add(a.latin), o.inventorIndex.Add(a.original);
+  }
+  std::erase_if(records_, [](const OpsRecord& o) { return o.publications.empty(); });
 
   std::stable_sort(records_.begin(), records_.end(), [](const OpsRecord& a, const OpsRecord& b) {
     const OpsPublication &x = a.Latest(), &y = b.Latest();
@@ -382,10 +714,20 @@ OpsCorpus::OpsCorpus(const DemoCorpus& corpus, int extra, int pages) {
     return x.number > y.number;
   });
   for (size_t i = 0; i < records_.size(); ++i) {
-    byApplication_[records_[i].application] = i;
-    for (const OpsPublication& p : records_[i].publications) byPublication_.emplace(p.number, i);
-    if (records_[i].foreign) byForeign_[records_[i].foreign->number] = i;
+    const OpsRecord& r = records_[i];
+    byApplication_[r.application] = i;
+    for (const OpsPublication& p : r.publications) {
+      byPublication_.emplace(p.number, i);
+      publications_.emplace_back(&r, &p);
+    }
+    for (const OpsForeign& f : r.foreign) byForeign_[f.country + f.number] = i;
+    byFamily_.emplace(r.familyId, i);
   }
+  std::stable_sort(publications_.begin(), publications_.end(), [](const OpsDocument& a, const OpsDocument& b) {
+    if (a.second->date != b.second->date) return a.second->date > b.second->date;
+    if (a.second->number != b.second->number) return a.second->number > b.second->number;
+    return a.second->kind > b.second->kind;
+  });
 }
 
 const OpsRecord* OpsCorpus::FindApplication(const std::string& digits) const {
@@ -393,9 +735,8 @@ const OpsRecord* OpsCorpus::FindApplication(const std::string& digits) const {
   return it == byApplication_.end() ? nullptr : &records_[it->second];
 }
 
-std::vector<std::pair<const OpsRecord*, const OpsPublication*>> OpsCorpus::FindPublications(
-    const std::string& number, char kind) const {
-  std::vector<std::pair<const OpsRecord*, const OpsPublication*>> found;
+std::vector<OpsDocument> OpsCorpus::FindPublications(const std::string& number, char kind) const {
+  std::vector<OpsDocument> found;
   auto [from, to] = byPublication_.equal_range(number);
   std::set<size_t> seen;
   for (auto it = from; it != to; ++it) {
@@ -407,7 +748,15 @@ std::vector<std::pair<const OpsRecord*, const OpsPublication*>> OpsCorpus::FindP
   return found;
 }
 
-const OpsRecord* OpsCorpus::FindForeign(const std::string& number) const {
-  auto it = byForeign_.find(number);
+const OpsRecord* OpsCorpus::FindForeign(const std::string& country, const std::string& number) const {
+  auto it = byForeign_.find(country + number);
   return it == byForeign_.end() ? nullptr : &records_[it->second];
+}
+
+std::vector<const OpsRecord*> OpsCorpus::Family(long familyId) const {
+  std::vector<const OpsRecord*> members;
+  auto [from, to] = byFamily_.equal_range(familyId);
+  for (auto it = from; it != to; ++it) members.push_back(&records_[it->second]);
+  std::sort(members.begin(), members.end());
+  return members;
 }

@@ -31,6 +31,10 @@ const char* OpsServiceName(OpsService service) {
 int ReadOpsSwitch(int argc, char** argv, int i, OpsOptions& o) {
   std::string a = argv[i];
   if (a.rfind("--ops-", 0) != 0 && a != "--ca-out") return 0;
+  if (a == "--ops-english-index") {
+    o.englishIndex = true;
+    return 1;
+  }
   if (i + 1 >= argc) return -1;
   const std::string v = argv[i + 1];
   auto number = [](const std::string& s, int& out) { return (out = ToInt(s, -1)) >= 0; };
@@ -50,6 +54,17 @@ int ReadOpsSwitch(int argc, char** argv, int i, OpsOptions& o) {
     ok = number(v, o.tokenLife) && o.tokenLife > 0;
   } else if (a == "--ops-revoke-after") {
     ok = number(v, o.revokeAfter) && o.revokeAfter > 0;
+  } else if (a == "--ops-today") {
+    std::string digits;
+    for (char c : v)
+      if (c != '-') digits += c;
+    int day = digits.size() == 8 ? ToInt(digits, -1) : -1;
+    ok = day >= 19850101 && day <= 20991231 && day / 100 % 100 >= 1 && day / 100 % 100 <= 12 && day % 100 >= 1 &&
+         day % 100 <= 31;
+    o.today = day;
+  } else if (a == "--ops-hits") {
+    ok = v == "publications" || v == "applications";
+    o.publicationHits = v == "publications";
   } else if (a == "--ops-extra") {
     ok = number(v, o.extra);
   } else if (a == "--ops-refuse") {

@@ -38,8 +38,11 @@ struct OpsOptions {
   std::map<std::string, int> lyingCounts;  // document -> the page count its inquiry gives
   std::vector<std::string> refuse;         // targets holding one answer CLIENT.InvalidReference
   int extra = 0;                           // extra battery records
+  int today = 0;                 // YYYYMMDD: the day the corpus stands at; 0: its last day
+  bool englishIndex = false;     // ti, ab, ta search the English texts only
+  bool publicationHits = false;  // every matching publication a hit, not each application once
 };
 
-// Reads the OPS switch at argv[i] (with its value). Returns how many arguments it took:
+// Reads the OPS switch at argv[i] (with its value, if it takes one). Returns how many arguments it took:
 // 0 when argv[i] is no OPS switch, -1 when its value is missing or wrong.
 int ReadOpsSwitch(int argc, char** argv, int i, OpsOptions& options);

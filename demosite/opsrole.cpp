@@ -3,7 +3,9 @@
 #include <httplib.h>
 #include <openssl/ssl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <deque>
 #include <nlohmann/json.hpp>
@@ -88,12 +90,34 @@ Reference ReferenceOf(const std::string& format, std::string input) {
   return ref;
 }
 
+// The Date header: now, or with `today` (YYYYMMDD) that day at the present time of day,
+// so a client that dates its runs by the server sees the role's day.
+std::string HttpDate(int today) {
+  static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  time_t now = time(nullptr);
+  struct tm t;
+  gmtime_r(&now, &t);
+  if (today) {
+    t.tm_year = today / 10000 - 1900;
+    t.tm_mon = today / 100 % 100 - 1;
+    t.tm_mday = today % 100;
+    time_t day = timegm(&t);  // normalises and sets the weekday
+    gmtime_r(&day, &t);
+  }
+  char buf[64];
+  snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", days[t.tm_wday], t.tm_mday, months[t.tm_mon],
+           t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+  return buf;
+}
+
 }  // namespace
 
 class OpsRole::Impl {
  public:
   Impl(const OpsOptions& o, const DemoCorpus& corpus, int pages, RequestLog& log, FailureHooks& hooks)
-      : opt_(o), corpus_(corpus, o.extra, pages), log_(log), hooks_(hooks),
+      : opt_(o), corpus_(corpus, o.extra, pages, o.today ? std::min(o.today, kOpsHorizon) : kOpsHorizon), log_(log), hooks_(hooks),
         random_(std::random_device{}()) {
     for (int i = 0; i < kOpsServiceCount; ++i) {
       auto it = o.limits.find(OpsService(i));
@@ -221,6 +245,7 @@ class OpsRole::Impl {
     res.set_header("X-IndividualQuotaPerHour-Used", std::to_string(bytes_));
     res.set_header("X-RegisteredQuotaPerWeek-Used", std::to_string(bytes_));
     res.set_header("Strict-Transport-Security", "max-age=31536000; includeSubDomains");
+    res.set_header("Date", HttpDate(opt_.today));
   }
 
   // ---- access token
@@ -381,6 +406,8 @@ class OpsRole::Impl {
     }
     if (seg.size() == 4 && seg[0] == "legal" && (seg[2] == "docdb" || seg[2] == "epodoc"))
       return Legal(res, seg[1], seg[2], seg[3]);
+    if ((seg.size() == 4 || seg.size() == 5) && seg[0] == "family" && (seg[2] == "docdb" || seg[2] == "epodoc"))
+      return Family(res, seg[1], seg[2], seg[3], seg.size() == 5 ? seg[4] : "");
     Fault(res, 404, "CLIENT.NotFound", "The requested resource was not found");
   }
 
@@ -407,10 +434,32 @@ class OpsRole::Impl {
     res.set_content(BiblioXml(docs), kXml);
   }
 
+  // The records of the asked one's family, the asked one first.
+  std::vector<const OpsRecord*> FamilyOf(const OpsRecord* asked) {
+    std::vector<const OpsRecord*> family = {asked};
+    for (const OpsRecord* r : corpus_.Family(asked->familyId))
+      if (r != asked) family.push_back(r);
+    return family;
+  }
+
   void Legal(Response& res, const std::string& type, const std::string& format, const std::string& input) {
     std::vector<OpsDocument> docs = Documents(type, format, input);
     if (docs.empty() || !docs[0].first->hasLegal) return NotFound(res);
-    res.set_content(LegalXml(docs[0]), kXml);
+    res.set_content(LegalXml(docs[0], FamilyOf(docs[0].first)), kXml);
+  }
+
+  // family/{publication|application}/{docdb|epodoc}/<input>[/biblio|legal|biblio,legal]
+  void Family(Response& res, const std::string& type, const std::string& format, const std::string& input,
+              const std::string& constituents) {
+    bool legal = false, biblio = false;
+    for (const std::string& c : SplitAt(constituents, ',')) {
+      if (c == "legal") legal = true;
+      else if (c == "biblio") biblio = true;
+      else if (!c.empty()) return Fault(res, 404, "CLIENT.NotFound", "The requested resource was not found");
+    }
+    std::vector<OpsDocument> docs = Documents(type, format, input);
+    if (docs.empty()) return NotFound(res);
+    res.set_content(FamilyXml(docs[0], FamilyOf(docs[0].first), legal, biblio), kXml);
   }
 
   void Inquiry(Response& res, const std::string& format, const std::string& input) {
@@ -429,19 +478,24 @@ class OpsRole::Impl {
     int begin = dash == std::string::npos ? -1 : ToInt(range.substr(0, dash), -1);
     int end = dash == std::string::npos ? -1 : ToInt(range.substr(dash + 1), -1);
     bool rangeOk = begin >= 1 && end >= begin && end - begin < 100 && end <= 2000;
-    std::vector<const OpsRecord*> hits;
+    std::vector<OpsDocument> hits;
     try {
-      CqlQuery query(params["q"]);
+      CqlQuery query(params["q"], {.englishOnly = opt_.englishIndex});
       if (!rangeOk) return Fault(res, 400, "CLIENT.InvalidQuery", "The request was invalid");
-      for (const OpsRecord& r : corpus_.Records())
-        if (query.Matches(r)) hits.push_back(&r);
+      if (opt_.publicationHits) {
+        for (const OpsDocument& d : corpus_.Publications())
+          if (query.Matches(*d.first, d.second)) hits.push_back(d);
+      } else {
+        for (const OpsRecord& r : corpus_.Records())
+          if (query.Matches(r)) hits.emplace_back(&r, &r.Latest());
+      }
     } catch (const CqlError& e) {
       return Fault(res, 400, e.UnknownIndex() ? "CLIENT.InvalidIndex" : "CLIENT.CQL", e.what());
     }
     int total = int(hits.size());
     if (begin > total) return NotFound(res);
     end = std::min(end, total);
-    std::vector<const OpsRecord*> page(hits.begin() + (begin - 1), hits.begin() + end);
+    std::vector<OpsDocument> page(hits.begin() + (begin - 1), hits.begin() + end);
     bool fullCycle = constituents.find("full-cycle") != std::string::npos;
     bool biblio = fullCycle || constituents.find("biblio") != std::string::npos ||
                   constituents.find("abstract") != std::string::npos;
@@ -472,9 +526,11 @@ class OpsRole::Impl {
       if (docs.empty() || !docs[0].first->hasImages) return NotFound(res);
       mark = {docs[0].first->application, 0, docs[0].second->pages, pagemark::DocumentOfKind(kind[0])};
       text = &docs[0].first->page;
-    } else if (const OpsRecord* r = country == "WO" ? corpus_.FindForeign(number) : nullptr) {
-      if (kind != r->foreign->kind) return NotFound(res);
-      mark = {number, 0, r->foreign->pages, pagemark::kForeignDocument};
+    } else if (const OpsRecord* r = country == "WO" ? corpus_.FindForeign(country, number) : nullptr) {
+      auto wo = std::find_if(r->foreign.begin(), r->foreign.end(),
+                             [&](const OpsForeign& f) { return f.country == country && f.number == number; });
+      if (kind != wo->kind) return NotFound(res);
+      mark = {number, 0, wo->pages, pagemark::kForeignDocument};
     } else {
       return NotFound(res);
     }

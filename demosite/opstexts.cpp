@@ -128,6 +128,11 @@ const Pair kNameParts[] = {
     {"机械", "MACHINERY"}, {"能源", "ENERGY"},
     {"化工", "CHEMICAL"}, {"电器", "ELECTRIC APPLIANCE"},
     {"天堂", "TIANTANG"}, {"伞业", "UMBRELLA"},
+    {"周涛", "ZHOU TAO"}, {"吴刚", "WU GANG"},
+    {"孙丽", "SUN LI"}, {"马超", "MA CHAO"},
+    {"郑华", "ZHENG HUA"}, {"何平", "HE PING"},
+    {"重庆", "CHONGQING"}, {"长江", "CHANGJIANG"},
+    {"变速器", "TRANSMISSION"},
     {"股份有限公司", "CO LTD"}, {"有限公司", "CO LTD"},
 };
 

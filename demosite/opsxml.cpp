@@ -81,25 +81,33 @@ std::string FixedWidthIpc(const std::string& ipc) {
          "            A I";
 }
 
-void Classifications(xml_node biblio, const std::string& ipc) {
-  if (ipc.empty()) return;
-  xml_node ipcr = biblio.append_child("classifications-ipcr").append_child("classification-ipcr");
-  ipcr.append_attribute("sequence") = "1";
-  Text(ipcr, "text", FixedWidthIpc(ipc));
-  // The CN office's CPC mirrors its IPC here.
-  size_t slash = ipc.find('/');
-  xml_node cpc = biblio.append_child("patent-classifications").append_child("patent-classification");
-  cpc.append_attribute("sequence") = "1";
-  xml_node scheme = cpc.append_child("classification-scheme");
-  scheme.append_attribute("office") = "";
-  scheme.append_attribute("scheme") = "CPCI";
-  Text(cpc, "section", ipc.substr(0, 1));
-  Text(cpc, "class", ipc.substr(1, 2));
-  Text(cpc, "subclass", ipc.substr(3, 1));
-  Text(cpc, "main-group", ipc.substr(4, slash - 4));
-  Text(cpc, "subgroup", ipc.substr(slash + 1));
-  Text(cpc, "classification-value", "I");
-  Text(cpc, "generating-office", "CN");
+void Classifications(xml_node biblio, const OpsRecord& r) {
+  if (!r.ipcs.empty()) {
+    xml_node ipcr = biblio.append_child("classifications-ipcr");
+    for (size_t i = 0; i < r.ipcs.size(); ++i) {
+      xml_node c = ipcr.append_child("classification-ipcr");
+      c.append_attribute("sequence") = int(i + 1);
+      Text(c, "text", FixedWidthIpc(r.ipcs[i]));
+    }
+  }
+  if (r.cpcs.empty()) return;
+  xml_node classes = biblio.append_child("patent-classifications");
+  for (size_t i = 0; i < r.cpcs.size(); ++i) {
+    const std::string& code = r.cpcs[i];
+    size_t slash = code.find('/');
+    xml_node cpc = classes.append_child("patent-classification");
+    cpc.append_attribute("sequence") = int(i + 1);
+    xml_node scheme = cpc.append_child("classification-scheme");
+    scheme.append_attribute("office") = "EP";
+    scheme.append_attribute("scheme") = "CPCI";
+    Text(cpc, "section", code.substr(0, 1));
+    Text(cpc, "class", code.substr(1, 2));
+    Text(cpc, "subclass", code.substr(3, 1));
+    Text(cpc, "main-group", code.substr(4, slash - 4));
+    Text(cpc, "subgroup", code.substr(slash + 1));
+    Text(cpc, "classification-value", i < r.inventiveCpcs ? "I" : "A");
+    Text(cpc, "generating-office", "CN");
+  }
 }
 
 void ApplicationReference(xml_node parent, const OpsRecord& r) {
@@ -116,6 +124,71 @@ void PublicationReference(xml_node parent, const OpsPublication& p) {
   OtherId(pub, "epodoc", Epodoc(p), p.date);
 }
 
+// Names as OPS lists them: every epodoc one, then every original one.
+void Names(xml_node parties, const char* list, const char* one, const std::vector<OpsName>& names,
+           const OpsRecord& r) {
+  if (names.empty()) return;
+  xml_node all = parties.append_child(list);
+  const std::string nameOf = std::string(one) + "-name";
+  for (bool latin : {true, false}) {
+    int sequence = 0;
+    for (const OpsName& a : names) {
+      ++sequence;
+      if (latin && a.latin.empty()) continue;
+      xml_node n = all.append_child(one);
+      n.append_attribute("sequence") = sequence;
+      n.append_attribute("data-format") = latin ? "epodoc" : "original";
+      Text(n.append_child(nameOf.c_str()), "name",
+           latin ? a.latin + (r.countryMark ? "\u2002[CN]" : "") : (r.leadingSpace ? " " : "") + a.original);
+    }
+  }
+}
+
+// The examiner's citations: CN publications, and now and then a paper.
+void ReferencesCited(xml_node biblio, const OpsRecord& r) {
+  if (r.citations.empty()) return;
+  xml_node refs = biblio.append_child("references-cited");
+  int sequence = 0;
+  auto citation = [&] {
+    xml_node c = refs.append_child("citation");
+    c.append_attribute("cited-phase") = "search";
+    c.append_attribute("cited-by") = "examiner";
+    c.append_attribute("sequence") = ++sequence;
+    return c;
+  };
+  static const char* const kCategories[] = {"X", "Y", "A"};
+  for (const OpsPublication& p : r.citations) {
+    xml_node c = citation();
+    xml_node pat = c.append_child("patcit");
+    pat.append_attribute("dnum-type") = "publication number";
+    pat.append_attribute("num") = sequence;
+    OtherId(pat, "epodoc", Epodoc(p), 0);
+    DocdbId(pat, "CN", p.number, Kind(p.kind), p.date);
+    Text(c, "category", kCategories[(sequence - 1) % 3]);
+  }
+  if (r.nplCitation) {
+    xml_node c = citation();
+    xml_node npl = c.append_child("nplcit");
+    npl.append_attribute("num") = sequence;
+    Text(npl, "text", "ZHANG Y. et al., Design and analysis of " +
+                          (r.titleEn.empty() ? std::string("the device") : r.titleEn) +
+                          ", Journal of Mechanical Engineering");
+    Text(c, "category", "A");
+  }
+}
+
+void PriorityClaims(xml_node biblio, const OpsRecord& r) {
+  xml_node claims = biblio.append_child("priority-claims");
+  int sequence = 0;
+  for (const OpsPriority& p : r.priorities) {
+    xml_node claim = claims.append_child("priority-claim");
+    claim.append_attribute("sequence") = ++sequence;
+    claim.append_attribute("kind") = "national";
+    OtherId(claim, "epodoc", p.Epodoc(), p.date);
+    if (p.country == "CN") OtherId(claim, "original", p.number, 0);
+  }
+}
+
 void ExchangeDocument(xml_node parent, const OpsRecord& r, const OpsPublication& p) {
   xml_node doc = parent.append_child("exchange-document");
   doc.append_attribute("system") = "ops.epo.org";
@@ -125,34 +198,17 @@ void ExchangeDocument(xml_node parent, const OpsRecord& r, const OpsPublication&
   doc.append_attribute("kind") = Kind(p.kind).c_str();
   xml_node biblio = doc.append_child("bibliographic-data");
   PublicationReference(biblio, p);
-  Classifications(biblio, r.ipc);
+  Classifications(biblio, r);
   ApplicationReference(biblio, r);
-  xml_node claim = biblio.append_child("priority-claims").append_child("priority-claim");
-  claim.append_attribute("sequence") = "1";
-  claim.append_attribute("kind") = "national";
-  OtherId(claim, "epodoc", "CN" + r.application, r.applicationDate);
-  xml_node applicants = biblio.append_child("parties").append_child("applicants");
-  // As OPS lists them: every epodoc name, then every original one.
-  int sequence = 0;
-  for (const OpsApplicant& a : r.applicants) {
-    ++sequence;
-    if (a.latin.empty()) continue;
-    xml_node n = applicants.append_child("applicant");
-    n.append_attribute("sequence") = sequence;
-    n.append_attribute("data-format") = "epodoc";
-    Text(n.append_child("applicant-name"), "name", a.latin + (r.countryMark ? "\u2002[CN]" : ""));
-  }
-  sequence = 0;
-  for (const OpsApplicant& a : r.applicants) {
-    xml_node n = applicants.append_child("applicant");
-    n.append_attribute("sequence") = ++sequence;
-    n.append_attribute("data-format") = "original";
-    Text(n.append_child("applicant-name"), "name", (r.leadingSpace ? " " : "") + a.original);
-  }
+  PriorityClaims(biblio, r);
+  xml_node parties = biblio.append_child("parties");
+  Names(parties, "applicants", "applicant", r.applicants, r);
+  Names(parties, "inventors", "inventor", r.inventors, r);
   for (auto [lang, title] : {std::pair{"en", &r.titleEn}, {"ol", &r.titleOl}}) {
     if (title->empty()) continue;
     Text(biblio, "invention-title", *title).append_attribute("lang") = lang;
   }
+  ReferencesCited(biblio, r);
   for (auto [lang, text] : {std::pair{"en", &r.abstractEn}, {"ol", &r.abstractOl}}) {
     if (text->empty()) continue;
     xml_node ab = doc.append_child("abstract");
@@ -238,8 +294,8 @@ std::string ErrorXml(const std::string& code, const std::string& message, const 
   return Save(doc);
 }
 
-std::string SearchXml(const std::string& query, int begin, int end, int total,
-                      const std::vector<const OpsRecord*>& hits, bool biblio, bool fullCycle) {
+std::string SearchXml(const std::string& query, int begin, int end, int total, const std::vector<OpsDocument>& hits,
+                      bool biblio, bool fullCycle) {
   pugi::xml_document doc;
   xml_node search = WorldPatentData(doc).append_child("ops:biblio-search");
   search.append_attribute("total-result-count") = std::min(total, 10000);
@@ -248,18 +304,18 @@ std::string SearchXml(const std::string& query, int begin, int end, int total,
   range.append_attribute("begin") = begin;
   range.append_attribute("end") = end;
   xml_node result = search.append_child("ops:search-result");
-  for (const OpsRecord* r : hits) {
+  for (const auto& [r, p] : hits) {
     if (biblio) {
       xml_node docs = result.append_child("exchange-documents");
       if (fullCycle)
-        for (const OpsPublication& p : r->publications) ExchangeDocument(docs, *r, p);
+        for (const OpsPublication& each : r->publications) ExchangeDocument(docs, *r, each);
       else
-        ExchangeDocument(docs, *r, r->Latest());
+        ExchangeDocument(docs, *r, *p);
     } else {
       xml_node ref = result.append_child("ops:publication-reference");
       ref.append_attribute("system") = "ops.epo.org";
       ref.append_attribute("family-id") = Str(r->familyId).c_str();
-      DocdbId(ref, "CN", r->Latest().number, Kind(r->Latest().kind), 0);
+      DocdbId(ref, "CN", p->number, Kind(p->kind), 0);
     }
   }
   return Save(doc);
@@ -272,38 +328,65 @@ std::string BiblioXml(const std::vector<OpsDocument>& documents) {
   return Save(doc);
 }
 
-std::string LegalXml(const OpsDocument& asked) {
-  const OpsRecord& r = *asked.first;
+std::string FamilyXml(const OpsDocument& asked, const std::vector<const OpsRecord*>& familyRecords, bool legal,
+                      bool biblio) {
   pugi::xml_document doc;
   xml_node family = WorldPatentData(doc).append_child("ops:patent-family");
-  family.append_attribute("legal") = "true";
-  family.append_attribute("total-result-count") = int(r.publications.size() + (r.foreign ? 1 : 0));
+  family.append_attribute("legal") = legal ? "true" : "false";
+  size_t count = 0;
+  for (const OpsRecord* r : familyRecords) count += r->publications.size() + r->foreign.size();
+  family.append_attribute("total-result-count") = int(count);
   DocdbId(family.append_child("ops:publication-reference"), "CN", asked.second->number, Kind(asked.second->kind), 0);
-  auto member = [&] {
+  auto member = [&](const OpsRecord& r) {
     xml_node m = family.append_child("ops:family-member");
     m.append_attribute("family-id") = Str(r.familyId).c_str();
     return m;
   };
-  if (r.foreign) {
-    const OpsForeign& f = *r.foreign;
-    xml_node m = member();
-    DocdbId(m.append_child("publication-reference"), "WO", f.number, f.kind, f.date);
-    DocdbId(m.append_child("application-reference"), "WO", f.application, "W", f.applicationDate);
-    for (const OpsLegalEvent& e : f.events) Legal(m, e, "WO", f.application, "W", "PI");
+  // Every member claims what its record claims.
+  auto priorities = [&](xml_node m, const OpsRecord& r) {
+    for (const OpsPriority& p : r.priorities) {
+      xml_node claim = m.append_child("priority-claim");
+      claim.append_attribute("kind") = "national";
+      DocdbId(claim, p.country, p.number, Kind(p.kind), p.date);
+      Text(claim, "priority-active-indicator", p.kind == 'W' ? "NO" : "YES");
+    }
+  };
+  for (const OpsRecord* r : familyRecords) {
+    for (const OpsForeign& f : r->foreign) {
+      xml_node m = member(*r);
+      xml_node pub = m.append_child("publication-reference");
+      DocdbId(pub, f.country, f.number, f.kind, f.date);
+      OtherId(pub, "epodoc", f.country + f.number, f.date);
+      DocdbId(m.append_child("application-reference"), f.country, f.application, Kind(f.applicationKind),
+              f.applicationDate);
+      priorities(m, *r);
+      if (legal)
+        for (const OpsLegalEvent& e : f.events) Legal(m, e, f.country, f.application, Kind(f.applicationKind), "PI");
+    }
   }
-  const char* ipr = r.type == 3 ? "DS" : r.type == 2 || r.type == 9 ? "UM" : "PI";
-  for (size_t i = 0; i < r.publications.size(); ++i) {
-    xml_node m = member();
-    const OpsPublication& p = r.publications[i];
-    DocdbId(m.append_child("publication-reference"), "CN", p.number, Kind(p.kind), p.date);
-    xml_node app = m.append_child("application-reference");
-    app.append_attribute("doc-id") = Str(r.docId).c_str();
-    DocdbId(app, "CN", r.application, "A", r.applicationDate);
-    // Events concern the application; OPS hangs them on its first publication.
-    if (i == 0)
-      for (const OpsLegalEvent& e : r.events) Legal(m, e, "CN", r.application, "A", ipr);
+  for (const OpsRecord* r : familyRecords) {
+    const char* ipr = r->type == 3 ? "DS" : r->type == 2 || r->type == 9 ? "UM" : "PI";
+    for (size_t i = 0; i < r->publications.size(); ++i) {
+      xml_node m = member(*r);
+      const OpsPublication& p = r->publications[i];
+      xml_node pub = m.append_child("publication-reference");
+      DocdbId(pub, "CN", p.number, Kind(p.kind), p.date);
+      OtherId(pub, "epodoc", Epodoc(p), p.date);
+      xml_node app = m.append_child("application-reference");
+      app.append_attribute("doc-id") = Str(r->docId).c_str();
+      DocdbId(app, "CN", r->application, "A", r->applicationDate);
+      priorities(m, *r);
+      // Events concern the application; OPS hangs them on its first publication.
+      if (legal && i == 0)
+        for (const OpsLegalEvent& e : r->events) Legal(m, e, "CN", r->application, "A", ipr);
+      if (biblio) ExchangeDocument(m, *r, p);
+    }
   }
   return Save(doc);
+}
+
+std::string LegalXml(const OpsDocument& asked, const std::vector<const OpsRecord*>& family) {
+  return FamilyXml(asked, family, true, false);
 }
 
 std::string InquiryXml(const OpsDocument& asked, int pages) {
@@ -316,8 +399,8 @@ std::string InquiryXml(const OpsDocument& asked, int pages) {
   xml_node result = inquiry.append_child("ops:inquiry-result");
   DocdbId(result.append_child("publication-reference"), "CN", p.number, Kind(p.kind), 0);
   const std::vector<const char*> pdfTiff = {"application/pdf", "application/tiff"};
-  if (r.foreign) {
-    const OpsForeign& f = *r.foreign;
+  if (r.Pct() && !r.foreign.empty()) {
+    const OpsForeign& f = r.foreign[0];
     Instance(result, "FullDocument", f.pages, prefix + "WO/" + f.number + "/" + f.kind + "/fullimage", pdfTiff,
              Sections(f.pages, false));
   }

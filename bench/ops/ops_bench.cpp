@@ -37,7 +37,7 @@ std::vector<std::string> Numbers() {
   OpsCorpus ops(corpus, 0, kPages);
   std::vector<std::string> numbers;
   for (const OpsRecord& r : ops.Records())
-    if (r.hasImages && !r.foreign && numbers.size() < size_t(kRecords)) numbers.push_back(r.application);
+    if (r.hasImages && !r.Pct() && numbers.size() < size_t(kRecords)) numbers.push_back(r.application);
   return numbers;
 }
 

@@ -13,8 +13,6 @@ bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string DateOrEmpty(const std::string& s) { return s.size() == 8 && AllDigits(s) ? s : ""; }
-
 void AddOnce(std::vector<std::string>& list, const std::string& item) {
   if (!item.empty() && std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
 }
@@ -23,6 +21,16 @@ void AddOnce(std::vector<std::string>& list, const std::string& item) {
 char KindLetter(const std::string& kind) {
   if (kind.empty() || GrantRank(kind[0]) < 0 || (kind.size() > 1 && !AllDigits(kind.substr(1)))) return 0;
   return kind[0];
+}
+
+// "B28B1/29": a section letter, two digits, a letter, then digits, "/" and digits. The
+// CPC has a section Y of its own (tagging).
+bool ClassShaped(const std::string& s, bool cpc) {
+  const size_t slash = s.find('/');
+  auto digits = [](const std::string& d) { return AllDigits(d) && d.size() <= 6; };
+  const bool section = !s.empty() && ((s[0] >= 'A' && s[0] <= 'H') || (cpc && s[0] == 'Y'));
+  return s.size() > 5 && slash != std::string::npos && slash > 4 && section && AllDigits(s.substr(1, 2)) &&
+         s[3] >= 'A' && s[3] <= 'Z' && digits(s.substr(4, slash - 4)) && digits(s.substr(slash + 1));
 }
 
 // "B28B   1/    29            A I" as "B28B1/29": the subclass, main group and subgroup
@@ -38,12 +46,19 @@ std::string CollapsedIpc(const std::string& text) {
     const size_t slash = joined.find('/');
     if (slash != std::string::npos && slash + 1 < joined.size()) break;
   }
-  const size_t slash = joined.find('/');
-  auto digits = [](const std::string& s) { return AllDigits(s) && s.size() <= 6; };
-  const bool shaped = joined.size() > 5 && slash != std::string::npos && slash > 4 && joined[0] >= 'A' &&
-                      joined[0] <= 'H' && AllDigits(joined.substr(1, 2)) && joined[3] >= 'A' && joined[3] <= 'Z' &&
-                      digits(joined.substr(4, slash - 4)) && digits(joined.substr(slash + 1));
-  return shaped ? joined : text;
+  return ClassShaped(joined, false) ? joined : text;
+}
+
+// A CPC symbol from its parts (section, class, subclass, main group, subgroup) or from a
+// classification-symbol; "" when it has not the shape of one.
+std::string CpcSymbol(pugi::xml_node c) {
+  std::string symbol = Text(Child(c, kExchangeNs, "classification-symbol"));
+  if (symbol.empty()) {
+    for (const char* part : {"section", "class", "subclass", "main-group"}) symbol += Text(Child(c, kExchangeNs, part));
+    symbol += "/" + Text(Child(c, kExchangeNs, "subgroup"));
+  }
+  symbol.erase(std::remove(symbol.begin(), symbol.end(), ' '), symbol.end());
+  return ClassShaped(symbol, true) ? symbol : "";
 }
 
 // An abstract paragraph without its leading "[0001]"-style tag.
@@ -63,20 +78,6 @@ std::string WithoutCountryTag(const std::string& name) {
       name[n - 3] <= 'Z' && name[n - 2] >= 'A' && name[n - 2] <= 'Z')
     return name.substr(0, n - 5);
   return name;
-}
-
-struct TDocumentId {
-  std::string country, number, kind, date;
-};
-
-// The document-id of the type inside a reference element.
-TDocumentId DocumentId(pugi::xml_node reference, const char* type) {
-  for (pugi::xml_node id : Children(reference, kExchangeNs, "document-id")) {
-    if (Attr(id, "document-id-type") != type) continue;
-    return {Text(Child(id, kExchangeNs, "country")), Text(Child(id, kExchangeNs, "doc-number")),
-            Text(Child(id, kExchangeNs, "kind")), Text(Child(id, kExchangeNs, "date"))};
-  }
-  return {};
 }
 
 bool ReadPublicationOf(pugi::xml_node document, pugi::xml_node bib, TOpsBiblio& b) {
@@ -108,16 +109,37 @@ void ReadApplicationOf(pugi::xml_node bib, TOpsBiblio& b) {
   b.application.digits.clear();
 }
 
-void ReadApplicants(pugi::xml_node bib, TOpsBiblio& b) {
-  const pugi::xml_node applicants = Path(bib, kExchangeNs, {"parties", "applicants"});
-  for (pugi::xml_node a : Children(applicants, kExchangeNs, "applicant")) {
-    const std::string name = Text(Path(a, kExchangeNs, {"applicant-name", "name"}));
+// The applicants or inventors: list "applicants", one "applicant", its name "applicant-name".
+void ReadNames(pugi::xml_node bib, const char* list, const char* one, const char* nameOf,
+               std::vector<std::string>& original, std::vector<std::string>& epodoc) {
+  const pugi::xml_node names = Path(bib, kExchangeNs, {"parties", list});
+  for (pugi::xml_node a : Children(names, kExchangeNs, one)) {
+    const std::string name = Text(Path(a, kExchangeNs, {nameOf, "name"}));
     const std::string format = Attr(a, "data-format");
     if (format == "original")
-      AddOnce(b.applicantsOriginal, name);
+      AddOnce(original, name);
     else if (format == "epodoc")
-      AddOnce(b.applicantsEpodoc, WithoutCountryTag(name));
+      AddOnce(epodoc, WithoutCountryTag(name));
   }
+}
+
+// The patent documents cited, each once whatever phase cited it.
+int CitedCount(pugi::xml_node bib) {
+  std::vector<std::string> cited;
+  int unnamed = 0;
+  for (pugi::xml_node c : Children(Child(bib, kExchangeNs, "references-cited"), kExchangeNs, "citation")) {
+    const pugi::xml_node patent = Child(c, kExchangeNs, "patcit");
+    if (!patent) continue;
+    const TDocumentId docdb = DocumentId(patent, "docdb"), epodoc = DocumentId(patent, "epodoc");
+    const std::string name = !docdb.number.empty() ? docdb.country + docdb.number + docdb.kind
+                             : !epodoc.number.empty() ? epodoc.number
+                                                      : Attr(patent, "dnum");
+    if (name.empty())
+      ++unnamed;
+    else
+      AddOnce(cited, name);
+  }
+  return static_cast<int>(cited.size()) + unnamed;
 }
 
 bool IsOriginalLanguage(const std::string& lang) { return lang == "ol" || lang == "zh"; }
@@ -147,6 +169,12 @@ void ReadClasses(pugi::xml_node bib, TOpsBiblio& b) {
   const pugi::xml_node ipcr = Child(bib, kExchangeNs, "classifications-ipcr");
   for (pugi::xml_node c : Children(ipcr, kExchangeNs, "classification-ipcr"))
     AddOnce(b.ipcClasses, CollapsedIpc(Text(Child(c, kExchangeNs, "text"))));
+  for (pugi::xml_node c : Children(Child(bib, kExchangeNs, "patent-classifications"), kExchangeNs,
+                                   "patent-classification")) {
+    // CPC, whichever of its schemes; the older ECLA and the like are not.
+    const std::string scheme = Attr(Child(c, kExchangeNs, "classification-scheme"), "scheme");
+    if (scheme.empty() || scheme.rfind("CPC", 0) == 0) AddOnce(b.cpcClasses, CpcSymbol(c));
+  }
 }
 
 // The record, or false when it names no CN publication of a known kind.
@@ -155,9 +183,12 @@ bool ReadExchangeDocument(pugi::xml_node document, TOpsBiblio& b) {
   if (!ReadPublicationOf(document, bib, b)) return false;
   b.familyId = Attr(document, "family-id");
   ReadApplicationOf(bib, b);
-  ReadApplicants(bib, b);
+  b.priorities = PriorityClaims(Child(bib, kExchangeNs, "priority-claims"));
+  ReadNames(bib, "applicants", "applicant", "applicant-name", b.applicantsOriginal, b.applicantsEpodoc);
+  ReadNames(bib, "inventors", "inventor", "inventor-name", b.inventorsOriginal, b.inventorsEpodoc);
   ReadTexts(document, bib, b);
   ReadClasses(bib, b);
+  b.citedCount = CitedCount(bib);
   return true;
 }
 
@@ -193,6 +224,10 @@ const std::string& TOpsBiblio::Abstract() const {
 
 const std::vector<std::string>& TOpsBiblio::Applicants() const {
   return applicantsOriginal.empty() ? applicantsEpodoc : applicantsOriginal;
+}
+
+const std::vector<std::string>& TOpsBiblio::Inventors() const {
+  return inventorsOriginal.empty() ? inventorsEpodoc : inventorsOriginal;
 }
 
 TOpsFault ReadFault(const std::string& body) {

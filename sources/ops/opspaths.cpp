@@ -37,6 +37,12 @@ std::string PublicationBiblioEpodoc(const TOpsPublication& pub) {
 
 std::string Legal(const TOpsPublication& pub) { return "rest-services/legal/publication/docdb/" + pub.Docdb(); }
 
+std::string Family(const TOpsPublication& pub) { return "rest-services/family/publication/docdb/" + pub.Docdb(); }
+
+std::string ApplicationFamily(const TOpsApplication& app, char kind) {
+  return "rest-services/family/application/docdb/" + app.Docdb(kind);
+}
+
 std::string ImageInquiry(const TOpsPublication& pub) {
   return std::string(kData) + "publication/docdb/" + pub.Docdb() + "/images";
 }

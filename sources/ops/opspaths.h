@@ -30,6 +30,11 @@ std::string PublicationBiblioEpodoc(const TOpsPublication& pub);
 // The INPADOC legal events of the publication's family.
 std::string Legal(const TOpsPublication& pub);
 
+// The INPADOC family of a publication, or of an application (docdb with one of its
+// DocdbKinds): its members at every office.
+std::string Family(const TOpsPublication& pub);
+std::string ApplicationFamily(const TOpsApplication& app, char kind);
+
 // The image inquiry of a publication, and one page of its full document as TIFF.
 std::string ImageInquiry(const TOpsPublication& pub);
 std::string FullDocumentPage(const TOpsPublication& pub, int page);

@@ -26,6 +26,16 @@ TOpsFault ReadFault(const std::string& body);
 // A 404 that says the query has no hits (or the number no record): no failure.
 bool IsNotFound(int status, const TOpsFault& fault);
 
+// A priority claim: its number in epodoc form ("CN201710601862", "WO2017CN091234"; the
+// country and docdb number, or the original number, where the reply gives no epodoc
+// form) and its date.
+struct TOpsPriority {
+  std::string number;
+  std::string date;  // YYYYMMDD; "" when not given
+
+  friend bool operator==(const TOpsPriority&, const TOpsPriority&) = default;
+};
+
 // One exchange-document: a search hit or a retrieved publication.
 struct TOpsBiblio {
   std::string familyId;
@@ -33,17 +43,23 @@ struct TOpsBiblio {
   std::string publicationDate;  // YYYYMMDD; "" when not given
   TOpsApplication application;  // digits "" when the reply names no CN application
   std::string applicationDate;  // YYYYMMDD; "" when not given
+  std::vector<TOpsPriority> priorities;           // in the reply's order, each number once
   std::string titleEnglish, titleOriginal;        // lang="en", lang="ol"
   std::string abstractEnglish, abstractOriginal;  // without a leading "[0001]" tag
   std::vector<std::string> applicantsOriginal;    // as filed (Chinese)
   std::vector<std::string> applicantsEpodoc;      // normalised Latin, "[CN]" dropped
+  std::vector<std::string> inventorsOriginal;     // likewise
+  std::vector<std::string> inventorsEpodoc;
   std::vector<std::string> ipcClasses;            // collapsed: "B28B1/29"
+  std::vector<std::string> cpcClasses;            // "H01M10/0525", inventive and additional
+  int citedCount = 0;  // the patent documents its references cite, each once; papers not
 
   // The Chinese text when there is one, else the English one.
   const std::string& Title() const;
   const std::string& Abstract() const;
   // The original names when given, else the epodoc ones.
   const std::vector<std::string>& Applicants() const;
+  const std::vector<std::string>& Inventors() const;
 };
 
 // A page of search hits.
@@ -72,6 +88,32 @@ struct TOpsImageDocument {
 // "published-data/images/"); instances of other family members and amendment-only ones
 // are passed over. Throws EOpsReplyError when no instance matches.
 TOpsImageDocument ReadImageInquiry(const std::string& body, const TOpsPublication& pub);
+
+// A publication in an INPADOC family, at any office.
+struct TOpsFamilyMember {
+  std::string country;  // "CN", "EP", "WO", ...
+  std::string number;   // docdb doc-number (letters and digits)
+  std::string kind;     // "A1", "B"; "" when not given
+  std::string date;     // publication date YYYYMMDD; "" when not given
+  // Its application, as given; all "" when the member names none.
+  std::string applicationCountry, applicationNumber, applicationKind, applicationDate;
+  std::vector<TOpsPriority> priorities;
+
+  // "EP4312345A1": country, number, kind.
+  std::string Shown() const;
+};
+
+// A family reply (family/...; a legal reply has the same shape).
+struct TOpsFamily {
+  std::string familyId;   // of the first member that gives one; "" when none does
+  int64_t total = 0;      // total-result-count; the number of members when not given
+  bool truncated = false; // truncatedFamily="true": OPS left members out
+  std::vector<TOpsFamilyMember> members;  // in the reply's order, each publication once
+
+  // The members' countries, each once, in order of first appearance.
+  std::vector<std::string> Countries() const;
+};
+TOpsFamily ReadFamilyReply(const std::string& body);
 
 // One INPADOC legal event.
 struct TOpsLegalEvent {

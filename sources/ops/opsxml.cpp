@@ -112,4 +112,44 @@ int64_t Count(pugi::xml_node element, const char* attribute, int64_t low, int64_
   return value;
 }
 
+TDocumentId DocumentId(pugi::xml_node reference, const char* type) {
+  for (pugi::xml_node id : Children(reference, kExchangeNs, "document-id")) {
+    if (Attr(id, "document-id-type") != type) continue;
+    return {Text(Child(id, kExchangeNs, "country")), Text(Child(id, kExchangeNs, "doc-number")),
+            Text(Child(id, kExchangeNs, "kind")), Text(Child(id, kExchangeNs, "date"))};
+  }
+  return {};
+}
+
+std::string DateOrEmpty(const std::string& text) {
+  const bool digits = std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return text.size() == 8 && digits ? text : "";
+}
+
+std::vector<TOpsPriority> PriorityClaims(pugi::xml_node parent) {
+  std::vector<TOpsPriority> claims;
+  for (pugi::xml_node claim : Children(parent, kExchangeNs, "priority-claim")) {
+    const TDocumentId epodoc = DocumentId(claim, "epodoc"), docdb = DocumentId(claim, "docdb"),
+                      original = DocumentId(claim, "original");
+    // Older replies put the fields in the claim itself, without a document-id.
+    const TDocumentId bare = {Text(Child(claim, kExchangeNs, "country")), Text(Child(claim, kExchangeNs, "doc-number")),
+                              "", Text(Child(claim, kExchangeNs, "date"))};
+    TOpsPriority p;
+    if (!epodoc.number.empty())
+      p.number = epodoc.number;
+    else if (!docdb.number.empty())
+      p.number = docdb.country + docdb.number;
+    else if (!bare.number.empty())
+      p.number = bare.country + bare.number;
+    else
+      p.number = original.country + original.number;
+    p.number.erase(std::remove(p.number.begin(), p.number.end(), ' '), p.number.end());
+    for (const TDocumentId* id : {&epodoc, &docdb, &bare, &original})
+      if (p.date.empty()) p.date = DateOrEmpty(id->date);
+    const bool known = std::any_of(claims.begin(), claims.end(), [&](const auto& c) { return c.number == p.number; });
+    if (!p.number.empty() && !known) claims.push_back(p);
+  }
+  return claims;
+}
+
 }  // namespace opsxml

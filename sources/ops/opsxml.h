@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sources/ops/opsreplies.h"
+
 namespace opsxml {
 
 extern const char kExchangeNs[];  // http://www.epo.org/exchange
@@ -49,6 +51,21 @@ std::string Attr(pugi::xml_node element, const char* name);
 // A whole number in an attribute, within [low, high]; EOpsReplyError naming the attribute
 // otherwise (missing, not a number, out of range).
 int64_t Count(pugi::xml_node element, const char* attribute, int64_t low, int64_t high);
+
+// A document-id element's fields; all "" when there is no such element.
+struct TDocumentId {
+  std::string country, number, kind, date;
+};
+// The document-id of that document-id-type ("docdb", "epodoc", "original") inside a
+// reference element.
+TDocumentId DocumentId(pugi::xml_node reference, const char* type);
+
+// A date as YYYYMMDD, or "" when the text is not eight digits.
+std::string DateOrEmpty(const std::string& text);
+
+// The priority claims among the children of parent (priority-claim elements), each
+// number once.
+std::vector<TOpsPriority> PriorityClaims(pugi::xml_node parent);
 
 // Refusals the readers share.
 [[noreturn]] void Missing(const std::string& what);

@@ -1,6 +1,7 @@
 // The demo site's OPS role over HTTPS, with libcurl verifying its certificate against the
-// CA file the site writes: token, search and its CQL, biblio/legal/inquiry shapes read with
-// pugixml, page images read back, and the throttling, quota, token and fault switches.
+// CA file the site writes: token, search and its CQL, biblio/legal/family/inquiry shapes
+// read with pugixml and with the program's readers, page images read back, and the
+// throttling, quota, token, fault, date, index and hit switches.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <set>
 #include <thread>
 
+#include "sources/ops/opspaths.h"
+#include "sources/ops/opsreplies.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
 
@@ -645,6 +648,248 @@ TEST(DemoOpsSwitches, ExtraRecordsPassTheCapAndSplitByDateToDays) {
     days += n;
   }
   EXPECT_EQ(days, june);
+}
+
+// ---- what analysts sort by, families, the CQL of OPS, and the switches for them
+
+using Names = std::vector<std::string>;
+
+std::vector<TOpsBiblio> BiblioOf(Ops& ops, const std::string& application) {
+  return ReadBiblioReply(ops.Get("published-data/application/epodoc/CN" + application + "/biblio").body);
+}
+
+TEST_F(DemoOpsTest, AnalystsFieldsAsTheProgramReadsThem) {
+  Ops ops(*site_);
+  // An invention granted: its A and its B, with everything an analyst sorts by.
+  std::vector<TOpsBiblio> g1 = BiblioOf(ops, "202310123456");
+  ASSERT_EQ(g1.size(), 2u);
+  const TOpsBiblio& b = g1[1];
+  EXPECT_EQ(g1[0].publication, (TOpsPublication{"116789012", 'A'}));
+  EXPECT_EQ(g1[0].publicationDate, "20230919");
+  EXPECT_EQ(b.publication, (TOpsPublication{"116789012", 'B'}));
+  EXPECT_EQ(b.publicationDate, "20250415");
+  EXPECT_EQ(b.applicationDate, "20230315");
+  EXPECT_EQ(b.priorities, (std::vector<TOpsPriority>{{"CN202310123456", "20230315"}}));
+  EXPECT_EQ(b.applicantsOriginal, Names{"重庆长江变速器有限公司"});
+  EXPECT_EQ(b.applicantsEpodoc, Names{"CHONGQING CHANGJIANG TRANSMISSION CO LTD"});
+  EXPECT_EQ(b.inventorsOriginal, (Names{"周涛", "吴刚"}));
+  EXPECT_EQ(b.inventorsEpodoc, (Names{"ZHOU TAO", "WU GANG"}));
+  EXPECT_EQ(b.ipcClasses, (Names{"F16H61/32", "F16H63/30"}));
+  EXPECT_EQ(b.cpcClasses, (Names{"F16H61/32", "F16H63/30", "F16H2061/326"}));
+  // Its utility model twin, filed the same day: one family.
+  std::vector<TOpsBiblio> g2 =
+      ReadBiblioReply(ops.Get("published-data/application/docdb/CN.202320654321.U/biblio").body);
+  ASSERT_EQ(g2.size(), 1u);
+  EXPECT_EQ(g2[0].publication, (TOpsPublication{"219345678", 'U'}));
+  EXPECT_EQ(g2[0].applicationDate, b.applicationDate);
+  EXPECT_FALSE(b.familyId.empty());
+  EXPECT_EQ(g2[0].familyId, b.familyId);
+  // A fresh application: Chinese names only, as OPS has them before the Latin ones come.
+  std::vector<TOpsBiblio> fresh = BiblioOf(ops, "202411223344");
+  ASSERT_EQ(fresh.size(), 1u);
+  EXPECT_TRUE(fresh[0].applicantsEpodoc.empty() && fresh[0].inventorsEpodoc.empty());
+  EXPECT_EQ(fresh[0].Inventors(), (Names{"吴刚", "孙丽"}));
+  // The site's records: the CPC tags batteries Y02E, a PCT record claims its PCT application.
+  EXPECT_EQ(BiblioOf(ops, "200510012345").back().cpcClasses, (Names{"H01M10/0525", "Y02E60/10"}));
+  std::vector<TOpsBiblio> pct = BiblioOf(ops, "200880001234");
+  ASSERT_EQ(pct.size(), 1u);
+  ASSERT_EQ(pct[0].priorities.size(), 1u);
+  EXPECT_EQ(pct[0].priorities[0].number.rfind("WO2006CN", 0), 0u) << pct[0].priorities[0].number;
+  // The count of cited patents is what the reply cites; some records cite some.
+  int citing = 0;
+  for (const char* application : {"200510012345", "02123456", "202310123456", "202210987654", "200910222333"}) {
+    const std::string body = ops.Get("published-data/application/epodoc/CN" + std::string(application) + "/biblio").body;
+    const TOpsBiblio last = ReadBiblioReply(body).back();
+    Xml x(body);
+    auto docs = All(x.Root(), "exchange-document");
+    EXPECT_EQ(int(All(docs[docs.size() - 1].node(), "patcit").size()), last.citedCount) << application;
+    citing += last.citedCount > 0;
+  }
+  EXPECT_GT(citing, 0);
+}
+
+TEST_F(DemoOpsTest, FamilyServiceAsOpsAnswersIt) {
+  Ops ops(*site_);
+  // A family across five offices, asked for by a publication or by the application, the
+  // program's way among them.
+  const std::string rest = "rest-services/";
+  for (const std::string& path :
+       {std::string("family/publication/epodoc/CN115012345"), std::string("family/application/epodoc/CN202210987654"),
+        opspaths::Family({"115012345", 'B'}).substr(rest.size()),
+        opspaths::ApplicationFamily(TOpsApplication{"202210987654"}, 'A').substr(rest.size())}) {
+    Reply r = ops.Get(path);
+    ASSERT_EQ(r.status, 200) << path;
+    EXPECT_EQ(r.Header("content-type"), "application/xml;charset=utf-8");
+    const TOpsFamily f = ReadFamilyReply(r.body);
+    EXPECT_EQ(f.Countries(), (Names{"WO", "EP", "US", "JP", "KR", "CN"})) << path;
+    ASSERT_EQ(f.members.size(), 8u);
+    EXPECT_EQ(f.total, 8);
+    for (const TOpsFamilyMember& m : f.members) {
+      EXPECT_EQ(m.priorities, (std::vector<TOpsPriority>{{"CN202210987654", "20220520"}})) << m.Shown();
+      if (m.country == "CN") {
+        EXPECT_EQ(m.applicationNumber + m.applicationDate, "20221098765420220520");
+      }
+      if (m.country == "US") {
+        EXPECT_EQ(m.applicationNumber, "18012345");  // the A1 and the B2 of one application
+      }
+    }
+    EXPECT_EQ(f.members[0].Shown(), "WO2023221234A1");
+    EXPECT_EQ(f.members[0].applicationCountry + f.members[0].applicationNumber + f.members[0].applicationKind,
+              "WOCN2023094567W");
+  }
+  // Same-day twins are one family: the utility model's holds the invention's A and B.
+  std::vector<std::string> twins;
+  for (const TOpsFamilyMember& m : ReadFamilyReply(ops.Get("family/application/docdb/CN.202320654321.U").body).members)
+    twins.push_back(m.Shown());
+  EXPECT_EQ(twins, (Names{"CN219345678U", "CN116789012A", "CN116789012B"}));
+  // With legal, the events of the legal service; without, none.
+  Xml withLegal(ops.Get("family/publication/docdb/CN.219345678.U/legal").body);
+  Xml legal(ops.Get("legal/publication/docdb/CN.219345678.U").body);
+  EXPECT_GT(All(legal.Root(), "legal").size(), 0u);
+  EXPECT_EQ(All(withLegal.Root(), "legal").size(), All(legal.Root(), "legal").size());
+  EXPECT_TRUE(All(Xml(ops.Get("family/publication/docdb/CN.219345678.U").body).Root(), "legal").empty());
+  Xml withBiblio(ops.Get("family/publication/docdb/CN.219345678.U/biblio").body);
+  EXPECT_EQ(All(withBiblio.Root(), "exchange-document").size(), 3u);
+  // Unknown documents and constituents.
+  EXPECT_EQ(FaultCode(ops.Get("family/publication/docdb/CN.999999999.A")), "SERVER.EntityNotFound");
+  EXPECT_EQ(ops.Get("family/publication/docdb/CN.115012345.B/images").status, 404);
+}
+
+TEST_F(DemoOpsTest, CqlAsOpsDocumentsIt) {
+  Ops ops(*site_);
+  // Words, not pieces of words ("ion" is no longer found inside "transmission"); phrases
+  // keep their order; any and all.
+  EXPECT_EQ(Count(ops, "ti=ion"), Count(ops, "ti=lithium"));
+  int separators = Count(ops, "ti all \"battery separator\"");
+  EXPECT_GT(separators, 0);
+  EXPECT_EQ(Count(ops, "ti=\"battery separator\""), separators);
+  EXPECT_EQ(Count(ops, "ti=\"separator battery\""), 0);
+  EXPECT_EQ(Count(ops, "ti any \"battery separator\""), Count(ops, "ti=battery or ti=separator"));
+  // The glossary's nesting: a Chinese word as typed, or by its English equivalents.
+  const std::string glossary = "(ti all \"电池隔膜\" or (ti any \"battery cell\" and ti any \"separator diaphragm\"))";
+  EXPECT_EQ(Count(ops, glossary),
+            Count(ops, "ti all \"电池隔膜\" or ((ti=battery or ti=cell) and (ti=separator or ti=diaphragm))"));
+  EXPECT_GT(Count(ops, glossary), Count(ops, "ti all \"电池隔膜\""));
+  // Names in either form; inventors; ia both.
+  EXPECT_EQ(Count(ops, "pa=长江变速器"), 7);
+  EXPECT_EQ(Count(ops, "pa all \"changjiang transmission\""), 6);  // the fresh one has no Latin name yet
+  EXPECT_EQ(Count(ops, "in=\"ZHOU TAO\" and pa=长江变速器"), 2);
+  EXPECT_EQ(Count(ops, "ia=周涛"), Count(ops, "in=周涛 or pa=周涛"));
+  // cpc knows the CPC's own codes, ic the IPC's, cl either.
+  int tagged = Count(ops, "cpc=Y02E");
+  EXPECT_GT(tagged, 0);
+  EXPECT_EQ(Count(ops, "ic=Y02E"), 0);
+  EXPECT_EQ(Count(ops, "cl=Y02E"), tagged);
+  EXPECT_EQ(Count(ops, "cpca=Y02E"), tagged);
+  EXPECT_EQ(Count(ops, "cpc=F16H2061/326"), 1);
+  // Dates in every form OPS reads.
+  int span = Count(ops, "pd within \"20230101 20241231\"");
+  EXPECT_GT(span, 0);
+  for (const char* form : {"pd within \"2023 2024\"", "pd within \"01/2023 31.12.2024\"", "pd=\"2023-01 2024-12-31\"",
+                           "pd>=2023 and pd<=2024"})
+    EXPECT_EQ(Count(ops, form), span) << form;
+  // Numbers: application, publication, priority, any of them, the family.
+  EXPECT_EQ(Count(ops, "ap=CN202320654321"), 1);
+  EXPECT_EQ(Count(ops, "pr=CN202210987654"), 1);
+  EXPECT_EQ(Count(ops, "num=CN116789012"), 1);
+  EXPECT_EQ(Count(ops, "famn=" + BiblioOf(ops, "202310123456")[0].familyId), 2);
+  // A term alone takes its index from its form.
+  EXPECT_EQ(Count(ops, "gearbox"), Count(ops, "txt=gearbox"));
+  EXPECT_EQ(Count(ops, "CN"), Count(ops, "pn=CN"));
+  EXPECT_EQ(Count(ops, "2025"), Count(ops, "pd=2025"));
+  EXPECT_EQ(Count(ops, "F16H"), Count(ops, "cl=F16H"));
+  // Ten terms for one index and twenty in all pass; more, a bad date or a leading not
+  // are refused as OPS refuses bad CQL.
+  const char* const indexes[] = {"ti", "ab", "ta", "pa", "in"};
+  std::string twenty = "pn=CN";
+  for (int i = 0; i < 19; ++i) twenty += std::string(" and ") + indexes[i % 5] + "=w" + std::to_string(i);
+  for (const std::string& fits : {twenty, std::string("ti any \"a b c d e f g h i j\"")})
+    EXPECT_EQ(ops.Get("published-data/search?q=" + Encode(fits)).status, 404) << fits;
+  const std::string twentyOne = twenty + " and ti=more";
+  for (const std::string& bad : {std::string("ti any \"a b c d e f g h i j k\""), twentyOne, std::string("not ti=gearbox"),
+                                 std::string("pd=20230230"), std::string("ti within \"a b\""), std::string("pd any 2020")}) {
+    Reply r = ops.Get("published-data/search?q=" + Encode(bad));
+    EXPECT_EQ(r.status, 400) << bad;
+    EXPECT_EQ(FaultCode(r), "CLIENT.CQL") << bad;
+  }
+}
+
+TEST_F(DemoOpsTest, TodayHidesWhatCameLater) {
+  DemoSite then({"--ops-today", "2025-01-01"}, false, true);
+  Ops was(then), now(*site_);
+  Reply first = was.Get("published-data/search?q=pn%3DCN");
+  EXPECT_EQ(first.Header("date").substr(0, 16), "Wed, 01 Jan 2025");
+  // A new application: not found before it was published.
+  EXPECT_EQ(was.Get("published-data/application/epodoc/CN202411223344/biblio").status, 404);
+  EXPECT_EQ(Count(was, "pa=长江变速器"), 6);
+  EXPECT_EQ(Count(now, "pa=长江变速器"), 7);
+  // A new grant: the A alone before.
+  EXPECT_EQ(BiblioOf(was, "202310123456").size(), 1u);
+  EXPECT_EQ(BiblioOf(now, "202310123456").size(), 2u);
+  // Legal changes: the utility model given up when its twin was granted, another lapsed.
+  auto codes = [](Ops& ops, const std::string& application) {
+    Names c;
+    for (const TOpsLegalEvent& e :
+         ReadLegalReply(ops.Get("legal/application/epodoc/CN" + application).body, TOpsApplication{application}))
+      c.push_back(e.code);
+    return c;
+  };
+  EXPECT_EQ(codes(was, "202320654321"), Names{"GR01"});
+  EXPECT_EQ(codes(now, "202320654321"), (Names{"GR01", "AV01"}));
+  EXPECT_EQ(codes(was, "202020111222"), Names{"GR01"});
+  EXPECT_EQ(codes(now, "202020111222"), (Names{"GR01", "CF01"}));
+  EXPECT_EQ(codes(was, "202310123456"), (Names{"PB01", "SE01"}));
+  // What came before stays as it was.
+  EXPECT_EQ(Count(was, "ti all \"battery\" and pn=CN"), Count(now, "ti all \"battery\" and pn=CN"));
+}
+
+TEST(DemoOpsSwitches, EnglishIndexAndOneHitPerPublication) {
+  DemoSite site({"--ops-english-index", "--ops-hits", "publications", "--ops-limit", "search=1000"}, false, true);
+  Ops ops(site);
+  // Chinese words find nothing in the English titles; their English equivalents do.
+  EXPECT_EQ(Count(ops, "ti all \"电池隔膜\""), 0);
+  EXPECT_EQ(Count(ops, "ti all \"变速箱\""), 0);
+  Xml found(ops.Get("published-data/search/biblio?q=" + Encode("ti all \"变速箱\" or ti any \"gearbox gearboxes\"") +
+                    "&Range=1-50")
+                .body);
+  auto titles = All(found.Root(), "invention-title");
+  ASSERT_FALSE(titles.empty());
+  for (auto t : titles) {
+    if (std::string(t.node().attribute("lang").value()) == "en") {
+      EXPECT_NE(std::string(t.node().child_value()).find("gearbox"), std::string::npos) << t.node().child_value();
+    }
+  }
+  EXPECT_EQ(Count(ops, "pa=长江变速器"), 9);  // names keep both forms
+  // Every publication a hit: an A and its B are two, newest first.
+  Xml hits(ops.Get("published-data/search/biblio?q=ti%3Dgearbox&Range=1-25").body);
+  std::vector<std::string> shown;
+  std::set<std::string> applications;
+  std::string last = "99999999";
+  for (auto d : All(hits.Root(), "exchange-document")) {
+    shown.push_back(std::string(d.node().attribute("doc-number").value()) + d.node().attribute("kind").value());
+    applications.insert(First(d.node().child("bibliographic-data").child("application-reference"), "doc-number"));
+    std::string date = First(d.node().child("bibliographic-data").child("publication-reference"), "date");
+    EXPECT_LE(date, last);
+    last = date;
+  }
+  EXPECT_EQ(shown.size(), 11u);
+  EXPECT_EQ(applications.size(), 8u);
+  for (const char* pub : {"116789012A", "116789012B", "219345678U", "115012345A", "115012345B"})
+    EXPECT_NE(std::find(shown.begin(), shown.end(), pub), shown.end()) << pub;
+  EXPECT_EQ(Count(ops, "pn=CN116789012"), 2);
+  // A publication's own date counts: 2023 holds the twins' A and U, not the grant of 2025.
+  EXPECT_EQ(Count(ops, "ti=gearbox and pd within \"2023 2023\""), 2);
+}
+
+TEST(DemoOpsSwitches, FamilyRequestsAreInpadocLikeLegalOnes) {
+  DemoSite site({"--ops-limit", "inpadoc=2"}, false, true);
+  Ops ops(site);
+  EXPECT_EQ(ops.Get("legal/application/epodoc/CN02123456").status, 200);
+  EXPECT_EQ(ops.Get("family/application/epodoc/CN02123456").status, 200);
+  Reply third = ops.Get("family/publication/docdb/CN.115012345.B");
+  EXPECT_EQ(third.status, 403);
+  EXPECT_NE(third.Header("x-throttling-control").find("inpadoc=black:0"), std::string::npos);
+  EXPECT_EQ(ops.Get("published-data/application/epodoc/CN02123456/biblio").status, 200);
 }
 
 }  // namespace

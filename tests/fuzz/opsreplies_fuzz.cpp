@@ -1,10 +1,13 @@
 // The readers of OPS replies (XML, the token's JSON, the throttling header) on any bytes.
 // What must hold: a reader reads or throws EOpsError, nothing else; the texts it gives
 // are valid UTF-8 without control characters or blanks at their ends; publication
-// numbers are digits with a CN kind, applications 8 or 12 digits; an image document has
+// numbers are digits with a CN kind, applications 8 or 12 digits, dates eight digits or
+// empty; a family member's country is two capitals and its number letters and digits,
+// each member once; a cited count is not negative; an image document has
 // 1 to 5000 pages and its sections start inside them; the legal cell is never empty; a
 // throttling limit is absent or between 1 and a million.
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "base/gbk.h"
@@ -29,6 +32,15 @@ bool Digits(const std::string& s) {
   return !s.empty();
 }
 
+bool Date(const std::string& d) { return d.empty() || (d.size() == 8 && Digits(d)); }
+
+void CheckPriorities(const std::vector<TOpsPriority>& priorities) {
+  for (const TOpsPriority& p : priorities) {
+    FUZZ_CHECK(!p.number.empty() && Date(p.date));
+    CheckText(p.number);
+  }
+}
+
 void CheckBiblio(const TOpsBiblio& b) {
   FUZZ_CHECK(Digits(b.publication.number) && GrantRank(b.publication.kind) >= 0);
   FUZZ_CHECK(b.application.digits.empty() ||
@@ -36,11 +48,30 @@ void CheckBiblio(const TOpsBiblio& b) {
   for (const std::string* t : {&b.titleEnglish, &b.titleOriginal, &b.abstractEnglish, &b.abstractOriginal,
                                &b.familyId})
     CheckText(*t);
-  for (const auto* list : {&b.applicantsOriginal, &b.applicantsEpodoc, &b.ipcClasses})
+  for (const auto* list : {&b.applicantsOriginal, &b.applicantsEpodoc, &b.inventorsOriginal, &b.inventorsEpodoc,
+                           &b.ipcClasses, &b.cpcClasses})
     for (const std::string& t : *list) {
       FUZZ_CHECK(!t.empty());
       CheckText(t);
     }
+  CheckPriorities(b.priorities);
+  FUZZ_CHECK(b.citedCount >= 0);
+}
+
+void CheckFamily(const TOpsFamily& f) {
+  FUZZ_CHECK(f.total >= 0);
+  CheckText(f.familyId);
+  std::set<std::string> seen;
+  for (const TOpsFamilyMember& m : f.members) {
+    FUZZ_CHECK(m.country.size() == 2 && m.country[0] >= 'A' && m.country[0] <= 'Z' && m.country[1] >= 'A' &&
+               m.country[1] <= 'Z');
+    FUZZ_CHECK(!m.number.empty());
+    for (const std::string* t : {&m.number, &m.kind, &m.applicationCountry, &m.applicationNumber, &m.applicationKind})
+      for (char c : *t) FUZZ_CHECK((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+    FUZZ_CHECK(Date(m.date) && Date(m.applicationDate));
+    CheckPriorities(m.priorities);
+    FUZZ_CHECK(seen.insert(m.Shown()).second);
+  }
 }
 
 template <typename F>
@@ -63,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reading([&] {
     for (const TOpsBiblio& b : ReadBiblioReply(body)) CheckBiblio(b);
   });
+  Reading([&] { CheckFamily(ReadFamilyReply(body)); });
   Reading([&] {
     const TOpsImageDocument d = ReadImageInquiry(body, {"101911042", 'B'});
     FUZZ_CHECK(d.pages >= 1 && d.pages <= 5000);

@@ -19,8 +19,8 @@ debs=("$work"/out/varnolt_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single varnolt_*.deb: ${debs[*]}"
 deb=${debs[0]}
 
-# Files: the program directory, links on PATH, the desktop integration; nothing else
-# (no demo site, no tests).
+# Files: the program directory, links on PATH, the desktop integration, the licence and
+# origin of the glossary's CC-CEDICT data; nothing else (no demo site, no tests).
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 ($7 == "->" ? " -> " $8 : "") }' | sort >"$work/files"
 cat >"$work/expected" <<'LIST'
 ./usr/bin/varnolt -> ../lib/varnolt/varnolt
@@ -29,6 +29,8 @@ cat >"$work/expected" <<'LIST'
 ./usr/lib/varnolt/varnolt
 ./usr/lib/varnolt/varnolt-cli
 ./usr/share/applications/varnolt.desktop
+./usr/share/doc/varnolt/cc-cedict/LICENSE
+./usr/share/doc/varnolt/cc-cedict/README.md
 ./usr/share/icons/hicolor/scalable/apps/varnolt.svg
 ./usr/share/metainfo/org.varnolt.Varnolt.metainfo.xml
 LIST

@@ -36,6 +36,13 @@ TEST(ReadSearchReply, CountsRangeAndRecordsOfAPage) {
   EXPECT_EQ(r.applicantsEpodoc, (Names{"SHANDONG UNIV", "QILU BATTERY CO LTD"}));
   EXPECT_EQ(r.Applicants(), (Names{"山东大学", "齐鲁电池•有限公司"}));
   EXPECT_EQ(r.ipcClasses, (Names{"H01M10/0525", "H01M4/36"}));
+  // CPC from its parts or a symbol, each once whatever office gave it; ECLA is not CPC.
+  EXPECT_EQ(r.cpcClasses, (Names{"H01M10/0525", "H01M4/366", "Y02E60/10"}));
+  EXPECT_EQ(r.priorities, (std::vector<TOpsPriority>{{"CN201710601862", "20170721"}, {"US201662412345", "20161025"}}));
+  EXPECT_EQ(r.inventorsEpodoc, (Names{"LI QIANG", "WANG FANG"}));
+  EXPECT_EQ(r.Inventors(), Names{"李强"});
+  // One document cited in two phases counts once; the paper does not count.
+  EXPECT_EQ(r.citedCount, 3);
 
   // A fresh utility model: no Chinese title or name yet, the English ones stand in.
   const TOpsBiblio& u = page.records[1];
@@ -44,6 +51,8 @@ TEST(ReadSearchReply, CountsRangeAndRecordsOfAPage) {
   EXPECT_EQ(u.Title(), "Battery box with a 𠀀 mark");
   EXPECT_EQ(u.Applicants(), Names{"ZHANG WEI"});
   EXPECT_EQ(u.Abstract(), "");
+  EXPECT_TRUE(u.priorities.empty() && u.Inventors().empty() && u.cpcClasses.empty());
+  EXPECT_EQ(u.citedCount, 0);
   EXPECT_EQ(page.records[2].application.digits, "02123456");
 }
 
@@ -68,6 +77,38 @@ TEST(ReadLegalReply, EventsOfTheMembersOfTheCnApplicationOnly) {
   EXPECT_EQ(events[3].date, "2020-01-03");
   EXPECT_EQ(events[3].description, "TRANSFER OF PATENT RIGHT");
   EXPECT_TRUE(ReadLegalReply(Data("legal.xml"), TOpsApplication{"201710601862"}).empty());
+}
+
+TEST(ReadFamilyReply, EveryOfficesMembersOnceWithTheirApplicationsAndPriorities) {
+  const TOpsFamily f = ReadFamilyReply(Data("family.xml"));
+  EXPECT_EQ(f.familyId, "40799763");
+  EXPECT_EQ(f.total, 15);
+  EXPECT_TRUE(f.truncated);
+  // A member without a country is passed over, one named twice is kept once.
+  std::vector<std::string> shown;
+  for (const TOpsFamilyMember& m : f.members) shown.push_back(m.Shown());
+  EXPECT_EQ(shown, (Names{"AT232441T", "CN101911042A", "CN101911042B", "WO2009085664A2"}));
+  EXPECT_EQ(f.Countries(), (Names{"AT", "CN", "WO"}));
+
+  const TOpsFamilyMember& a = f.members[1];
+  EXPECT_EQ(a.date, "20101208");
+  EXPECT_EQ(a.applicationCountry + a.applicationNumber + a.applicationKind, "CN200880123968A");
+  EXPECT_EQ(a.applicationDate, "20081212");
+  EXPECT_EQ(a.priorities, (std::vector<TOpsPriority>{{"US96807", "20071228"}, {"US2008088235", "20081223"}}));
+  // The grant named in epodoc form only; its application without country or date.
+  const TOpsFamilyMember& b = f.members[2];
+  EXPECT_EQ(b.date, "20160914");
+  EXPECT_EQ(b.applicationNumber, "200880123968");
+  EXPECT_EQ(b.applicationCountry + b.applicationDate, "");
+  EXPECT_EQ(f.members[0].priorities, (std::vector<TOpsPriority>{{"NL1010536", "19981112"}}));
+
+  // The legal service's family reads alike; a reply of another kind does not.
+  EXPECT_FALSE(ReadFamilyReply(Data("legal.xml")).members.empty());
+  EXPECT_THROW(ReadFamilyReply(Data("search.xml")), EOpsReplyError);
+  std::string lying = Data("family.xml");
+  const std::string total = "total-result-count=\"15\"";
+  lying.replace(lying.find(total), total.size(), "total-result-count=\"-1\"");
+  EXPECT_THROW(ReadFamilyReply(lying), EOpsReplyError);
 }
 
 TEST(ReadImageInquiry, TheFullDocumentOfThePublicationNotOfAnotherMember) {
