@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+
+#include <cstdio>
 
 #include "base/files.h"
 #include "base/gbk.h"
@@ -97,9 +100,61 @@ TEST(PdfDocument, OwnersOfEarlierPdfsAndFailuresThatLeaveNothing) {
   EXPECT_THROW(FinishPdf(dir.File("text.pdf"), dir.File("out.pdf"), {}, {}), EConversionError);
   EXPECT_FALSE(FileExists(dir.File("out.pdf")));
   // A text layer for another number of pages is refused, not laid over the wrong pages.
-  EXPECT_THROW(FinishPdf(dir.File("blank.pdf"), dir.File("out.pdf"), {}, {}, {dir.File("blank.pdf"), dir.File("blank.pdf")}),
+  EXPECT_THROW(FinishPdf(dir.File("blank.pdf"), dir.File("out.pdf"), {}, {}, std::vector<TRecognisedPage>(2), ""),
                EConversionError);
   EXPECT_FALSE(FileExists(dir.File("out.pdf")));
+}
+
+// The words pdftotext finds on page 1 with their boxes: "word xMin yMin xMax" a line.
+std::vector<std::string> WordBoxes(const TPath& pdf) {
+  std::vector<std::string> words;
+  FILE* p = popen(("pdftotext -bbox -f 1 -l 1 '" + pdf.Bytes() + "' -").c_str(), "r");
+  if (!p) return words;
+  char buf[512];
+  while (fgets(buf, sizeof buf, p)) {
+    double x0, y0, x1;
+    char word[256];
+    if (sscanf(buf, " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%*f\">%255[^<]", &x0, &y0, &x1, word) == 4) {
+      char line[400];
+      snprintf(line, sizeof line, "%s %.0f %.0f %.0f", word, x0, y0, x1);
+      words.push_back(line);
+    }
+  }
+  pclose(p);
+  return words;
+}
+
+TEST(PdfDocument, RecognisedTextLiesOverItsWordsAndReadsLineByLine) {
+  TempDir dir;
+  WriteBlankPdf(dir.File("in.pdf"), 2);
+  // A 300 dpi letter page (2550 x 3300 pixels over 612 x 792 points: 0.24 points a pixel).
+  TRecognisedPage page;
+  page.width = 2550;
+  page.height = 3300;
+  TRecognisedLine chinese;
+  chinese.box = {500, 400, 900, 450};
+  chinese.baselineLeft = chinese.baselineRight = 450;
+  chinese.words = {{"锂", {500, 400, 550, 450}}, {"离子", {552, 400, 650, 450}}, {"电池", {655, 400, 750, 450}},
+                   {"2", {765, 400, 790, 450}}};
+  TRecognisedLine latin;
+  latin.box = {500, 1000, 1230, 1050};
+  latin.baselineLeft = latin.baselineRight = 1040;
+  latin.words = {{"Int.Cl.", {500, 1000, 800, 1050}}, {"H01M2/16", {830, 1000, 1230, 1050}}};
+  page.lines = {chinese, latin};
+  FinishPdf(dir.File("in.pdf"), dir.File("out.pdf"), {}, {}, {page, TRecognisedPage()}, "");
+
+  // A line's Chinese reads without blanks, other words apart; each line on its own.
+  EXPECT_EQ(PdfText(dir.File("out.pdf"), 1), "锂离子电池 2\n\nInt.Cl. H01M2/16\n\n\f");
+  // Where the image shows them: x from the left edge, y from the top, in points.
+  EXPECT_EQ(WordBoxes(dir.File("out.pdf")),
+            (std::vector<std::string>{"锂离子电池 120 96 180", "2 184 96 190", "Int.Cl. 120 240 192", "H01M2/16 199 240 295"}));
+  // A page with nothing read carries no layer.
+  EXPECT_EQ(PdfText(dir.File("out.pdf"), 2).find_first_not_of(" \n\f"), std::string::npos);
+  QPDF pdf;
+  pdf.processFile(dir.File("out.pdf").c_str());
+  std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+  QPDFObjectHandle resources = pages[1].getAttribute("/Resources", false);
+  EXPECT_FALSE(resources.isDictionary() && resources.hasKey("/XObject"));
 }
 
 }  // namespace
