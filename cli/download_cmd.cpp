@@ -194,6 +194,8 @@ int RunDownloadCommand(int argc, char** argv) {
   auto result = std::make_shared<TDownloadResult>();
   new getdown(&handOver, NumbersAsText(numbers), options, result);
   handOver.WaitForEnd();
+  // The run's thread has handed its end over; it must also have ended before main returns.
+  getdown::WaitAllDone();
   const bool ended = handOver.FinishCount() == 0;
 
   bool anyFailed = false;

@@ -53,6 +53,8 @@ RunOutcome RunDownload(const std::string& numbersText) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  // The worker is still in its hand-over: gone only when its thread has ended.
+  getdown::WaitAllDone();
   RunOutcome outcome{handOver->Lines(), handOver->FinishCount(), handOver->StartBackCount()};
   delete handOver;
   return outcome;
