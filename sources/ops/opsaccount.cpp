@@ -71,6 +71,8 @@ TOpsConnectionTest TestOpsConnection(const TOpsCredentials& credentials, const s
     return {true, kTestOk + std::to_string(token.expiresIn.count()) + kTestOkTail};
   } catch (const EOpsTokenError& e) {
     return {false, e.what()};
+  } catch (const EOpsTokenUnavailable& e) {
+    return {false, e.what()};
   } catch (const std::exception& e) {
     return {false, kTestFailed + std::string(e.what())};
   }

@@ -250,6 +250,15 @@ TEST(OpsDownload, AMissingOrWrongPageFailsItsRecordAndTheOthersFinish) {
   EXPECT_EQ(pdfs[0].name, "一种折叠伞 CN219467528U.pdf");
 }
 
+TEST(OpsDownload, ABusyTokenServiceIsRetried) {
+  OpsRun ops({"--busy", "1:accesstoken"});
+  // OPS answers 503 now and then, to the token request too: the run's retries take it.
+  CliResult busy = ops.Run({"download", "--retries", "3", "02123456"});
+  EXPECT_EQ(busy.exitCode, 0) << busy.err << busy.out;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN100953206C.pdf")), 3);
+  EXPECT_EQ(ops.Requests("auth/accesstoken"), 2u);
+}
+
 TEST(OpsDownload, BlackWaitsItsRetryAfterAndAUsedUpQuotaEndsTheRunKeepingWhatIsDone) {
   OpsRun ops({"--ops-black", "images:3:2000", "--ops-quota", "hour:22"});
   CliResult r = ops.Run({"download", "--keep-going", "201120011111", "02123456", "200510012345", "03234567"});
