@@ -11,13 +11,13 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "cli/clitexts.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "shell/shelltexts.h"
-#include "sources/ops/opsnumbers.h"
 
 namespace {
 
@@ -169,13 +169,7 @@ int RunDownloadCommand(int argc, char** argv) {
   entries.insert(entries.end(), typed.begin(), typed.end());
   for (size_t i = 0; i < entries.size(); ++i) {
     std::string message;
-    TOpsNumber ops;
-    if (options.source == TSourceKind::Ops && ReadOpsNumber(entries[i], ops, message) &&
-        ops.form == TOpsNumber::TForm::Publication) {
-      numbers.push_back(entries[i]);  // a publication number only OPS can take
-      continue;
-    }
-    switch (AddCliEntry(numbers, entries[i], i >= fromFile, message)) {
+    switch (AddCliEntry(numbers, entries[i], i >= fromFile, options.source, message)) {
       case TCliEntry::Added: break;
       case TCliEntry::WrongLength: PrintLine(stderr, message); return 2;
       case TCliEntry::Refused: PrintLine(stderr, entries[i] + ": " + message); break;
@@ -192,7 +186,7 @@ int RunDownloadCommand(int argc, char** argv) {
   DirectHandOver handOver;
   handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
   auto result = std::make_shared<TDownloadResult>();
-  new getdown(&handOver, NumbersAsText(numbers), options, result);
+  new getdown(&handOver, numbers, options, result);
   handOver.WaitForEnd();
   // The run's thread has handed its end over; it must also have ended before main returns.
   getdown::WaitAllDone();

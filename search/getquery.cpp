@@ -10,8 +10,8 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "base/worker.h"
-#include "download/claimcut.h"
-#include "download/ocr.h"
+#include "recognition/claimcut.h"
+#include "recognition/recognise.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
 
@@ -63,7 +63,7 @@ void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir
   const TPath page = workDir + "claimpage.tif";
   try {
     if (!session.FetchClaimsPage(page)) return;
-    const std::string claim = FirstClaimFromText(RecognisePageText(page, workDir + "claimpage"));
+    const std::string claim = FirstClaimFromText(RecognisePage(page, workDir).Text());
     hit.firstClaim = kRecognised + (claim.empty() ? std::string(kNoClaimRecognised) : claim);
   } catch (const std::exception& e) {
     // One record's page is lost to the cell alone; the run goes on (a source that stops

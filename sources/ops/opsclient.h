@@ -11,15 +11,11 @@
 #include "sources/ops/opserrors.h"
 #include "sources/ops/opsthrottle.h"
 #include "sources/ops/opstoken.h"
+#include "sources/opsaccount.h"
 #include "sources/source.h"
 
 class THttpClient;
 
-// An OPS account: the consumer key and secret of an app registered with EPO.
-struct TOpsCredentials {
-  std::string key;
-  std::string secret;
-};
 
 // OPS refused to serve this user any further (a used-up quota, a blocked account): the run
 // ends; what it finished stays.

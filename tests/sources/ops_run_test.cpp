@@ -11,7 +11,7 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
-#include "download/claimcut.h"
+#include "recognition/claimcut.h"
 #include "download/pdfstore.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
