@@ -60,8 +60,8 @@ const char kHelp[] =
     "\n"
     "Progress lines go to standard output, the report's path last; why a number failed or the\n"
     "run ended goes to standard error.\n"
-    "Exit status: 0 done (with --keep-going: every number got its PDF), 3 done with failed\n"
-    "numbers (--keep-going), 1 the run ended early, 2 wrong usage.\n"
+    "Exit status: 0 done, every number got its PDF (or was skipped); 3 done, but a number got\n"
+    "no PDF (with or without --keep-going); 1 the run ended early; 2 wrong usage.\n"
     "Example of a batch that can be resumed:\n"
     "  varnolt-cli download --file list.txt --keep-going --skip-existing --retries 3 --jobs 4\n";
 
@@ -203,5 +203,5 @@ int RunDownloadCommand(int argc, char** argv) {
   if (!jsonPath.empty() && !WriteJson(jsonPath, Json(*result, options.ocr))) return ended ? 1 : 2;
   if (ended) return 1;
   PrintPath(stdout, DownloadReportPath(datadir::Root()));
-  return options.keepGoing && anyFailed ? 3 : 0;
+  return anyFailed ? 3 : 0;
 }

@@ -290,7 +290,8 @@ bool getdown::RunNumbers() {
         AppendDownloadReportRow(report, int(i) + 1, numbers[i], row.title, row.classification, row.pdf,
                                 row.publication, row.application);
       else
-        AppendDownloadFailureRow(report, int(i) + 1, numbers[i], row.failure, row.classification);
+        AppendDownloadFailureRow(report, int(i) + 1, numbers[i], row.failure, row.classification,
+                                 row.publication, row.application);
     }
   }
   AppendDownloadReportTail(report);
@@ -356,6 +357,7 @@ bool getdown::DocumentFailed(TNumberRun& n, TReportRow& row, const std::string& 
     std::lock_guard<std::mutex> lock(run.settle);
     n.outcome.status = TNumberOutcome::TStatus::Failed;
     n.outcome.error = reason;
+    row.failure = reason;
   }
   n.allDone = false;
   return !run.SourceStopped();
@@ -477,6 +479,7 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
       if (!error.empty()) {
         outcome.status = TStatus::Failed;
         outcome.error = error;
+        row.failure = error;
       } else if (outcome.status != TStatus::Failed) {
         outcome.status = TStatus::Done;
         outcome.textLayer = true;
@@ -501,6 +504,7 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
           std::lock_guard<std::mutex> lock(run.settle);
           outcome.status = TStatus::Failed;
           outcome.error = e.what();
+          row.failure = e.what();
         }
       });
       n.convertingLast = true;

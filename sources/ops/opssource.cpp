@@ -256,6 +256,17 @@ class TOpsDownloadSource : public TDownloadSource {
       // The publication named, whatever else the reply lists.
       std::erase_if(found, [&](const TOpsBiblio& b) { return !(b.publication == number.publication); });
       if (!found.empty()) chosen.push_back(number.publication);
+      // A publication names its record: both means both of its documents.
+      if (!found.empty() && Choice() == TOpsDocument::Both && !found.front().application.digits.empty()) {
+        std::vector<TOpsBiblio> all;
+        run(TRequestStep::Record, [&] { all = Publications(client, found.front().application); });
+        std::vector<TOpsPublication> pubs;
+        for (const TOpsBiblio& b : all) pubs.push_back(b.publication);
+        if (std::vector<TOpsPublication> both = ChoosePublications(pubs, TOpsDocument::Both); both.size() > 1) {
+          found = std::move(all);
+          chosen = std::move(both);
+        }
+      }
     } else {
       run(TRequestStep::Record, [&] { found = Publications(client, number.application); });
       std::vector<TOpsPublication> pubs;
