@@ -17,11 +17,6 @@ class TTemporaryFile;
 // the base file-name rule, so an entry holding "/" never leaves its directory.
 std::string MergedImageName(const std::string& number);
 
-// One argument of a tool's parameter text, between double quotes. A quote or a run of
-// backslashes before a quote is escaped so that the text splits back into exactly this
-// argument; ordinary paths come out as '"' + path + '"'.
-std::string QuoteToolArgument(const std::string& arg);
-
 // The parameter texts of the merging tool (page n of the temp directory, which ends with
 // "/") and of the converting tool (the merged image into out, with the record's number in
 // the PDF's keywords), in the system's bytes.

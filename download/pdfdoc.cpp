@@ -6,6 +6,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -15,48 +16,12 @@
 #include "base/version.h"
 #include "download/downerrors.h"
 #include "download/downtexts.h"
-#include "download/pdfstore.h"
 
 namespace {
 
 using namespace pdfdoctext;
 
-// A cell of the site's page as plain text: tags dropped, the few entities the site writes
-// decoded, blanks run together. GBK trail bytes never take the values of '<', '&' or ';'.
-std::string PlainText(const std::string& html) {
-  std::string text;
-  for (size_t i = 0; i < html.size(); ++i) {
-    if (html[i] == '<') {
-      size_t close = html.find('>', i);
-      if (close == std::string::npos) break;
-      i = close;
-      text += ' ';
-      continue;
-    }
-    if (html[i] == '&') {
-      static const std::pair<const char*, char> kEntities[] = {
-          {"&nbsp;", ' '}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
-      bool decoded = false;
-      for (const auto& [entity, c] : kEntities) {
-        if (html.compare(i, std::char_traits<char>::length(entity), entity) == 0) {
-          text += c;
-          i += std::char_traits<char>::length(entity) - 1;
-          decoded = true;
-          break;
-        }
-      }
-      if (decoded) continue;
-    }
-    text += html[i];
-  }
-  std::string out;
-  for (char c : text) {
-    const bool blank = static_cast<unsigned char>(c) <= 0x20;
-    if (blank && (out.empty() || out.back() == ' ')) continue;
-    out += blank ? ' ' : c;
-  }
-  return TrimBytes(out);
-}
+const char kKeywordsPrefix[] = "CN";
 
 // A character OPS sent that GBK cannot hold comes as its reference: the viewer shows it.
 QPDFObjectHandle TextString(const std::string& gbk) {
@@ -286,10 +251,16 @@ class TextLayers {
 
 }  // namespace
 
+std::string PdfKeywords(const std::string& number) { return kKeywordsPrefix + number; }
+
+std::string KeywordsOwner(const std::string& keywords) {
+  return keywords.rfind(kKeywordsPrefix, 0) == 0 ? keywords.substr(std::strlen(kKeywordsPrefix)) : std::string();
+}
+
 TPdfInfo RecordPdfInfo(const TRecordFacts& facts) {
   TPdfInfo info;
   info.title = facts.title;
-  info.author = PlainText(facts.patentee);
+  info.author = facts.patentee;
   std::vector<std::string> subject;
   if (!facts.application.empty()) subject.push_back(kApplicationLabel + facts.application);
   if (!facts.publication.empty()) subject.push_back(kPublicationLabel + facts.publication);

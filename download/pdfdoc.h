@@ -19,16 +19,21 @@ struct TPdfInfo {
 // What the run knows of a record (GBK), for its document information.
 struct TRecordFacts {
   std::string title;
-  std::string patentee;        // as the detail page's cell holds it, markup and all
+  std::string patentee;        // plain text, a character GBK lacks as its reference
   std::string application;     // the application number as the site writes it, e.g. CN200510012345.X
   std::string publication;     // empty when unknown
   std::string classification;
   std::string owner;           // the application number the ownership rule reads
 };
 
-// Title the record's title, Author the patentee as plain text, Subject the numbers and the
+// Title the record's title, Author the patentee, Subject the numbers and the
 // class, Keywords the ownership keywords (PdfKeywords), Creator "Varnolt <version>".
 TPdfInfo RecordPdfInfo(const TRecordFacts& facts);
+
+// The keywords a record's PDF carries for its application number ("CN" and the number),
+// which tell whose PDF a stored file is; and the number they name ("" for none).
+std::string PdfKeywords(const std::string& number);
+std::string KeywordsOwner(const std::string& keywords);
 
 // One entry of the outline: a section's name (GBK) and the page it starts on (from 1).
 struct TOutlineEntry {

@@ -10,8 +10,8 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "base/worker.h"
-#include "download/claimcut.h"
-#include "download/ocr.h"
+#include "recognition/claimcut.h"
+#include "recognition/recognise.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
 
@@ -60,17 +60,22 @@ void getquery::Show(const std::string& text) {
 }
 
 void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TSearchHit& hit) {
-  const TPath page = workDir + "claimpage.tif";
+  TPath page;
   try {
-    if (!session.FetchClaimsPage(page)) return;
-    const std::string claim = FirstClaimFromText(RecognisePageText(page, workDir + "claimpage"));
-    hit.firstClaim = kRecognised + (claim.empty() ? std::string(kNoClaimRecognised) : claim);
+    // A page file of this search's own, named after a temporary file it holds: searches on
+    // one data root run side by side.
+    TTemporaryFile name(workDir);
+    page = name.Path() + ".tif";
+    if (session.FetchClaimsPage(page)) {
+      const std::string claim = FirstClaimFromText(RecognisePage(page, workDir).Text());
+      hit.firstClaim = kRecognised + (claim.empty() ? std::string(kNoClaimRecognised) : claim);
+    }
   } catch (const std::exception& e) {
     // One record's page is lost to the cell alone; the run goes on (a source that stops
     // serving ends it at the next record).
     Show(kClaimOcrFailed + std::string(e.what()));
   }
-  DeleteFileAt(page);
+  if (!page.Empty()) DeleteFileAt(page);
 }
 
 void getquery::Run() {

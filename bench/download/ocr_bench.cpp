@@ -57,7 +57,7 @@ std::vector<TPath> Download(const TPath& root, const std::vector<Record>& record
   auto result = std::make_shared<TDownloadResult>();
   DirectHandOver handOver;
   auto start = Clock::now();
-  new getdown(&handOver, NumbersAsText(numbers), options, result);
+  new getdown(&handOver, numbers, options, result);
   handOver.WaitForEnd();
   seconds = Seconds(Clock::now() - start);
   getdown::WaitAllDone();

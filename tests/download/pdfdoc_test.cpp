@@ -34,7 +34,7 @@ TEST(PdfDocument, InformationReadsBackInChineseAndKeepsTheOwnershipKeywords) {
   WriteBlankPdf(dir.File("in.pdf"), 2);
   TRecordFacts facts;
   facts.title = G("一种锂离子电池及其制备方法");
-  facts.patentee = G("&nbsp;哈尔滨工业大学；<br>张伟 &amp; 李强 ");
+  facts.patentee = G("哈尔滨工业大学； 张伟 & 李强");
   facts.application = "CN200510012345.X";
   facts.classification = "H01M10/0525";
   facts.owner = "200510012345";

@@ -1,8 +1,7 @@
 #pragma once
-// The text layer of a run's PDFs: every page recognised by tesseract (Chinese and English
-// models), one process a page with its own threads off, in a pool as large as the
-// machine has cores, beside the downloads. A record's PDF appears once it holds the text
-// of all its pages, or the record fails with the reason.
+// The text layer of a run's PDFs: every page recognised (recognition/recognise.h) in a pool
+// as large as the machine has cores, beside the downloads. A record's PDF appears once it
+// holds the text of all its pages, or the record fails with the reason.
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -14,18 +13,6 @@
 
 #include "base/path.h"
 #include "download/pages.h"
-
-// Empty when tesseract starts and has the chi_sim and eng models; else why not, as a
-// line for the user (GBK). workDir holds the tool's answer for a moment.
-std::string OcrUnavailableReason(const TPath& workDir);
-
-// Recognises one page image into the text-only PDF outBase + ".pdf". Throws EOcrError
-// with the reason (GBK) when the tool fails, is killed or writes nothing.
-void RecognisePage(const TPath& image, const TPath& outBase);
-
-// The recognised text of one page image (GBK, one line per line of text); the tool's
-// files go to outBase + ".txt" and ".log". Throws EOcrError as RecognisePage does.
-std::string RecognisePageText(const TPath& image, const TPath& outBase);
 
 // The OCR of one download run. Its threads run until it is destroyed; the destructor
 // waits for the work handed to it.

@@ -1,23 +1,16 @@
-#include "download/ocr.h"
+#include "download/textlayer.h"
 
 #include <algorithm>
 
 #include "base/errors.h"
 #include "base/files.h"
-#include "base/gbk.h"
-#include "base/ini.h"
-#include "base/tools.h"
 #include "download/downerrors.h"
 #include "download/downtexts.h"
+#include "recognition/recognise.h"
 
 namespace {
 
 using namespace ocrtext;
-
-const char kLanguages[] = "chi_sim+eng";
-// A dense page takes a few seconds on one core; past this the tool is stuck.
-constexpr int kPageTimeoutMs = 300000;
-constexpr int kCheckTimeoutMs = 30000;
 
 // Removes a folder the run made, with what killed runs left in it.
 void RemoveTree(const TPath& dir, int depth = 0) {
@@ -30,76 +23,7 @@ void RemoveTree(const TPath& dir, int depth = 0) {
   RemoveDir(dir);
 }
 
-// The last line the tool wrote, for the reason of a failure.
-std::string LastLine(const TPath& log) {
-  try {
-    std::vector<std::string> lines = ReadTextLines(log);
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines.empty() ? std::string() : lines.back().substr(0, 200);
-  } catch (const EFileError&) {
-    return {};
-  }
-}
-
 }  // namespace
-
-std::string OcrUnavailableReason(const TPath& workDir) {
-  std::vector<std::string> lines;
-  int status = kToolNotStarted;
-  try {
-    TTemporaryFile answer(workDir);
-    TToolOptions options;
-    options.output = answer.Path();
-    status = RunTool(ToolPath("tesseract"), "--list-langs", kCheckTimeoutMs, options);
-    lines = ReadTextLines(answer.Path());
-  } catch (const EFileError&) {
-    return kToolBroken;  // the tool's answer cannot be heard (the run's folder is not writable)
-  }
-  if (status == kToolNotStarted) return kNoTool;
-  if (status != 0) return kToolBroken;
-  std::string missing;
-  for (const char* model : {"chi_sim", "eng"}) {
-    if (std::find(lines.begin(), lines.end(), model) == lines.end()) missing += (missing.empty() ? "" : " ") + std::string(model);
-  }
-  return missing.empty() ? std::string() : kNoModelA + missing + kNoModelB;
-}
-
-namespace {
-
-// One run of the tool on one page, writing outBase + "." + extension.
-void RunOcrTool(const TPath& image, const TPath& outBase, const std::string& config, const std::string& extension) {
-  const TPath log = outBase + ".log";
-  TToolOptions options;
-  // Its own threads cost about six times as much per page as a process per core.
-  options.environment = {"OMP_THREAD_LIMIT=1"};
-  options.output = log;
-  const int status = RunTool(ToolPath("tesseract"),
-                             QuoteToolArgument(image.Bytes()) + " " + QuoteToolArgument(outBase.Bytes()) + " -l " +
-                                 kLanguages + " " + config,
-                             kPageTimeoutMs, options);
-  if (status == kToolNotStarted) throw EOcrError(kNotStarted);
-  if (status == kToolKilled) throw EOcrError(kKilled);
-  if (status != 0) {
-    const std::string line = LastLine(log);
-    throw EOcrError(kExitCode + std::to_string(status) + (line.empty() ? "" : ": " + Utf8ToGbk(line)));
-  }
-  if (!FileExists(outBase + ("." + extension))) throw EOcrError(kNoLayer);
-}
-
-}  // namespace
-
-void RecognisePage(const TPath& image, const TPath& outBase) {
-  RunOcrTool(image, outBase, "-c textonly_pdf=1 pdf", "pdf");
-}
-
-std::string RecognisePageText(const TPath& image, const TPath& outBase) {
-  RunOcrTool(image, outBase, "txt", "txt");
-  try {
-    return Utf8ToGbk(ReadFileBytes(outBase + ".txt"));
-  } catch (const EFileError&) {
-    throw EOcrError(kNoLayer);
-  }
-}
 
 struct TOcrRun::TRecordState {
   TRecordPages record;
@@ -220,7 +144,7 @@ void TOcrRun::Work() {
     const TPath outBase = r.dir + ("text" + std::to_string(task.page));
     std::string error;
     try {
-      RecognisePage(r.dir + PageFileName(task.page), outBase);
+      RecognisePageLayer(r.dir + PageFileName(task.page), outBase);
     } catch (const EOcrError& e) {
       error = kPageFailedA + std::to_string(task.page) + kPageFailedB + e.Message();
     }

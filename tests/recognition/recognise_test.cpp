@@ -7,9 +7,8 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
-#include "download/claimcut.h"
-#include "download/downerrors.h"
-#include "download/ocr.h"
+#include "recognition/claimcut.h"
+#include "recognition/recognise.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
 #include "tests/support/tempdir.h"
@@ -46,11 +45,24 @@ TEST(Ocr, FirstClaimIsCutFromTheRecognisedClaimsPage) {
   const std::string claim = DrawnFirstClaim(drawn);
   ASSERT_EQ(claim.rfind("1．一种锂离子电池，其特征在于", 0), 0u) << claim;
 
-  const std::string cut = GbkToUtf8(FirstClaimFromText(RecognisePageText(dir.File("claims.tif"), dir.File("claims"))));
+  const TRecognisedPage page = RecognisePage(dir.File("claims.tif"), dir.Path());
+  const std::string cut = GbkToUtf8(FirstClaimFromText(page.Text()));
   EXPECT_GE(CharacterRecall(claim, cut), 0.9) << cut;
   // No more than claim 1: what it holds is the claim's, and claim 2's opening is not in it.
   EXPECT_GE(CharacterRecall(cut, claim), 0.9) << cut;
   EXPECT_EQ(cut.find("根据权利要求"), std::string::npos) << cut;
+  // Each word stands in its line's box, and the tool's files are gone.
+  size_t words = 0;
+  for (const TRecognisedLine& line : page.lines) {
+    for (const TRecognisedWord& w : line.words) {
+      ++words;
+      EXPECT_GE(w.box.left, line.box.left);
+      EXPECT_LE(w.box.left + w.box.width, line.box.left + line.box.width);
+      EXPECT_GT(w.box.height, 0);
+    }
+  }
+  EXPECT_GT(words, 20u);
+  EXPECT_EQ(ListDirectory(dir.Path()).size(), 1u);
 }
 
 TEST(Ocr, MissingToolOrModelsAreNamedAndAFailedPageSaysWhy) {
@@ -67,7 +79,7 @@ TEST(Ocr, MissingToolOrModelsAreNamedAndAFailedPageSaysWhy) {
     EXPECT_EQ(ListDirectory(dir.Path()).size(), 1u);
     WriteFileBytes(dir.File("page.tif"), "not an image");
     try {
-      RecognisePage(dir.File("page.tif"), dir.File("page"));
+      RecognisePage(dir.File("page.tif"), dir.Path());
       ADD_FAILURE() << "a page without its model was recognised";
     } catch (const EOcrError& e) {
       EXPECT_EQ(GbkToUtf8(e.Message()).rfind("tesseract退出码", 0), 0u) << GbkToUtf8(e.Message());
