@@ -141,7 +141,7 @@ class TOpsSearchSession : public TSearchSession {
     if (ask_.legalStatus) hit.legalStatus = LegalCell(b);
     if (ask_.patentee) hit.patentee = Cell(Joined(b.Applicants(), "; "));
     if (ask_.abstractText) hit.abstractText = Cell(b.Abstract());
-    if (ask_.firstClaim) hit.firstClaim = opstext::kNoClaimsText;
+    if (ask_.firstClaim) hit.firstClaim = sourcetext::kNoClaimsText;
     return hit;
   }
 
