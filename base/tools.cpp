@@ -66,6 +66,28 @@ std::vector<std::string> SplitCommandLine(const std::string& params) {
   return args;
 }
 
+std::string QuoteToolArgument(const std::string& arg) {
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') {
+      out.append(backslashes * 2 + 1, '\\');
+    } else {
+      out.append(backslashes, '\\');
+    }
+    backslashes = 0;
+    out += c;
+  }
+  // Backslashes before the closing quote are doubled so that it still closes.
+  out.append(backslashes * 2, '\\');
+  out += '"';
+  return out;
+}
+
 TPath ToolPath(const std::string& name) {
   TPath local = ProgramDirectory() + "/" + name;
   return FileExists(local) ? local : TPath::FromText(name);

@@ -13,6 +13,11 @@
 // backslashes are literal. Bytes are kept as they are.
 std::vector<std::string> SplitCommandLine(const std::string& params);
 
+// One argument of a tool's parameter text, between double quotes. A quote or a run of
+// backslashes before a quote is escaped so that the text splits back into exactly this
+// argument; ordinary paths come out as '"' + path + '"'.
+std::string QuoteToolArgument(const std::string& arg);
+
 // The tool's path: `name` in the program directory when present there, else `name`
 // itself (looked up on PATH when started).
 TPath ToolPath(const std::string& name);

@@ -11,13 +11,13 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "cli/clitexts.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "download/downreport.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "shell/shelltexts.h"
-#include "sources/ops/opsnumbers.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ const char kHelp[] =
     "\n"
     "Progress lines go to standard output, the report's path last; why a number failed or the\n"
     "run ended goes to standard error.\n"
-    "Exit status: 0 done (with --keep-going: every number got its PDF), 3 done with failed\n"
-    "numbers (--keep-going), 1 the run ended early, 2 wrong usage.\n"
+    "Exit status: 0 done, every number got its PDF (or was skipped); 3 done, but a number got\n"
+    "no PDF (with or without --keep-going); 1 the run ended early; 2 wrong usage.\n"
     "Example of a batch that can be resumed:\n"
     "  varnolt-cli download --file list.txt --keep-going --skip-existing --retries 3 --jobs 4\n";
 
@@ -169,13 +169,7 @@ int RunDownloadCommand(int argc, char** argv) {
   entries.insert(entries.end(), typed.begin(), typed.end());
   for (size_t i = 0; i < entries.size(); ++i) {
     std::string message;
-    TOpsNumber ops;
-    if (options.source == TSourceKind::Ops && ReadOpsNumber(entries[i], ops, message) &&
-        ops.form == TOpsNumber::TForm::Publication) {
-      numbers.push_back(entries[i]);  // a publication number only OPS can take
-      continue;
-    }
-    switch (AddCliEntry(numbers, entries[i], i >= fromFile, message)) {
+    switch (AddCliEntry(numbers, entries[i], i >= fromFile, options.source, message)) {
       case TCliEntry::Added: break;
       case TCliEntry::WrongLength: PrintLine(stderr, message); return 2;
       case TCliEntry::Refused: PrintLine(stderr, entries[i] + ": " + message); break;
@@ -192,8 +186,10 @@ int RunDownloadCommand(int argc, char** argv) {
   DirectHandOver handOver;
   handOver.onProgress = [](const std::string& line) { PrintLine(stdout, line); };
   auto result = std::make_shared<TDownloadResult>();
-  new getdown(&handOver, NumbersAsText(numbers), options, result);
+  new getdown(&handOver, numbers, options, result);
   handOver.WaitForEnd();
+  // The run's thread has handed its end over; it must also have ended before main returns.
+  getdown::WaitAllDone();
   const bool ended = handOver.FinishCount() == 0;
 
   bool anyFailed = false;
@@ -207,5 +203,5 @@ int RunDownloadCommand(int argc, char** argv) {
   if (!jsonPath.empty() && !WriteJson(jsonPath, Json(*result, options.ocr))) return ended ? 1 : 2;
   if (ended) return 1;
   PrintPath(stdout, DownloadReportPath(datadir::Root()));
-  return options.keepGoing && anyFailed ? 3 : 0;
+  return anyFailed ? 3 : 0;
 }

@@ -4,6 +4,7 @@
 
 #include "base/datadir.h"
 #include "base/gbk.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "library/export.h"

@@ -7,6 +7,7 @@
 #include "base/datadir.h"
 #include "base/gbk.h"
 #include "base/handover.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "search/getquery.h"

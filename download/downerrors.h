@@ -14,14 +14,4 @@ class EConversionError : public EDownloadException {
   using EDownloadException::EDownloadException;
 };
 
-// A detail page whose page-viewer call does not read.
-class EPageListError : public EDownloadException {
- public:
-  using EDownloadException::EDownloadException;
-};
 
-// A page that the OCR tool could not recognise; the message says why (GBK).
-class EOcrError : public EDownloadException {
- public:
-  using EDownloadException::EDownloadException;
-};

@@ -62,8 +62,9 @@ void AppendDownloadReportRow(std::vector<std::string>& lines, int position, cons
 }
 
 void AppendDownloadFailureRow(std::vector<std::string>& lines, int position, const std::string& number,
-                              const std::string& reason, const std::string& classification) {
-  AppendRow(lines, position, number, reason, classification, "<td></td>");
+                              const std::string& reason, const std::string& classification,
+                              const std::string& publication, const std::string& application) {
+  AppendRow(lines, position, number, reason, classification, "<td></td>", publication, application);
 }
 
 void AppendDownloadReportTail(std::vector<std::string>& lines) {

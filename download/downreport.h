@@ -16,10 +16,12 @@ void AppendDownloadReportRow(std::vector<std::string>& lines, int position, cons
                              const std::string& title, const std::string& classification, const TPath& pdf,
                              const std::string& publication = "", const std::string& application = "");
 
-// The row of a record that was not found or whose record or detail request failed, in a
-// run that goes on: the reason stands in the title's cell, and there is no PDF to link.
+// The row of a record that was not found, whose record or detail request failed, or whose
+// PDF did not come: the reason stands in the title's cell, and there is no PDF to link.
+// publication and application as for AppendDownloadReportRow.
 void AppendDownloadFailureRow(std::vector<std::string>& lines, int position, const std::string& number,
-                              const std::string& reason, const std::string& classification);
+                              const std::string& reason, const std::string& classification,
+                              const std::string& publication = "", const std::string& application = "");
 
 void AppendDownloadReportTail(std::vector<std::string>& lines);
 

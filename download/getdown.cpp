@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <deque>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -17,11 +18,12 @@
 #include "download/downerrors.h"
 #include "download/downreport.h"
 #include "download/downtexts.h"
-#include "download/ocr.h"
 #include "download/pages.h"
 #include "download/pdfdoc.h"
 #include "download/pdfstore.h"
 #include "download/requestgate.h"
+#include "download/textlayer.h"
+#include "recognition/recognise.h"
 #include "http/httpclient.h"
 
 namespace {
@@ -59,7 +61,35 @@ std::vector<TOutlineEntry> SectionOutline(const std::vector<TDocumentSection>& s
   return outline;
 }
 
+// The kind of each of a document's pages: the drawings run from where their section starts
+// to where the next section does, or to the end; a page where another section starts too
+// holds text.
+std::vector<TPageKind> PageKinds(const std::vector<TDocumentSection>& sections, int pageCount) {
+  std::vector<TPageKind> kinds(size_t(std::max(0, pageCount)), TPageKind::Text);
+  using TKind = TDocumentSection::TKind;
+  for (const TDocumentSection& drawings : sections) {
+    if (drawings.kind != TKind::Drawings || drawings.page < 1) continue;
+    int end = pageCount + 1;
+    for (const TDocumentSection& s : sections)
+      if (s.kind != TKind::Drawings && s.page > drawings.page) end = std::min(end, s.page);
+    for (int p = drawings.page; p < end && p <= pageCount; ++p) kinds[size_t(p) - 1] = TPageKind::Drawings;
+  }
+  for (const TDocumentSection& s : sections)
+    if (s.kind != TKind::Drawings && s.page >= 1 && s.page <= pageCount) kinds[size_t(s.page) - 1] = TPageKind::Text;
+  return kinds;
+}
+
 }  // namespace
+
+// One document's row of the report, drawn when every outcome of the run has settled: a
+// link to its PDF, or why it has none.
+struct getdown::TReportRow {
+  std::string title, classification;
+  TPath pdf;
+  std::string publication;
+  std::string application;  // for the type of a publication's record; "" otherwise
+  std::string failure;      // why the document got no PDF; "" when it has one
+};
 
 // What the jobs of one run share.
 struct getdown::TRun {
@@ -70,7 +100,9 @@ struct getdown::TRun {
   TPath pdfDir;  // ends with "/"
   TPdfNames names;
   TRequestGate gate;
-  std::vector<std::vector<std::string>> rows;  // report rows by list position
+  // Report rows by list position; a deque keeps each row where it is for a conversion
+  // still to settle it.
+  std::vector<std::deque<TReportRow>> rows;
   std::vector<TNumberOutcome> outcomes;        // by list position
   std::atomic<bool> ended{false};              // the run ends early: no further number starts
   std::atomic<bool> stopped{false};            // the source stopped serving: failed.txt still written
@@ -78,13 +110,41 @@ struct getdown::TRun {
   std::atomic<int> finished{0};                // records done with, for the time left
   std::mutex mutex;
   std::string endError;
-  std::mutex settle;                           // a record's outcome, also settled by the OCR pool
+  std::mutex settle;                           // outcomes and rows, also settled by conversions
   std::unique_ptr<TOcrRun> ocr;                // when the PDFs get a text layer
+
+  // Whether the source has stopped serving (a used-up quota): the run then ends with its reason.
+  bool SourceStopped() {
+    const std::string reason = source->StopReason();
+    if (reason.empty()) return false;
+    stopped = true;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (endError.empty()) endError = reason;
+    return true;
+  }
 };
 
-getdown::getdown(RunHandOver* handOver, std::string numbersText, TBatchOptions options,
+// One number of a run at its job: what the steps of its documents share.
+struct getdown::TNumberRun {
+  TRun& run;
+  int position;
+  const std::string& number;
+  TNumberOutcome& outcome;
+  std::deque<TReportRow>& rows;
+  THttpClient& client;
+  const TPath& tempDir;
+  TLookup* prepared;
+  std::future<void>* converting;
+  TRunRequest request;
+  bool allDone = true;
+  bool ocrSettles = false;      // a document went to the OCR pool, which settles the outcome
+  bool convertingLast = false;  // the last document's conversion runs on: it settles the outcome
+  bool goOn = true;             // false: the run ends at this number
+};
+
+getdown::getdown(RunHandOver* handOver, std::vector<std::string> numbers, TBatchOptions options,
                  std::shared_ptr<TDownloadResult> result)
-    : handOver_(handOver), numbersText_(std::move(numbersText)), options_(options), result_(std::move(result)) {
+    : handOver_(handOver), numbers_(std::move(numbers)), options_(options), result_(std::move(result)) {
   options_.jobs = std::clamp(options_.jobs, 1, kMaxJobs);
   // Last statement: once started, the thread owns the object and may delete it.
   FamilyOf<getdown>().Start([this] {
@@ -107,7 +167,7 @@ void getdown::Execute() {
   std::lock_guard<std::mutex> runLock(FamilyOf<getdown>().RunLock());
   bool finished = false;
   try {
-    finished = RunNumbers(SplitLines(numbersText_));
+    finished = RunNumbers();
   } catch (const std::exception& e) {
     // An unforeseen failure (the report cannot be written) must not keep the start button.
     finished = false;
@@ -152,7 +212,8 @@ getdown::TLookup getdown::Lookup(TRun& run, size_t index) {
   return lookup;
 }
 
-bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
+bool getdown::RunNumbers() {
+  const std::vector<std::string>& numbers = numbers_;
   const TPath root = datadir::Root();
   const TPath tempDir = datadir::EnsureFolder(root, datadir::Folder::Temp) + "/";
   TRun run(datadir::EnsureFolder(root, datadir::Folder::Pdf) + "/", options_,
@@ -168,14 +229,17 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   // One run per data folder across processes: runs share the page files of the temp folder.
   TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
   if (options_.ocr) {
-    // Without the tool the downloads still run, and the user learns why the text is missing.
-    std::string unavailable = OcrUnavailableReason(tempDir);
-    if (unavailable.empty()) {
+    // Without the library or its models the downloads still run, and the user learns once
+    // why the text is missing. The engine that shows it can run is the pool's first.
+    try {
+      std::unique_ptr<TRecognitionEngine> first =
+          options_.engines ? options_.engines() : std::make_unique<TRecognitionEngine>();
       run.ocr = std::make_unique<TOcrRun>(
-          tempDir + "ocr", [this](const std::string& number, const std::string& line) { Report(number, line); });
-    } else {
-      Report(unavailable);
-      if (result_) result_->ocrUnavailable = unavailable;
+          std::move(first), [this](const std::string& number, const std::string& line) { Report(number, line); }, 0,
+          options_.engines);
+    } catch (const EOcrError& e) {
+      Report(e.Message());
+      if (result_) result_->ocrUnavailable = e.Message();
     }
   }
   std::vector<std::string> report = DownloadReportHead(ProgramDirectory(), std::time(nullptr));
@@ -190,21 +254,21 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
   // A job takes the next number until none is left or the run ends, with one client for
   // every page image: its connection and cookies carry over from page to page.
   std::atomic<size_t> next{0};
+  const bool overlap = options_.jobs == 1 && run.source->OverlapsRecords();
   auto job = [&](const TPath& dir) {
     THttpClient pageClient;
-    // OPS's images service sets the pace: one job finds the next record while this one's
-    // pages come in, so the requests before them cost no time of their own.
-    const bool lookAhead = options_.jobs == 1 && options_.source == TSourceKind::Ops;
+    // One job finds the next record while this one's pages come in, and converts this one
+    // while the next one's come in. Every thread it starts is awaited before the job ends.
     std::future<TLookup> ahead;
     std::future<void> converting;
     for (size_t i; !run.ended && (i = next++) < numbers.size();) {
       std::optional<TLookup> prepared;
       if (ahead.valid()) prepared = ahead.get();
-      if (lookAhead && i + 1 < numbers.size())
+      if (overlap && i + 1 < numbers.size())
         ahead = std::async(std::launch::async, [this, &run, i] { return Lookup(run, i + 1); });
       // The same number again merges into the same image: its conversion must be done.
       if (converting.valid() && i > 0 && numbers[i] == numbers[i - 1]) converting.get();
-      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, lookAhead ? &converting : nullptr))
+      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, overlap ? &converting : nullptr))
         run.ended = true;
     }
     if (ahead.valid()) ahead.wait();  // a run that ended early drops what it found
@@ -225,7 +289,13 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     for (std::thread& t : jobs) t.join();
   }
   // The records still being recognised end before the run does.
-  if (run.ocr) run.ocr->WaitAll();
+  if (run.ocr) {
+    const TOcrRun::TCounts counts = run.ocr->Counts();
+    if (counts.recognised < counts.fetched)
+      Report(ocrtext::kStillRecognisingA + std::to_string(counts.recognised) + ocrtext::kStillRecognisingB +
+             std::to_string(counts.fetched) + ocrtext::kStillRecognisingC);
+    run.ocr->WaitAll();
+  }
   if (result_) result_->numbers = run.outcomes;
   if (run.stopped) {
     Report(run.endError);  // the dialog's memo says why the run ended
@@ -241,7 +311,16 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
     return false;
   }
 
-  for (std::vector<std::string>& rows : run.rows) report.insert(report.end(), rows.begin(), rows.end());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    for (const TReportRow& row : run.rows[i]) {
+      if (row.failure.empty())
+        AppendDownloadReportRow(report, int(i) + 1, numbers[i], row.title, row.classification, row.pdf,
+                                row.publication, row.application);
+      else
+        AppendDownloadFailureRow(report, int(i) + 1, numbers[i], row.failure, row.classification,
+                                 row.publication, row.application);
+    }
+  }
   AppendDownloadReportTail(report);
   // The root is read again: a directory chosen during the run receives the report.
   SaveDownloadReport(datadir::Root(), report);
@@ -262,7 +341,7 @@ bool getdown::RunNumbers(const std::vector<std::string>& numbers) {
 
 std::string getdown::StartLine(TRun& run, int position, const std::string& number) {
   std::string line = kStartA + std::to_string(position) + kStartB + number + kStartC;
-  if (options_.source != TSourceKind::Ops) return line;
+  if (!run.source->TellsTimeLeft()) return line;
   const size_t total = run.numbers.size();
   line += " " + std::to_string(position) + "/" + std::to_string(total);
   const int done = run.finished;
@@ -276,157 +355,192 @@ std::string getdown::StartLine(TRun& run, int position, const std::string& numbe
   return line;
 }
 
+bool getdown::LookupFailed(TNumberRun& n, const std::string& reason) {
+  TRun& run = n.run;
+  {
+    std::lock_guard<std::mutex> lock(run.settle);
+    n.outcome.status = TNumberOutcome::TStatus::Failed;
+    n.outcome.error = reason;
+  }
+  if (run.SourceStopped()) return false;
+  if (!options_.keepGoing) {
+    // No record found or no page list: the whole run ends here.
+    std::lock_guard<std::mutex> lock(run.mutex);
+    if (run.endError.empty()) run.endError = n.number + ": " + reason;
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(run.settle);
+    n.rows.push_back({reason, n.outcome.classification.value_or(""), {}, "", "", reason});
+  }
+  Report(n.number, kLookupFailed + reason);
+  return true;
+}
+
+bool getdown::DocumentFailed(TNumberRun& n, TReportRow& row, const std::string& reason) {
+  TRun& run = n.run;
+  Report(n.number, kRecordFailed);
+  {
+    std::lock_guard<std::mutex> lock(run.settle);
+    n.outcome.status = TNumberOutcome::TStatus::Failed;
+    n.outcome.error = reason;
+    row.failure = reason;
+  }
+  n.allDone = false;
+  return !run.SourceStopped();
+}
+
+std::optional<std::vector<TSourceDocument>> getdown::FindDocuments(TNumberRun& n) {
+  try {
+    if (n.prepared && n.prepared->findFailure) std::rethrow_exception(n.prepared->findFailure);
+    std::vector<TSourceDocument> documents =
+        n.prepared ? n.prepared->documents : n.run.source->Find(n.number, options_.keepGoing, n.request);
+    if (documents.empty()) throw EDownloadException(kNotFound);
+    return documents;
+  } catch (const std::exception& e) {
+    n.goOn = LookupFailed(n, e.what());
+    return std::nullopt;
+  }
+}
+
 bool getdown::RunNumber(TRun& run, size_t index, THttpClient& client, const TPath& tempDir, TLookup* prepared,
                         std::future<void>* converting) {
   using TStatus = TNumberOutcome::TStatus;
-  const int position = int(index) + 1;
   const std::string& number = run.numbers[index];
-  TNumberOutcome& outcome = run.outcomes[index];
-  std::vector<std::string>& row = run.rows[index];
+  TNumberRun n{run, int(index) + 1, number, run.outcomes[index], run.rows[index], client, tempDir,
+               prepared, converting, {}};
+  n.request = [&run, &number](TRequestStep step, const std::function<void()>& attempt) {
+    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
+  };
   struct TFinished {
     std::atomic<int>& count;
     ~TFinished() { ++count; }
   } finished{run.finished};
-  Report(number, StartLine(run, position, number));
+  Report(number, StartLine(run, n.position, number));
   if (!run.source->DownloadsDesigns() && TypeCodeOf(number) == kDesignPatent) {
     Report(number, number + kDesignSkipped);
-    outcome.status = TStatus::Design;
+    n.outcome.status = TStatus::Design;
     return true;
   }
-  const TRunRequest request = [&](TRequestStep step, const std::function<void()>& attempt) {
-    run.gate.Run(number + (step == TRequestStep::Record ? kListRequest : kDetailRequest), attempt);
-  };
-  // A failure that ends the run, or with --keep-going this number alone; false: the run ends.
-  auto failed = [&](const std::string& reason) {
-    std::lock_guard<std::mutex> lock(run.settle);
-    outcome.status = TStatus::Failed;
-    outcome.error = reason;
-  };
-  auto lookupFailed = [&](const std::string& reason) {
-    failed(reason);
-    if (!run.source->StopReason().empty()) {
-      run.stopped = true;
-      std::lock_guard<std::mutex> lock(run.mutex);
-      if (run.endError.empty()) run.endError = run.source->StopReason();
-      return false;
-    }
-    if (!options_.keepGoing) {
-      // No record found or no page list: the whole run ends here.
-      std::lock_guard<std::mutex> lock(run.mutex);
-      if (run.endError.empty()) run.endError = number + ": " + reason;
-      return false;
-    }
-    AppendDownloadFailureRow(row, position, number, reason, outcome.classification.value_or(""));
-    Report(number, kLookupFailed + reason);
-    return true;
-  };
-  std::vector<TSourceDocument> documents;
-  try {
-    if (prepared && prepared->findFailure) std::rethrow_exception(prepared->findFailure);
-    documents = prepared ? prepared->documents : run.source->Find(number, options_.keepGoing, request);
-    if (documents.empty()) throw EDownloadException(kNotFound);
-  } catch (const std::exception& e) {
-    return lookupFailed(e.what());
-  }
+  std::optional<std::vector<TSourceDocument>> documents = FindDocuments(n);
+  if (!documents) return n.goOn;
   // A publication number names no type; the application found does.
-  if (!documents.front().publication.empty()) outcome.typeName = TypeNameOf(documents.front().owner);
-  bool allDone = true;
-  bool ocrSettles = false;  // a document went to the OCR pool, which settles the outcome
-  for (size_t d = 0; d < documents.size(); ++d) {
-    TSourceDocument& document = documents[d];
-    const bool listed = prepared && d < prepared->listFailures.size();
-    outcome.title = document.title;
-    outcome.classification = document.classification;
-    if (!document.publication.empty())
-      outcome.publication = outcome.publication ? *outcome.publication + ", " + document.publication : document.publication;
-    TRecordPages record;
-    record.tempDir = tempDir;
-    record.number = number;
-    record.owner = document.owner;
-    const std::string& nameTitle = document.nameTitle.empty() ? document.title : document.nameTitle;
-    try {
-      if (options_.skipExisting) {
-        if (std::optional<std::string> name = run.names.ExistingFor(nameTitle, record.owner)) {
-          outcome.pdf = PdfPathIn(run.pdfDir, *name);
-          {
-            std::lock_guard<std::mutex> lock(run.settle);
-            outcome.status = TStatus::Skipped;
-          }
-          AppendDownloadReportRow(row, position, number, document.title, document.classification, *outcome.pdf,
-                                  document.publication, document.publication.empty() ? "" : document.owner);
-          Report(number, number + ": " + kSkipped);
-          continue;
-        }
+  if (!documents->front().publication.empty()) n.outcome.typeName = TypeNameOf(documents->front().owner);
+  for (size_t d = 0; d < documents->size(); ++d)
+    if (!RunDocument(n, (*documents)[d], d, d + 1 == documents->size())) return false;
+  if (n.convertingLast) return true;
+  std::lock_guard<std::mutex> lock(run.settle);
+  if (n.allDone && !n.ocrSettles && n.outcome.status != TStatus::Skipped) n.outcome.status = TStatus::Done;
+  return true;
+}
+
+bool getdown::SkipExisting(TNumberRun& n, const TSourceDocument& document) {
+  const std::string& nameTitle = document.nameTitle.empty() ? document.title : document.nameTitle;
+  std::optional<std::string> name = n.run.names.ExistingFor(nameTitle, document.owner);
+  if (!name) return false;
+  const TPath pdf = PdfPathIn(n.run.pdfDir, *name);
+  {
+    std::lock_guard<std::mutex> lock(n.run.settle);
+    n.outcome.pdf = pdf;
+    n.outcome.status = TNumberOutcome::TStatus::Skipped;
+    n.rows.push_back({document.title, document.classification, pdf, document.publication,
+                      document.publication.empty() ? "" : document.owner, ""});
+  }
+  Report(n.number, n.number + ": " + kSkipped);
+  return true;
+}
+
+bool getdown::RunDocument(TNumberRun& n, TSourceDocument& document, size_t d, bool last) {
+  TRun& run = n.run;
+  const bool listed = n.prepared && d < n.prepared->listFailures.size();
+  n.outcome.title = document.title;
+  n.outcome.classification = document.classification;
+  if (!document.publication.empty())
+    n.outcome.publication =
+        n.outcome.publication ? *n.outcome.publication + ", " + document.publication : document.publication;
+  TRecordPages record;
+  record.tempDir = n.tempDir;
+  record.number = n.number;
+  record.owner = document.owner;
+  const std::string& nameTitle = document.nameTitle.empty() ? document.title : document.nameTitle;
+  try {
+    if (options_.skipExisting && SkipExisting(n, document)) return true;
+    record.pdf = PdfPathIn(run.pdfDir, run.names.NameFor(nameTitle, record.owner));
+    if (!listed)
+      run.source->ListPages(document, n.request);
+    else if (n.prepared->listFailures[d])
+      std::rethrow_exception(n.prepared->listFailures[d]);
+    record.pageCount = document.pageCount;
+    record.info = RecordPdfInfo(RecordFactsOf(document));
+    record.outline = SectionOutline(document.sections);
+    record.pageKinds = PageKinds(document.sections, record.pageCount);
+  } catch (const std::exception& e) {
+    if (!LookupFailed(n, e.what())) return false;
+    n.allDone = false;
+    return true;
+  }
+  TReportRow* row;
+  {
+    std::lock_guard<std::mutex> lock(run.settle);
+    row = &n.rows.emplace_back(TReportRow{document.title, document.classification, record.pdf, document.publication,
+                                          document.publication.empty() ? "" : document.owner, ""});
+  }
+  n.outcome.pages = record.pageCount;
+  n.outcome.pdf = record.pdf;
+  Report(n.number, kPagesA + std::to_string(record.pageCount) + kPagesB);
+  return FetchAndConvert(n, document, record, *row, last);
+}
+
+bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, const TRecordPages& record,
+                              TReportRow& row, bool last) {
+  using TStatus = TNumberOutcome::TStatus;
+  TRun& run = n.run;
+  TNumberOutcome& outcome = n.outcome;
+  const std::string number = n.number;
+  std::shared_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
+  if (run.ocr) {
+    // The document ends when its text is in: on the OCR pool, while this job goes on.
+    n.ocrSettles = true;
+    finish = run.ocr->Record(record, [this, &run, &outcome, &row, number](const std::string& error) {
+      if (!error.empty()) Report(number, kRecordFailed);
+      std::lock_guard<std::mutex> lock(run.settle);
+      if (!error.empty()) {
+        outcome.status = TStatus::Failed;
+        outcome.error = error;
+        row.failure = error;
+      } else if (outcome.status != TStatus::Failed) {
+        outcome.status = TStatus::Done;
+        outcome.textLayer = true;
       }
-      record.pdf = PdfPathIn(run.pdfDir, run.names.NameFor(nameTitle, record.owner));
-      if (!listed)
-        run.source->ListPages(document, request);
-      else if (prepared->listFailures[d])
-        std::rethrow_exception(prepared->listFailures[d]);
-      record.pageCount = document.pageCount;
-      record.info = RecordPdfInfo(RecordFactsOf(document));
-      record.outline = SectionOutline(document.sections);
-    } catch (const std::exception& e) {
-      if (!lookupFailed(e.what())) return false;
-      allDone = false;
-      continue;
-    }
-    AppendDownloadReportRow(row, position, number, document.title, document.classification, record.pdf,
-                            document.publication, document.publication.empty() ? "" : document.owner);
-    outcome.pages = record.pageCount;
-    outcome.pdf = record.pdf;
-    Report(number, kPagesA + std::to_string(record.pageCount) + kPagesB);
-    std::shared_ptr<TRecordFinish> finish;  // none: the PDF is finished at once
-    if (run.ocr) {
-      // The document ends when its text is in: on the OCR pool, while this job goes on.
-      ocrSettles = true;
-      finish = run.ocr->Record(record, [this, &run, &outcome, number](const std::string& error) {
-        if (!error.empty()) Report(number, kRecordFailed);
-        std::lock_guard<std::mutex> lock(run.settle);
-        if (!error.empty()) {
+    });
+  }
+  try {
+    std::function<void()> convert = FetchAndMergePages(
+        n.client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
+        std::move(finish));
+    if (n.converting && last) {
+      // The conversion runs while the next record's pages come in; it settles the outcome.
+      if (n.converting->valid()) n.converting->get();
+      *n.converting = std::async(std::launch::async, [this, &run, &outcome, &row, number, convert,
+                                                      allDone = n.allDone, ocrSettles = n.ocrSettles] {
+        try {
+          convert();
+          std::lock_guard<std::mutex> lock(run.settle);
+          if (allDone && !ocrSettles && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
+        } catch (const std::exception& e) {
+          Report(number, kRecordFailed);
+          std::lock_guard<std::mutex> lock(run.settle);
           outcome.status = TStatus::Failed;
-          outcome.error = error;
-        } else if (outcome.status != TStatus::Failed) {
-          outcome.status = TStatus::Done;
-          outcome.textLayer = true;
+          outcome.error = e.what();
+          row.failure = e.what();
         }
       });
+      n.convertingLast = true;
+      return true;
     }
-    try {
-      std::function<void()> convert = FetchAndMergePages(
-          client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
-          std::move(finish));
-      if (converting && d + 1 == documents.size()) {
-        // The conversion runs while the next record's pages come in; it settles the outcome.
-        if (converting->valid()) converting->get();
-        *converting = std::async(std::launch::async, [this, &run, &outcome, number, convert, allDone, ocrSettles] {
-          try {
-            convert();
-            std::lock_guard<std::mutex> lock(run.settle);
-            if (allDone && !ocrSettles && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
-          } catch (const std::exception& e) {
-            Report(number, kRecordFailed);
-            std::lock_guard<std::mutex> lock(run.settle);
-            outcome.status = TStatus::Failed;
-            outcome.error = e.what();
-          }
-        });
-        return true;
-      }
-      convert();
-    } catch (const std::exception& e) {
-      Report(number, kRecordFailed);
-      failed(e.what());
-      allDone = false;
-      if (!run.source->StopReason().empty()) {
-        run.stopped = true;
-        std::lock_guard<std::mutex> lock(run.mutex);
-        if (run.endError.empty()) run.endError = run.source->StopReason();
-        return false;
-      }
-    }
+    convert();
+  } catch (const std::exception& e) {
+    return DocumentFailed(n, row, e.what());
   }
-  std::lock_guard<std::mutex> lock(run.settle);
-  if (allDone && !ocrSettles && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
   return true;
 }

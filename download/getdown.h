@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -7,7 +8,10 @@
 
 #include "base/handover.h"
 #include "base/path.h"
+#include "recognition/recognise.h"
 #include "sources/source.h"
+
+struct TRecordPages;
 
 // What a batch asks beyond the plain run of the dialog; the defaults are the plain run.
 struct TBatchOptions {
@@ -18,7 +22,9 @@ struct TBatchOptions {
   int delayMs = 0;            // at least this long between the starts of any two requests
   TSourceKind source = TSourceKind::Site;
   TDocumentChoice document = TDocumentChoice::Grant;  // which publications (OPS)
-  bool ocr = false;           // every PDF gets a text layer (see download/ocr.h)
+  bool ocr = false;           // every PDF gets a text layer (see download/textlayer.h)
+  // The benchmarks: the recognition engines of a run (their baseline); none: the program's.
+  std::function<std::unique_ptr<TRecognitionEngine>()> engines;
 };
 
 // What became of one number of a run. Texts are GBK.
@@ -49,38 +55,58 @@ struct TDownloadResult {
 // outlive the run (the dialog owns it).
 class getdown {
  public:
-  getdown(RunHandOver* handOver, std::string numbersText, TBatchOptions options = {},
+  // numbers: the list's entries in order, as the dialog or varnolt-cli took them (GBK).
+  getdown(RunHandOver* handOver, std::vector<std::string> numbers, TBatchOptions options = {},
           std::shared_ptr<TDownloadResult> result = nullptr);
   getdown(const getdown&) = delete;
   getdown& operator=(const getdown&) = delete;
 
-  // Blocks until every download run of the process has ended and its object is gone.
+  // Blocks until every download run of the process has ended and its thread is gone.
   static void WaitAllDone();
 
  private:
   struct TRun;
   struct TLookup;
+  struct TNumberRun;
+  struct TReportRow;
   ~getdown();
   void Execute();
   // The run proper; false when it ended early (record search, detail page or page list).
-  bool RunNumbers(const std::vector<std::string>& numbers);
+  bool RunNumbers();
   // One number of the run, at index of the list, with the job's client and temp folder;
-  // false when the run must end here.
-  // converting: where the record's conversion is left to run on (OPS, one job); inline
-  // when null.
+  // false when the run must end here. prepared: its lookup, made ahead (else made now);
+  // converting: where the record's last conversion is left to run on (a source whose run
+  // overlaps records, one job); inline when null.
   bool RunNumber(TRun& run, size_t index, class THttpClient& client, const TPath& tempDir,
                  TLookup* prepared = nullptr, std::future<void>* converting = nullptr);
+  // The documents the number names; nothing when the lookup failed (see LookupFailed).
+  std::optional<std::vector<TSourceDocument>> FindDocuments(TNumberRun& n);
+  // One document of the number, from its PDF's name to its conversion; false when the run
+  // must end here.
+  bool RunDocument(TNumberRun& n, TSourceDocument& document, size_t d, bool last);
+  // The document's PDF is there already (skipExisting): its row and outcome say so.
+  bool SkipExisting(TNumberRun& n, const TSourceDocument& document);
+  // Fetches and merges the document's pages and converts them (on converting when last);
+  // false when the run must end here.
+  bool FetchAndConvert(TNumberRun& n, const TSourceDocument& document, const TRecordPages& record,
+                       TReportRow& row, bool last);
+  // A failure of the number's lookup or page list: with keepGoing its row says why and
+  // the run goes on; false when the run ends here.
+  bool LookupFailed(TNumberRun& n, const std::string& reason);
+  // A document whose PDF did not come: its row says why; false when the source stopped.
+  bool DocumentFailed(TNumberRun& n, TReportRow& row, const std::string& reason);
   // The requests that find a number's documents and their pages, made ahead while the
-  // record before downloads (OPS, one job): its failures are kept for the number's turn.
+  // record before downloads: its failures are kept for the number's turn.
   TLookup Lookup(TRun& run, size_t index);
-  // The first progress line of a record: in OPS runs with where the run is and the time left.
+  // The first progress line of a record: with where the run is and the time left when the
+  // source's runs are long.
   std::string StartLine(TRun& run, int position, const std::string& number);
   // A progress line of a record: with jobs side by side each line names its number.
   void Report(const std::string& number, const std::string& line);
   void Report(const std::string& line);
 
   RunHandOver* handOver_;
-  std::string numbersText_;
+  std::vector<std::string> numbers_;
   TBatchOptions options_;
   std::shared_ptr<TDownloadResult> result_;
 };

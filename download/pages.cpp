@@ -56,28 +56,6 @@ class TTimedTool {
 
 std::string MergedImageName(const std::string& number) { return FileNameFromText(number + ".tif"); }
 
-std::string QuoteToolArgument(const std::string& arg) {
-  std::string out = "\"";
-  size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') {
-      out.append(backslashes * 2 + 1, '\\');
-    } else {
-      out.append(backslashes, '\\');
-    }
-    backslashes = 0;
-    out += c;
-  }
-  // Backslashes before the closing quote are doubled so that it still closes.
-  out.append(backslashes * 2, '\\');
-  out += '"';
-  return out;
-}
-
 std::string MergeToolParams(const TPath& tempDir, int page, const std::string& number) {
   return QuoteToolArgument((tempDir + PageFileName(page)).Bytes()) + " -a " +
          QuoteToolArgument((tempDir + MergedImageName(number)).Bytes()) + " -w 210 -l 297";

@@ -17,11 +17,6 @@ class TTemporaryFile;
 // the base file-name rule, so an entry holding "/" never leaves its directory.
 std::string MergedImageName(const std::string& number);
 
-// One argument of a tool's parameter text, between double quotes. A quote or a run of
-// backslashes before a quote is escaped so that the text splits back into exactly this
-// argument; ordinary paths come out as '"' + path + '"'.
-std::string QuoteToolArgument(const std::string& arg);
-
 // The parameter texts of the merging tool (page n of the temp directory, which ends with
 // "/") and of the converting tool (the merged image into out, with the record's number in
 // the PDF's keywords), in the system's bytes.
@@ -38,6 +33,7 @@ struct TRecordPages {
   std::string imageBase;  // the site's first page address without its file name (below)
   TPdfInfo info;                       // the PDF's document information
   std::vector<TOutlineEntry> outline;  // its sections, when the source tells them
+  std::vector<TPageKind> pageKinds;    // by page, when the source tells the sections; else all text
 };
 
 // What becomes of a record's converted PDF, told of each page as it comes in.

@@ -1,14 +1,13 @@
 #include "download/pdfdoc.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/Buffer.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <functional>
-#include <map>
+#include <cstring>
 #include <memory>
 
 #include "base/bytes.h"
@@ -17,49 +16,13 @@
 #include "base/version.h"
 #include "download/downerrors.h"
 #include "download/downtexts.h"
-#include "download/pdfstore.h"
-#include "download/textlayer.h"
+#include "download/layerform.h"
 
 namespace {
 
 using namespace pdfdoctext;
 
-// A cell of the site's page as plain text: tags dropped, the few entities the site writes
-// decoded, blanks run together. GBK trail bytes never take the values of '<', '&' or ';'.
-std::string PlainText(const std::string& html) {
-  std::string text;
-  for (size_t i = 0; i < html.size(); ++i) {
-    if (html[i] == '<') {
-      size_t close = html.find('>', i);
-      if (close == std::string::npos) break;
-      i = close;
-      text += ' ';
-      continue;
-    }
-    if (html[i] == '&') {
-      static const std::pair<const char*, char> kEntities[] = {
-          {"&nbsp;", ' '}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
-      bool decoded = false;
-      for (const auto& [entity, c] : kEntities) {
-        if (html.compare(i, std::char_traits<char>::length(entity), entity) == 0) {
-          text += c;
-          i += std::char_traits<char>::length(entity) - 1;
-          decoded = true;
-          break;
-        }
-      }
-      if (decoded) continue;
-    }
-    text += html[i];
-  }
-  std::string out;
-  for (char c : text) {
-    const bool blank = static_cast<unsigned char>(c) <= 0x20;
-    if (blank && (out.empty() || out.back() == ' ')) continue;
-    out += blank ? ' ' : c;
-  }
-  return TrimBytes(out);
-}
+const char kKeywordsPrefix[] = "CN";
 
 // A character OPS sent that GBK cannot hold comes as its reference: the viewer shows it.
 QPDFObjectHandle TextString(const std::string& gbk) {
@@ -119,180 +82,18 @@ void SetOutline(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const
   root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
 }
 
-// The objects of a content stream in order, operators among them.
-class ContentObjects : public QPDFObjectHandle::ParserCallbacks {
- public:
-  void handleObject(QPDFObjectHandle object) override { objects.push_back(object); }
-  void handleEOF() override {}
-  std::vector<QPDFObjectHandle> objects;
-};
-
-// The UTF-16 code unit at byte offset at of a two-byte-coded string.
-unsigned UnitAt(const std::string& s, size_t at) {
-  return (unsigned(static_cast<unsigned char>(s[at])) << 8) | static_cast<unsigned char>(s[at + 1]);
-}
-
-// The bytes of the one string of a word's "[ <...> ] TJ" operand; false for any other shape.
-bool WordBytes(std::vector<QPDFObjectHandle>& operands, std::string& bytes) {
-  if (operands.size() != 1 || !operands[0].isArray() || operands[0].getArrayNItems() != 1) return false;
-  QPDFObjectHandle item = operands[0].getArrayItem(0);
-  if (!item.isString()) return false;
-  bytes = item.getStringValue();
-  return true;
-}
-
-struct Instruction {
-  std::vector<QPDFObjectHandle> operands;
-  std::string op;
-};
-
-// The OCR tool writes every word as its own string with a blank glyph after it, placed
-// by a Td from the word before and stretched by Tz to the word's width; Chinese text
-// comes out as one word per character or two, so a reader copies "锂 离子 电池" and a
-// search for 锂离子电池 fails. Between two Chinese words of a line the blank is dropped and
-// the word stretched to reach the next one, so that no gap is left to read as a blank.
-std::string JoinChineseWords(std::vector<QPDFObjectHandle>& objects, double glyphWidth) {
-  std::vector<Instruction> code;
-  Instruction current;
-  for (QPDFObjectHandle& object : objects) {
-    if (object.isOperator()) {
-      current.op = object.getOperatorValue();
-      code.push_back(std::move(current));
-      current = Instruction();
-    } else {
-      current.operands.push_back(object);
-    }
-  }
-  double size = 0;
-  long tz = -1;  // the Tz of the word being read
-  for (size_t k = 0; k < code.size(); ++k) {
-    Instruction& in = code[k];
-    if (in.op == "Tf" && in.operands.size() == 2 && in.operands[1].isNumber()) size = in.operands[1].getNumericValue();
-    if (in.op == "Tz") tz = long(k);
-    if (in.op == "BT" || in.op == "ET" || in.op == "Tm") tz = -1;
-    if (in.op != "TJ") continue;
-    std::string bytes;
-    const long wordTz = tz;
-    tz = -1;
-    if (!WordBytes(in.operands, bytes) || wordTz < 0 || size <= 0) continue;
-    if (bytes.size() < 4 || bytes.size() % 2 || UnitAt(bytes, bytes.size() - 2) != 0x20 ||
-        !IsCjkCodePoint(UnitAt(bytes, bytes.size() - 4)))
-      continue;
-    // The next word on the same line: a Td along the line, then its TJ.
-    double dx = 0;
-    bool sameLine = false;
-    size_t m = k + 1;
-    for (; m < code.size() && code[m].op != "TJ"; ++m) {
-      Instruction& next = code[m];
-      if (next.op == "Td" && next.operands.size() == 2 && next.operands[0].isNumber() && next.operands[1].isNumber()) {
-        dx += next.operands[0].getNumericValue();
-        sameLine = next.operands[1].getNumericValue() == 0;
-        if (!sameLine) break;
-      } else if (next.op != "Tz" && next.op != "Tf") {
-        sameLine = false;
-        break;
-      }
-    }
-    if (!sameLine || m >= code.size() || dx <= 0) continue;
-    std::string nextBytes;
-    if (!WordBytes(code[m].operands, nextBytes) || nextBytes.size() < 2 || !IsCjkCodePoint(UnitAt(nextBytes, 0)))
-      continue;
-    const size_t glyphs = bytes.size() / 2 - 1;
-    const double stretch = dx / (double(glyphs) * size * glyphWidth) * 100;
-    code[size_t(wordTz)].operands = {QPDFObjectHandle::newReal(stretch, 3, true)};
-    QPDFObjectHandle array = QPDFObjectHandle::newArray();
-    array.appendItem(QPDFObjectHandle::newString(bytes.substr(0, bytes.size() - 2)));
-    in.operands = {array};
-  }
-  std::string out;
-  for (Instruction& in : code) {
-    for (QPDFObjectHandle& operand : in.operands) out += operand.unparse() + " ";
-    out += in.op + "\n";
-  }
-  return out;
-}
-
-// The width of a glyph of a font in text space units per unit of size: the default
-// width of its descendant font, the one the OCR tool's glyphless font gives every glyph.
-double GlyphWidthOf(QPDFObjectHandle font) {
-  QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
-  if (descendants.isArray() && descendants.getArrayNItems() > 0) {
-    QPDFObjectHandle dw = descendants.getArrayItem(0).getKey("/DW");
-    if (dw.isNumber()) return dw.getNumericValue() / 1000;
-  }
-  return 1;
-}
-
-// Lays the text-only page of the OCR tool's PDF over page. Fonts are copied once per
-// document (every page's text uses the same glyphless font).
-class TextLayers {
- public:
-  explicit TextLayers(QPDF& pdf) : pdf_(pdf) {}
-
-  void Lay(QPDFPageObjectHelper& page, const TPath& layerPdf) {
-    QPDF layer;
-    layer.setSuppressWarnings(true);
-    layer.setImmediateCopyFrom(true);
-    layer.processFile(layerPdf.c_str());
-    std::vector<QPDFPageObjectHelper> layerPages = QPDFPageDocumentHelper(layer).getAllPages();
-    if (layerPages.size() != 1) throw std::runtime_error("the text layer is not one page");
-    QPDFPageObjectHelper& text = layerPages[0];
-
-    QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
-    double glyphWidth = 1;
-    QPDFObjectHandle layerFonts = text.getAttribute("/Resources", false).getKey("/Font");
-    if (layerFonts.isDictionary()) {
-      for (const std::string& name : layerFonts.getKeys()) {
-        QPDFObjectHandle font = layerFonts.getKey(name);
-        glyphWidth = GlyphWidthOf(font);
-        auto it = fonts_.find(name);
-        if (it == fonts_.end())
-          it = fonts_.emplace(name, pdf_.copyForeignObject(font.isIndirect() ? font : layer.makeIndirectObject(font)))
-                   .first;
-        fonts.replaceKey(name, it->second);
-      }
-    }
-    ContentObjects content;
-    text.parseContents(&content);
-
-    QPDFObjectHandle form = QPDFObjectHandle::newStream(&pdf_, JoinChineseWords(content.objects, glyphWidth));
-    QPDFObjectHandle dict = form.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    dict.replaceKey("/BBox", QPDFObjectHandle::newArray(text.getMediaBox().getArrayAsRectangle()));
-    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-    resources.replaceKey("/Font", fonts);
-    dict.replaceKey("/Resources", resources);
-
-    QPDFObjectHandle pageResources = page.getAttribute("/Resources", true);
-    if (!pageResources.isDictionary()) {
-      pageResources = QPDFObjectHandle::newDictionary();
-      page.getObjectHandle().replaceKey("/Resources", pageResources);
-    }
-    if (!pageResources.getKey("/XObject").isDictionary())
-      pageResources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
-    std::string name = "/OcrText";
-    name = pageResources.getUniqueResourceName(name, suffix_);
-    pageResources.getKey("/XObject").replaceKey(name, form);
-    const std::string place =
-        page.placeFormXObject(form, name, page.getMediaBox().getArrayAsRectangle(), true, true, true);
-    // The page's own drawing keeps its graphics state to itself, then the text goes on top.
-    page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "q\n"), true);
-    page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "\nQ\n" + place), false);
-  }
-
- private:
-  QPDF& pdf_;
-  std::map<std::string, QPDFObjectHandle> fonts_;
-  int suffix_ = 0;
-};
-
 }  // namespace
+
+std::string PdfKeywords(const std::string& number) { return kKeywordsPrefix + number; }
+
+std::string KeywordsOwner(const std::string& keywords) {
+  return keywords.rfind(kKeywordsPrefix, 0) == 0 ? keywords.substr(std::strlen(kKeywordsPrefix)) : std::string();
+}
 
 TPdfInfo RecordPdfInfo(const TRecordFacts& facts) {
   TPdfInfo info;
   info.title = facts.title;
-  info.author = PlainText(facts.patentee);
+  info.author = facts.patentee;
   std::vector<std::string> subject;
   if (!facts.application.empty()) subject.push_back(kApplicationLabel + facts.application);
   if (!facts.publication.empty()) subject.push_back(kPublicationLabel + facts.publication);
@@ -303,11 +104,8 @@ TPdfInfo RecordPdfInfo(const TRecordFacts& facts) {
   return info;
 }
 
-namespace {
-
-// The finish of FinishPdf; lay puts the text layers on the pages.
-void Finish(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
-            const std::function<void(QPDF&, std::vector<QPDFPageObjectHelper>&)>& lay) {
+void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
+               const std::vector<TRecognisedPage>& text, const std::string& layerFont) {
   try {
     // Read from memory: a converted PDF holds thousands of small image tiles, and reading
     // each one from the file costs a seek of its own.
@@ -318,7 +116,13 @@ void Finish(const TPath& in, const TPath& out, const TPdfInfo& info, const std::
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
     SetInfo(pdf, info);
     SetOutline(pdf, pages, outline);
-    lay(pdf, pages);
+    if (!text.empty()) {
+      if (text.size() != pages.size())
+        throw EConversionError("The text layer has " + std::to_string(text.size()) + " pages, the PDF " +
+                               std::to_string(pages.size()));
+      TTextLayers layers(pdf, layerFont);
+      for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], text[i]);
+    }
     // Written to memory and then to the file at once: to a file, the writer flushes after
     // every object, a system call for each of the thousands of tiles.
     QPDFWriter writer(pdf);
@@ -336,32 +140,6 @@ void Finish(const TPath& in, const TPath& out, const TPdfInfo& info, const std::
     DeleteFileAt(out);
     throw EConversionError(std::string("The PDF could not be finished: ") + e.what());
   }
-}
-
-void CheckPageCount(size_t layers, size_t pages) {
-  if (layers != pages)
-    throw EConversionError("The text layer has " + std::to_string(layers) + " pages, the PDF " + std::to_string(pages));
-}
-
-}  // namespace
-
-void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
-               const std::vector<TPath>& textLayers) {
-  Finish(in, out, info, outline, [&](QPDF& pdf, std::vector<QPDFPageObjectHelper>& pages) {
-    if (textLayers.empty()) return;
-    CheckPageCount(textLayers.size(), pages.size());
-    TextLayers layers(pdf);
-    for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], textLayers[i]);
-  });
-}
-
-void FinishPdf(const TPath& in, const TPath& out, const TPdfInfo& info, const std::vector<TOutlineEntry>& outline,
-               const std::vector<TRecognisedPage>& text, const std::string& layerFont) {
-  Finish(in, out, info, outline, [&](QPDF& pdf, std::vector<QPDFPageObjectHelper>& pages) {
-    CheckPageCount(text.size(), pages.size());
-    TTextLayers layers(pdf, layerFont);
-    for (size_t i = 0; i < pages.size(); ++i) layers.Lay(pages[i], text[i]);
-  });
 }
 
 TPdfInfo ReadPdfInfo(const TPath& path) {

@@ -4,18 +4,7 @@
 #include "base/gbk.h"
 #include "download/pdfdoc.h"
 
-namespace {
-
-const char kKeywordsPrefix[] = "CN";
-
-}  // namespace
-
-std::string PdfKeywords(const std::string& number) { return kKeywordsPrefix + number; }
-
-std::string PdfOwner(const TPath& pdf) {
-  const std::string keywords = ReadPdfInfo(pdf).keywords;
-  return keywords.rfind(kKeywordsPrefix, 0) == 0 ? keywords.substr(2) : std::string();
-}
+std::string PdfOwner(const TPath& pdf) { return KeywordsOwner(ReadPdfInfo(pdf).keywords); }
 
 TPath PdfPathIn(const TPath& dir, const std::string& name) { return dir.Entry(GbkWithReferencesToUtf8(name)); }
 

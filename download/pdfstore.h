@@ -9,9 +9,6 @@
 // The PDF folder: which record a stored PDF belongs to, and the name a record's PDF
 // takes, so that patents of one title never replace each other's PDF.
 
-// The keywords the converting tool writes into a PDF for the record's application number.
-std::string PdfKeywords(const std::string& number);
-
 // The application number a stored PDF belongs to, read from its keywords; empty when the
 // file does not read or was not written for a record.
 std::string PdfOwner(const TPath& pdf);

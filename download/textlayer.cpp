@@ -1,187 +1,212 @@
 #include "download/textlayer.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
-#include "base/gbk.h"
+#include "base/errors.h"
+#include "base/files.h"
+#include "download/downerrors.h"
+#include "download/downtexts.h"
 
 namespace {
 
-// The glyphless font's one width, in ems.
-constexpr double kGlyphWidth = 0.5;
-
-// A number as the content stream writes it: at most `decimals` decimals, no trailing zeros.
-std::string Num(double v, int decimals = 2) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  return s == "-0" ? "0" : s;
-}
-
-// A word's UTF-16 code units, as the hex string of a show operator.
-std::string Utf16Hex(const std::string& utf8, size_t& units) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string hex;
-  units = 0;
-  auto unit = [&](unsigned u) {
-    for (int shift = 12; shift >= 0; shift -= 4) hex += kHex[(u >> shift) & 0xF];
-    ++units;
-  };
-  for (size_t i = 0; i < utf8.size();) {
-    size_t n = Utf8SequenceAt(utf8.data() + i, utf8.size() - i);
-    if (n == 0) {  // not UTF-8: shown as the replacement character
-      unit(0xFFFD);
-      ++i;
-      continue;
-    }
-    unsigned cp = Utf8CodePointAt(utf8.data() + i, n);
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      unit(0xD800 + (cp >> 10));
-      unit(0xDC00 + (cp & 0x3FF));
-    } else {
-      unit(cp);
-    }
-  }
-  return hex;
-}
+using namespace ocrtext;
 
 }  // namespace
 
-std::string TextLayerContent(const TRecognisedPage& page, const std::string& font) {
-  std::string out;
-  // A text object per line: readers of the layer take its end for the end of a line.
-  for (const TRecognisedLine& line : page.lines) {
-    const double lineWidth = std::max(1, line.box.right - line.box.left);
-    const double rise = line.baselineRight - line.baselineLeft;  // downwards in the image
-    const double length = std::hypot(lineWidth, rise);
-    const double cosA = lineWidth / length, sinA = -rise / length;
-    auto baselineAt = [&](double x) { return line.baselineLeft + rise * (x - line.box.left) / lineWidth; };
-    // The size of the line's text: the height of its box above the baseline.
-    const double size = std::max(1.0, baselineAt(line.box.left) - line.box.top);
-    out += "BT\n3 Tr\n/" + font.substr(font[0] == '/' ? 1 : 0) + " " + Num(size) + " Tf\n";
-    for (size_t i = 0; i < line.words.size(); ++i) {
-      const TRecognisedWord& word = line.words[i];
-      const bool joins = i + 1 < line.words.size() && WordsJoin(word.utf8, line.words[i + 1].utf8) &&
-                         line.words[i + 1].box.left > word.box.left;
-      size_t units = 0;
-      std::string hex = Utf16Hex(word.utf8, units);
-      if (units == 0) continue;
-      const double reach = (joins ? line.words[i + 1].box.left : word.box.right) - word.box.left;
-      const double stretch = 100 * std::max(1.0, reach / cosA) / (double(units) * size * kGlyphWidth);
-      if (!joins && i + 1 < line.words.size()) hex += "0020";
-      const double x = word.box.left, y = page.height - baselineAt(x);
-      out += Num(cosA, 4) + " " + Num(sinA, 4) + " " + Num(-sinA, 4) + " " + Num(cosA, 4) + " " + Num(x) + " " + Num(y) + " Tm " +
-             Num(stretch) + " Tz <" + hex + "> Tj\n";
-    }
-    out += "ET\n";
-  }
-  return out;
-}
-
-std::string TextLayerToUnicode() {
-  return "/CIDInit /ProcSet findresource begin\n"
-         "12 dict begin\n"
-         "begincmap\n"
-         "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-         "/CMapName /Adobe-Identity-UCS def\n"
-         "/CMapType 2 def\n"
-         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n"
-         "1 beginbfrange\n<0000> <FFFF> <0000>\nendbfrange\n"
-         "endcmap\n"
-         "CMapName currentdict /CMap defineresource pop\n"
-         "end\n"
-         "end\n";
-}
-
-std::string TextLayerGlyphMap() {
-  std::string map;
-  map.reserve(2 * 65536);
-  for (int i = 0; i < 65536; ++i) map += std::string("\0\1", 2);
-  return map;
-}
-
-struct TTextLayers::TObjects {
-  QPDFObjectHandle font;
-  int suffix = 0;
+struct TOcrRun::TRecordState {
+  TRecordPages record;
+  Done done;
+  int queued = 0;            // pages handed to the pool and not yet through it
+  bool converted = false;    // the converted PDF has come
+  bool givenUp = false;      // the download failed before the conversion
+  std::unique_ptr<TTemporaryFile> convertedPdf;
+  std::string error;         // the first failure; the record's later pages are passed over
+  std::vector<TRecognisedPage> pages;
+  std::vector<bool> recognised;  // by page
 };
 
-TTextLayers::TTextLayers(QPDF& pdf, std::string fontProgram)
-    : pdf_(pdf), fontProgram_(std::move(fontProgram)), objects_(std::make_unique<TObjects>()) {}
-
-TTextLayers::~TTextLayers() = default;
-
-void TTextLayers::Lay(QPDFPageObjectHelper& page, const TRecognisedPage& text) {
-  if (text.lines.empty() || text.width <= 0 || text.height <= 0) return;
-  QPDFObjectHandle& font = objects_->font;
-  if (!font.isInitialized()) {
-    auto name = [](const char* n) { return QPDFObjectHandle::newName(n); };
-    QPDFObjectHandle descriptor = QPDFObjectHandle::newDictionary();
-    descriptor.replaceKey("/Type", name("/FontDescriptor"));
-    descriptor.replaceKey("/FontName", name("/GlyphLessFont"));
-    descriptor.replaceKey("/Flags", QPDFObjectHandle::newInteger(5));
-    descriptor.replaceKey("/FontBBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, 500, 1000)));
-    descriptor.replaceKey("/ItalicAngle", QPDFObjectHandle::newInteger(0));
-    descriptor.replaceKey("/Ascent", QPDFObjectHandle::newInteger(1000));
-    descriptor.replaceKey("/Descent", QPDFObjectHandle::newInteger(-1));
-    descriptor.replaceKey("/CapHeight", QPDFObjectHandle::newInteger(1000));
-    descriptor.replaceKey("/StemV", QPDFObjectHandle::newInteger(80));
-    if (!fontProgram_.empty()) {
-      QPDFObjectHandle program = QPDFObjectHandle::newStream(&pdf_, fontProgram_);
-      program.getDict().replaceKey("/Length1", QPDFObjectHandle::newInteger(static_cast<long long>(fontProgram_.size())));
-      descriptor.replaceKey("/FontFile2", program);
+class TOcrRun::TFinish : public TRecordFinish {
+ public:
+  TFinish(TOcrRun& run, std::shared_ptr<TRecordState> state) : run_(run), state_(std::move(state)) {}
+  ~TFinish() override {
+    if (converted_) return;
+    bool ready;
+    {
+      std::lock_guard<std::mutex> lock(run_.mutex_);
+      state_->givenUp = true;
+      ready = state_->queued == 0;
     }
-    QPDFObjectHandle systemInfo = QPDFObjectHandle::newDictionary();
-    systemInfo.replaceKey("/Registry", QPDFObjectHandle::newString("Adobe"));
-    systemInfo.replaceKey("/Ordering", QPDFObjectHandle::newString("Identity"));
-    systemInfo.replaceKey("/Supplement", QPDFObjectHandle::newInteger(0));
-    QPDFObjectHandle cidFont = QPDFObjectHandle::newDictionary();
-    cidFont.replaceKey("/Type", name("/Font"));
-    cidFont.replaceKey("/Subtype", name("/CIDFontType2"));
-    cidFont.replaceKey("/BaseFont", name("/GlyphLessFont"));
-    cidFont.replaceKey("/CIDSystemInfo", systemInfo);
-    cidFont.replaceKey("/FontDescriptor", pdf_.makeIndirectObject(descriptor));
-    cidFont.replaceKey("/DW", QPDFObjectHandle::newInteger(static_cast<long long>(kGlyphWidth * 1000)));
-    cidFont.replaceKey("/CIDToGIDMap", QPDFObjectHandle::newStream(&pdf_, TextLayerGlyphMap()));
-    QPDFObjectHandle type0 = QPDFObjectHandle::newDictionary();
-    type0.replaceKey("/Type", name("/Font"));
-    type0.replaceKey("/Subtype", name("/Type0"));
-    type0.replaceKey("/BaseFont", name("/GlyphLessFont"));
-    type0.replaceKey("/Encoding", name("/Identity-H"));
-    type0.replaceKey("/DescendantFonts", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{pdf_.makeIndirectObject(cidFont)}));
-    type0.replaceKey("/ToUnicode", QPDFObjectHandle::newStream(&pdf_, TextLayerToUnicode()));
-    font = pdf_.makeIndirectObject(type0);
+    if (ready) run_.Complete(state_);
   }
-  QPDFObjectHandle form = QPDFObjectHandle::newStream(&pdf_, TextLayerContent(text, "/F1"));
-  QPDFObjectHandle dict = form.getDict();
-  dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-  dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-  dict.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, text.width, text.height)));
-  QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
-  fonts.replaceKey("/F1", font);
-  QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-  resources.replaceKey("/Font", fonts);
-  dict.replaceKey("/Resources", resources);
 
-  QPDFObjectHandle pageResources = page.getAttribute("/Resources", true);
-  if (!pageResources.isDictionary()) {
-    pageResources = QPDFObjectHandle::newDictionary();
-    page.getObjectHandle().replaceKey("/Resources", pageResources);
+  void PageFetched(int n, const TPath& file) override {
+    // Read now: the next record's page of this number replaces the file.
+    std::string image;
+    bool read = true;
+    try {
+      image = ReadFileBytes(file);
+    } catch (const EFileError&) {
+      read = false;
+    }
+    std::lock_guard<std::mutex> lock(run_.mutex_);
+    if (!read) {
+      if (state_->error.empty()) state_->error = kPageFailedA + std::to_string(n) + kPageFailedB + kPageUnreadable;
+      return;
+    }
+    ++state_->queued;
+    ++run_.counts_.fetched;
+    run_.queue_.push_back({state_, n, std::move(image)});
+    run_.wake_.notify_one();
   }
-  if (!pageResources.getKey("/XObject").isDictionary())
-    pageResources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
-  const std::string name = pageResources.getUniqueResourceName("/OcrText", objects_->suffix);
-  pageResources.getKey("/XObject").replaceKey(name, form);
-  const std::string place = page.placeFormXObject(form, name, page.getMediaBox().getArrayAsRectangle(), true, true, true);
-  // The page's own drawing keeps its graphics state to itself, then the text goes on top.
-  page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "q\n"), true);
-  page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "\nQ\n" + place), false);
+
+  void Converted(std::unique_ptr<TTemporaryFile> converted) override {
+    converted_ = true;
+    bool ready;
+    {
+      std::lock_guard<std::mutex> lock(run_.mutex_);
+      state_->converted = true;
+      state_->convertedPdf = std::move(converted);
+      ready = state_->queued == 0;
+    }
+    if (ready) run_.Complete(state_);
+  }
+
+ private:
+  TOcrRun& run_;
+  std::shared_ptr<TRecordState> state_;
+  bool converted_ = false;
+};
+
+TOcrRun::TOcrRun(std::unique_ptr<TRecognitionEngine> first, Report report, int threads, Engines engines)
+    : report_(std::move(report)), engines_(std::move(engines)), layerFont_(first->LayerFont()) {
+  if (!engines_) engines_ = [] { return std::make_unique<TRecognitionEngine>(); };
+  // One engine a core: a third one on two cores recognises fewer pages a minute, and
+  // tesseract's own threads cost about three times the CPU a page.
+  if (threads <= 0) threads = int(std::max(1u, std::thread::hardware_concurrency()));
+  threads_.emplace_back([this, engine = std::move(first)]() mutable { Work(std::move(engine)); });
+  for (int i = 1; i < threads; ++i) threads_.emplace_back([this] { Work(nullptr); });
+}
+
+TOcrRun::~TOcrRun() {
+  WaitAll();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    wake_.notify_all();
+  }
+  for (std::thread& t : threads_) t.join();
+}
+
+std::unique_ptr<TRecordFinish> TOcrRun::Record(const TRecordPages& record, Done done) {
+  auto state = std::make_shared<TRecordState>();
+  state->record = record;
+  state->done = std::move(done);
+  state->pages.resize(size_t(std::max(0, record.pageCount)));
+  state->recognised.resize(state->pages.size());
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++open_;
+  return std::make_unique<TFinish>(*this, state);
+}
+
+TOcrRun::TCounts TOcrRun::Counts() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return counts_;
+}
+
+void TOcrRun::WaitAll() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  idle_.wait(lock, [this] { return open_ == 0; });
+}
+
+void TOcrRun::Work(std::unique_ptr<TRecognitionEngine> engine) {
+  // The models load on the thread that uses them, beside the other threads' loading.
+  std::string engineFailure;
+  if (!engine) {
+    try {
+      engine = engines_();
+    } catch (const EOcrError& e) {
+      // The first engine loaded: this one's failure is the system's, said with the pages.
+      engineFailure = e.Message();
+    }
+  }
+  for (;;) {
+    TTask task;
+    TCounts counts;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      task = std::move(queue_.front());
+      queue_.pop_front();
+      if (task.record->givenUp || !task.record->error.empty()) {
+        ++counts_.recognised;
+        lock.unlock();
+        PageDone(task.record);
+        continue;
+      }
+    }
+    TRecordState& r = *task.record;
+    const size_t at = size_t(task.page) - 1;
+    const TPageKind kind = at < r.record.pageKinds.size() ? r.record.pageKinds[at] : TPageKind::Text;
+    TRecognisedPage page;
+    std::string error = engineFailure;
+    if (error.empty()) {
+      try {
+        page = engine->Recognise(task.image, kind);
+      } catch (const EOcrError& e) {
+        error = e.Message();
+      }
+    }
+    if (!error.empty()) error = kPageFailedA + std::to_string(task.page) + kPageFailedB + error;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++counts_.recognised;
+      counts = counts_;
+      if (!error.empty() && r.error.empty()) r.error = error;
+      if (error.empty() && task.page >= 1 && at < r.pages.size()) {
+        r.pages[at] = std::move(page);
+        r.recognised[at] = true;
+      }
+    }
+    if (error.empty())
+      report_(r.record.number, kPageDoneA + r.record.number + kPageDoneB + std::to_string(task.page) + kPageDoneC +
+                                   std::to_string(r.record.pageCount) + kPageDoneD + std::to_string(counts.recognised) +
+                                   kPageDoneE + std::to_string(counts.fetched) + kPageDoneF);
+    PageDone(task.record);
+  }
+}
+
+void TOcrRun::PageDone(const std::shared_ptr<TRecordState>& record) {
+  bool ready;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready = --record->queued == 0 && (record->converted || record->givenUp);
+  }
+  if (ready) Complete(record);
+}
+
+void TOcrRun::Complete(const std::shared_ptr<TRecordState>& record) {
+  TRecordState& r = *record;
+  // Every page has been through the pool and nothing touches the state any more.
+  if (!r.givenUp) {
+    std::string error = r.error;
+    if (error.empty()) {
+      try {
+        if (std::find(r.recognised.begin(), r.recognised.end(), false) != r.recognised.end())
+          throw EConversionError("A page was not recognised");
+        TTemporaryFile finished(r.record.pdf.Parent());
+        FinishPdf(r.convertedPdf->Path(), finished.Path(), r.record.info, r.record.outline, r.pages, layerFont_);
+        if (!finished.MoveTo(r.record.pdf)) throw EConversionError("The PDF could not be put in its place");
+      } catch (const EMessageException& e) {
+        error = kLayerFailed + e.Message();
+      }
+    }
+    r.convertedPdf.reset();
+    r.pages.clear();
+    if (error.empty()) report_(r.record.number, kLayerDoneA + r.record.number + kLayerDoneB);
+    r.done(error);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  --open_;
+  idle_.notify_all();
 }

@@ -9,7 +9,7 @@
 #include "base/datadir.h"
 #include "base/files.h"
 #include "base/gbk.h"
-#include "download/claimcut.h"
+#include "recognition/claimcut.h"
 #include "download/downtexts.h"
 #include "library/library.h"
 #include "library/librarytexts.h"

@@ -5,7 +5,7 @@
 #include "download/downtexts.h"
 #include "library/librarytexts.h"
 #include "search/searchtexts.h"
-#include "sources/ops/opstexts.h"
+#include "sources/sourcetexts.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ TSearchReport ReadSearchReport(const std::string& page) {
       } else if (text.rfind(claimHead, 0) == 0) {
         std::string claim = TrimBytes(text.substr(claimHead.size()));
         if (claim.rfind(recognised, 0) == 0) claim = TrimBytes(claim.substr(recognised.size()));
-        if (claim == U(opstext::kNoClaimsText) || claim == U(getquerytext::kNoClaimRecognised)) claim.clear();
+        if (claim == U(sourcetext::kNoClaimsText) || claim == U(getquerytext::kNoClaimRecognised)) claim.clear();
         r.firstClaim = asked(claim);
       }
       continue;

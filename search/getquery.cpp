@@ -10,8 +10,8 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "base/worker.h"
-#include "download/claimcut.h"
-#include "download/ocr.h"
+#include "recognition/claimcut.h"
+#include "recognition/recognise.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
 
@@ -59,18 +59,24 @@ void getquery::Show(const std::string& text) {
   handOver_->ShowProgress(LongTime(std::time(nullptr)) + "\t" + text);
 }
 
-void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TSearchHit& hit) {
-  const TPath page = workDir + "claimpage.tif";
+void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TRecognitionEngine& engine,
+                                   TSearchHit& hit) {
+  TPath page;
   try {
-    if (!session.FetchClaimsPage(page)) return;
-    const std::string claim = FirstClaimFromText(RecognisePageText(page, workDir + "claimpage"));
-    hit.firstClaim = kRecognised + (claim.empty() ? std::string(kNoClaimRecognised) : claim);
+    // A page file of this search's own, named after a temporary file it holds: searches on
+    // one data root run side by side.
+    TTemporaryFile name(workDir);
+    page = name.Path() + ".tif";
+    if (session.FetchClaimsPage(page)) {
+      const std::string claim = FirstClaimFromText(engine.Recognise(ReadFileBytes(page)).Text());
+      hit.firstClaim = kRecognised + (claim.empty() ? std::string(kNoClaimRecognised) : claim);
+    }
   } catch (const std::exception& e) {
     // One record's page is lost to the cell alone; the run goes on (a source that stops
     // serving ends it at the next record).
     Show(kClaimOcrFailed + std::string(e.what()));
   }
-  DeleteFileAt(page);
+  if (!page.Empty()) DeleteFileAt(page);
 }
 
 void getquery::Run() {
@@ -99,17 +105,16 @@ void getquery::Run() {
     handOver_->GiveStartBack();
     return;
   }
-  // First claims by recognition: checked once, so that a missing tool is one clear line
-  // and the cells stay as without the option.
+  // First claims by recognition: one engine for the search, its models loaded once; a
+  // missing library or model is one clear line and the cells stay as without the option.
   std::optional<TPath> ocrDir;
+  std::unique_ptr<TRecognitionEngine> engine;
   if (ask_.firstClaim && ask_.firstClaimOcr) {
     try {
-      const TPath dir = datadir::EnsureFolder(datadir::Root(), datadir::Folder::Temp) + "/";
-      std::string unavailable = OcrUnavailableReason(dir);
-      if (unavailable.empty())
-        ocrDir = dir;
-      else
-        result_->ocrUnavailable = unavailable;
+      engine = std::make_unique<TRecognitionEngine>();
+      ocrDir = datadir::EnsureFolder(datadir::Root(), datadir::Folder::Temp) + "/";
+    } catch (const EOcrError& e) {
+      result_->ocrUnavailable = e.Message();
     } catch (const std::exception& e) {
       result_->ocrUnavailable = e.what();
     }
@@ -123,7 +128,7 @@ void getquery::Run() {
       rows += SearchRowOpening();
       Show(kRecordHead + std::to_string(n) + kRecordTail);
       TSearchHit hit = session->Read();
-      if (ocrDir) RecogniseFirstClaim(*session, *ocrDir, hit);
+      if (ocrDir) RecogniseFirstClaim(*session, *ocrDir, *engine, hit);
       SearchRecordCells cells;
       cells.n = n;
       cells.typeName = hit.typeName;

@@ -53,7 +53,8 @@ class getquery {
   void Show(const std::string& text);  // a progress line with the time of day
   void Run();
   // The first claim of hit from its claims page, recognised in workDir.
-  void RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TSearchHit& hit);
+  void RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, class TRecognitionEngine& engine,
+                           TSearchHit& hit);
 
   void Start();
 

@@ -17,8 +17,7 @@
 #include "shell/qttext.h"
 #include "shell/shelltexts.h"
 #include "shell/widgets.h"
-#include "sources/ops/opsaccount.h"
-#include "sources/sourcetexts.h"
+#include "sources/opsaccount.h"
 
 namespace {
 
@@ -140,11 +139,9 @@ void Tfrmopsaccount::bttestClick() {
 void Tfrmopsaccount::ShowTestResult(int ticket, const TOpsConnectionTest& result) {
   if (ticket != testTicket_) return;
   bttest->setEnabled(true);
-  // The token service answers 401 to a key or secret it does not know: said in plain words
-  // before the service's own.
-  const std::string refused = std::string(opswiretext::kTokenRefused) + "401";
-  const bool wrongAccount = !result.ok && result.message.compare(0, refused.size(), refused) == 0;
-  lbresult->setText(QtText(std::string(wrongAccount ? kWrongAccount : "") + result.message));
+  // A key or secret the token service does not know: said in plain words before the
+  // service's own.
+  lbresult->setText(QtText(std::string(result.wrongAccount ? kWrongAccount : "") + result.message));
   lbresult->setStyleSheet(result.ok ? "color: #006400;" : "color: #b00000;");
 }
 

@@ -37,7 +37,6 @@
 #include "shell/shelltexts.h"
 #include "shell/versionfile.h"
 #include "shell/widgets.h"
-#include "sources/ops/opsaccount.h"
 #include "sources/source.h"
 
 namespace {
@@ -321,7 +320,7 @@ void Tfrmmain::NSourceOpsClick() { ChooseSourceItem(TSourceKind::Ops); }
 void Tfrmmain::NOpsAccountClick() { frmopsaccount->exec(); }
 
 void Tfrmmain::GuideToOpsAccount() {
-  if (ChooseSource() != TSourceKind::Ops || ReadOpsCredentials()) return;
+  if (ChooseSource() != TSourceKind::Ops || NotReadyReason(TSourceKind::Ops).empty()) return;
   if (msgbox::Ask(this, QtText(shelltext::kFirstRun), QtText(shelltext::kFirstRunCaption))) frmopsaccount->exec();
 }
 

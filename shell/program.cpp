@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "download/frmdown.h"
-#include "search/frmquery.h"
+#include "shell/frmdown.h"
+#include "shell/frmquery.h"
 #include "shell/about.h"
 #include "shell/application.h"
 #include "shell/forms.h"

@@ -3,10 +3,12 @@
 #include "base/appdir.h"
 #include "base/bytes.h"
 #include "base/ini.h"
+#include "sources/opsaccount.h"
+#include "sources/cnnumbers.h"
 #include "sources/ops/opssource.h"
+#include "sources/site/siteops.h"
 #include "sources/site/sitesource.h"
 #include "sources/sourcetexts.h"
-#include "sources/site/siteops.h"
 
 namespace {
 TPath SourceIniPath() { return SettingsDirectory() + "/source.ini"; }
@@ -55,6 +57,22 @@ std::string TypeNameOf(const std::string& number) {
     case 9: return sourcetext::kUtilityModelPct;
     default: return sourcetext::kUnknownType;
   }
+}
+
+std::string NotReadyReason(TSourceKind kind) {
+  if (kind != TSourceKind::Ops || OpsCredentialsSet()) return {};
+  return MissingCredentialsMessage();
+}
+
+TListEntry ReadListEntry(TSourceKind kind, const std::string& entry, std::string& reason) {
+  TCnNumber number;
+  if (!ReadCnNumber(entry, number, reason)) return TListEntry::Unfetchable;
+  if (number.form == TCnNumber::TForm::Application) return TListEntry::Application;
+  if (kind == TSourceKind::Ops) return TListEntry::Publication;
+  // The site finds records by application number only.
+  std::string digits;
+  ReadPastedNumber(entry, digits, reason);
+  return TListEntry::Unfetchable;
 }
 
 std::string PageFileName(int n) {

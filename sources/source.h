@@ -41,6 +41,16 @@ std::string TypeNameOf(const std::string& number);
 // "000001.tif"): the worker's page files, and the site's page addresses.
 std::string PageFileName(int n);
 
+// Why a run of the source cannot start now (GBK): OPS without credentials says where to
+// register and where to put them. "" when it can.
+std::string NotReadyReason(TSourceKind kind);
+
+// What an entry of a number list (GBK) names for a source: an application number (in a
+// form ReadPastedNumber of sources/cnnumbers.h reads), a publication the source fetches
+// as it is (OPS's publication numbers), or nothing it can fetch (reason says why).
+enum class TListEntry { Application, Publication, Unfetchable };
+TListEntry ReadListEntry(TSourceKind kind, const std::string& entry, std::string& reason);
+
 // A progress line (GBK) a source adds to a run's own: a wait, the quota used, ...
 using TProgress = std::function<void(const std::string& line)>;
 
@@ -121,7 +131,7 @@ struct TSourceDocument {
   int pageCount = 0;           // set by ListPages
   int claimsPage = 0;          // the first page of the claims when the source says; 0 otherwise
   std::vector<TDocumentSection> sections;  // set by ListPages when the source locates them
-  std::string patentee;        // GBK page text (the site's cell, markup and all); "" when unknown
+  std::string patentee;        // GBK plain text, a character GBK lacks as its reference; "" when unknown
   std::string application;     // the application number as the source writes it ("CN200510012345.X")
   std::string where;           // the source's own: the site's record link, then its image base
 };
@@ -143,6 +153,13 @@ class TDownloadSource {
   virtual bool ChecksPageCount() const = 0;
   // When the run should stop at once (OPS's quota is used up): the reason; "" otherwise.
   virtual std::string StopReason() const = 0;
+  // Whether a run of one job may find the next record while this one's pages come in, and
+  // convert this one's while the next one's come in: the source's page requests set the
+  // pace (OPS's images service), so the other requests cost no time of their own.
+  virtual bool OverlapsRecords() const = 0;
+  // Whether a record's first progress line says where the run is and the time left: the
+  // source's runs are long (OPS's pace).
+  virtual bool TellsTimeLeft() const = 0;
 };
 
 std::unique_ptr<TDownloadSource> MakeDownloadSource(TSourceKind kind, TDocumentChoice choice, TProgress progress);

@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "base/gbk.h"
-#include "sources/ops/glossarybuild.h"
+#include "tools/glossarybuild.h"
 
 namespace {
 

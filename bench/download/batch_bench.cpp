@@ -44,7 +44,7 @@ double Run(const std::vector<std::string>& numbers, int jobs) {
   TBatchOptions options;
   options.jobs = jobs;
   auto start = Clock::now();
-  new getdown(&handOver, NumbersAsText(numbers), options, result);
+  new getdown(&handOver, numbers, options, result);
   handOver.WaitForEnd();
   double s = std::chrono::duration<double>(Clock::now() - start).count();
   getdown::WaitAllDone();

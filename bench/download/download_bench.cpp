@@ -55,7 +55,7 @@ std::vector<std::string> ThirtyPageNumbers() {
 double RunWorker(const std::vector<std::string>& numbers, bool& finished) {
   DirectHandOver handOver;
   auto start = Clock::now();
-  new getdown(&handOver, NumbersAsText(numbers));
+  new getdown(&handOver, numbers);
   handOver.WaitForEnd();
   double s = Seconds(Clock::now() - start);
   finished = handOver.FinishCount() == 1;

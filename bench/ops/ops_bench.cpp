@@ -51,7 +51,7 @@ double Run(const std::vector<std::string>& numbers, int jobs) {
   options.jobs = jobs;
   options.source = TSourceKind::Ops;
   const auto start = Clock::now();
-  new getdown(&handOver, NumbersAsText(numbers), options, result);
+  new getdown(&handOver, numbers, options, result);
   handOver.WaitForEnd();
   const double s = std::chrono::duration<double>(Clock::now() - start).count();
   getdown::WaitAllDone();

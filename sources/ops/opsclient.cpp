@@ -91,9 +91,13 @@ TOpsToken TOpsConnection::FetchToken(THttpClient& client, const std::string& hos
   client.HTTPOptions &= ~unsigned(optForceEncodeParams);
   TSent sent = Send(client, opspaths::Url(host, opspaths::Token()), &form);
   client.Request.CustomHeaders.SetValue("Authorization", "");
-  if (sent.status / 100 != 2)
-    throw EOpsTokenError(kTokenRefused + std::to_string(sent.status) + kRefusedB +
-                         Utf8ToGbkWithReferences(ReadFault(sent.body).message));
+  if (sent.status / 100 != 2) {
+    const std::string refusal = kTokenRefused + std::to_string(sent.status) + kRefusedB +
+                                Utf8ToGbkWithReferences(ReadFault(sent.body).message);
+    // OPS answers 503 now and then: a run's retries must take it as any other request's.
+    if (sent.status >= 500 || sent.status == 408) throw EOpsTokenUnavailable(refusal, sent.status, sent.body);
+    throw EOpsTokenError(refusal);
+  }
   return ReadTokenReply(sent.body);
 }
 

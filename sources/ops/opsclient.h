@@ -7,18 +7,15 @@
 #include <mutex>
 #include <string>
 
+#include "http/netexceptions.h"
 #include "sources/ops/opserrors.h"
 #include "sources/ops/opsthrottle.h"
 #include "sources/ops/opstoken.h"
+#include "sources/opsaccount.h"
 #include "sources/source.h"
 
 class THttpClient;
 
-// An OPS account: the consumer key and secret of an app registered with EPO.
-struct TOpsCredentials {
-  std::string key;
-  std::string secret;
-};
 
 // OPS refused to serve this user any further (a used-up quota, a blocked account): the run
 // ends; what it finished stays.
@@ -31,6 +28,13 @@ class EOpsStopped : public EOpsError {
 class EOpsNoCredentials : public EOpsError {
  public:
   using EOpsError::EOpsError;
+};
+
+// The token service is busy or failed for now (a 5xx or 408 reply): a failure that may pass,
+// so a run's retries take it as they take any other request's; the message is the refusal's.
+class EOpsTokenUnavailable : public ENetHTTPProtocolException {
+ public:
+  using ENetHTTPProtocolException::ENetHTTPProtocolException;
 };
 
 // A reply OPS gave: 2xx, or 404 (no hits, no such record, no such page).
@@ -59,7 +63,8 @@ class TOpsConnection {
   // Why OPS stopped serving this run; "" while it serves.
   std::string StopReason() const;
 
-  // The token request (POST, Basic authentication); its reply's token. Throws EOpsError.
+  // The token request (POST, Basic authentication); its reply's token. Throws
+  // EOpsTokenUnavailable for 5xx and 408, EOpsError for other refusals.
   static TOpsToken FetchToken(THttpClient& client, const std::string& host, const TOpsCredentials& credentials);
 
  private:

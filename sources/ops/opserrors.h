@@ -1,11 +1,11 @@
 #pragma once
-#include "base/errors.h"
+#include "sources/sourceerrors.h"
 
 // Failures of the Open Patent Services source. Messages are GBK, and never hold the
 // consumer key, the secret or a token.
-class EOpsError : public EMessageException {
+class EOpsError : public ESourceError {
  public:
-  using EMessageException::EMessageException;
+  using ESourceError::ESourceError;
 };
 
 // A reply that does not read as what was asked: not XML, too large or too deep, a

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "download/numberlist.h"
+#include "sources/cnnumbers.h"
 
 namespace {
 
@@ -13,23 +13,6 @@ bool AllDigits(const std::string& s, size_t from, size_t to) {
   if (from >= to) return false;
   for (size_t i = from; i < to; ++i)
     if (s[i] < '0' || s[i] > '9') return false;
-  return true;
-}
-
-bool IsKind(char c) { return c == 'A' || (c != 0 && std::strchr(kGrantKinds, c) != nullptr); }
-
-// A narrowed entry as a publication: [CN][ .]digits[ .]KIND[digit].
-bool ReadPublication(const std::string& s, TOpsPublication& pub) {
-  size_t b = s.rfind("CN", 0) == 0 ? 2 : 0;
-  if (b < s.size() && (s[b] == ' ' || s[b] == '.')) ++b;
-  size_t e = s.size();
-  if (e > b && s[e - 1] >= '0' && s[e - 1] <= '9' && e >= 2 && IsKind(s[e - 2])) --e;
-  if (e <= b || !IsKind(s[e - 1])) return false;
-  const char kind = s[--e];
-  if (e > b && (s[e - 1] == ' ' || s[e - 1] == '.')) --e;
-  if (e - b < 7 || e - b > 9 || !AllDigits(s, b, e)) return false;
-  pub.number = s.substr(b, e - b);
-  pub.kind = kind;
   return true;
 }
 
@@ -67,13 +50,15 @@ std::string TOpsPublication::Shown() const { return "CN" + number + std::string(
 bool TOpsPublication::IsGrant() const { return GrantRank(kind) > 0; }
 
 bool ReadOpsNumber(const std::string& entry, TOpsNumber& number, std::string& reason) {
-  std::string narrowed;
-  if (NarrowPastedEntry(entry, narrowed) && ReadPublication(narrowed, number.publication)) {
+  TCnNumber read;
+  if (!ReadCnNumber(entry, read, reason)) return false;
+  if (read.form == TCnNumber::TForm::Publication) {
     number.form = TOpsNumber::TForm::Publication;
-    return true;
+    number.publication = {read.digits, read.kind};
+  } else {
+    number.form = TOpsNumber::TForm::Application;
+    number.application.digits = read.digits;
   }
-  if (!ReadPastedNumber(entry, number.application.digits, reason)) return false;
-  number.form = TOpsNumber::TForm::Application;
   return true;
 }
 

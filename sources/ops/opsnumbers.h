@@ -50,12 +50,8 @@ struct TOpsNumber {
   TOpsPublication publication;  // when form is Publication
 };
 
-// Reads an entry (GBK) in any form the program reads today (the pasted-number reader of
-// the number list: 8 or 12 digits, with or without the check digit, CN or ZL before it,
-// full-width forms, blanks around it), or as a CN publication number: "CN101911042B",
-// "CN1234567A", "201234567U", also "CN 101911042 B", "CN.101911042.B" and with a
-// trailing digit after the kind ("B1", "A8"), which is dropped. False with the reason
-// (GBK) when the entry gives no number.
+// Reads an entry (GBK) as ReadCnNumber (sources/cnnumbers.h) does, in OPS's terms. False
+// with the reason (GBK) when the entry gives no number.
 bool ReadOpsNumber(const std::string& entry, TOpsNumber& number, std::string& reason);
 
 // An application as OPS writes it in an application reference: the docdb or epodoc

@@ -14,7 +14,7 @@
 #include "base/gbk.h"
 #include "base/tiffpages.h"
 #include "http/httpclient.h"
-#include "sources/ops/opsaccount.h"
+#include "sources/opsaccount.h"
 #include "sources/ops/opsclient.h"
 #include "sources/ops/opscql.h"
 #include "sources/ops/opslegal.h"
@@ -141,7 +141,7 @@ class TOpsSearchSession : public TSearchSession {
     if (ask_.legalStatus) hit.legalStatus = LegalCell(b);
     if (ask_.patentee) hit.patentee = Cell(Joined(b.Applicants(), "; "));
     if (ask_.abstractText) hit.abstractText = Cell(b.Abstract());
-    if (ask_.firstClaim) hit.firstClaim = opstext::kNoClaimsText;
+    if (ask_.firstClaim) hit.firstClaim = sourcetext::kNoClaimsText;
     return hit;
   }
 
@@ -237,6 +237,9 @@ class TOpsDownloadSource : public TDownloadSource {
   bool DownloadsDesigns() const override { return true; }
   bool ChecksPageCount() const override { return true; }
   std::string StopReason() const override { return connection_->StopReason(); }
+  // The images service sets the pace: a run overlaps its records, and is long.
+  bool OverlapsRecords() const override { return true; }
+  bool TellsTimeLeft() const override { return true; }
 
   std::vector<TSourceDocument> Find(const std::string& entry, bool, const TRunRequest& run) override {
     TOpsNumber number;
@@ -253,6 +256,17 @@ class TOpsDownloadSource : public TDownloadSource {
       // The publication named, whatever else the reply lists.
       std::erase_if(found, [&](const TOpsBiblio& b) { return !(b.publication == number.publication); });
       if (!found.empty()) chosen.push_back(number.publication);
+      // A publication names its record: both means both of its documents.
+      if (!found.empty() && Choice() == TOpsDocument::Both && !found.front().application.digits.empty()) {
+        std::vector<TOpsBiblio> all;
+        run(TRequestStep::Record, [&] { all = Publications(client, found.front().application); });
+        std::vector<TOpsPublication> pubs;
+        for (const TOpsBiblio& b : all) pubs.push_back(b.publication);
+        if (std::vector<TOpsPublication> both = ChoosePublications(pubs, TOpsDocument::Both); both.size() > 1) {
+          found = std::move(all);
+          chosen = std::move(both);
+        }
+      }
     } else {
       run(TRequestStep::Record, [&] { found = Publications(client, number.application); });
       std::vector<TOpsPublication> pubs;
@@ -271,7 +285,7 @@ class TOpsDownloadSource : public TDownloadSource {
       // One PDF per publication: the publication is part of its name.
       d.nameTitle = Utf8ToGbkWithReferences(b->Title()) + " " + pub.Shown();
       d.where = pub.number + std::string(1, pub.kind);
-      d.patentee = Cell(Joined(b->Applicants(), "; "));
+      d.patentee = Utf8ToGbkWithReferences(Joined(b->Applicants(), "; "));
       d.application = "CN" + TOpsApplication{d.owner}.Original();
       documents.push_back(std::move(d));
     }

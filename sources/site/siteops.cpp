@@ -6,10 +6,10 @@
 
 #include "base/bytes.h"
 #include "base/hosts.h"
-#include "download/downerrors.h"
 #include "http/httpclient.h"
 #include "regex/patternmatcher.h"
 #include "sources/site/sitetexts.h"
+#include "sources/sourceerrors.h"
 
 using namespace sitetext;
 
@@ -228,6 +228,42 @@ std::string PatenteeFrom(const std::string& page, int typeCode) {
   s = ByteCopy(s, 1, q);  // keeps the "<" of the closing "</td>"; the count below drops it
   long r = BytePos(kKuang2Marker, s) + Len(kKuang2Marker);
   return ByteCopy(s, r, Len(s) - r);
+}
+
+// GBK trail bytes never take the values of '<', '&' or ';'.
+std::string PlainCellText(const std::string& html) {
+  std::string text;
+  for (size_t i = 0; i < html.size(); ++i) {
+    if (html[i] == '<') {
+      size_t close = html.find('>', i);
+      if (close == std::string::npos) break;
+      i = close;
+      text += ' ';
+      continue;
+    }
+    if (html[i] == '&') {
+      static const std::pair<const char*, char> kEntities[] = {
+          {"&nbsp;", ' '}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
+      bool decoded = false;
+      for (const auto& [entity, c] : kEntities) {
+        if (html.compare(i, std::char_traits<char>::length(entity), entity) == 0) {
+          text += c;
+          i += std::char_traits<char>::length(entity) - 1;
+          decoded = true;
+          break;
+        }
+      }
+      if (decoded) continue;
+    }
+    text += html[i];
+  }
+  std::string out;
+  for (char c : text) {
+    const bool blank = static_cast<unsigned char>(c) <= 0x20;
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : c;
+  }
+  return TrimBytes(out);
 }
 
 std::string FetchLegalStatus(const std::string& number) {

@@ -62,6 +62,10 @@ std::string AbstractFrom(const std::string& page, int typeCode);
 std::string FirstClaimFrom(const std::string& page, int typeCode);
 std::string PatenteeFrom(const std::string& page, int typeCode);
 
+// A cell of the site's page as plain text: tags dropped as blanks, the few entities the
+// site writes decoded, blanks run together and trimmed.
+std::string PlainCellText(const std::string& html);
+
 // POSTs the legal-status form and reads the first status cell.
 std::string FetchLegalStatus(const std::string& number);
 

@@ -81,7 +81,8 @@ class TSiteDownloadSource : public TDownloadSource {
     std::string detail;
     run(TRequestStep::PageList, [&] { detail = FetchDetailPage(document.where); });
     TPageList pages = ReadPageList(detail);
-    document.patentee = PatenteeFrom(detail, TypeCodeOf(document.owner));
+    // The PDF's author: the cell's text without its markup.
+    document.patentee = PlainCellText(PatenteeFrom(detail, TypeCodeOf(document.owner)));
     document.pageCount = pages.pageCount;
     document.where = pages.imageBase;
   }
@@ -94,6 +95,8 @@ class TSiteDownloadSource : public TDownloadSource {
 
   bool ChecksPageCount() const override { return false; }
   std::string StopReason() const override { return {}; }
+  bool OverlapsRecords() const override { return false; }
+  bool TellsTimeLeft() const override { return false; }
 };
 
 }  // namespace

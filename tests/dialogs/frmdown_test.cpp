@@ -21,7 +21,7 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "base/ini.h"
-#include "download/frmdown.h"
+#include "shell/frmdown.h"
 #include "shell/application.h"
 #include "shell/updateworker.h"
 #include "shell/forms.h"

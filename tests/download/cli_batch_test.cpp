@@ -9,6 +9,7 @@
 #include "base/gbk.h"
 #include "base/ini.h"
 #include "download/numberlist.h"
+#include "sources/cnnumbers.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
 #include "tests/support/textcheck.h"
@@ -169,9 +170,9 @@ TEST(Batch, PastedNumberFormsAreReadAndWrongOnesRefused) {
   std::vector<std::string> list;
   std::string message;
   for (const char* entry : {"02123456", "02123456", "CN02123456", ""})
-    EXPECT_EQ(AddCliEntry(list, entry, false, message), TCliEntry::Added);
+    EXPECT_EQ(AddCliEntry(list, entry, false, TSourceKind::Site, message), TCliEntry::Added);
   EXPECT_EQ(list, (std::vector<std::string>{"02123456", "02123456", ""}));
-  EXPECT_EQ(AddCliEntry(list, "1234567", true, message), TCliEntry::WrongLength);
+  EXPECT_EQ(AddCliEntry(list, "1234567", true, TSourceKind::Site, message), TCliEntry::WrongLength);
 
   DemoSite site;
   CliProgram cli;

@@ -42,9 +42,9 @@ struct RunOutcome {
 };
 
 // Starts a worker on the numbers and waits (bounded) for its end.
-RunOutcome RunDownload(const std::string& numbersText) {
+RunOutcome RunDownload(std::vector<std::string> numbers) {
   auto* handOver = new DirectHandOver;
-  new getdown(handOver, numbersText);
+  new getdown(handOver, std::move(numbers));
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
   while (handOver->FinishCount() + handOver->StartBackCount() == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -53,6 +53,8 @@ RunOutcome RunDownload(const std::string& numbersText) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  // The worker is still in its hand-over: gone only when its thread has ended.
+  getdown::WaitAllDone();
   RunOutcome outcome{handOver->Lines(), handOver->FinishCount(), handOver->StartBackCount()};
   delete handOver;
   return outcome;
@@ -91,7 +93,7 @@ class DownloadRun : public ::testing::Test {
 
 TEST_F(DownloadRun, ThreeNumbersWithADesignPatentSecond) {
   DemoSite site({}, true);
-  RunOutcome run = RunDownload("200510012345\r\n200630012345\r\n02123456\r\n");
+  RunOutcome run = RunDownload({"200510012345", "200630012345", "02123456"});
   EXPECT_EQ(run.finished, 1);
   EXPECT_EQ(run.startBack, 0);
   EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "200510012345"), PagesLine(12), kFormatLine,
@@ -144,7 +146,7 @@ TEST_F(DownloadRun, ThreeNumbersWithADesignPatentSecond) {
 TEST_F(DownloadRun, ASecondRunReplacesTheMergedImageInsteadOfAppending) {
   DemoSite site;
   for (int run = 0; run < 2; ++run) {
-    RunOutcome outcome = RunDownload("02123456\r\n");
+    RunOutcome outcome = RunDownload({"02123456"});
     EXPECT_EQ(outcome.finished, 1);
     ExpectMergedPages(Temp() + "02123456.tif", "02123456", 3);
     EXPECT_EQ(PdfPageCount(Pdf() + G("一种电池隔膜.pdf")), 3) << "run " << run + 1;
@@ -153,7 +155,7 @@ TEST_F(DownloadRun, ASecondRunReplacesTheMergedImageInsteadOfAppending) {
 
 TEST_F(DownloadRun, AFailedPageEndsOnlyItsRecord) {
   DemoSite site({"--fail", "03234567/1/000002.tif"});
-  RunOutcome run = RunDownload("03234567\r\n02123456\r\n");
+  RunOutcome run = RunDownload({"03234567", "02123456"});
   EXPECT_EQ(run.finished, 1);
   EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "03234567"), PagesLine(5), kFailedLine,
                                                  StartLine(2, "02123456"), PagesLine(3), kFormatLine, kDoneLine}));
@@ -169,7 +171,7 @@ TEST_F(DownloadRun, ADetailFailureEndsTheRunAndKeepsTheEarlierReport) {
   DemoSite site({"--fail", "recid=CN02123456"});
   ASSERT_TRUE(ForceDirectories(Temp()));
   WriteFileBytes(Temp() + "index.html", "earlier report");
-  RunOutcome run = RunDownload("200510012345\r\n02123456\r\n03234567\r\n");
+  RunOutcome run = RunDownload({"200510012345", "02123456", "03234567"});
   EXPECT_EQ(run.finished, 0);
   EXPECT_EQ(run.startBack, 1);
   EXPECT_EQ(run.lines, (std::vector<std::string>{StartLine(1, "200510012345"), PagesLine(12), kFormatLine,
@@ -194,7 +196,7 @@ TRecordPages Record(const TPath& dir, int pages, const std::string& imageBase) {
 TEST_F(DownloadRun, PageTextWithLineBreaksNeverReachesTheWire) {
   // The unknown number's cut fragment would send a request line and header of the page's choosing.
   DemoSite site({"--no-hit-row", "x HTTP/1.1\r\nX-Chosen: 1\r\n\r\nGET /sipo/zljs/chosen.jsp?"}, true);
-  RunOutcome run = RunDownload("02123456\r\n99999999\r\n03234567\r\n");
+  RunOutcome run = RunDownload({"02123456", "99999999", "03234567"});
   // Refused like a failed detail request: the run ends at that number.
   EXPECT_EQ(run.finished, 0);
   EXPECT_EQ(run.startBack, 1);
@@ -217,7 +219,7 @@ TEST_F(DownloadRun, PageTextWithLineBreaksNeverReachesTheWire) {
 TEST_F(DownloadRun, ImportedEmptyAndSevenDigitEntriesAreSearchedUnchanged) {
   DemoSite site;
   WriteFileBytes(root.File("numbers.txt"), "\r\n0212345\r\n");
-  RunOutcome run = RunDownload(NumbersAsText(ImportNumberFile(root.File("numbers.txt"))));
+  RunOutcome run = RunDownload(ImportNumberFile(root.File("numbers.txt")));
   EXPECT_EQ(run.finished, 1);
   ASSERT_GE(run.lines.size(), 2u);
   EXPECT_EQ(run.lines[0], StartLine(1, ""));

@@ -61,12 +61,6 @@ TEST(ImportNumberFile, TakesLinesUnchangedWithEmptyLinesButNoFinalEmptyEntry) {
   EXPECT_THROW(ImportNumberFile(dir.File("missing.txt")), EFileError);
 }
 
-TEST(NumbersAsText, EndsEveryEntryWithCrLf) {
-  EXPECT_EQ(NumbersAsText({"123456", "", "02123456"}), "123456\r\n\r\n02123456\r\n");
-  EXPECT_EQ(NumbersAsText({""}), "\r\n");
-  EXPECT_EQ(NumbersAsText({}), "");
-}
-
 TEST(ReadsAsNumber, AcceptsSignsPointsExponentsAndOuterBlanks) {
   for (const char* text : {"0", "200510012345", "-12345", "+7", "  12 ", "1.", ".5", ".", "-.", "1.5e3",
                            "2E-4", " 3e+12  "})

@@ -10,6 +10,7 @@
 #include "download/downreport.h"
 #include "download/pages.h"
 #include "sources/site/siteops.h"
+#include "sources/sourceerrors.h"
 
 namespace {
 

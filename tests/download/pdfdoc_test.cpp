@@ -37,7 +37,7 @@ TEST(PdfDocument, InformationReadsBackInChineseAndKeepsTheOwnershipKeywords) {
   WriteBlankPdf(dir.File("in.pdf"), 2);
   TRecordFacts facts;
   facts.title = G("一种锂离子电池及其制备方法");
-  facts.patentee = G("&nbsp;哈尔滨工业大学；<br>张伟 &amp; 李强 ");
+  facts.patentee = G("哈尔滨工业大学； 张伟 & 李强");
   facts.application = "CN200510012345.X";
   facts.classification = "H01M10/0525";
   facts.owner = "200510012345";
@@ -132,14 +132,14 @@ TEST(PdfDocument, RecognisedTextLiesOverItsWordsAndReadsLineByLine) {
   page.width = 2550;
   page.height = 3300;
   TRecognisedLine chinese;
-  chinese.box = {500, 400, 900, 450};
+  chinese.box = {500, 400, 290, 50};
   chinese.baselineLeft = chinese.baselineRight = 450;
-  chinese.words = {{"锂", {500, 400, 550, 450}}, {"离子", {552, 400, 650, 450}}, {"电池", {655, 400, 750, 450}},
-                   {"2", {765, 400, 790, 450}}};
+  chinese.words = {{G("锂"), {500, 400, 50, 50}}, {G("离子"), {552, 400, 98, 50}}, {G("电池"), {655, 400, 95, 50}},
+                   {"2", {765, 400, 25, 50}}};
   TRecognisedLine latin;
-  latin.box = {500, 1000, 1230, 1050};
+  latin.box = {500, 1000, 730, 50};
   latin.baselineLeft = latin.baselineRight = 1040;
-  latin.words = {{"Int.Cl.", {500, 1000, 800, 1050}}, {"H01M2/16", {830, 1000, 1230, 1050}}};
+  latin.words = {{"Int.Cl.", {500, 1000, 300, 50}}, {"H01M2/16", {830, 1000, 400, 50}}};
   page.lines = {chinese, latin};
   FinishPdf(dir.File("in.pdf"), dir.File("out.pdf"), {}, {}, {page, TRecognisedPage()}, "");
 

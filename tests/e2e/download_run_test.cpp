@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <memory>
 
-#include "download/frmdown.h"
+#include "shell/frmdown.h"
 #include "tests/e2e/e2esupport.h"
 #include "tests/support/pagereaders.h"
 

@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "base/files.h"
-#include "search/frmquery.h"
+#include "shell/frmquery.h"
 #include "search/getquery.h"
 #include "shell/qttext.h"
 #include "tests/e2e/e2esupport.h"

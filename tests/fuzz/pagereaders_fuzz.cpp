@@ -5,17 +5,16 @@
 // design patent's abstract and claim); a page list that reads has an image base no longer
 // than the page and page names of ten bytes; text from the page, sent as a detail
 // target or a page address, is refused or stays on its own request line; and the first
-// claim cut from the page as recognised text, and the patentee cell made a PDF's author,
+// claim cut from the page as recognised text, and the patentee cell as plain text,
 // are single lines no longer than what they came from.
 #include <cstdint>
 #include <string>
 
-#include "download/claimcut.h"
-#include "download/downerrors.h"
 #include "download/pages.h"
-#include "download/pdfdoc.h"
+#include "recognition/claimcut.h"
 #include "regex/patternmatcher.h"
 #include "sources/site/siteops.h"
+#include "sources/sourceerrors.h"
 #include "tests/fuzz/fuzzcheck.h"
 
 namespace {
@@ -57,10 +56,9 @@ void CheckPageList(const std::string& page) {
 void CheckTextsForPdfs(const std::string& page) {
   const std::string claim = FirstClaimFromText(page);
   FUZZ_CHECK(claim.size() <= page.size() && claim.find_first_of("\r\n") == std::string::npos);
-  TRecordFacts facts;
-  facts.patentee = PatenteeFrom(page, 1);
-  const std::string author = RecordPdfInfo(facts).author;
-  FUZZ_CHECK(author.size() <= facts.patentee.size() && author.find_first_of("\r\n") == std::string::npos);
+  const std::string cell = PatenteeFrom(page, 1);
+  const std::string author = PlainCellText(cell);
+  FUZZ_CHECK(author.size() <= cell.size() && author.find_first_of("\r\n") == std::string::npos);
 }
 
 }  // namespace

@@ -18,9 +18,6 @@ TEST(CliLibrary, ImportTwiceThenFindAPageWordAndExport) {
   ScopedEnv secret("VARNOLT_OPS_SECRET", std::string(DemoSite::kOpsSecret));
   CliProgram cli;
   cli.PointAt(site);
-  // Under the sanitizers, OpenSSL's state of a run's threads at exit is no leak of ours; ctest
-  // hands the tests only the first of their sanitizer settings, so the runs get this one here.
-  cli.environment.push_back("LSAN_OPTIONS=suppressions=" VARNOLT_SOURCE_DIR "/tests/lsan.supp");
   for (const std::vector<std::string>& run :
        std::vector<std::vector<std::string>>{{"search", "--source", "site", "--title", "隔膜", "--legal-status",
                                               "--abstract-info", "--first-claim", "--patentee"},

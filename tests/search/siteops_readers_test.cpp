@@ -148,6 +148,8 @@ TEST(DetailReaders, AbstractClaimAndPatentee) {
   EXPECT_EQ(FirstClaimFrom(page, 2), G("1．权利要求"));
   EXPECT_EQ(PatenteeFrom(page, 1), G("张伟"));
   EXPECT_EQ(PatenteeFrom(page, 0), G("张伟"));
+  // The cell as the plain text a PDF's author takes.
+  EXPECT_EQ(PlainCellText(G("&nbsp;哈尔滨工业大学；<br>张伟 &amp; 李强 ")), G("哈尔滨工业大学； 张伟 & 李强"));
 }
 
 TEST(DetailReaders, DesignPatents) {

@@ -25,8 +25,8 @@
 
 #include "base/datadir.h"
 #include "base/files.h"
-#include "download/frmdown.h"
-#include "search/frmquery.h"
+#include "shell/frmdown.h"
+#include "shell/frmquery.h"
 #include "shell/about.h"
 #include "shell/application.h"
 #include "shell/dirchooser.h"

@@ -14,7 +14,7 @@
 #include "base/ini.h"
 #include "shell/frmopsaccount.h"
 #include "shell/widgets.h"
-#include "sources/ops/opsaccount.h"
+#include "sources/opsaccount.h"
 #include "tests/support/demosite.h"
 #include "windowtest.h"
 

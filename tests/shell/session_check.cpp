@@ -32,7 +32,7 @@
 #include "base/appdir.h"
 #include "base/files.h"
 #include "base/hosts.h"
-#include "download/frmdown.h"
+#include "shell/frmdown.h"
 #include "shell/forms.h"
 #include "shell/mainwindow.h"
 #include "shell/program.h"

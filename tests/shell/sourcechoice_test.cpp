@@ -17,8 +17,8 @@
 
 #include "base/files.h"
 #include "base/ini.h"
-#include "download/frmdown.h"
-#include "search/frmquery.h"
+#include "shell/frmdown.h"
+#include "shell/frmquery.h"
 #include "shell/forms.h"
 #include "shell/frmopsaccount.h"
 #include "shell/mainwindow.h"

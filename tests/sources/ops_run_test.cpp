@@ -4,6 +4,8 @@
 // everything the program writes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <nlohmann/json.hpp>
 
 #include <optional>
@@ -11,7 +13,7 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
-#include "download/claimcut.h"
+#include "recognition/claimcut.h"
 #include "download/pdfstore.h"
 #include "tests/support/cliprogram.h"
 #include "tests/support/pagereaders.h"
@@ -167,6 +169,14 @@ TEST(OpsDownload, EveryNumberFormAndDocumentChoice) {
   ASSERT_EQ(both.exitCode, 0) << both.err;
   EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN1830574A.pdf")), 15);
   EXPECT_EQ(ops.Json("b.json")[0]["publication"], "CN1830574A, CN100953206C");
+  // A publication number names its record: both means both of its documents; grant, the
+  // one it names.
+  CliResult named = ops.Run({"download", "--document", "both", "--json", Path(ops.cli, "p.json"), "CN100953206C"});
+  ASSERT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_EQ(ops.Json("p.json")[0]["publication"], "CN1830574A, CN100953206C");
+  CliResult one = ops.Run({"download", "--json", Path(ops.cli, "g.json"), "CN1830574A"});
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_EQ(ops.Json("g.json")[0]["publication"], "CN1830574A");
   // The PCT record's inquiry lists the WO document first: the CN one is taken.
   CliResult pct = ops.Run({"download", "200880001234"});
   ASSERT_EQ(pct.exitCode, 0) << pct.err;
@@ -199,6 +209,11 @@ TEST(OpsDownload, ThePdfHasTheSectionsOfTheInquiryAndTheRecordsInformation) {
 
 TEST(OpsSearch, FirstClaimsAreRecognisedFromTheClaimsPageAloneOrSaidToBeMissing) {
   OpsRun ops;
+  // Each search's claims page is its own: a fixed name in the temp folder, which another
+  // search on the same data root may hold, is not taken (here a folder stands there).
+  CreateDir(ops.cli.data + "/data");
+  CreateDir(ops.cli.data + "/data/temp");
+  CreateDir(ops.cli.data + "/data/temp/claimpage.tif");
   const std::string noClaims = "EPO OPS 不提供中国专利的权利要求文字，请看全文的权利要求书页";
   CliResult r = ops.Run({"search", "--title", "电池隔膜", "--first-claim-ocr", "--max", "3", "--json",
                          Path(ops.cli, "s.json")});
@@ -223,8 +238,8 @@ TEST(OpsSearch, FirstClaimsAreRecognisedFromTheClaimsPageAloneOrSaidToBeMissing)
   EXPECT_EQ(ops.Requests("/fullimage"), 2u);
   EXPECT_EQ(ops.Requests("/fullimage.tiff?Range=2"), 2u);
 
-  // Without the recognition tool: one clear line, and the cells as without the option.
-  ops.cli.environment = {"PATH=" + (ops.cli.data + "/nothing").Bytes()};
+  // Without the recognition library: one clear line, and the cells as without the option.
+  std::filesystem::remove((ops.cli.dir + "/varnolt-tesseract.so").Bytes());
   CliResult none = ops.Run({"search", "--title", "电池隔膜", "--first-claim-ocr", "--max", "3", "--json",
                             Path(ops.cli, "n.json")});
   ASSERT_EQ(none.exitCode, 0) << none.err;
@@ -248,16 +263,38 @@ TEST(OpsDownload, AMissingOrWrongPageFailsItsRecordAndTheOthersFinish) {
   const std::vector<DirEntry> pdfs = ListDirectory(ops.cli.data + "/data/pdf");
   ASSERT_EQ(pdfs.size(), 1u);
   EXPECT_EQ(pdfs[0].name, "一种折叠伞 CN219467528U.pdf");
+  // Their rows say why, as the rows of numbers not found do, and link no PDF.
+  const std::string report = GbkToUtf8(ReadFileBytes(ops.cli.data + "/data/temp/index.html"));
+  EXPECT_EQ(Count(report, "查看</a>"), 1) << report;
+  EXPECT_NE(report.find("<td>OPS 没有这一页：第 4 页</td>"), std::string::npos) << report;
+  EXPECT_NE(report.find("<td>OPS 发来的页面不是单页 TIFF：第 1 页</td>"), std::string::npos) << report;
+}
+
+TEST(OpsDownload, ABusyTokenServiceIsRetriedAndANumberWithoutItsPdfExitsThree) {
+  OpsRun ops({"--busy", "1:accesstoken", "--ops-missing-page", "CN101257323B:4"});
+  // OPS answers 503 now and then, to the token request too: the run's retries take it.
+  CliResult busy = ops.Run({"download", "--retries", "3", "02123456"});
+  EXPECT_EQ(busy.exitCode, 0) << busy.err << busy.out;
+  EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN100953206C.pdf")), 3);
+  EXPECT_EQ(ops.Requests("auth/accesstoken"), 2u);
+  // Without --keep-going too, a number that got no PDF is a failure to any script.
+  CliResult missing = ops.Run({"download", "200510012345", "02123456"});
+  EXPECT_EQ(missing.exitCode, 3) << missing.err << missing.out;
+  EXPECT_NE(missing.err.find("200510012345: OPS 没有这一页：第 4 页"), std::string::npos) << missing.err;
 }
 
 TEST(OpsDownload, BlackWaitsItsRetryAfterAndAUsedUpQuotaEndsTheRunKeepingWhatIsDone) {
   OpsRun ops({"--ops-black", "images:3:2000", "--ops-quota", "hour:22"});
-  CliResult r = ops.Run({"download", "--keep-going", "201120011111", "02123456", "200510012345", "03234567"});
+  // With the text layer too: what the run keeps are whole PDFs with their text, and no other.
+  CliResult r =
+      ops.Run({"download", "--keep-going", "--ocr", "201120011111", "02123456", "200510012345", "03234567"});
   EXPECT_EQ(r.exitCode, 1) << r.out;
   EXPECT_NE(r.out.find("OPS 限速：images 服务暂停，等待 2 秒"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("OPS 本小时的流量配额已用完"), std::string::npos) << r.err;
   EXPECT_EQ(PdfPageCount(ops.Pdf("一种折叠伞 CN219467528U.pdf")), 2);
   EXPECT_EQ(PdfPageCount(ops.Pdf("一种电池隔膜 CN100953206C.pdf")), 3);
+  EXPECT_NE(PdfText(ops.Pdf("一种电池隔膜 CN100953206C.pdf"), 2).find("权利要求"), std::string::npos);
+  EXPECT_EQ(ListDirectory(ops.cli.data + "/data/pdf").size(), 2u);
   const std::string failed = ReadFileBytes(ops.cli.data + "/data/temp/failed.txt");
   EXPECT_NE(failed.find("03234567"), std::string::npos) << failed;
   EXPECT_EQ(failed.find("02123456"), std::string::npos) << failed;

@@ -7,7 +7,7 @@
 #include "base/files.h"
 #include "base/gbk.h"
 #include "base/tiffpages.h"
-#include "sources/ops/opsaccount.h"
+#include "sources/opsaccount.h"
 #include "sources/source.h"
 #include "tests/support/demosite.h"
 #include "tests/support/tempdir.h"

@@ -24,6 +24,9 @@ CliProgram::CliProgram(const std::string& programName, const std::string& rootNa
   fs::create_directory(data.Bytes());
   for (const char* f : {"varnolt-cli", "main.css"})
     fs::copy_file(std::string(VARNOLT_APP_DIR) + "/" + f, dir.Entry(f).Bytes());
+  // The recognition module, where the build made one (it needs tesseract's library).
+  const std::string module = std::string(VARNOLT_APP_DIR) + "/varnolt-tesseract.so";
+  if (fs::exists(module)) fs::copy_file(module, dir.Entry("varnolt-tesseract.so").Bytes());
   WriteTextLines(dir + "/savefile.ini", {"[savefile]", "savepath=" + datadir::SettingValue(data)});
 }
 

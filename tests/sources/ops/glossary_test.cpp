@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "sources/ops/cqlterms.h"
-#include "sources/ops/glossarybuild.h"
+#include "tools/glossarybuild.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/gbk.h"
-#include "download/claimcut.h"
+#include "recognition/claimcut.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "download/claimcut.h"
+#include "recognition/claimcut.h"
 
 #include <vector>
 

@@ -6,7 +6,12 @@
 #include <string>
 
 #include "base/path.h"
-#include "sources/ops/opsclient.h"
+
+// An OPS account: the consumer key and secret of an app registered with EPO.
+struct TOpsCredentials {
+  std::string key;
+  std::string secret;
+};
 
 // hosts.ini [hosts] OpsHost ("name[:port]"), ops.epo.org by default.
 std::string OpsHost();
@@ -17,6 +22,7 @@ TPath OpsIniPath();
 // VARNOLT_OPS_KEY and VARNOLT_OPS_SECRET when both are set and not empty, else ops.ini's
 // [ops] key= and secret=; nothing when neither gives both.
 std::optional<TOpsCredentials> ReadOpsCredentials();
+bool OpsCredentialsSet();
 // What ops.ini holds (for the dialog to show), empty texts when nothing.
 TOpsCredentials ReadOpsIni();
 
@@ -35,5 +41,6 @@ constexpr const char kOpsRegistrationUrl[] = "https://developers.epo.org/";
 struct TOpsConnectionTest {
   bool ok = false;
   std::string message;
+  bool wrongAccount = false;  // the token service knows no such key and secret (its 401)
 };
 TOpsConnectionTest TestOpsConnection(const TOpsCredentials& credentials, const std::string& host = OpsHost());

@@ -1,15 +1,16 @@
-// The recognition module: tesseract's library behind TPageRecogniser (download/tessmodule.h).
+// The recognition module: tesseract's library behind TPageRecogniser (recognition/tessmodule.h).
 // It is built as a module of its own and links nothing of the program.
 #include <dlfcn.h>
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <type_traits>
 
-#include "download/tessmodule.h"
+#include "recognition/tessmodule.h"
 
 namespace {
 
@@ -37,7 +38,13 @@ void NoTeamsOnThisThread() {
 struct TReadLine {
   TRecognisedLine line;
   float confidence = 0;
+  double x1 = 0, y1 = 0, slope = 0;  // the baseline: through (x1, y1)
 };
+
+// A box from its edges, offset by (dx, dy).
+TPageBox BoxOf(int left, int top, int right, int bottom, int dx, int dy) {
+  return {left + dx, top + dy, right - left, bottom - top};
+}
 
 // The lines an engine found in the image it was last given, offset by (dx, dy).
 std::vector<TReadLine> ReadLines(tesseract::TessBaseAPI& api, int dx, int dy) {
@@ -53,14 +60,15 @@ std::vector<TReadLine> ReadLines(tesseract::TessBaseAPI& api, int dx, int dy) {
       TRecognisedLine& line = read.line;
       int l = 0, t = 0, r = 0, b = 0;
       it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
-      line.box = {l + dx, t + dy, r + dx, b + dy};
+      line.box = BoxOf(l, t, r, b, dx, dy);
       int x1, y1, x2, y2;
       if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2) && x2 != x1) {
-        const double slope = double(y2 - y1) / (x2 - x1);
-        line.baselineLeft = int(std::lround(y1 + slope * (l - x1))) + dy;
-        line.baselineRight = int(std::lround(y1 + slope * (r - x1))) + dy;
+        read.x1 = x1 + dx;
+        read.y1 = y1 + dy;
+        read.slope = double(y2 - y1) / (x2 - x1);
       } else {
-        line.baselineLeft = line.baselineRight = line.box.bottom;
+        read.x1 = l + dx;
+        read.y1 = b + dy;
       }
       read.confidence = it->Confidence(tesseract::RIL_TEXTLINE);
       lines.push_back(std::move(read));
@@ -69,9 +77,22 @@ std::vector<TReadLine> ReadLines(tesseract::TessBaseAPI& api, int dx, int dy) {
     std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
     int l, t, r, b;
     if (!text || !text[0] || !it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b)) continue;
-    lines.back().line.words.push_back({text.get(), {l + dx, t + dy, r + dx, b + dy}});
+    const int confidence = int(std::lround(std::clamp(it->Confidence(tesseract::RIL_WORD), 0.0f, 100.0f)));
+    TRecognisedLine& line = lines.back().line;
+    line.words.push_back({text.get(), BoxOf(l, t, r, b, dx, dy), confidence});
+    // The line's box holds its words: the engine's line box can fall short of them.
+    const TPageBox& w = line.words.back().box;
+    const int left = std::min(line.box.left, w.left), top = std::min(line.box.top, w.top);
+    const int right = std::max(line.box.left + line.box.width, w.left + w.width);
+    const int bottom = std::max(line.box.top + line.box.height, w.top + w.height);
+    line.box = {left, top, right - left, bottom - top};
   } while (it->Next(tesseract::RIL_WORD));
   std::erase_if(lines, [](const TReadLine& read) { return read.line.words.empty(); });
+  for (TReadLine& read : lines) {
+    TRecognisedLine& line = read.line;
+    line.baselineLeft = int(std::lround(read.y1 + read.slope * (line.box.left - read.x1)));
+    line.baselineRight = int(std::lround(read.y1 + read.slope * (line.box.left + line.box.width - read.x1)));
+  }
   return lines;
 }
 
@@ -148,7 +169,10 @@ class TTessRecogniser : public TPageRecogniser {
         if (read.confidence < settings_.fallbackBelow) ReadAgain(input, inputDpi, read);
     // Boxes back in the pixels of the image as given.
     auto full = [scale](int v) { return int(std::lround(v / scale)); };
-    auto fullBox = [&](const TTextBox& b) { return TTextBox{full(b.left), full(b.top), full(b.right), full(b.bottom)}; };
+    auto fullBox = [&](const TPageBox& b) {
+      const int left = full(b.left), top = full(b.top);
+      return TPageBox{left, top, full(b.left + b.width) - left, full(b.top + b.height) - top};
+    };
     for (TReadLine& read : lines) {
       TRecognisedLine& line = read.line;
       line.box = fullBox(line.box);
@@ -170,12 +194,12 @@ class TTessRecogniser : public TPageRecogniser {
   // Reads a doubtful line again with the fallback model, and keeps that reading when the
   // model is surer of it.
   void ReadAgain(Pix* input, int dpi, TReadLine& read) {
-    const TTextBox& b = read.line.box;
+    const TPageBox& b = read.line.box;
     // A margin around the line: the engine finds a line's ink better with white about it.
-    const int pad = std::max(2, (b.bottom - b.top) / 4);
+    const int pad = std::max(2, b.height / 4);
     const int left = std::max(0, b.left - pad), top = std::max(0, b.top - pad);
-    const int right = std::min(int(pixGetWidth(input)), b.right + pad);
-    const int bottom = std::min(int(pixGetHeight(input)), b.bottom + pad);
+    const int right = std::min(int(pixGetWidth(input)), b.left + b.width + pad);
+    const int bottom = std::min(int(pixGetHeight(input)), b.top + b.height + pad);
     if (right <= left || bottom <= top) return;
     Box* box = boxCreate(left, top, right - left, bottom - top);
     PixPtr clip(pixClipRectangle(input, box, nullptr));

@@ -1,5 +1,7 @@
-#include "bench/download/processrecogniser.h"
+#include "bench/recognition/processrecogniser.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -7,7 +9,6 @@
 #include "base/errors.h"
 #include "base/files.h"
 #include "base/tools.h"
-#include "download/pages.h"
 
 namespace {
 
@@ -59,18 +60,22 @@ bool TProcessRecogniser::Recognise(const std::string& tiff, TPageKind, TRecognis
     if (f.size() < 12) continue;
     const int level = std::stoi(f[0]);
     const int left = std::stoi(f[6]), top = std::stoi(f[7]), width = std::stoi(f[8]), height = std::stoi(f[9]);
-    const TTextBox box{left, top, left + width, top + height};
+    const TPageBox box{left, top, width, height};
     const auto key = std::make_tuple(std::stoi(f[2]), std::stoi(f[3]), std::stoi(f[4]));
     if (level == 1) {
       page.width = width;
       page.height = height;
     } else if (level == 4) {
       lines[key] = page.lines.size();
-      page.lines.push_back({box, box.bottom, box.bottom, {}});
+      TRecognisedLine line;
+      line.box = box;
+      line.baselineLeft = line.baselineRight = top + height;
+      page.lines.push_back(line);
     } else if (level == 5 && lines.count(key)) {
       std::string text = f[11];
       while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
-      if (!text.empty()) page.lines[lines[key]].words.push_back({text, box});
+      const int confidence = int(std::clamp(std::strtod(f[10].c_str(), nullptr), 0.0, 100.0));
+      if (!text.empty()) page.lines[lines[key]].words.push_back({text, box, confidence});
     }
   }
   std::erase_if(page.lines, [](const TRecognisedLine& line) { return line.words.empty(); });

@@ -1,4 +1,4 @@
-#include "search/frmquery.h"
+#include "shell/frmquery.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "download/documentsetting.h"
+#include "shell/documentsetting.h"
 
 #include "base/appdir.h"
 #include "base/ini.h"

@@ -1,4 +1,4 @@
-#include "download/frmdown.h"
+#include "shell/frmdown.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,18 +19,16 @@
 #include "base/errors.h"
 #include "base/ini.h"
 #include "download/downreport.h"
-#include "download/documentsetting.h"
-#include "download/downtexts.h"
 #include "download/getdown.h"
 #include "download/numberlist.h"
 #include "shell/application.h"
+#include "shell/documentsetting.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"
 #include "shell/qthandover.h"
 #include "shell/qttext.h"
 #include "shell/shelltexts.h"
 #include "shell/widgets.h"
-#include "sources/ops/opsnumbers.h"
 
 namespace {
 
@@ -213,8 +211,7 @@ void Tfrmdown::AddEntry(const std::string& gbk) {
 }
 
 bool Tfrmdown::AddOpsNumber(const std::string& gbk, std::string& error) {
-  TOpsNumber number;
-  if (!ReadOpsNumber(gbk, number, error)) return false;
+  if (ReadListEntry(TSourceKind::Ops, gbk, error) == TListEntry::Unfetchable) return false;
   std::vector<std::string> entries = Entries();
   if (std::find(entries.begin(), entries.end(), gbk) == entries.end()) AddEntry(gbk);
   return true;
@@ -290,7 +287,7 @@ void Tfrmdown::startbtClick() {
   std::function<std::string()> reason;
   if (options.source == TSourceKind::Ops) reason = [result] { return result->error; };
   handOver_->AddEndReason(reason);
-  new getdown(handOver_.get(), NumbersAsText(Entries()), options, result);
+  new getdown(handOver_.get(), Entries(), options, result);
 }
 
 void Tfrmdown::ckocrClick() {

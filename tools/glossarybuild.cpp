@@ -1,4 +1,4 @@
-#include "sources/ops/glossarybuild.h"
+#include "tools/glossarybuild.h"
 
 #include <algorithm>
 #include <map>

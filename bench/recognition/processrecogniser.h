@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/path.h"
-#include "download/tessmodule.h"
+#include "recognition/tessmodule.h"
 
 class TProcessRecogniser : public TPageRecogniser {
  public:

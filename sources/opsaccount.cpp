@@ -1,4 +1,4 @@
-#include "sources/ops/opsaccount.h"
+#include "sources/opsaccount.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +37,16 @@ std::optional<TOpsCredentials> ReadOpsCredentials() {
   return stored;
 }
 
+bool OpsCredentialsSet() { return ReadOpsCredentials().has_value(); }
+
+namespace {
+// The token service answers 401 to a key or secret it does not know.
+bool IsWrongAccount(const std::string& refusal) {
+  const std::string refused = std::string(kTokenRefused) + "401";
+  return refusal.compare(0, refused.size(), refused) == 0;
+}
+}  // namespace
+
 void WriteOpsCredentials(const TOpsCredentials& credentials) {
   const TPath ini = OpsIniPath();
   const std::string text = JoinLinesCrLf({"[ops]", "key=" + credentials.key, "secret=" + credentials.secret});
@@ -70,6 +80,8 @@ TOpsConnectionTest TestOpsConnection(const TOpsCredentials& credentials, const s
     const TOpsToken token = TOpsConnection::FetchToken(client, host, credentials);
     return {true, kTestOk + std::to_string(token.expiresIn.count()) + kTestOkTail};
   } catch (const EOpsTokenError& e) {
+    return {false, e.what(), IsWrongAccount(e.Message())};
+  } catch (const EOpsTokenUnavailable& e) {
     return {false, e.what()};
   } catch (const std::exception& e) {
     return {false, kTestFailed + std::string(e.what())};

@@ -2,7 +2,7 @@
 // tesseract started once a page (the baseline) against engines inside the process, at
 // the settings given, in one run.
 //
-//   build/bin/recognition_bench [--records N] [--rounds R] CONFIG...
+//   build/bin/recognition_bench [--records N] [--rounds R] [--a4] CONFIG...
 //
 // A CONFIG is "process" or "engine", then ",key=value" pairs: threads (default 2), lang
 // (chi_sim), fallback (eng; none), below (60: the confidence under which a line is read
@@ -11,7 +11,8 @@
 // (0), pages (all; text: not the drawings pages; drawings: only them; blank: six pages of
 // nothing or dust). Each page of the first N records of 3 to
 // 6 pages (default 4) is recognised by a pool of `threads` threads taking pages in turn;
-// the configs run one after the other, R rounds of all of them. Prints the wall and CPU
+// the configs run one after the other, R rounds of all of them. With --a4 the pages are
+// the OPS role's: the same pages scaled to A4 (2480 x 3508) as its scans are. Prints the wall and CPU
 // time a page, pages a minute, and the character recall against what the demo site drew
 // (all pages, text pages, drawings pages).
 #include <sys/resource.h>
@@ -29,11 +30,12 @@
 
 #include "base/files.h"
 #include "base/gbk.h"
-#include "bench/download/processrecogniser.h"
+#include "bench/recognition/processrecogniser.h"
 #include "demosite/corpus.h"
 #include "demosite/pagetext.h"
-#include "download/downerrors.h"
-#include "download/recognition.h"
+#include "demosite/tiffpage.h"
+#include "recognition/recognise.h"
+#include "recognition/tessmodule.h"
 #include "tests/support/demosite.h"
 #include "tests/support/pagereaders.h"
 #include "tests/support/tempdir.h"
@@ -50,7 +52,7 @@ struct Page {
   std::string drawn;  // what the site drew on it (UTF-8)
 };
 
-std::vector<Page> Pages(const DemoSite& site, size_t records) {
+std::vector<Page> Pages(const DemoSite& site, size_t records, bool a4) {
   std::vector<Page> pages;
   const DemoCorpus corpus;
   size_t taken = 0;
@@ -64,7 +66,13 @@ std::vector<Page> Pages(const DemoSite& site, size_t records) {
       page.page = p;
       page.drawings = p == pagetext::SectionsOf(r.pages).drawings;
       snprintf(target, sizeof target, "/books/%s/1/%06d.tif", r.number.c_str(), p);
-      page.tiff = site.RawRequest("GET", target).body;
+      if (a4) {
+        // The page as the OPS role serves it: drawn at 300 dpi, then scaled to A4.
+        const pagetext::Layout text = pagetext::LayoutPage(r, 1, p, r.pages, kTextDpi, TextArea());
+        page.tiff = MakePageImages({{r.number, p, r.pages, 1}}, kA4Scan, {text});
+      } else {
+        page.tiff = site.RawRequest("GET", target).body;
+      }
       snprintf(target, sizeof target, "/books/%s/1/%06d.txt", r.number.c_str(), p);
       page.drawn = GbkToUtf8(site.RawRequest("GET", target).body);
       pages.push_back(std::move(page));
@@ -181,7 +189,7 @@ Outcome Run(const Config& c, const std::vector<Page>& all, const TPath& work) {
     for (size_t i; (i = next++) < pages.size();) {
       try {
         const TPageKind kind = c.kinds && pages[i]->drawings ? TPageKind::Drawings : TPageKind::Text;
-        found[i] = RecognisedText(engine->Recognise(pages[i]->tiff, kind));
+        found[i] = GbkToUtf8(engine->Recognise(pages[i]->tiff, kind).Text());
       } catch (const EOcrError& e) {
         std::lock_guard<std::mutex> lock(failures);
         std::fprintf(stderr, "page %s/%d: %s\n", pages[i]->number.c_str(), pages[i]->page, e.what());
@@ -210,16 +218,18 @@ Outcome Run(const Config& c, const std::vector<Page>& all, const TPath& work) {
 int main(int argc, char** argv) {
   size_t records = 4;
   int rounds = 1;
+  bool a4 = false;
   std::vector<Config> configs;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--records") && i + 1 < argc) records = size_t(std::max(1, atoi(argv[++i])));
     else if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::max(1, atoi(argv[++i]));
+    else if (!std::strcmp(argv[i], "--a4")) a4 = true;
     else configs.push_back(Parse(argv[i]));
   }
   if (configs.empty()) configs = {Parse("process"), Parse("engine")};
   DemoSite site;
   TempDir work;
-  const std::vector<Page> pages = Pages(site, records);
+  const std::vector<Page> pages = Pages(site, records, a4);
   int drawings = 0;
   for (const Page& p : pages) drawings += p.drawings;
   std::printf("%zu pages (%d of drawings) of %zu records; %u cores\n", pages.size(), drawings, records,
