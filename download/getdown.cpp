@@ -254,22 +254,25 @@ bool getdown::RunNumbers() {
   // A job takes the next number until none is left or the run ends, with one client for
   // every page image: its connection and cookies carry over from page to page.
   std::atomic<size_t> next{0};
-  const bool overlap = options_.jobs == 1 && run.source->OverlapsRecords();
+  const bool lookAhead = options_.jobs == 1 && run.source->OverlapsRecords();
   auto job = [&](const TPath& dir) {
     THttpClient pageClient;
-    // One job finds the next record while this one's pages come in, and converts this one
-    // while the next one's come in. Every thread it starts is awaited before the job ends.
+    // A job converts a record while the next one's pages come in: the conversion and the
+    // finishing are most of a record's CPU, and the job's connection would wait for them.
+    // With the source's leave, one job also finds the next record while this one's pages
+    // come in. Every thread it starts is awaited before the job ends.
     std::future<TLookup> ahead;
     std::future<void> converting;
+    size_t last = numbers.size();  // the number this job ran before
     for (size_t i; !run.ended && (i = next++) < numbers.size();) {
       std::optional<TLookup> prepared;
       if (ahead.valid()) prepared = ahead.get();
-      if (overlap && i + 1 < numbers.size())
+      if (lookAhead && i + 1 < numbers.size())
         ahead = std::async(std::launch::async, [this, &run, i] { return Lookup(run, i + 1); });
       // The same number again merges into the same image: its conversion must be done.
-      if (converting.valid() && i > 0 && numbers[i] == numbers[i - 1]) converting.get();
-      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, overlap ? &converting : nullptr))
-        run.ended = true;
+      if (converting.valid() && last < numbers.size() && numbers[i] == numbers[last]) converting.get();
+      if (!RunNumber(run, i, pageClient, dir, prepared ? &*prepared : nullptr, &converting)) run.ended = true;
+      last = i;
     }
     if (ahead.valid()) ahead.wait();  // a run that ended early drops what it found
     if (converting.valid()) converting.get();

@@ -153,9 +153,9 @@ class TDownloadSource {
   virtual bool ChecksPageCount() const = 0;
   // When the run should stop at once (OPS's quota is used up): the reason; "" otherwise.
   virtual std::string StopReason() const = 0;
-  // Whether a run of one job may find the next record while this one's pages come in, and
-  // convert this one's while the next one's come in: the source's page requests set the
-  // pace (OPS's images service), so the other requests cost no time of their own.
+  // Whether a run of one job may find the next record while this one's pages come in: the
+  // source's page requests set the pace (OPS's images service), so the other requests cost
+  // no time of their own.
   virtual bool OverlapsRecords() const = 0;
   // Whether a record's first progress line says where the run is and the time left: the
   // source's runs are long (OPS's pace).

@@ -203,7 +203,8 @@ class DownloadRunTest : public QObject {
     }));
     // The page's text came in beside the download, before the run's end.
     QCOMPARE(MemoLines().mid(MemoLines().size() - 3),
-             (QStringList{U("记录(01900123)第1页文字识别完毕，共1页"), U("记录(01900123)的PDF已加入文字层"), U("处理完毕！")}));
+             (QStringList{U("记录(01900123)第1页文字识别完毕，共1页（已识别1页/已下载1页）"),
+                          U("记录(01900123)的PDF已加入文字层"), U("处理完毕！")}));
     const QString text = QString::fromStdString(PdfText(TPath::FromSystem(Pdf("一种洗衣机的固定装置")), 1));
     QVERIFY2(text.contains(U("洗衣机")), qPrintable(text));
     QTest::mouseClick(d->ckocr, Qt::LeftButton);  // the next runs as before

@@ -28,6 +28,7 @@ cat >"$work/expected" <<'LIST'
 ./usr/lib/varnolt/main.css
 ./usr/lib/varnolt/varnolt
 ./usr/lib/varnolt/varnolt-cli
+./usr/lib/varnolt/varnolt-tesseract.so
 ./usr/share/applications/varnolt.desktop
 ./usr/share/doc/varnolt/cc-cedict/LICENSE
 ./usr/share/doc/varnolt/cc-cedict/README.md
@@ -49,7 +50,8 @@ for dep in libqt6webenginewidgets6 libqt6webenginecore6-bin qt6-qpa-plugins qt6-
   grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 grep -Eq "(^|, )libqpdf[0-9]+( |,|$)" <<<"$depends" || fail "Depends lacks qpdf's library: $depends"
-[ "$(field Recommends)" = "tesseract-ocr, tesseract-ocr-chi-sim, tesseract-ocr-eng" ] || fail "Recommends: $(field Recommends)"
+grep -Eq "(^|, )libtesseract[0-9]+( |,|$)" <<<"$depends" || fail "Depends lacks tesseract's library: $depends"
+[ "$(field Recommends)" = "tesseract-ocr-chi-sim, tesseract-ocr-eng" ] || fail "Recommends: $(field Recommends)"
 
 # The unpacked tree: what desktops read validates, and the programs run through the links.
 dpkg-deb -x "$deb" "$work/root"

@@ -109,10 +109,13 @@ class UrlCatcher : public QObject {
   void open(const QUrl& url) { opened.push_back(url); }
 };
 
-// A fresh program directory, and every site host on a loopback port where nothing listens.
+// A fresh program directory with the build's recognition module, as an installed program
+// has it beside itself, and every site host on a loopback port where nothing listens.
 class TestProgramDirectory {
  public:
   TestProgramDirectory() {
+    const TPath module = TPath::FromSystem(VARNOLT_APP_DIR "/varnolt-tesseract.so");
+    if (FileExists(module)) WriteFileBytes(dir + "/varnolt-tesseract.so", ReadFileBytes(module));
     SetProgramDirectoryForTesting(dir);
     SiteHosts h;
     h.SearchHost = h.PortalHost = h.MakerHost = h.DictionaryHost = h.WebSearchHost = "127.0.0.1:9";
