@@ -57,6 +57,7 @@ enum class TLayer { None, Before, Now };
 // One download run into a fresh folder under root; the PDFs it made, in list order. Empty
 // when a record failed or lacks its text.
 std::vector<TPath> Download(const TPath& root, const std::vector<Record>& records, TLayer layer, double& seconds) {
+  CreateDir(root);
   datadir::SetRoot(root);
   std::vector<std::string> numbers;
   for (const Record& r : records) numbers.push_back(r.number);
@@ -76,7 +77,10 @@ std::vector<TPath> Download(const TPath& root, const std::vector<Record>& record
   getdown::WaitAllDone();
   std::vector<TPath> pdfs;
   for (const TNumberOutcome& o : result->numbers) {
-    if (o.status != TNumberOutcome::TStatus::Done || !o.pdf || (options.ocr && !o.textLayer)) return {};
+    if (o.status != TNumberOutcome::TStatus::Done || !o.pdf || (options.ocr && !o.textLayer)) {
+      std::fprintf(stderr, "%s: %s%s\n", o.number.c_str(), o.error.c_str(), result->error.c_str());
+      return {};
+    }
     pdfs.push_back(*o.pdf);
   }
   return pdfs;
