@@ -316,16 +316,9 @@ std::string getdown::StartLine(TRun& run, int position, const std::string& numbe
   std::string line = kStartA + std::to_string(position) + kStartB + number + kStartC;
   if (!run.source->TellsTimeLeft()) return line;
   const size_t total = run.numbers.size();
-  line += " " + std::to_string(position) + "/" + std::to_string(total);
-  const int done = run.finished;
-  if (done > 0) {
-    const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
-    // Wall time per record so far already counts the jobs side by side.
-    const long long left = std::llround(spent * double(total - size_t(done)) / done);
-    line += kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
-                                      : std::to_string(left) + kTimeLeftSeconds);
-  }
-  return line;
+  const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+  // Wall time per record so far already counts the jobs side by side.
+  return line + StandingText(position, long(total), SecondsLeft(spent, run.finished, long(total)));
 }
 
 bool getdown::LookupFailed(TNumberRun& n, const std::string& reason) {
