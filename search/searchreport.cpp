@@ -128,7 +128,18 @@ std::string Lines(const TSearchRecord& r, F of) {
 
 std::vector<std::string> OpsReportHead(const std::string& query, std::time_t when, const TPath& programDir,
                                        long publications, long applications, bool exact, bool family) {
-  std::vector<std::string> head = SearchReportHead(query, when, programDir);
+  // The query holds the user's words: markup in them must show as text. Character
+  // references (&#...;) stand for characters GBK lacks and stay.
+  std::string shown;
+  for (size_t i = 0; i < query.size(); ++i) {
+    const char c = query[i];
+    if (c == '<') shown += "&lt;";
+    else if (c == '>') shown += "&gt;";
+    else if (c == '"') shown += "&quot;";
+    else if (c == '&' && query.compare(i, 2, "&#") != 0) shown += "&amp;";
+    else shown += c;
+  }
+  std::vector<std::string> head = SearchReportHead(shown, when, programDir);
   head[4] += kOpsCountsA + std::to_string(publications) + kOpsCountsB + (exact ? "" : kOpsCountsAtLeast) +
              std::to_string(applications) + kOpsCountsC;
   head[6] = kOpsTitleRow + std::string(family ? kOpsTitleFamily : "") + "</tr>";

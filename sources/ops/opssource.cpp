@@ -213,6 +213,21 @@ class TOpsSearchSession : public TSearchSession {
   long Expected() const override {
     const long read = long(read_.size());
     if (exhausted_) return read;
+    // Every hit in hand: the records still to come are those among them.
+    if (!slicer_ && sliceQueued_ >= std::min(sliceCount_, kOpsServedHits)) {
+      std::set<std::string> coming;
+      std::set<std::string> families = families_;
+      long rows = long(families_.size()) + familiesRead_;
+      for (const TOpsBiblio& b : hits_) {
+        const std::string key = KeyOf(b);
+        if (read_.count(key) || coming.count(key)) continue;
+        const bool twin = ask_.collapseFamily && !b.familyId.empty() && families.count(b.familyId);
+        if (!twin && (ask_.collapseFamily ? rows : read + long(coming.size())) >= ask_.max) continue;
+        coming.insert(key);
+        if (ask_.collapseFamily && !twin) ++rows, families.insert(b.familyId.empty() ? "-" + key : b.familyId);
+      }
+      return read + long(coming.size());
+    }
     const double perHit = consumed_ ? double(everyApplication_.size()) / double(consumed_) : 1.0;
     long expected = read + std::lround(perHit * double(std::max(0L, total_ - consumed_)));
     if (ask_.collapseFamily) {
