@@ -308,11 +308,24 @@ bool getdown::RunNumbers() {
     else
       WriteTextLines(list, failed);
   }
+  ShowStanding(run, 0, 0);
   Report(kRunDone);
   return true;
 }
 
+void getdown::ShowStanding(TRun& run, int page, int pages) {
+  TRunStanding standing;
+  standing.records = run.finished;
+  standing.recordsTotal = long(run.numbers.size());
+  standing.pages = page;
+  standing.pagesTotal = pages;
+  const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+  standing.secondsLeft = SecondsLeft(spent, run.finished, standing.recordsTotal);
+  handOver_->ShowStanding(standing);
+}
+
 std::string getdown::StartLine(TRun& run, int position, const std::string& number) {
+  ShowStanding(run, 0, 0);
   std::string line = kStartA + std::to_string(position) + kStartB + number + kStartC;
   if (!run.source->TellsTimeLeft()) return line;
   const size_t total = run.numbers.size();
@@ -482,7 +495,7 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
   try {
     std::function<void()> convert = FetchAndMergePages(
         n.client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
-        std::move(finish));
+        std::move(finish), [&](int page) { ShowStanding(run, page, record.pageCount); });
     if (n.converting && last) {
       // The conversion runs while the next record's pages come in; it settles the outcome.
       if (n.converting->valid()) n.converting->get();
