@@ -305,39 +305,55 @@ class TOpsSearchSession : public TSearchSession {
     return true;
   }
 
-  // The INPADOC reply of the record's family, asked once a family: the family service's
+  // What the INPADOC reply of a family gave, kept for the run instead of the reply itself:
+  // the legal status cell of each CN application in it, and the family.
+  struct TInpadoc {
+    bool found = false;  // false: OPS has no such family (a 404)
+    std::map<std::string, std::string> legalCells;
+    TFamilyFacts family;
+  };
+
+  // The INPADOC data of the record's family, asked once a family: the family service's
   // (with the legal events when they are asked too) when the family is asked, else the
-  // legal service's, which is the family with its events as well. Nothing for a 404.
-  const std::optional<std::string>& InpadocReply(const TOpsBiblio& b) {
+  // legal service's, which is the family with its events as well. A record its family's
+  // reply does not name is asked for on its own.
+  const TInpadoc& Inpadoc(const TOpsBiblio& b) {
     const std::string key = b.familyId.empty() ? "-" + KeyOf(b) : b.familyId;
     auto it = inpadoc_.find(key);
-    if (it != inpadoc_.end()) return it->second;
+    if (it != inpadoc_.end() && (!it->second.found || !ask_.legalStatus || it->second.legalCells.count(b.application.digits)))
+      return it->second;
     const std::string path = !ask_.family ? opspaths::Legal(b.publication)
                              : ask_.legalStatus ? opspaths::Family(b.publication) + "/legal"
                                                 : opspaths::Family(b.publication);
     TOpsReply reply = connection_->Get(client_, path, kXml);
-    std::optional<std::string> body;
-    if (reply.status != 404) body = std::move(reply.body);
-    return inpadoc_.emplace(key, std::move(body)).first->second;
+    TInpadoc data;
+    if (reply.status != 404) {
+      data.found = true;
+      const TOpsFamily family = ReadFamilyReply(reply.body);
+      if (ask_.legalStatus) {
+        std::set<std::string> applications = {b.application.digits};
+        for (const TOpsFamilyMember& m : family.members) {
+          TOpsApplication app;
+          if (m.country == "CN" && ReadReplyApplication(m.applicationNumber, app)) applications.insert(app.digits);
+        }
+        for (const std::string& app : applications)
+          data.legalCells[app] = LegalStatusCell(ReadLegalReply(reply.body, TOpsApplication{app}));
+      }
+      data.family.size = int(family.total);
+      data.family.countries = family.Countries();
+      for (const TOpsFamilyMember& m : family.members)
+        if (m.country != "CN") data.family.foreign.push_back({m.Shown(), LinkOf(m.Shown()), m.date, false});
+    }
+    return inpadoc_[key] = std::move(data);
   }
 
   std::string LegalCell(const TOpsBiblio& b) {
-    const std::optional<std::string>& body = InpadocReply(b);
-    if (!body) return opstext::kLegalUnknown;
-    return LegalStatusCell(ReadLegalReply(*body, b.application));
+    const TInpadoc& data = Inpadoc(b);
+    auto cell = data.legalCells.find(b.application.digits);
+    return cell == data.legalCells.end() ? std::string(opstext::kLegalUnknown) : cell->second;
   }
 
-  TFamilyFacts FamilyFacts(const TOpsBiblio& b) {
-    TFamilyFacts facts;
-    const std::optional<std::string>& body = InpadocReply(b);
-    if (!body) return facts;
-    const TOpsFamily family = ReadFamilyReply(*body);
-    facts.size = int(family.total);
-    facts.countries = family.Countries();
-    for (const TOpsFamilyMember& m : family.members)
-      if (m.country != "CN") facts.foreign.push_back({m.Shown(), LinkOf(m.Shown()), m.date, false});
-    return facts;
-  }
+  TFamilyFacts FamilyFacts(const TOpsBiblio& b) { return Inpadoc(b).family; }
 
   static TSearchFacts FactsOf(const TOpsBiblio& b, const std::optional<std::string>& legal) {
     TSearchFacts f;
@@ -375,7 +391,7 @@ class TOpsSearchSession : public TSearchSession {
   std::set<std::string> families_;          // of the records handed out
   long familiesRead_ = 0;                   // records handed out without a family id
   std::vector<TLatePublication> late_;
-  std::map<std::string, std::optional<std::string>> inpadoc_;
+  std::map<std::string, TInpadoc> inpadoc_;
   TOpsBiblio current_;
 };
 
