@@ -10,6 +10,8 @@
 #include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "library/export.h"
+#include "library/library.h"
 #include "search/getquery.h"
 #include "shell/shelltexts.h"
 
@@ -19,6 +21,7 @@ const char kHelp[] =
     "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
     "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
     "                          [--first-claim-ocr] [--source ops|site] [--max N] [--json PATH]\n"
+    "                          [--export FILE]\n"
     "\n"
     "Searches the patent search site named in hosts.ini (program directory) for records\n"
     "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
@@ -36,10 +39,15 @@ const char kHelp[] =
     "                   split by publication date)\n"
     "  --json PATH      after the run, write the expression, the count the site gave and every\n"
     "                   record's cells to a JSON file (UTF-8); what was not fetched is null\n"
+    "  --export FILE    after the run, write the records read to FILE: .xlsx (a spreadsheet),\n"
+    "                   .csv (UTF-8 with a byte-order mark) or .ris (for reference managers),\n"
+    "                   with the PDFs the patent library knows of them\n"
+    "Every record read also goes into the patent library (<data root>/data/library.db).\n"
     "Progress lines go to stdout as they come. The report is written to\n"
     "<data root>/data/query/<expression>.html (data root from savefile.ini) and its absolute\n"
     "path is the last line printed. Why a run ended early goes to standard error.\n"
-    "Exit status: 0 report written, 1 the run ended early, 2 wrong usage or no condition.\n";
+    "Exit status: 0 report written, 1 the run ended early or the export could not be written,\n"
+    "2 wrong usage (an export file of another suffix too) or no condition.\n";
 
 std::string Json(const std::string& expression, const TSearchResult& result) {
   TJson records = TJson::array();
@@ -63,10 +71,21 @@ std::string Json(const std::string& expression, const TSearchResult& result) {
   return JsonText(json);
 }
 
+// The run's records into file; false (and why on standard error) when it cannot be written.
+bool ExportRun(const TPath& file, const std::vector<TPatentRecord>& records) {
+  try {
+    ExportRecords(WithKnownDocuments(datadir::Root(), records), file, datadir::Root());
+    return true;
+  } catch (const std::exception& e) {
+    PrintLine(stderr, e.what());
+    return false;
+  }
+}
+
 }  // namespace
 
 int RunSearchCommand(int argc, char** argv) {
-  std::string jsonPath;
+  std::string jsonPath, exportPath;
   TSearchAsk ask;
   std::optional<TSourceKind> source;
   for (int i = 0; i < argc; ++i) {
@@ -103,6 +122,8 @@ int RunSearchCommand(int argc, char** argv) {
       ok = ReadSourceOption(argc, argv, i, source);
     } else if (a == "--json") {
       ok = ReadOptionValue(argc, argv, i, jsonPath);
+    } else if (a == "--export") {
+      ok = ReadOptionValue(argc, argv, i, exportPath) && ExportFormatOf(TPath::FromSystem(exportPath));
     } else {
       ok = false;
     }
@@ -137,6 +158,7 @@ int RunSearchCommand(int argc, char** argv) {
   if (!result->ocrUnavailable.empty()) PrintLine(stderr, result->ocrUnavailable);
   if (!result->error.empty()) PrintLine(stderr, result->error);
   if (!jsonPath.empty() && !WriteJson(jsonPath, Json(expression, *result))) return finished ? 2 : 1;
+  if (!exportPath.empty() && !ExportRun(TPath::FromSystem(exportPath), result->patents)) return 1;
   if (!finished) return 1;
   PrintPath(stdout, reportPath);
   return 0;

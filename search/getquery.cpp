@@ -12,6 +12,7 @@
 #include "base/worker.h"
 #include "recognition/claimcut.h"
 #include "recognition/recognise.h"
+#include "search/searchlibrary.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
 
@@ -84,6 +85,7 @@ void getquery::Run() {
 
   std::lock_guard<std::mutex> runLock(FamilyOf<getquery>().RunLock());
   Show(kStart);
+  TSearchLibrary library(datadir::Root(), source_, query_, [this](const std::string& line) { Show(line); });
 
   std::unique_ptr<TSearchSession> session;
   long count = 0;
@@ -94,6 +96,7 @@ void getquery::Run() {
     result_->error = e.what();
     // The site's run has always ended silently here; OPS says why (no credentials, a refusal).
     if (source_ == TSourceKind::Ops) Show(e.what());
+    library.Finish(0, result_->error);
     handOver_->GiveStartBack();
     return;
   }
@@ -101,6 +104,7 @@ void getquery::Run() {
   if (count == 0) {
     result_->error = kNone;
     Show(kNone);
+    library.Finish(0, "");
     handOver_->GiveStartBack();
     return;
   }
@@ -129,6 +133,7 @@ void getquery::Run() {
       Show(kRecordHead + std::to_string(n) + kRecordTail);
       TSearchHit hit = session->Read();
       if (ocrDir) RecogniseFirstClaim(*session, *ocrDir, hit);
+      library.Met(hit);
       SearchRecordCells cells;
       cells.n = n;
       cells.typeName = hit.typeName;
@@ -164,6 +169,8 @@ void getquery::Run() {
 
   report_.push_back(rows);
   for (const std::string& item : SearchReportTail()) report_.push_back(item);
+  if (source_ == TSourceKind::Ops) AddSearchCharts(report_, library.Records(), ask_.legalStatus);
+  result_->patents = library.Records();
 
   // The root is read once, as a copy, at the moment the report is stored.
   const TPath root = datadir::Root();
@@ -172,9 +179,11 @@ void getquery::Run() {
     WriteTextLines(SearchReportPath(root, query_), report_);
   } catch (const std::exception& e) {
     result_->error = e.what();
+    library.Finish(count, result_->error);
     handOver_->GiveStartBack();
     return;
   }
+  library.Finish(count, result_->error);
   handOver_->ShowProgress(kDone);
   handOver_->FinishRun();
 }
