@@ -39,6 +39,11 @@ std::vector<std::string> FilesEndingWith(const TPath& dir, const std::string& su
 
 }  // namespace
 
+TImportable ImportableFiles(const TPath& root) {
+  return {int(FilesEndingWith(datadir::FolderPath(root, datadir::Folder::Query), ".html").size()),
+          int(FilesEndingWith(datadir::FolderPath(root, datadir::Folder::Pdf), ".pdf").size())};
+}
+
 TImportCounts ImportDataRoot(const TPath& root, const std::function<void(const std::string&)>& progress) {
   TImportCounts counts;
   auto say = [&](const std::string& line) {

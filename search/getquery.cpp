@@ -96,7 +96,6 @@ void getquery::Run() {
     result_->error = e.what();
     // The site's run has always ended silently here; OPS says why (no credentials, a refusal).
     if (source_ == TSourceKind::Ops) Show(e.what());
-    library.Finish(0, result_->error);
     handOver_->GiveStartBack();
     return;
   }
@@ -104,7 +103,6 @@ void getquery::Run() {
   if (count == 0) {
     result_->error = kNone;
     Show(kNone);
-    library.Finish(0, "");
     handOver_->GiveStartBack();
     return;
   }

@@ -8,15 +8,20 @@
 
 TSearchLibrary::TSearchLibrary(const TPath& root, TSourceKind source, const std::string& gbkQuery,
                                TLibrarySink::TWarn warn)
-    : source_(source), sink_(root, TRunInfo{"search", SourceName(source), GbkToUtf8(gbkQuery), ""}, std::move(warn)) {}
+    : root_(root),
+      source_(source),
+      run_{"search", SourceName(source), GbkToUtf8(gbkQuery), LibraryTimeNow()},
+      warn_(std::move(warn)) {}
 
 void TSearchLibrary::Met(const TSearchHit& hit) {
   records_.push_back(RecordOfHit(source_, hit));
-  if (!records_.back().application.empty()) sink_.Met(records_.back());
+  if (records_.back().application.empty()) return;
+  if (!sink_) sink_ = std::make_unique<TLibrarySink>(root_, run_, warn_);
+  sink_->Met(records_.back());
 }
 
 void TSearchLibrary::Finish(long count, const std::string& gbkError) {
-  sink_.Finish(TRunEnd{count, 0, gbkError.empty() ? "done" : GbkToUtf8(gbkError)});
+  if (sink_) sink_->Finish(TRunEnd{count, 0, gbkError.empty() ? "done" : GbkToUtf8(gbkError)});
 }
 
 void AddSearchCharts(std::vector<std::string>& report, const std::vector<TPatentRecord>& records, bool withLegal) {

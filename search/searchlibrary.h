@@ -2,6 +2,7 @@
 // What a search run hands on beyond its report's rows: each hit as a record into the patent
 // library (a library that cannot be written never fails the run), kept for the charts and
 // exports of the run, and the charts of an OPS report.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,8 @@
 
 class TSearchLibrary {
  public:
-  // Records the run's start in the root's library; warn takes the one warning line (GBK).
+  // The run's start; warn takes the one warning line (GBK). The library hears of the run
+  // with its first record: a search that finds nothing leaves the data folder as it was.
   TSearchLibrary(const TPath& root, TSourceKind source, const std::string& gbkQuery, TLibrarySink::TWarn warn);
   // The run met the hit (as its report shows it).
   void Met(const TSearchHit& hit);
@@ -21,8 +23,11 @@ class TSearchLibrary {
   const std::vector<TPatentRecord>& Records() const { return records_; }
 
  private:
+  TPath root_;
   TSourceKind source_;
-  TLibrarySink sink_;
+  TRunInfo run_;
+  TLibrarySink::TWarn warn_;
+  std::unique_ptr<TLibrarySink> sink_;
   std::vector<TPatentRecord> records_;
 };
 

@@ -100,6 +100,7 @@ Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent) {
 
   BuildMenus();
   BuildStatusBar();
+  BuildLibraryItems();
 
   resize(977, 640);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -228,6 +229,7 @@ void Tfrmmain::FormCreate() {
   ShowSource();
   // Once the window is up: an installed program goes to OPS, which needs an account first.
   QTimer::singleShot(0, this, &Tfrmmain::GuideToOpsAccount);
+  QTimer::singleShot(0, this, &Tfrmmain::OfferImport);
   connect(webb, &TWebBrowser::CommandStateChange, this, &Tfrmmain::webbCommandStateChange);
   const TPath index = datadir::IndexPagePath(datadir::Root());
   if (FileExists(index))
@@ -292,6 +294,7 @@ void Tfrmmain::N6Click() {
   datadir::SetRoot(dir);
   SetDataDirectoryText(shelltext::kStatusChosenPath);
   datadir::EnsureFolder(dir, datadir::Folder::Data);
+  OfferImport();
 }
 
 void Tfrmmain::N7Click() {
