@@ -60,6 +60,10 @@ struct TFindPlace {
   std::string snippet;   // the text around the words, the words between the marks
 };
 
+// Where a place is, as people read it (UTF-8): the field (名称, 摘要, …) or 第N页 and the
+// PDF's file name.
+std::string FindPlaceName(const TFindPlace& place);
+
 struct TFindHit {
   int64_t recordId = 0;
   std::string application;

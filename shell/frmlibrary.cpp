@@ -43,20 +43,6 @@ const std::vector<std::string>& Applicants(const TPatentRecord& r) {
   return r.applicants.empty() ? r.applicantsLatin : r.applicants;
 }
 
-// Where find met the words, as varnolt-cli names it: the field, or 第N页 of the PDF.
-QString PlaceName(const TFindPlace& p) {
-  using namespace librarytext;
-  static const std::pair<const char*, const char*> kNames[] = {
-      {"title", kFieldTitle},           {"title_en", kFieldTitleEn},       {"abstract", kFieldAbstract},
-      {"abstract_en", kFieldAbstractEn}, {"applicants", kFieldApplicants}, {"inventors", kFieldInventors},
-      {"first_claim", kFieldFirstClaim}};
-  for (const auto& [field, name] : kNames)
-    if (p.field == field) return QtText(name);
-  const size_t slash = p.document.rfind('/');
-  return QtText(kPageHead) + QString::number(p.page) + QtText(kPageTail) + " " +
-         Q(ValidUtf8(slash == std::string::npos ? p.document : p.document.substr(slash + 1)));
-}
-
 // Plain text as HTML, the words between find's marks highlighted.
 QString Marked(const std::string& utf8) {
   QString html = Q(ValidUtf8(utf8)).toHtmlEscaped();
@@ -110,7 +96,7 @@ QVariant TLibraryModel::data(const QModelIndex& index, int role) const {
     }
     case Where: {
       QStringList names;
-      for (const TFindPlace& p : row.places) names << PlaceName(p);
+      for (const TFindPlace& p : row.places) names << Q(FindPlaceName(p));
       return names.join(", ");
     }
     case ColumnCount: break;
@@ -365,7 +351,7 @@ void Tfrmlibrary::ShowText(const QModelIndex& current) {
   const TPatentRecord& r = row.record;
   QString html = "<p><b>" + Q(r.title.empty() ? r.titleEn : r.title).toHtmlEscaped() + "</b></p>";
   for (const TFindPlace& p : row.places)
-    html += "<p><span style=\"color:#2f5d8a\">" + PlaceName(p).toHtmlEscaped() + "</span>&nbsp; " + Marked(p.snippet) +
+    html += "<p><span style=\"color:#2f5d8a\">" + Q(FindPlaceName(p)).toHtmlEscaped() + "</span>&nbsp; " + Marked(p.snippet) +
             "</p>";
   if (row.places.empty()) {
     using namespace exporttext;
