@@ -11,6 +11,8 @@
 #include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "library/export.h"
+#include "library/library.h"
 #include "search/getquery.h"
 #include "shell/shelltexts.h"
 
@@ -22,7 +24,7 @@ const char kHelp[] =
     "                          [--number CN...] [--from DATE] [--to DATE] [--no-translate]\n"
     "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
     "                          [--first-claim-ocr] [--family] [--collapse family]\n"
-    "                          [--source ops|site] [--max N] [--json PATH]\n"
+    "                          [--source ops|site] [--max N] [--json PATH] [--export FILE]\n"
     "\n"
     "Searches the patent search site named in hosts.ini (program directory) for records\n"
     "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
@@ -40,6 +42,9 @@ const char kHelp[] =
     "                   split by publication date)\n"
     "  --json PATH      after the run, write the expression, the count the site gave and every\n"
     "                   record's cells to a JSON file (UTF-8); what was not fetched is null\n"
+    "  --export FILE    after the run, write the records read to FILE: .xlsx (a spreadsheet),\n"
+    "                   .csv (UTF-8 with a byte-order mark) or .ris (for reference managers),\n"
+    "                   with the PDFs the patent library knows of them\n"
     "OPS only: one record per CN application, all its publications among the hits in it.\n"
     "  --applicant TEXT, --inventor TEXT  names (pa, in)\n"
     "  --text TEXT      words of the title or the abstract (ta)\n"
@@ -53,12 +58,13 @@ const char kHelp[] =
     "                   (one family request per family)\n"
     "  --collapse family  one row per family; --max then counts families\n"
     "The conditions are combined by and.\n"
+    "Every record read also goes into the patent library (<data root>/data/library.db).\n"
     "Progress lines go to stdout as they come. The report is written to\n"
     "<data root>/data/query/<expression>.html (data root from savefile.ini) and its absolute\n"
     "path is the last line printed. Why a run ended early goes to standard error.\n"
-    "Exit status: 0 report written, 1 the run ended early, 2 wrong usage, no condition, or a\n"
-    "query that cannot be sent (a date that does not read, --to before --from, more terms\n"
-    "than OPS takes).\n";
+    "Exit status: 0 report written, 1 the run ended early or the export could not be written,\n"
+    "2 wrong usage (an export file of another suffix too), no condition, or a query that\n"
+    "cannot be sent (a date that does not read, --to before --from, more terms than OPS takes).\n";
 
 TJson Strings(const std::vector<std::string>& texts) {
   TJson all = TJson::array();
@@ -134,10 +140,21 @@ std::string Json(const std::string& expression, const TSearchResult& result, boo
   return JsonText(json);
 }
 
+// The run's records into file; false (and why on standard error) when it cannot be written.
+bool ExportRun(const TPath& file, const std::vector<TPatentRecord>& records) {
+  try {
+    ExportRecords(WithKnownDocuments(datadir::Root(), records), file, datadir::Root());
+    return true;
+  } catch (const std::exception& e) {
+    PrintLine(stderr, e.what());
+    return false;
+  }
+}
+
 }  // namespace
 
 int RunSearchCommand(int argc, char** argv) {
-  std::string jsonPath;
+  std::string jsonPath, exportPath;
   TSearchAsk ask;
   std::optional<TSourceKind> source;
   std::vector<std::string> opsOptions;  // options the site cannot take
@@ -203,6 +220,8 @@ int RunSearchCommand(int argc, char** argv) {
       std::string what;
       ok = opsOnly(ReadOptionValue(argc, argv, i, what) && what == "family");
       ask.collapseFamily = true;
+    } else if (a == "--export") {
+      ok = ReadOptionValue(argc, argv, i, exportPath) && ExportFormatOf(TPath::FromSystem(exportPath));
     } else {
       ok = false;
     }
@@ -246,6 +265,7 @@ int RunSearchCommand(int argc, char** argv) {
   if (!result->ocrUnavailable.empty()) PrintLine(stderr, result->ocrUnavailable);
   if (!result->error.empty()) PrintLine(stderr, result->error);
   if (!jsonPath.empty() && !WriteJson(jsonPath, Json(expression, *result, ask.family))) return finished ? 2 : 1;
+  if (!exportPath.empty() && !ExportRun(TPath::FromSystem(exportPath), result->patents)) return 1;
   if (!finished) return 1;
   PrintPath(stdout, reportPath);
   return 0;

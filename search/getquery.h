@@ -7,6 +7,7 @@
 
 #include "base/handover.h"
 #include "base/path.h"
+#include "library/record.h"
 #include "sources/source.h"
 
 // The report file of an expression below a data root: in the query folder, the name
@@ -15,6 +16,8 @@
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
 // One record of a search as its report shows it (GBK); what was not fetched is empty.
+class TSearchLibrary;
+
 struct TSearchRecord {
   std::string number, typeName, title, classification;
   std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
@@ -34,6 +37,7 @@ struct TSearchResult {
   std::vector<TSearchRecord> records;  // the records read, in page order
   std::string error;                   // the failure that ended or cut the run; empty when none
   std::string ocrUnavailable;          // why first claims were not recognised as asked; "" when they were
+  std::vector<TPatentRecord> patents;  // the records read, as the library keeps them (exports, charts)
 };
 
 // One search run. Create it with new: the constructor stores its arguments and starts
@@ -63,9 +67,11 @@ class getquery {
 
   void Start();
   // The site's rows, each written as it is read (byte for byte as they have always been).
-  void ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows);
+  void ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows,
+                       TSearchLibrary& library);
   // OPS's records, one per application (late publications joined to theirs), then the rows.
-  void ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count);
+  void ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count,
+                      TSearchLibrary& library);
   // The record of a hit as read.
   TSearchRecord RecordOf(TSearchSession& session, const std::optional<TPath>& ocrDir);
 
