@@ -1,4 +1,5 @@
 #pragma once
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "base/handover.h"
 #include "base/path.h"
+#include "library/record.h"
 #include "sources/source.h"
 
 // The report file of an expression below a data root: in the query folder, the name
@@ -14,20 +16,28 @@
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
 // One record of a search as its report shows it (GBK); what was not fetched is empty.
+class TSearchLibrary;
+
 struct TSearchRecord {
   std::string number, typeName, title, classification;
   std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
   std::optional<std::string> publication;  // OPS records: "CN101257323B"
   std::string titleUtf8;                  // the title as OPS gave it; "" when GBK holds it
+  std::optional<TSearchFacts> facts;      // OPS records: dates, names, classes, family
+  // With the rows collapsed by family: the family's other records, in the order read.
+  std::vector<TSearchRecord> twins;
 };
 
 // What a search run leaves its caller beyond the progress lines; complete when the run
 // has handed its end over.
 struct TSearchResult {
-  int count = 0;                       // the number of records the site gave
+  int count = 0;                       // the number of records the site gave (OPS: publications)
+  long applications = -1;              // OPS: the applications among the hits read; -1 for the site
+  bool applicationsExact = false;      // every hit was read: applications is their number
   std::vector<TSearchRecord> records;  // the records read, in page order
   std::string error;                   // the failure that ended or cut the run; empty when none
   std::string ocrUnavailable;          // why first claims were not recognised as asked; "" when they were
+  std::vector<TPatentRecord> patents;  // the records read, as the library keeps them (exports, charts)
 };
 
 // One search run. Create it with new: the constructor stores its arguments and starts
@@ -57,6 +67,14 @@ class getquery {
                            TSearchHit& hit);
 
   void Start();
+  // The site's rows, each written as it is read (byte for byte as they have always been).
+  void ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows,
+                       TSearchLibrary& library);
+  // OPS's records, one per application (late publications joined to theirs), then the rows.
+  void ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count,
+                      TSearchLibrary& library);
+  // The record of a hit as read.
+  TSearchRecord RecordOf(TSearchSession& session, const std::optional<TPath>& ocrDir);
 
   RunHandOver* handOver_;
   TSourceKind source_ = TSourceKind::Site;
@@ -64,4 +82,6 @@ class getquery {
   std::string query_;
   std::vector<std::string> report_;
   std::shared_ptr<TSearchResult> result_;
+  std::time_t started_ = 0;
+  std::unique_ptr<class TRecognitionEngine> engine_;  // first claims by recognition, one for the run
 };

@@ -8,6 +8,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QtHandOver;
@@ -36,6 +37,13 @@ class Tfrmquery : public QDialog {
   QLabel* lbzq = nullptr;
   QLabel *Label4 = nullptr, *Label5 = nullptr;
   QSpinBox* spmax = nullptr;
+  // With OPS as the source, below the rest: more fields and boxes, and where a run stands.
+  QFrame* Panel3 = nullptr;
+  QLineEdit *edapplicant = nullptr, *edinventor = nullptr, *edtext = nullptr, *edcpc = nullptr,
+            *ednumber = nullptr, *edfrom = nullptr, *edto = nullptr;
+  QCheckBox *ckfamily = nullptr, *ckcollapse = nullptr, *cknotranslate = nullptr;
+  QProgressBar* pbrecords = nullptr;
+  QLabel* lbtimeleft = nullptr;
 
   // Handlers, named after control and event.
   void FormShow();
@@ -51,6 +59,8 @@ class Tfrmquery : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void BuildOpsControls();
+
   std::string expression_;
   std::unique_ptr<QtHandOver> handOver_;
 };
