@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/datadir.h"
 #include "base/gbk.h"
@@ -11,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "search/getquery.h"
+#include "search/searchargs.h"
 #include "shell/shelltexts.h"
 
 namespace {
@@ -67,44 +69,20 @@ std::string Json(const std::string& expression, const TSearchResult& result) {
 
 int RunSearchCommand(int argc, char** argv) {
   std::string jsonPath;
-  TSearchAsk ask;
-  std::optional<TSourceKind> source;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](std::string& into) {
-      if (!ReadOptionValue(argc, argv, i, into)) return false;
-      into = Utf8ToGbk(into);
-      return true;
-    };
-    bool ok = true;
-    if (a == "--help" || a == "-h") {
+  TSearchOptions options;
+  const std::vector<std::string> args(argv, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string a = args[i];
+    const TSearchArgument read = ReadSearchArgument(args, i, options);
+    bool ok = read == TSearchArgument::Read;
+    if (read == TSearchArgument::NotSearch && (a == "--help" || a == "-h")) {
       std::fputs(kHelp, stdout);
       return 0;
-    } else if (a == "--title") {
-      ok = value(ask.title);
-    } else if (a == "--abstract") {
-      ok = value(ask.abstractWords);
-    } else if (a == "--class") {
-      ok = value(ask.classification);
-    } else if (a == "--legal-status") {
-      ask.legalStatus = true;
-    } else if (a == "--abstract-info") {
-      ask.abstractText = true;
-    } else if (a == "--first-claim") {
-      ask.firstClaim = true;
-    } else if (a == "--first-claim-ocr") {
-      ask.firstClaim = true;
-      ask.firstClaimOcr = true;
-    } else if (a == "--patentee") {
-      ask.patentee = true;
-    } else if (a == "--max") {
-      ok = ReadOptionNumber(argc, argv, i, 1, 100000, ask.max);
-    } else if (a == "--source") {
-      ok = ReadSourceOption(argc, argv, i, source);
-    } else if (a == "--json") {
-      ok = ReadOptionValue(argc, argv, i, jsonPath);
-    } else {
-      ok = false;
+    }
+    if (read == TSearchArgument::NotSearch && a == "--json") {
+      int at = int(i);
+      ok = ReadOptionValue(argc, argv, at, jsonPath);
+      i = size_t(at);
     }
     if (!ok) {
       std::fprintf(stderr, "varnolt-cli search: bad argument '%s'\n\n", a.c_str());
@@ -112,6 +90,8 @@ int RunSearchCommand(int argc, char** argv) {
       return 2;
     }
   }
+  const TSearchAsk& ask = options.ask;
+  const std::optional<TSourceKind>& source = options.source;
 
   const TSourceKind kind = ChooseSource(source);
   const std::string expression = SearchExpression(kind, ask);
