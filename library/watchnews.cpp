@@ -1,11 +1,9 @@
 #include "library/watchnews.h"
 
 #include <algorithm>
-#include <cctype>
-#include <set>
-#include <string_view>
 
 #include "base/bytes.h"
+#include "sources/ops/opsnumbers.h"
 
 namespace {
 
@@ -18,30 +16,23 @@ std::string Joined(const std::vector<std::string>& list) {
   return out;
 }
 
-// The kind letter of a publication number: the first letter after its digits.
-char KindOf(const std::string& publication) {
-  size_t i = 0;
-  while (i < publication.size() && !std::isdigit(static_cast<unsigned char>(publication[i]))) ++i;
-  while (i < publication.size() && std::isdigit(static_cast<unsigned char>(publication[i]))) ++i;
-  return i < publication.size() ? char(std::toupper(static_cast<unsigned char>(publication[i]))) : 0;
-}
-
-bool IsGrant(const std::string& publication) {
-  const char kind = KindOf(publication);
-  return kind != 0 && std::string_view("BCUYSD").find(kind) != std::string_view::npos;
-}
-
-// What the choice takes of an application's publications.
-std::set<std::string> Chosen(TDocumentChoice choice, const std::vector<std::string>& publications) {
-  std::set<std::string> grants, applications;
-  for (const std::string& p : publications) (IsGrant(p) ? grants : applications).insert(p);
-  switch (choice) {
-    case TDocumentChoice::Grant: return grants.empty() ? applications : grants;
-    case TDocumentChoice::Application: return applications.empty() ? grants : applications;
-    case TDocumentChoice::Both: break;
+// What the choice takes of an application's publications, as the download worker would
+// choose them.
+std::vector<std::string> Chosen(TDocumentChoice choice, const std::vector<std::string>& publications) {
+  std::vector<TOpsPublication> pubs;
+  for (const std::string& p : publications) {
+    TOpsNumber number;
+    std::string reason;
+    if (ReadOpsNumber(p, number, reason) && number.form == TOpsNumber::TForm::Publication &&
+        std::find(pubs.begin(), pubs.end(), number.publication) == pubs.end())
+      pubs.push_back(number.publication);
   }
-  grants.insert(applications.begin(), applications.end());
-  return grants;
+  const TOpsDocument document = choice == TDocumentChoice::Grant         ? TOpsDocument::Grant
+                                : choice == TDocumentChoice::Application ? TOpsDocument::Application
+                                                                         : TOpsDocument::Both;
+  std::vector<std::string> chosen;
+  for (const TOpsPublication& p : ChoosePublications(pubs, document)) chosen.push_back(p.Shown());
+  return chosen;
 }
 
 }  // namespace

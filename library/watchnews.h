@@ -37,7 +37,7 @@ std::string JoinedLegalStatus(const std::string& state, const std::string& event
 std::vector<TWatchChange> ChangesOf(const TWatchSeen& before, const TWatchSeen& now, bool legal);
 
 // The publications a watch downloads for an application: those the document choice takes
-// of what is known now, less those it knew before (fetched then, or not wanted then).
-// Grant kinds are B, C, U, Y, S, D; A is the application's.
+// of what is known now (as the download worker chooses), less those it knew before
+// (fetched then, or not wanted then).
 std::vector<std::string> NewDocuments(TDocumentChoice choice, const std::vector<std::string>& known,
                                       const std::vector<std::string>& now);
