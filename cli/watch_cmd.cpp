@@ -1,15 +1,20 @@
 // varnolt-cli watch: saved searches that say what is new.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "base/appdir.h"
+#include "base/bytes.h"
 #include "base/datadir.h"
 #include "base/errors.h"
 #include "base/gbk.h"
 #include "cli/commandline.h"
 #include "cli/commands.h"
+#include "cli/json.h"
+#include "library/desktopnotify.h"
 #include "library/watches.h"
+#include "library/watchrun.h"
 #include "library/watchschedule.h"
 #include "library/watchtexts.h"
 #include "search/searchargs.h"
@@ -56,30 +61,6 @@ int Usage(const std::string& bad) {
 int LibraryFailed(const std::exception& e) {
   PrintLine(stderr, e.what());
   return 1;
-}
-
-// The watch as `watch add` would take it (UTF-8).
-std::string WatchWords(const TWatch& w) {
-  std::vector<std::string> words = w.search;
-  if (w.download) words.push_back("--download");
-  if (w.download && w.document != "grant") {
-    words.push_back("--document");
-    words.push_back(w.document);
-  }
-  if (w.ocr) words.push_back("--ocr");
-  if (w.legal) words.push_back("--legal");
-  return ShellWords(words);
-}
-
-// Its last run as the list says it (GBK).
-std::string LastRunText(const TWatch& w) {
-  if (!w.lastRun) return kNeverRun;
-  const TWatchRunSummary& r = *w.lastRun;
-  std::string text = kLastRun + r.started + kNewHead + std::to_string(r.fresh) + kChangedHead +
-                     std::to_string(r.changed) + kCountTail;
-  if (r.ended.empty()) return text + kNotEnded;
-  if (r.outcome != "done") text += kEndedEarly + Utf8ToGbk(r.outcome);
-  return text;
 }
 
 int Add(const std::vector<std::string>& args) {
@@ -133,7 +114,7 @@ int Add(const std::vector<std::string>& args) {
   } catch (const std::exception& e) {
     return LibraryFailed(e);
   }
-  PrintLine(stdout, kAdded + Utf8ToGbk(name + "  " + WatchWords(watch)));
+  PrintLine(stdout, kAdded + Utf8ToGbk(name + "  " + ShellWords(WatchArguments(watch))));
   return 0;
 }
 
@@ -149,7 +130,7 @@ int List(const std::vector<std::string>& args) {
   }
   if (watches.empty()) PrintLine(stdout, kNoWatches);
   for (const TWatch& w : watches)
-    PrintLine(stdout, Utf8ToGbk(w.name + "\t" + WatchWords(w) + "\t") + LastRunText(w) + "\t" + kKnownHead +
+    PrintLine(stdout, Utf8ToGbk(w.name + "\t" + ShellWords(WatchArguments(w)) + "\t") + WatchLastRunText(w) + "\t" + kKnownHead +
                           std::to_string(w.known) + kCountTail);
   return 0;
 }
@@ -216,6 +197,156 @@ int Schedule(const std::vector<std::string>& args) {
   return 0;
 }
 
+TJson Strings(const std::vector<std::string>& texts) {
+  TJson all = TJson::array();
+  for (const std::string& t : texts) all.push_back(t);
+  return all;
+}
+
+TJson TextOrNull(const std::string& text) { return text.empty() ? TJson(nullptr) : TJson(text); }
+
+// A record of the news, by the names of the search's --json.
+TJson RecordJson(const TPatentRecord& r) {
+  TJson j;
+  j["number"] = r.application;
+  TJson publications = TJson::array();
+  for (const TPublicationRef& p : r.publications) publications.push_back(p.number);
+  j["publications"] = std::move(publications);
+  j["type"] = TextOrNull(r.patentType);
+  j["title"] = TextOrNull(r.title);
+  j["title_en"] = TextOrNull(r.titleEn);
+  j["legal_status"] = TextOrNull(r.legalStatus);
+  j["applicants"] = Strings(r.applicants);
+  j["applicants_latin"] = Strings(r.applicantsLatin);
+  j["inventors"] = Strings(r.inventors);
+  j["application_date"] = TextOrNull(r.applicationDate);
+  j["publication_date"] = TextOrNull(r.publicationDate);
+  j["grant_date"] = TextOrNull(r.grantDate);
+  j["ipc"] = Strings(r.ipc);
+  j["cpc"] = Strings(r.cpc);
+  j["family_id"] = TextOrNull(r.familyId);
+  j["expiry_estimate"] = TextOrNull(r.expiryEstimate);
+  j["pdfs"] = Strings(r.pdfs);
+  return j;
+}
+
+TJson RunJson(const TWatchRunResult& run) {
+  TJson j;
+  j["watch"] = run.name;
+  TJson fresh = TJson::array(), changed = TJson::array();
+  for (const TWatchNews& n : run.news) {
+    if (n.fresh) fresh.push_back(RecordJson(n.record));
+    for (const TWatchChange& c : n.changes)
+      changed.push_back({{"number", c.application}, {"what", WatchChangeName(c.what)}, {"before", c.before},
+                         {"after", c.after}});
+  }
+  j["new"] = std::move(fresh);
+  j["changed"] = std::move(changed);
+  j["report"] = run.report.Empty() ? TJson(nullptr) : TJson(AbsolutePath(run.report).Shown());
+  j["ended_early"] = run.error.empty() ? TJson(nullptr) : TJson(GbkToUtf8(run.error));
+  return j;
+}
+
+// The news, one line each (GBK): what, the application, what it is now, the title.
+void PrintNews(const TWatchRunResult& run) {
+  for (const TWatchNews& n : run.news) {
+    const std::string title = Utf8ToGbk(n.record.title.empty() ? n.record.titleEn : n.record.title);
+    if (n.fresh) {
+      std::string publications;
+      for (const TPublicationRef& p : n.record.publications) publications += (publications.empty() ? "" : " ") + p.number;
+      PrintLine(stdout, std::string(kLineNew) + "\t" + n.record.application + "\t" + publications + "\t" + title);
+      continue;
+    }
+    for (const TWatchChange& c : n.changes) {
+      if (c.what == TWatchChange::TWhat::Publication) {
+        // The publications that came, alone.
+        auto list = [](const std::string& joined) {
+          std::vector<std::string> items;
+          for (const std::string& p : SplitAt(joined, ';')) items.push_back(TrimBytes(p));
+          return items;
+        };
+        std::string fresh;
+        const std::vector<std::string> before = list(c.before);
+        for (const std::string& p : list(c.after))
+          if (std::find(before.begin(), before.end(), p) == before.end()) fresh += (fresh.empty() ? "" : " ") + p;
+        PrintLine(stdout, std::string(kLinePublication) + "\t" + c.application + "\t" + fresh + "\t" + title);
+        continue;
+      }
+      const char* what = c.what == TWatchChange::TWhat::LegalState ? kLineLegalState : kLineLegalEvent;
+      PrintLine(stdout, std::string(what) + "\t" + c.application + "\t" + Utf8ToGbk(c.before) + kMarkArrow +
+                            Utf8ToGbk(c.after) + "\t" + title);
+    }
+  }
+}
+
+int RunWatches(const std::vector<std::string>& args) {
+  bool all = false, notify = false;
+  std::string jsonPath;
+  std::vector<std::string> names;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--all") {
+      all = true;
+    } else if (a == "--notify") {
+      notify = true;
+    } else if (a == "--json" && i + 1 < args.size()) {
+      jsonPath = args[++i];
+    } else if (!a.empty() && a[0] != '-') {
+      names.push_back(a);
+    } else {
+      return Usage(a);
+    }
+  }
+  if (all == !names.empty()) return Usage(all ? names.front() : "");
+  std::vector<TWatch> watches;
+  try {
+    datadir::LoadRootAtStart();
+    TLibrary library(datadir::Root());
+    TWatchStore store(library);
+    if (all) watches = store.List();
+    for (const std::string& name : names) {
+      std::optional<TWatch> w = store.Find(name);
+      if (!w) {
+        PrintLine(stderr, kNoSuchWatch + Utf8ToGbk(name));
+        return 2;
+      }
+      watches.push_back(*w);
+    }
+  } catch (const std::exception& e) {
+    return LibraryFailed(e);
+  }
+  if (watches.empty()) {
+    PrintLine(stdout, kNoWatches);
+    return 0;
+  }
+  if (!CredentialsReady(TSourceKind::Ops)) return 2;
+  TJson runs = TJson::array();
+  bool early = false;
+  for (const TWatch& w : watches) {
+    TWatchRunResult run;
+    try {
+      run = RunWatch(w, [](const std::string& line) { PrintLine(stdout, line); });
+    } catch (const std::exception& e) {
+      return LibraryFailed(e);
+    }
+    PrintLine(stdout, kSummaryHead + Utf8ToGbk(w.name) + kSummaryNew + std::to_string(run.Fresh()) + kSummaryChanged +
+                          std::to_string(run.Changed()) + kCountTail);
+    PrintNews(run);
+    if (!run.error.empty()) {
+      PrintLine(stderr, run.error);
+      early = true;
+    }
+    if (notify && !run.news.empty())
+      DesktopNotify(GbkToUtf8(kNotifySummaryHead + Utf8ToGbk(w.name) + kNotifySummaryTail),
+                    GbkToUtf8(std::string(kLineNew) + " " + std::to_string(run.Fresh()) + kCountTail + "\n" +
+                              kLinePublication + "/" + kLineLegalState + " " + std::to_string(run.Changed()) + kCountTail));
+    if (!run.report.Empty()) PrintPath(stdout, run.report);
+    runs.push_back(RunJson(run));
+  }
+  if (!jsonPath.empty() && !WriteJson(jsonPath, JsonText(runs.size() == 1 ? runs[0] : runs))) return 1;
+  return early ? 1 : 0;
+}
+
 }  // namespace
 
 int RunWatchCommand(int argc, char** argv) {
@@ -231,5 +362,6 @@ int RunWatchCommand(int argc, char** argv) {
   if (command == "list") return List(rest);
   if (command == "remove") return Remove(rest);
   if (command == "schedule") return Schedule(rest);
+  if (command == "run") return RunWatches(rest);
   return Usage(command);
 }

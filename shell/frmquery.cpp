@@ -12,6 +12,8 @@
 
 #include "base/datadir.h"
 #include "search/getquery.h"
+#include "search/searchargs.h"
+#include "shell/frmwatch.h"
 #include "search/searchtexts.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"
@@ -85,6 +87,7 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   btstart = PushButton(Panel1, "btstart", {112, 264, 97, 25}, QtText(kStart));
   msgbt = PushButton(Panel1, "msgbt", {32, 264, 75, 25}, QtText(kBack));
+  btwatch = PushButton(Panel1, "btwatch", {16, 264, 90, 25}, QtText(frmwatchtext::kSaveButton));
   msgbt->setVisible(false);
   // Never the dialog's default button: only the run's end may click it.
   msgbt->setAutoDefault(false);
@@ -94,6 +97,7 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   connect(btstart, &QPushButton::clicked, this, &Tfrmquery::btstartClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmquery::msgbtClick);
+  connect(btwatch, &QPushButton::clicked, this, &Tfrmquery::btwatchClick);
 
   handOver_ = std::make_unique<QtHandOver>(mmo, btstart, msgbt);
   ShowSourceControls();
@@ -114,25 +118,15 @@ void Tfrmquery::FormShow() {
 void Tfrmquery::ShowSourceControls() {
   const bool ops = ChooseSource() == TSourceKind::Ops;
   for (QWidget* w : {static_cast<QWidget*>(lbzq), static_cast<QWidget*>(spmax), static_cast<QWidget*>(Label4),
-                     static_cast<QWidget*>(Label5)})
+                     static_cast<QWidget*>(Label5), static_cast<QWidget*>(btwatch)})
     w->setVisible(ops);
 }
 
 void Tfrmquery::btstartClick() {
   btstart->setEnabled(false);
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
-  TSearchAsk ask;
-  ask.title = GbkText(edtitle->text());
-  ask.abstractWords = GbkText(edabs->text());
-  ask.classification = GbkText(edg->text());
-  ask.legalStatus = cklaw->isChecked();
-  ask.abstractText = ckabs->isChecked();
-  ask.firstClaim = ckzq->isChecked();
-  ask.patentee = ckowner->isChecked();
   const TSourceKind source = ChooseSource();
-  if (source == TSourceKind::Ops) ask.max = spmax->value();
-  // OPS has no claims text for CN: the box asks for the claims page's recognised text.
-  ask.firstClaimOcr = ask.firstClaim && source == TSourceKind::Ops;
+  const TSearchAsk ask = FieldsAsk(source);
   std::string expression = SearchExpression(source, ask);
   if (expression.empty()) {
     msgbox::Show(this, QtText(shelltext::kNoCondition));
@@ -147,6 +141,32 @@ void Tfrmquery::btstartClick() {
   if (source == TSourceKind::Ops) reason = [result] { return result->error; };
   handOver_->AddEndReason(reason);
   new getquery(handOver_.get(), source, ask, result);
+}
+
+TSearchAsk Tfrmquery::FieldsAsk(TSourceKind source) const {
+  TSearchAsk ask;
+  ask.title = GbkText(edtitle->text());
+  ask.abstractWords = GbkText(edabs->text());
+  ask.classification = GbkText(edg->text());
+  ask.legalStatus = cklaw->isChecked();
+  ask.abstractText = ckabs->isChecked();
+  ask.firstClaim = ckzq->isChecked();
+  ask.patentee = ckowner->isChecked();
+  if (source == TSourceKind::Ops) ask.max = spmax->value();
+  // OPS has no claims text for CN: the box asks for the claims page's recognised text.
+  ask.firstClaimOcr = ask.firstClaim && source == TSourceKind::Ops;
+  return ask;
+}
+
+void Tfrmquery::btwatchClick() {
+  // Watches search OPS; the fields of the site's search may ask what OPS cannot.
+  if (ChooseSource() != TSourceKind::Ops) {
+    msgbox::Show(this, QtText(frmwatchtext::kSaveOpsOnly));
+    return;
+  }
+  TSearchOptions options;
+  options.ask = FieldsAsk(TSourceKind::Ops);
+  SaveSearchAsWatch(this, options);
 }
 
 void Tfrmquery::msgbtClick() {
