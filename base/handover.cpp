@@ -1,5 +1,27 @@
 #include "handover.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "base/basetexts.h"
+
+long SecondsLeft(double spentSeconds, long done, long total) {
+  if (done <= 0) return -1;
+  return std::lround(spentSeconds * double(std::max(0L, total - done)) / double(done));
+}
+
+std::string TimeLeftText(long left) {
+  using namespace handovertext;
+  if (left < 0) return {};
+  return kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
+                                   : std::to_string(left) + kTimeLeftSeconds);
+}
+
+std::string StandingText(long k, long n, long secondsLeft) {
+  return " " + std::to_string(k) + "/" + std::to_string(n) +
+         (secondsLeft < 0 ? std::string() : handovertext::kTimeLeftComma + TimeLeftText(secondsLeft));
+}
+
 void DirectHandOver::ShowProgress(const std::string& line) {
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -19,8 +19,11 @@ namespace {
 
 const char kHelp[] =
     "usage: varnolt-cli search [--title TEXT] [--abstract TEXT] [--class TEXT]\n"
+    "                          [--applicant TEXT] [--inventor TEXT] [--text TEXT] [--cpc CODE]\n"
+    "                          [--number CN...] [--from DATE] [--to DATE] [--no-translate]\n"
     "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
-    "                          [--first-claim-ocr] [--source ops|site] [--max N] [--json PATH]\n"
+    "                          [--first-claim-ocr] [--family] [--collapse family]\n"
+    "                          [--source ops|site] [--max N] [--json PATH]\n"
     "\n"
     "Searches the patent search site named in hosts.ini (program directory) for records\n"
     "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
@@ -38,29 +41,96 @@ const char kHelp[] =
     "                   split by publication date)\n"
     "  --json PATH      after the run, write the expression, the count the site gave and every\n"
     "                   record's cells to a JSON file (UTF-8); what was not fetched is null\n"
+    "OPS only: one record per CN application, all its publications among the hits in it.\n"
+    "  --applicant TEXT, --inventor TEXT  names (pa, in)\n"
+    "  --text TEXT      words of the title or the abstract (ta)\n"
+    "  --cpc CODE       a CPC class\n"
+    "  --number CN...   a publication or application number\n"
+    "  --from DATE, --to DATE  publication dates, both included: YYYY, YYYY-MM, YYYY-MM-DD\n"
+    "                   or YYYYMMDD\n"
+    "  --no-translate   Chinese words as typed only (by default also as their English\n"
+    "                   equivalents from the built-in glossary)\n"
+    "  --family         each record's family: its size, offices and foreign publications\n"
+    "                   (one family request per family)\n"
+    "  --collapse family  one row per family; --max then counts families\n"
+    "The conditions are combined by and.\n"
     "Progress lines go to stdout as they come. The report is written to\n"
     "<data root>/data/query/<expression>.html (data root from savefile.ini) and its absolute\n"
     "path is the last line printed. Why a run ended early goes to standard error.\n"
-    "Exit status: 0 report written, 1 the run ended early, 2 wrong usage or no condition.\n";
+    "Exit status: 0 report written, 1 the run ended early, 2 wrong usage, no condition, or a\n"
+    "query that cannot be sent (a date that does not read, --to before --from, more terms\n"
+    "than OPS takes).\n";
 
-std::string Json(const std::string& expression, const TSearchResult& result) {
-  TJson records = TJson::array();
-  for (const TSearchRecord& r : result.records) {
-    TJson record;
-    record["number"] = GbkToUtf8(r.number);
-    if (r.publication) record["publication"] = GbkToUtf8(*r.publication);
-    record["type"] = GbkToUtf8(r.typeName);
-    record["title"] = r.titleUtf8.empty() ? GbkToUtf8(r.title) : r.titleUtf8;
-    record["class"] = GbkToUtf8(r.classification);
-    record["legal_status"] = GbkOrNull(r.legalStatus);
-    record["patentee"] = GbkOrNull(r.patentee);
-    record["abstract"] = GbkOrNull(r.abstractText);
-    record["first_claim"] = GbkOrNull(r.firstClaim);
-    records.push_back(std::move(record));
+TJson Strings(const std::vector<std::string>& texts) {
+  TJson all = TJson::array();
+  for (const std::string& t : texts) all.push_back(t);
+  return all;
+}
+
+TJson DateOrNull(const std::string& yyyymmdd) {
+  if (yyyymmdd.size() != 8) return nullptr;
+  return yyyymmdd.substr(0, 4) + "-" + yyyymmdd.substr(4, 2) + "-" + yyyymmdd.substr(6, 2);
+}
+
+// OPS's fields of a record, by the names analysts' tools read.
+void AddFacts(TJson& record, const TSearchFacts& f, bool family) {
+  TJson publications = TJson::array();
+  for (const TPublicationFact& p : f.publications) publications.push_back(p.shown);
+  record["publications"] = std::move(publications);
+  record["application_date"] = DateOrNull(f.applicationDate);
+  record["publication_date"] = DateOrNull(f.PublicationDate());
+  record["grant_date"] = DateOrNull(f.GrantDate());
+  TJson priorities = TJson::array();
+  for (const auto& [number, date] : f.priorities) priorities.push_back({{"number", number}, {"date", DateOrNull(date)}});
+  record["priorities"] = std::move(priorities);
+  record["applicants"] = Strings(f.applicants);
+  record["applicants_latin"] = Strings(f.applicantsLatin);
+  record["inventors"] = Strings(f.inventors);
+  record["ipc"] = Strings(f.ipc);
+  record["cpc"] = Strings(f.cpc);
+  record["family_id"] = f.familyId.empty() ? TJson(nullptr) : TJson(f.familyId);
+  record["cited_count"] = f.citedCount;
+  record["expiry_estimate"] = f.expiryEstimate.empty() ? TJson(nullptr) : TJson(f.expiryEstimate);
+  if (!family) return;
+  record["family_size"] = f.family ? TJson(f.family->size) : TJson(nullptr);
+  record["family_countries"] = Strings(f.family ? f.family->countries : std::vector<std::string>{});
+  TJson foreign = TJson::array();
+  if (f.family)
+    for (const TPublicationFact& p : f.family->foreign)
+      foreign.push_back({{"publication", p.shown}, {"link", p.link}, {"date", DateOrNull(p.date)}});
+  record["family_publications"] = std::move(foreign);
+}
+
+TJson RecordJson(const TSearchRecord& r, bool family) {
+  TJson record;
+  record["number"] = GbkToUtf8(r.number);
+  if (r.publication) record["publication"] = GbkToUtf8(*r.publication);
+  record["type"] = GbkToUtf8(r.typeName);
+  record["title"] = r.titleUtf8.empty() ? GbkToUtf8(r.title) : r.titleUtf8;
+  record["class"] = GbkToUtf8(r.classification);
+  record["legal_status"] = GbkOrNull(r.legalStatus);
+  record["patentee"] = GbkOrNull(r.patentee);
+  record["abstract"] = GbkOrNull(r.abstractText);
+  record["first_claim"] = GbkOrNull(r.firstClaim);
+  if (r.facts) AddFacts(record, *r.facts, family);
+  if (!r.twins.empty()) {
+    TJson twins = TJson::array();
+    for (const TSearchRecord& t : r.twins) twins.push_back(RecordJson(t, family));
+    record["family_applications"] = std::move(twins);
   }
+  return record;
+}
+
+std::string Json(const std::string& expression, const TSearchResult& result, bool family) {
+  TJson records = TJson::array();
+  for (const TSearchRecord& r : result.records) records.push_back(RecordJson(r, family));
   TJson json;
   json["expression"] = GbkToUtf8(expression);
   json["count"] = result.count;
+  if (result.applications >= 0) {
+    json["applications"] = result.applications;
+    json["applications_exact"] = result.applicationsExact;
+  }
   json["records"] = std::move(records);
   return JsonText(json);
 }
@@ -94,6 +164,15 @@ int RunSearchCommand(int argc, char** argv) {
   const std::optional<TSourceKind>& source = options.source;
 
   const TSourceKind kind = ChooseSource(source);
+  if (kind != TSourceKind::Ops && !options.opsOnly.empty()) {
+    std::fprintf(stderr, "varnolt-cli search: %s needs --source ops\n", options.opsOnly.front().c_str());
+    return 2;
+  }
+  // A query OPS would refuse is never sent.
+  if (const std::string problem = SearchAskProblem(kind, ask); !problem.empty()) {
+    PrintLine(stderr, problem);
+    return 2;
+  }
   const std::string expression = SearchExpression(kind, ask);
   if (expression.empty()) {
     PrintLine(stderr, shelltext::kNoCondition);
@@ -116,7 +195,7 @@ int RunSearchCommand(int argc, char** argv) {
   getquery::WaitAllDone();
   if (!result->ocrUnavailable.empty()) PrintLine(stderr, result->ocrUnavailable);
   if (!result->error.empty()) PrintLine(stderr, result->error);
-  if (!jsonPath.empty() && !WriteJson(jsonPath, Json(expression, *result))) return finished ? 2 : 1;
+  if (!jsonPath.empty() && !WriteJson(jsonPath, Json(expression, *result, ask.family))) return finished ? 2 : 1;
   if (!finished) return 1;
   PrintPath(stdout, reportPath);
   return 0;

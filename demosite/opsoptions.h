@@ -40,7 +40,7 @@ struct OpsOptions {
   int extra = 0;                           // extra battery records
   int today = 0;                 // YYYYMMDD: the day the corpus stands at; 0: its last day
   bool englishIndex = false;     // ti, ab, ta search the English texts only
-  bool publicationHits = false;  // every matching publication a hit, not each application once
+  bool publicationHits = true;  // every matching publication a hit, as OPS lists them; false: each application once
 };
 
 // Reads the OPS switch at argv[i] (with its value, if it takes one). Returns how many arguments it took:

@@ -308,24 +308,30 @@ bool getdown::RunNumbers() {
     else
       WriteTextLines(list, failed);
   }
+  ShowStanding(run, 0, 0);
   Report(kRunDone);
   return true;
 }
 
+void getdown::ShowStanding(TRun& run, int page, int pages) {
+  TRunStanding standing;
+  standing.records = run.finished;
+  standing.recordsTotal = long(run.numbers.size());
+  standing.pages = page;
+  standing.pagesTotal = pages;
+  const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+  standing.secondsLeft = SecondsLeft(spent, run.finished, standing.recordsTotal);
+  handOver_->ShowStanding(standing);
+}
+
 std::string getdown::StartLine(TRun& run, int position, const std::string& number) {
+  ShowStanding(run, 0, 0);
   std::string line = kStartA + std::to_string(position) + kStartB + number + kStartC;
   if (!run.source->TellsTimeLeft()) return line;
   const size_t total = run.numbers.size();
-  line += " " + std::to_string(position) + "/" + std::to_string(total);
-  const int done = run.finished;
-  if (done > 0) {
-    const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
-    // Wall time per record so far already counts the jobs side by side.
-    const long long left = std::llround(spent * double(total - size_t(done)) / done);
-    line += kTimeLeftA + (left >= 120 ? std::to_string((left + 59) / 60) + kTimeLeftMinutes
-                                      : std::to_string(left) + kTimeLeftSeconds);
-  }
-  return line;
+  const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - run.started).count();
+  // Wall time per record so far already counts the jobs side by side.
+  return line + StandingText(position, long(total), SecondsLeft(spent, run.finished, long(total)));
 }
 
 bool getdown::LookupFailed(TNumberRun& n, const std::string& reason) {
@@ -489,7 +495,7 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
   try {
     std::function<void()> convert = FetchAndMergePages(
         n.client, run.gate, record, *run.source, document, [&](const std::string& line) { Report(number, line); },
-        std::move(finish));
+        std::move(finish), [&](int page) { ShowStanding(run, page, record.pageCount); });
     if (n.converting && last) {
       // The conversion runs while the next record's pages come in; it settles the outcome.
       if (n.converting->valid()) n.converting->get();

@@ -89,6 +89,9 @@ class getdown {
   // A failure of the number's lookup or page list: with keepGoing its row says why and
   // the run goes on; false when the run ends here.
   bool LookupFailed(TNumberRun& n, const std::string& reason);
+  // Where the run stands for the dialog's bars: the records finished, the page just come
+  // of the record in hand (0 of 0 between records), the time left.
+  void ShowStanding(TRun& run, int page, int pages);
   // A document whose PDF did not come: its row says why; false when the source stopped.
   bool DocumentFailed(TNumberRun& n, TReportRow& row, const std::string& reason);
   // The requests that find a number's documents and their pages, made ahead while the

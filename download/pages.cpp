@@ -75,7 +75,8 @@ void TPdfFinish::Converted(std::unique_ptr<TTemporaryFile> converted) {
 std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                                          TDownloadSource& source, const TSourceDocument& document,
                                          const std::function<void(const std::string&)>& report,
-                                         std::shared_ptr<TRecordFinish> finish) {
+                                         std::shared_ptr<TRecordFinish> finish,
+                                         const std::function<void(int page)>& pageFetched) {
   if (!finish) finish = std::make_shared<TPdfFinish>(record);
   const TPath merged = record.tempDir + MergedImageName(record.number);
   // The merging tool appends; a merged image left by an earlier download would double the pages.
@@ -90,6 +91,7 @@ std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& 
     gate.Run(record.number + kPageHead + std::to_string(n) + kPageTail,
              [&] { source.FetchPage(pageClient, document, n, record.tempDir + PageFileName(n)); });
     finish->PageFetched(n, record.tempDir + PageFileName(n));
+    if (pageFetched) pageFetched(n);
     if (n > 1) mergeDone(n - 1);
     merge.Start("tiffcp", MergeToolParams(record.tempDir, n, record.number), kMergeTimeoutMs);
   }

@@ -76,11 +76,12 @@ void DownloadRecordPages(THttpClient& pageClient, TRequestGate& gate, const TRec
                          const std::function<void(const std::string&)>& report, TRecordFinish* finish = nullptr);
 // DownloadRecordPages up to the conversion, which it hands back: run it (on another thread,
 // say) before the record's merged image is used again; it throws as the conversion would.
-// The conversion keeps finish alive until it has run.
+// The conversion keeps finish alive until it has run. pageFetched hears each page that came.
 std::function<void()> FetchAndMergePages(THttpClient& pageClient, TRequestGate& gate, const TRecordPages& record,
                                          TDownloadSource& source, const TSourceDocument& document,
                                          const std::function<void(const std::string&)>& report,
-                                         std::shared_ptr<TRecordFinish> finish = nullptr);
+                                         std::shared_ptr<TRecordFinish> finish = nullptr,
+                                         const std::function<void(int page)>& pageFetched = {});
 
 // Wall time spent in the two tools by this process so far, for the download benchmark.
 struct TToolTimes {

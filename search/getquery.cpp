@@ -1,6 +1,9 @@
 #include "search/getquery.h"
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <utility>
 
@@ -78,9 +81,118 @@ void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir
   if (!page.Empty()) DeleteFileAt(page);
 }
 
+TSearchRecord getquery::RecordOf(TSearchSession& session, const std::optional<TPath>& ocrDir) {
+  TSearchHit hit = session.Read();
+  if (ocrDir) RecogniseFirstClaim(session, *ocrDir, hit);
+  TSearchRecord record;
+  record.number = hit.number;
+  record.typeName = hit.typeName;
+  record.title = hit.title;
+  record.classification = hit.classification;
+  record.legalStatus = hit.legalStatus;
+  record.patentee = hit.patentee;
+  record.abstractText = hit.abstractText;
+  record.firstClaim = hit.firstClaim;
+  if (!hit.publication.empty()) record.publication = hit.publication;
+  record.titleUtf8 = hit.titleUtf8;
+  record.facts = std::move(hit.facts);
+  return record;
+}
+
+void getquery::ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows) {
+  try {
+    for (int n = 1; session.Next(); ++n) {
+      rows += SearchRowOpening();
+      Show(kRecordHead + std::to_string(n) + kRecordTail);
+      TSearchRecord record = RecordOf(session, ocrDir);
+      SearchRecordCells cells;
+      cells.n = n;
+      cells.typeName = record.typeName;
+      cells.number = record.number;
+      cells.title = record.title;
+      cells.classification = record.classification;
+      cells.legalStatus = record.legalStatus.value_or(kNotSearched);
+      cells.patentee = record.patentee.value_or(kNotSearched);
+      rows += SearchRowCells(cells);
+      if (record.abstractText) rows += SearchAbstractRow(*record.abstractText);
+      if (record.firstClaim) rows += SearchFirstClaimRow(*record.firstClaim);
+      rows += SearchDividerRow();
+      result_->records.push_back(std::move(record));
+    }
+  } catch (const std::exception& e) {
+    result_->error = e.what();
+    Show(kFailure);
+    rows += "</tr>";
+  }
+}
+
+namespace {
+
+// The records of one family as one row: each family's first record takes the later ones
+// as its twins.
+void CollapseFamilies(std::vector<TSearchRecord>& records) {
+  std::vector<TSearchRecord> rows;
+  std::map<std::string, size_t> rowOfFamily;
+  for (TSearchRecord& r : records) {
+    const std::string family = r.facts ? r.facts->familyId : std::string();
+    auto it = family.empty() ? rowOfFamily.end() : rowOfFamily.find(family);
+    if (it != rowOfFamily.end()) {
+      rows[it->second].twins.push_back(std::move(r));
+      continue;
+    }
+    if (!family.empty()) rowOfFamily.emplace(family, rows.size());
+    rows.push_back(std::move(r));
+  }
+  records = std::move(rows);
+}
+
+}  // namespace
+
+void getquery::ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count) {
+  std::vector<TSearchRecord>& records = result_->records;
+  std::map<std::string, size_t> byNumber;
+  auto joinLate = [&] {
+    for (const TLatePublication& late : session.TakeLatePublications()) {
+      auto it = byNumber.find(late.number);
+      if (it != byNumber.end() && records[it->second].facts) records[it->second].facts->Add(late.publication);
+    }
+  };
+  const auto started = std::chrono::steady_clock::now();
+  long n = 0;
+  try {
+    while (session.Next()) {
+      joinLate();
+      ++n;
+      const long expected = std::max(n, session.Expected());
+      const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      const long left = SecondsLeft(spent, n - 1, expected);
+      Show(kRecordHead + std::to_string(n) + kRecordTail + StandingText(n, expected, left));
+      handOver_->ShowStanding({n - 1, expected, 0, 0, left});
+      TSearchRecord record = RecordOf(session, ocrDir);
+      byNumber.emplace(record.number, records.size());
+      records.push_back(std::move(record));
+    }
+  } catch (const std::exception& e) {
+    result_->error = e.what();
+    Show(kFailure);
+  }
+  joinLate();
+  handOver_->ShowStanding({n, n, 0, 0, 0});
+  // The publication a record is known by, now that its late ones have joined it.
+  for (TSearchRecord& r : records)
+    if (r.facts && r.facts->Main()) r.publication = r.facts->Main()->shown;
+  result_->applications = session.Applications();
+  result_->applicationsExact = session.ReadEveryHit() && result_->error.empty();
+  if (ask_.collapseFamily) CollapseFamilies(records);
+  report_ = OpsReportHead(query_, started_, ProgramDirectory(), count, result_->applications,
+                          result_->applicationsExact, ask_.family);
+  report_.push_back(OpsReportRows(records, ask_.family));
+}
+
 void getquery::Run() {
   std::string rows;
-  report_ = SearchReportHead(query_, std::time(nullptr), ProgramDirectory());
+  started_ = std::time(nullptr);
+  report_ = SearchReportHead(query_, started_, ProgramDirectory());
 
   std::lock_guard<std::mutex> runLock(FamilyOf<getquery>().RunLock());
   Show(kStart);
@@ -123,46 +235,12 @@ void getquery::Run() {
   const long limit = session->Limit();
   Show(kCountHead + std::to_string(count) + (count > limit ? kCountTailOverA + std::to_string(limit) + kCountTailOverB : kCountTail));
 
-  try {
-    for (int n = 1; session->Next(); ++n) {
-      rows += SearchRowOpening();
-      Show(kRecordHead + std::to_string(n) + kRecordTail);
-      TSearchHit hit = session->Read();
-      if (ocrDir) RecogniseFirstClaim(*session, *ocrDir, hit);
-      SearchRecordCells cells;
-      cells.n = n;
-      cells.typeName = hit.typeName;
-      cells.number = hit.number;
-      cells.title = hit.title;
-      cells.classification = hit.classification;
-      cells.legalStatus = hit.legalStatus.value_or(kNotSearched);
-      cells.patentee = hit.patentee.value_or(kNotSearched);
-      cells.publication = hit.publication;
-      cells.recordLink = hit.recordLink;
-      rows += SearchRowCells(cells);
-      TSearchRecord record;
-      record.number = hit.number;
-      record.typeName = hit.typeName;
-      record.title = hit.title;
-      record.classification = hit.classification;
-      record.legalStatus = hit.legalStatus;
-      record.patentee = hit.patentee;
-      record.abstractText = hit.abstractText;
-      record.firstClaim = hit.firstClaim;
-      if (!hit.publication.empty()) record.publication = hit.publication;
-      record.titleUtf8 = hit.titleUtf8;
-      if (hit.abstractText) rows += SearchAbstractRow(*hit.abstractText);
-      if (hit.firstClaim) rows += SearchFirstClaimRow(*hit.firstClaim);
-      rows += SearchDividerRow();
-      result_->records.push_back(std::move(record));
-    }
-  } catch (const std::exception& e) {
-    result_->error = e.what();
-    Show(kFailure);
-    rows += "</tr>";
+  if (source_ == TSourceKind::Ops) {
+    ReadOpsRecords(*session, ocrDir, count);
+  } else {
+    ReadSiteRecords(*session, ocrDir, rows);
+    report_.push_back(rows);
   }
-
-  report_.push_back(rows);
   for (const std::string& item : SearchReportTail()) report_.push_back(item);
 
   // The root is read once, as a copy, at the moment the report is stored.

@@ -1,4 +1,5 @@
 #pragma once
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,12 +20,17 @@ struct TSearchRecord {
   std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
   std::optional<std::string> publication;  // OPS records: "CN101257323B"
   std::string titleUtf8;                  // the title as OPS gave it; "" when GBK holds it
+  std::optional<TSearchFacts> facts;      // OPS records: dates, names, classes, family
+  // With the rows collapsed by family: the family's other records, in the order read.
+  std::vector<TSearchRecord> twins;
 };
 
 // What a search run leaves its caller beyond the progress lines; complete when the run
 // has handed its end over.
 struct TSearchResult {
-  int count = 0;                       // the number of records the site gave
+  int count = 0;                       // the number of records the site gave (OPS: publications)
+  long applications = -1;              // OPS: the applications among the hits read; -1 for the site
+  bool applicationsExact = false;      // every hit was read: applications is their number
   std::vector<TSearchRecord> records;  // the records read, in page order
   std::string error;                   // the failure that ended or cut the run; empty when none
   std::string ocrUnavailable;          // why first claims were not recognised as asked; "" when they were
@@ -56,6 +62,12 @@ class getquery {
   void RecogniseFirstClaim(TSearchSession& session, const TPath& workDir, TSearchHit& hit);
 
   void Start();
+  // The site's rows, each written as it is read (byte for byte as they have always been).
+  void ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows);
+  // OPS's records, one per application (late publications joined to theirs), then the rows.
+  void ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count);
+  // The record of a hit as read.
+  TSearchRecord RecordOf(TSearchSession& session, const std::optional<TPath>& ocrDir);
 
   RunHandOver* handOver_;
   TSourceKind source_ = TSourceKind::Site;
@@ -63,4 +75,5 @@ class getquery {
   std::string query_;
   std::vector<std::string> report_;
   std::shared_ptr<TSearchResult> result_;
+  std::time_t started_ = 0;
 };

@@ -14,21 +14,33 @@ namespace {
 struct TOptionSpec {
   const char* name;
   std::string TSearchAsk::*text = nullptr;
-  bool TSearchAsk::*flag = nullptr;
+  bool TSearchAsk::*flag = nullptr;  // the option turns it from its default to the other value
   int TSearchAsk::*number = nullptr;
   int lo = 0, hi = 0;
+  const char* value = nullptr;  // a flag's one value ("--collapse family")
+  bool opsOnly = false;
 };
 
 const TOptionSpec kOptions[] = {
     {.name = "--title", .text = &TSearchAsk::title},
     {.name = "--abstract", .text = &TSearchAsk::abstractWords},
     {.name = "--class", .text = &TSearchAsk::classification},
+    {.name = "--applicant", .text = &TSearchAsk::applicant, .opsOnly = true},
+    {.name = "--inventor", .text = &TSearchAsk::inventor, .opsOnly = true},
+    {.name = "--text", .text = &TSearchAsk::text, .opsOnly = true},
+    {.name = "--cpc", .text = &TSearchAsk::cpc, .opsOnly = true},
+    {.name = "--number", .text = &TSearchAsk::number, .opsOnly = true},
+    {.name = "--from", .text = &TSearchAsk::dateFrom, .opsOnly = true},
+    {.name = "--to", .text = &TSearchAsk::dateTo, .opsOnly = true},
+    {.name = "--no-translate", .flag = &TSearchAsk::translate, .opsOnly = true},
     {.name = "--legal-status", .flag = &TSearchAsk::legalStatus},
     {.name = "--abstract-info", .flag = &TSearchAsk::abstractText},
     {.name = "--first-claim", .flag = &TSearchAsk::firstClaim},
     // Implies --first-claim (below).
     {.name = "--first-claim-ocr", .flag = &TSearchAsk::firstClaimOcr},
     {.name = "--patentee", .flag = &TSearchAsk::patentee},
+    {.name = "--family", .flag = &TSearchAsk::family, .opsOnly = true},
+    {.name = "--collapse", .flag = &TSearchAsk::collapseFamily, .value = "family", .opsOnly = true},
     {.name = "--max", .number = &TSearchAsk::max, .lo = 1, .hi = 100000},
 };
 
@@ -47,11 +59,14 @@ TSearchArgument ReadSearchArgument(const std::vector<std::string>& args, size_t&
     options.source = ReadSourceName(name);
     return options.source ? TSearchArgument::Read : TSearchArgument::Bad;
   }
+  const TSearchAsk defaults;
   for (const TOptionSpec& o : kOptions) {
     if (a != o.name) continue;
     TSearchAsk& ask = options.ask;
     if (o.flag) {
-      ask.*o.flag = true;
+      std::string given;
+      if (o.value && (!value(given) || given != o.value)) return TSearchArgument::Bad;
+      ask.*o.flag = !(defaults.*o.flag);
       if (o.flag == &TSearchAsk::firstClaimOcr) ask.firstClaim = true;
     } else if (o.text) {
       std::string text;
@@ -63,6 +78,7 @@ TSearchArgument ReadSearchArgument(const std::vector<std::string>& args, size_t&
       if (!value(text) || !ReadDecimal(text, v) || v < o.lo || v > o.hi) return TSearchArgument::Bad;
       ask.*o.number = int(v);
     }
+    if (o.opsOnly) options.opsOnly.push_back(o.name);
     return TSearchArgument::Read;
   }
   return TSearchArgument::NotSearch;
@@ -86,10 +102,11 @@ std::vector<std::string> SearchArguments(const TSearchOptions& options) {
     if (o.text && !TrimBytes(ask.*o.text).empty()) {
       args.push_back(o.name);
       args.push_back(GbkToUtf8(ask.*o.text));
-    } else if (o.flag && ask.*o.flag) {
+    } else if (o.flag && ask.*o.flag != defaults.*o.flag) {
       // --first-claim-ocr says --first-claim as well.
       if (o.flag == &TSearchAsk::firstClaim && ask.firstClaimOcr) continue;
       args.push_back(o.name);
+      if (o.value) args.push_back(o.value);
     } else if (o.number && ask.*o.number != defaults.*o.number) {
       args.push_back(o.name);
       args.push_back(std::to_string(ask.*o.number));

@@ -12,6 +12,7 @@
 struct TSearchOptions {
   TSearchAsk ask;                     // texts GBK
   std::optional<TSourceKind> source;  // --source; none: the run's default
+  std::vector<std::string> opsOnly;   // the options read that only OPS takes, in their order
 };
 
 enum class TSearchArgument {

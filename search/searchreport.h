@@ -34,6 +34,16 @@ std::string SearchAbstractRow(const std::string& abstractText);
 std::string SearchFirstClaimRow(const std::string& firstClaim);
 std::string SearchDividerRow();
 
+// An OPS search's report: the head with the query sent, the publications OPS matched and
+// the applications they are ("at least" unless exact), and a title row with the columns
+// of OPS's fields (dates, inventors, the estimated expiry, the family when asked).
+std::vector<std::string> OpsReportHead(const std::string& query, std::time_t when, const TPath& programDir,
+                                       long publications, long applications, bool exact, bool family);
+// The rows of OPS records (the worker's, one per application or per family), each with
+// every publication among the hits linked, then its abstract and first claim rows.
+struct TSearchRecord;
+std::string OpsReportRows(const std::vector<TSearchRecord>& records, bool family);
+
 // Items 9 and 10, closing the page after the rows.
 std::vector<std::string> SearchReportTail();
 

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
 
@@ -43,6 +44,8 @@ constexpr int kClientHeight = 352;
 constexpr int kTopPanelHeight = 41;
 constexpr int kRightPanelWidth = 313;
 constexpr int kMemoHeight = 279;
+// The strip of an OPS run's bars below the site's dialog, which stays as it was.
+constexpr int kOpsHeight = 48;
 constexpr int kMaxNumberLength = 12;
 // Publication numbers with their prefix and kind, and blanks: "CN 101911042 B".
 constexpr int kMaxOpsNumberLength = 20;
@@ -115,7 +118,16 @@ Tfrmdown::Tfrmdown(QWidget* parent) : QDialog(parent) {
   PopupMenu1->setObjectName("PopupMenu1");
   N1 = MenuItem(PopupMenu1, "N1", QtText(kDelete), this, &Tfrmdown::N1Click);
 
+  Panel3 = Panel(this, "Panel3", QRect(0, kClientHeight, kClientWidth, kOpsHeight));
+  lbrecords = TextLabel(Panel3, "lbrecords", 8, 6, QtText(kBarRecords));
+  pbrecords = PlaceControl<QProgressBar>(Panel3, "pbrecords", {48, 4, 217, 17});
+  lbpages = TextLabel(Panel3, "lbpages", 8, 28, QtText(kBarPages));
+  pbpages = PlaceControl<QProgressBar>(Panel3, "pbpages", {48, 26, 217, 17});
+  for (QProgressBar* bar : {pbrecords, pbpages}) bar->setValue(0);
+  lbtimeleft = PlaceControl<QLabel>(Panel3, "lbtimeleft", {kClientWidth - kRightPanelWidth, 6, kRightPanelWidth - 8, 17});
+
   handOver_ = std::make_unique<QtHandOver>(mmo, startbt, msgbt);
+  handOver_->SetStandingView(pbrecords, pbpages, lbtimeleft);
 
   connect(EdNum, &QLineEdit::textChanged, this, &Tfrmdown::EdNumChange);
   connect(Button2, &QPushButton::clicked, this, &Tfrmdown::Button2Click);
@@ -159,6 +171,8 @@ void Tfrmdown::ShowSourceControls() {
   ops_ = ChooseSource() == TSourceKind::Ops;
   lbdocument->setVisible(ops_);
   cbdocument->setVisible(ops_);
+  Panel3->setVisible(ops_);
+  setFixedSize(kClientWidth, ops_ ? kClientHeight + kOpsHeight : kClientHeight);
   Label2->setText(QtText(ops_ ? kOpsNote1 : kNote1));
   Label3->setText(QtText(ops_ ? kOpsNote2 : kNote2));
   Label2->adjustSize();
@@ -287,6 +301,7 @@ void Tfrmdown::startbtClick() {
   std::function<std::string()> reason;
   if (options.source == TSourceKind::Ops) reason = [result] { return result->error; };
   handOver_->AddEndReason(reason);
+  handOver_->RunStarting(frmquerytext::kActivityDownload);
   new getdown(handOver_.get(), Entries(), options, result);
 }
 

@@ -16,6 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QtHandOver;
 
@@ -45,6 +46,11 @@ class Tfrmdown : public QDialog {
   QLabel* lbdocument = nullptr;
   QComboBox* cbdocument = nullptr;
   QPlainTextEdit* mmo = nullptr;
+  // With OPS as the source, below the rest: where a run stands (records, pages of the
+  // record in hand) and the time left.
+  QFrame* Panel3 = nullptr;
+  QLabel *lbrecords = nullptr, *lbpages = nullptr, *lbtimeleft = nullptr;
+  QProgressBar *pbrecords = nullptr, *pbpages = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* N1 = nullptr;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <iterator>
@@ -25,6 +26,11 @@
 namespace {
 
 using namespace frmquerytext;
+
+// The site's dialog, and the strip OPS's fields add below it.
+constexpr int kWidth = 537;
+constexpr int kHeight = 322;
+constexpr int kOpsHeight = 168;
 
 // A lowered line along the bottom edge of its rectangle.
 class TBottomLineBevel : public QFrame {
@@ -52,7 +58,7 @@ QCheckBox* Option(QWidget* parent, const char* name, QRect geometry, const char*
 Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
   setObjectName("frmquery");
   setWindowTitle(QtText(kCaption));
-  MakeFixedDialog(this, 537, 322);
+  MakeFixedDialog(this, kWidth, kHeight);
 
   Panel1 = Panel(this, "Panel1", {0, 0, 233, 322});
 
@@ -87,12 +93,13 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   btstart = PushButton(Panel1, "btstart", {112, 264, 97, 25}, QtText(kStart));
   msgbt = PushButton(Panel1, "msgbt", {32, 264, 75, 25}, QtText(kBack));
-  btwatch = PushButton(Panel1, "btwatch", {16, 264, 90, 25}, QtText(frmwatchtext::kSaveButton));
   msgbt->setVisible(false);
   // Never the dialog's default button: only the run's end may click it.
   msgbt->setAutoDefault(false);
 
-  QWidget* order[] = {edtitle, edabs, edg, spmax, btstart, cklaw, ckabs, ckzq, ckowner, msgbt, mmo};
+  BuildOpsControls();
+  QWidget* order[] = {edtitle, edabs,  edg,     spmax,   edapplicant, edinventor, edtext,   edcpc,      ednumber,      edfrom,
+                      edto,    btstart, cklaw, ckabs, ckzq,  ckowner,     ckfamily,   ckcollapse, cknotranslate, msgbt, mmo};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(btstart, &QPushButton::clicked, this, &Tfrmquery::btstartClick);
@@ -100,10 +107,37 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
   connect(btwatch, &QPushButton::clicked, this, &Tfrmquery::btwatchClick);
 
   handOver_ = std::make_unique<QtHandOver>(mmo, btstart, msgbt);
+  handOver_->SetStandingView(pbrecords, nullptr, lbtimeleft);
   ShowSourceControls();
 }
 
 Tfrmquery::~Tfrmquery() = default;
+
+void Tfrmquery::BuildOpsControls() {
+  Panel3 = Panel(this, "Panel3", {0, kHeight, kWidth, kOpsHeight});
+  auto field = [this](const char* name, const char* label, QRect geometry) {
+    auto* edit = PlaceControl<QLineEdit>(Panel3, name, geometry);
+    FieldLabel(Panel3, (std::string("lb") + name).c_str(), geometry.x() - 64, edit, QtText(label));
+    return edit;
+  };
+  edapplicant = field("edapplicant", kLabelApplicant, {76, 8, 149, 21});
+  edinventor = field("edinventor", kLabelInventor, {76, 34, 149, 21});
+  edtext = field("edtext", kLabelText, {76, 60, 149, 21});
+  edcpc = field("edcpc", kLabelCpc, {76, 86, 149, 21});
+  ednumber = field("ednumber", kLabelNumber, {76, 112, 149, 21});
+  edfrom = field("edfrom", kLabelFrom, {76, 138, 68, 21});
+  edto = PlaceControl<QLineEdit>(Panel3, "edto", {157, 138, 68, 21});
+  FieldLabel(Panel3, "lbedto", 147, edto, QtText(kLabelTo));
+  for (QLineEdit* date : {edfrom, edto}) date->setToolTip(QtText(kDateHint));
+  pbrecords = PlaceControl<QProgressBar>(Panel3, "pbrecords", {241, 8, 288, 17});
+  pbrecords->setValue(0);
+  lbtimeleft = PlaceControl<QLabel>(Panel3, "lbtimeleft", {241, 30, 288, 17});
+  ckfamily = Option(Panel3, "ckfamily", {241, 88, 200, 17}, kFamily);
+  ckcollapse = Option(Panel3, "ckcollapse", {241, 112, 200, 17}, kCollapseFamily);
+  cknotranslate = Option(Panel3, "cknotranslate", {241, 136, 200, 17}, kNoTranslate);
+  // The fields as a watch: OPS's search, so beside OPS's fields.
+  btwatch = PushButton(Panel3, "btwatch", {432, 56, 97, 25}, QtText(frmwatchtext::kSaveButton));
+}
 
 void Tfrmquery::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
@@ -117,8 +151,11 @@ void Tfrmquery::FormShow() {
 
 void Tfrmquery::ShowSourceControls() {
   const bool ops = ChooseSource() == TSourceKind::Ops;
+  // OPS's fields and the run's bar below the site's dialog, which stays as it was.
+  Panel3->setVisible(ops);
+  setFixedSize(kWidth, ops ? kHeight + kOpsHeight : kHeight);
   for (QWidget* w : {static_cast<QWidget*>(lbzq), static_cast<QWidget*>(spmax), static_cast<QWidget*>(Label4),
-                     static_cast<QWidget*>(Label5), static_cast<QWidget*>(btwatch)})
+                     static_cast<QWidget*>(Label5)})
     w->setVisible(ops);
 }
 
@@ -127,6 +164,12 @@ void Tfrmquery::btstartClick() {
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
   const TSourceKind source = ChooseSource();
   const TSearchAsk ask = FieldsAsk(source);
+  // A query OPS would refuse is never sent: the message says which field.
+  if (const std::string problem = SearchAskProblem(source, ask); !problem.empty()) {
+    msgbox::Show(this, QtText(problem));
+    btstart->setEnabled(true);
+    return;
+  }
   std::string expression = SearchExpression(source, ask);
   if (expression.empty()) {
     msgbox::Show(this, QtText(shelltext::kNoCondition));
@@ -140,6 +183,7 @@ void Tfrmquery::btstartClick() {
   std::function<std::string()> reason;
   if (source == TSourceKind::Ops) reason = [result] { return result->error; };
   handOver_->AddEndReason(reason);
+  handOver_->RunStarting(kActivitySearch);
   new getquery(handOver_.get(), source, ask, result);
 }
 
@@ -152,7 +196,19 @@ TSearchAsk Tfrmquery::FieldsAsk(TSourceKind source) const {
   ask.abstractText = ckabs->isChecked();
   ask.firstClaim = ckzq->isChecked();
   ask.patentee = ckowner->isChecked();
-  if (source == TSourceKind::Ops) ask.max = spmax->value();
+  if (source == TSourceKind::Ops) {
+    ask.max = spmax->value();
+    ask.applicant = GbkText(edapplicant->text());
+    ask.inventor = GbkText(edinventor->text());
+    ask.text = GbkText(edtext->text());
+    ask.cpc = GbkText(edcpc->text());
+    ask.number = GbkText(ednumber->text());
+    ask.dateFrom = GbkText(edfrom->text());
+    ask.dateTo = GbkText(edto->text());
+    ask.family = ckfamily->isChecked();
+    ask.collapseFamily = ckcollapse->isChecked();
+    ask.translate = !cknotranslate->isChecked();
+  }
   // OPS has no claims text for CN: the box asks for the claims page's recognised text.
   ask.firstClaimOcr = ask.firstClaim && source == TSourceKind::Ops;
   return ask;

@@ -10,6 +10,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QtHandOver;
@@ -39,6 +40,13 @@ class Tfrmquery : public QDialog {
   QLabel* lbzq = nullptr;
   QLabel *Label4 = nullptr, *Label5 = nullptr;
   QSpinBox* spmax = nullptr;
+  // With OPS as the source, below the rest: more fields and boxes, and where a run stands.
+  QFrame* Panel3 = nullptr;
+  QLineEdit *edapplicant = nullptr, *edinventor = nullptr, *edtext = nullptr, *edcpc = nullptr,
+            *ednumber = nullptr, *edfrom = nullptr, *edto = nullptr;
+  QCheckBox *ckfamily = nullptr, *ckcollapse = nullptr, *cknotranslate = nullptr;
+  QProgressBar* pbrecords = nullptr;
+  QLabel* lbtimeleft = nullptr;
 
   // Handlers, named after control and event.
   void FormShow();
@@ -55,6 +63,7 @@ class Tfrmquery : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void BuildOpsControls();
   // The search the fields ask for the source.
   TSearchAsk FieldsAsk(TSourceKind source) const;
 

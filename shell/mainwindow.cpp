@@ -14,10 +14,12 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/appdir.h"
 #include "base/datadir.h"
@@ -33,6 +35,7 @@
 #include "shell/lookup.h"
 #include "shell/msgbox.h"
 #include "shell/qttext.h"
+#include "shell/qthandover.h"
 #include "shell/recordsindex.h"
 #include "shell/shelltexts.h"
 #include "shell/versionfile.h"
@@ -202,6 +205,9 @@ void Tfrmmain::BuildMenus() {
   N12 = Item(N5, "N12", shelltext::kMenuCheckVersion, this, &Tfrmmain::N12Click);
 }
 
+// The runs' hand-overs outlive the window: they must not reach it once it is gone.
+Tfrmmain::~Tfrmmain() { QtHandOver::SetStatusHook(nullptr); }
+
 void Tfrmmain::BuildStatusBar() {
   StatusBar1 = statusBar();
   StatusBar1->setObjectName("StatusBar1");
@@ -216,7 +222,23 @@ void Tfrmmain::BuildStatusBar() {
   StatusBar1->addWidget(StatusPanel1, 1);
   StatusPanel2 = new QLabel(StatusBar1);
   StatusPanel2->setObjectName("StatusPanel2");
+  StatusPanel3 = new QLabel(StatusBar1);
+  StatusPanel3->setObjectName("StatusPanel3");
+  StatusBar1->addPermanentWidget(StatusPanel3);
   StatusBar1->addPermanentWidget(StatusPanel2);
+  QtHandOver::SetStatusHook([this](const void* run, const QString& text) {
+    auto it = std::find_if(running_.begin(), running_.end(), [run](const auto& r) { return r.first == run; });
+    if (text.isEmpty()) {
+      if (it != running_.end()) running_.erase(it);
+    } else if (it != running_.end()) {
+      it->second = text;
+    } else {
+      running_.emplace_back(run, text);
+    }
+    QStringList shown;
+    for (const auto& r : running_) shown << r.second;
+    StatusPanel3->setText(shown.join(QStringLiteral("  ")));
+  });
 }
 
 void Tfrmmain::FormCreate() {

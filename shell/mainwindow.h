@@ -1,5 +1,8 @@
 #pragma once
 #include <QMainWindow>
+#include <QString>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "base/datadir.h"
@@ -24,6 +27,7 @@ class Tfrmmain : public QMainWindow {
   Q_OBJECT
  public:
   explicit Tfrmmain(QWidget* parent = nullptr);
+  ~Tfrmmain() override;
 
   // The program's version number, set during creation.
   int version = 0;
@@ -47,6 +51,7 @@ class Tfrmmain : public QMainWindow {
   QLabel* StatusPanel0 = nullptr;  // stays empty
   QLabel* StatusPanel1 = nullptr;  // the data-directory text
   QLabel* StatusPanel2 = nullptr;  // the source of patent data
+  QLabel* StatusPanel3 = nullptr;  // what runs: a search, a download, where they stand
   Tfrmopsaccount* frmopsaccount = nullptr;
 
   // Menus and their items.
@@ -109,6 +114,8 @@ class Tfrmmain : public QMainWindow {
   void BuildToolbar();
   void BuildMenus();
   void BuildStatusBar();
+  // The running runs' texts, in the order they started, for StatusPanel3.
+  std::vector<std::pair<const void*, QString>> running_;
   void FormCreate();
   void SetDataDirectoryText(const char* gbkPrefix);
   void Clean(datadir::Folder folder);

@@ -5,7 +5,10 @@
 #include "base/handover.h"
 
 class QAbstractButton;
+class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
+class QString;
 
 // A worker's hand-over onto the Qt main thread. Each step runs there while the worker
 // waits (a blocking queued call), so the worker and its run lock live until the result
@@ -24,6 +27,17 @@ class QtHandOver : public RunHandOver {
   // unless the run's own lines hold it already. nullptr: nothing is added.
   void AddEndReason(std::function<std::string()> reason);
 
+  void ShowStanding(const TRunStanding& standing) override;
+  // Where ShowStanding shows a run: the records' bar, the pages' bar (nullptr: none) and
+  // the time left; all three belong to the dialog.
+  void SetStandingView(QProgressBar* records, QProgressBar* pages, QLabel* timeLeft);
+  // A run starts: its name (GBK: 检索, 下载) goes to the status bar with where it stands,
+  // and the bars start empty.
+  void RunStarting(const std::string& activity);
+  // Where the main window hears what each dialog's run is doing: the hand-over, and the
+  // text ("" once the run has ended). Set once.
+  static void SetStatusHook(std::function<void(const void* run, const QString& text)> hook);
+
  private:
   // Runs step on the main thread and waits for it; directly when already there.
   void OnMainThread(const std::function<void()>& step);
@@ -35,5 +49,9 @@ class QtHandOver : public RunHandOver {
   void Ended();
 
   std::function<std::string()> endReason_;
+  QProgressBar* recordsBar_ = nullptr;
+  QProgressBar* pagesBar_ = nullptr;
+  QLabel* timeLeft_ = nullptr;
+  std::string activity_;
   int runStart_ = 0;  // where the run's lines begin in the memo
 };

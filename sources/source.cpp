@@ -94,6 +94,39 @@ std::string SearchExpression(TSourceKind kind, const TSearchAsk& ask) {
   return OpsSearchExpression(ask);
 }
 
+std::string SearchAskProblem(TSourceKind kind, const TSearchAsk& ask) {
+  return kind == TSourceKind::Ops ? OpsSearchProblem(ask) : std::string();
+}
+
+const TPublicationFact* TSearchFacts::Main() const {
+  const TPublicationFact* main = nullptr;
+  for (const TPublicationFact& p : publications)
+    if (p.grant && (!main || !main->grant)) main = &p;
+  if (main) return main;
+  for (const TPublicationFact& p : publications)
+    if (!main || (!p.date.empty() && (main->date.empty() || p.date < main->date))) main = &p;
+  return main;
+}
+
+std::string TSearchFacts::PublicationDate() const {
+  std::string first;
+  for (const TPublicationFact& p : publications)
+    if (!p.date.empty() && (first.empty() || p.date < first)) first = p.date;
+  return first;
+}
+
+std::string TSearchFacts::GrantDate() const {
+  for (const TPublicationFact& p : publications)
+    if (p.grant) return p.date;
+  return {};
+}
+
+void TSearchFacts::Add(const TPublicationFact& publication) {
+  for (const TPublicationFact& p : publications)
+    if (p.shown == publication.shown) return;
+  publications.push_back(publication);
+}
+
 std::unique_ptr<TSearchSession> OpenSearchSession(TSourceKind kind, const TSearchAsk& ask,
                                                   const std::string& expression, TProgress progress) {
   if (kind == TSourceKind::Site) return MakeSiteSearchSession(expression, ask);

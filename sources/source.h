@@ -64,6 +64,49 @@ struct TSearchAsk {
   // the source knows that page (OPS); one image request a record.
   bool firstClaimOcr = false;
   int max = 100;  // records read at most (the site always gives up to 100)
+  // OPS only, as typed (GBK): names, words of the title or the abstract, a CPC class, a
+  // publication or application number, and the publication dates (both included).
+  std::string applicant, inventor, text, cpc, number, dateFrom, dateTo;
+  bool translate = true;        // Chinese words also as their English equivalents
+  bool family = false;          // each record's family: its size, offices, foreign publications
+  bool collapseFamily = false;  // one row per family; max then counts families
+};
+
+// A publication of a record among a search's hits (texts UTF-8).
+struct TPublicationFact {
+  std::string shown;  // "CN116789012A"
+  std::string link;   // its page elsewhere
+  std::string date;   // YYYYMMDD; "" when not given
+  bool grant = false;
+  friend bool operator==(const TPublicationFact&, const TPublicationFact&) = default;
+};
+
+// A record's family as the family service gives it.
+struct TFamilyFacts {
+  int size = 0;                              // its publications at every office
+  std::vector<std::string> countries;        // each once, in the order given
+  std::vector<TPublicationFact> foreign;     // the publications of other offices
+};
+
+// What OPS gives of a record beyond the site's cells, for the report's columns and --json
+// (texts UTF-8, dates YYYYMMDD or "").
+struct TSearchFacts {
+  std::vector<TPublicationFact> publications;  // among the hits, in the order found
+  std::string applicationDate;
+  std::vector<std::pair<std::string, std::string>> priorities;  // number, date
+  std::vector<std::string> applicants, applicantsLatin, inventors, ipc, cpc;
+  std::string familyId;
+  int citedCount = 0;
+  std::string expiryEstimate;  // YYYY-MM-DD; "" when none (a lapsed right, an unknown date)
+  std::optional<TFamilyFacts> family;  // when asked
+
+  // The publication a record is known by: the grant when among the hits, else the first A.
+  const TPublicationFact* Main() const;
+  // The earliest publication date among the hits, and the grant's.
+  std::string PublicationDate() const;
+  std::string GrantDate() const;
+  // Adds a publication found later (each once).
+  void Add(const TPublicationFact& publication);
 };
 
 // One record of a search as its report shows it; what was not asked is empty.
@@ -73,6 +116,13 @@ struct TSearchHit {
   std::string recordLink;   // the record's page elsewhere (UTF-8 URL); "" when none
   std::string titleUtf8;    // the title as the source gave it, for UTF-8 outputs; "" when GBK holds it
   std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
+  std::optional<TSearchFacts> facts;  // OPS
+};
+
+// A publication the hits brought for a record read already: its number and the publication.
+struct TLatePublication {
+  std::string number;
+  TPublicationFact publication;
 };
 
 // One search run's conversation with a source.
@@ -90,11 +140,23 @@ class TSearchSession {
   // The page of the current record where its claims start, as a one-page image into file
   // (one image request); false when the source does not know that page. Throws.
   virtual bool FetchClaimsPage(const TPath& /*file*/) { return false; }
+  // A source that makes one record of all the publications of an application: those the
+  // hits brought since the last call for records already read (an A pages after its grant).
+  virtual std::vector<TLatePublication> TakeLatePublications() { return {}; }
+  // How many records the run will read, estimated; -1 when the source cannot tell.
+  virtual long Expected() const { return -1; }
+  // The records among every hit read so far, and whether that is all of them (the run read
+  // every hit); Applications() is -1 for a source of one record a hit.
+  virtual long Applications() const { return -1; }
+  virtual bool ReadEveryHit() const { return false; }
 };
 
 // The expression a search's report shows and is named after: the site's search expression,
 // or OPS's query; empty when the fields hold no condition.
 std::string SearchExpression(TSourceKind kind, const TSearchAsk& ask);
+// Why the ask cannot be sent (GBK: a date that does not read, a range that ends before it
+// starts, more terms than the source takes); "" when it can.
+std::string SearchAskProblem(TSourceKind kind, const TSearchAsk& ask);
 // A session for the ask; expression is SearchExpression's. progress may be empty.
 std::unique_ptr<TSearchSession> OpenSearchSession(TSourceKind kind, const TSearchAsk& ask,
                                                   const std::string& expression, TProgress progress);

@@ -1,12 +1,15 @@
 #include "sources/ops/opssource.h"
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <utility>
 #include <thread>
 
 #include "base/bytes.h"
@@ -20,6 +23,7 @@
 #include "sources/ops/opslegal.h"
 #include "sources/ops/opsnumbers.h"
 #include "sources/ops/opspaths.h"
+#include "sources/ops/opsquery.h"
 #include "sources/ops/opsreplies.h"
 #include "sources/ops/opstexts.h"
 #include "sources/ops/replytext.h"
@@ -43,9 +47,10 @@ std::unique_ptr<TOpsConnection> OpenOpsConnection(TProgress progress) {
   return std::make_unique<TOpsConnection>(OpsHost(), *credentials, std::move(progress));
 }
 
-std::string RecordLink(const TOpsPublication& pub) {
-  return "https://worldwide.espacenet.com/patent/search?q=pn%3D" + pub.Shown();
-}
+// A publication's page at Espacenet, at any office.
+std::string LinkOf(const std::string& shown) { return "https://worldwide.espacenet.com/patent/search?q=pn%3D" + shown; }
+
+std::string RecordLink(const TOpsPublication& pub) { return LinkOf(pub.Shown()); }
 
 std::string Joined(const std::vector<std::string>& parts, const char* between) {
   std::string all;
@@ -80,35 +85,60 @@ const std::string& OnePage(const TOpsReply& reply, int page) {
   return reply.body;
 }
 
+TPublicationFact PublicationFactOf(const TOpsBiblio& b) {
+  return {b.publication.Shown(), RecordLink(b.publication), b.publicationDate, b.publication.IsGrant()};
+}
+
+int Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  return (tm.tm_year + 1900) * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
+}
+
+TOpsQuery QueryOf(const TSearchAsk& ask) {
+  return BuildOpsQuery({ask.title, ask.abstractWords, ask.classification, ask.applicant, ask.inventor, ask.text,
+                        ask.cpc, ask.number, ask.dateFrom, ask.dateTo, ask.translate},
+                       Today());
+}
+
+// A search run: one record per CN application, however many of its publications (A, B,
+// U, ...) are hits. OPS lists publications newest first, so a grant usually comes pages
+// before its A: a publication of an application read already is handed over as a late one
+// and joins that record, which costs no look-up. Once the run has its records it reads no
+// further page, but takes the late publications of the pages it has.
 class TOpsSearchSession : public TSearchSession {
  public:
   TOpsSearchSession(const TSearchAsk& ask, TProgress progress)
-      : ask_(ask),
-        progress_(std::move(progress)),
-        connection_(OpenOpsConnection(progress_)),
-        cql_(OpsCql({ask.title, ask.abstractWords, ask.classification})) {}
+      : ask_(ask), progress_(std::move(progress)), connection_(OpenOpsConnection(progress_)), query_(QueryOf(ask)) {
+    if (!query_.problem.empty()) throw EOpsError(query_.problem);
+  }
 
   long Open() override {
-    std::optional<TOpsSearchPage> first = Page(cql_, 1, FirstPageSize());
+    ReportDrops();
+    const std::string cql = query_.Sent();
+    std::optional<TOpsSearchPage> first = Page(cql, 1, FirstPageSize());
     if (!first) {
       // OPS has answered "No results found" for a while for valid queries under load.
       if (progress_) progress_(kNoHitsRetry);
       std::this_thread::sleep_for(kNoHitsRecheck);
-      first = Page(cql_, 1, FirstPageSize());
+      first = Page(cql, 1, FirstPageSize());
       if (!first) return 0;
     }
     if (first->total <= kOpsServedHits) {
       total_ = first->total;
       for (TOpsBiblio& b : first->records) hits_.push_back(std::move(b));
       sliceQueued_ = std::min<long>(FirstPageSize(), total_);
-      sliceCql_ = cql_;
+      sliceCql_ = cql;
       sliceCount_ = total_;
       return total_;
     }
-    // More than OPS serves for one query: slices by publication date, newest first.
+    // More than OPS serves for one query: slices by publication date, newest first, inside
+    // the range asked.
     if (progress_) progress_(kSlices);
-    slicer_.emplace(AllPublicationDates(Today()), first->total, [this](const TDateRange& range) -> long {
-      std::optional<TOpsSearchPage> page = Page(CqlWithin(cql_, range), 1, 1);
+    const TDateRange whole = query_.dates.value_or(AllPublicationDates(Today()));
+    slicer_.emplace(whole, first->total, [this](const TDateRange& range) -> long {
+      std::optional<TOpsSearchPage> page = Page(CqlWithin(query_.cql, range), 1, 1);
       return page ? long(page->total) : 0;
     });
     total_ = slicer_->Total();
@@ -118,14 +148,32 @@ class TOpsSearchSession : public TSearchSession {
   long Limit() const override { return ask_.max; }
 
   bool Next() override {
-    if (read_ >= ask_.max) return false;
-    while (hits_.empty()) {
-      if (!Refill()) return false;
+    for (;;) {
+      if (hits_.empty()) {
+        if (LimitReached()) return false;  // no page more once the run has its records
+        if (!Refill()) {
+          exhausted_ = true;
+          return false;
+        }
+        continue;
+      }
+      TOpsBiblio b = std::move(hits_.front());
+      hits_.pop_front();
+      ++consumed_;
+      const std::string key = KeyOf(b);
+      everyApplication_.insert(key);
+      if (read_.count(key)) {
+        late_.push_back({b.application.digits, PublicationFactOf(b)});
+        continue;
+      }
+      // Past the limit only a twin of a family shown joins its row; the rest is counted.
+      if (LimitReached() && !(ask_.collapseFamily && !b.familyId.empty() && families_.count(b.familyId))) continue;
+      read_.insert(key);
+      if (!b.familyId.empty()) families_.insert(b.familyId);
+      familiesRead_ += b.familyId.empty();
+      current_ = std::move(b);
+      return true;
     }
-    current_ = std::move(hits_.front());
-    hits_.pop_front();
-    ++read_;
-    return true;
   }
 
   TSearchHit Read() override {
@@ -142,6 +190,8 @@ class TOpsSearchSession : public TSearchSession {
     if (ask_.patentee) hit.patentee = Cell(Joined(b.Applicants(), "; "));
     if (ask_.abstractText) hit.abstractText = Cell(b.Abstract());
     if (ask_.firstClaim) hit.firstClaim = sourcetext::kNoClaimsText;
+    hit.facts = FactsOf(b, hit.legalStatus);
+    if (ask_.family) hit.facts->family = FamilyFacts(b);
     return hit;
   }
 
@@ -156,14 +206,65 @@ class TOpsSearchSession : public TSearchSession {
     return true;
   }
 
- private:
-  long FirstPageSize() const { return std::min<long>(100, ask_.max); }
+  std::vector<TLatePublication> TakeLatePublications() override { return std::exchange(late_, {}); }
 
-  static int Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    return (tm.tm_year + 1900) * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
+  // The records still to come at the rate of the hits read so far (records per hit), within
+  // the limit.
+  long Expected() const override {
+    const long read = long(read_.size());
+    if (exhausted_) return read;
+    // Every hit in hand: the records still to come are those among them.
+    if (!slicer_ && sliceQueued_ >= std::min(sliceCount_, kOpsServedHits)) {
+      std::set<std::string> coming;
+      std::set<std::string> families = families_;
+      long rows = long(families_.size()) + familiesRead_;
+      for (const TOpsBiblio& b : hits_) {
+        const std::string key = KeyOf(b);
+        if (read_.count(key) || coming.count(key)) continue;
+        const bool twin = ask_.collapseFamily && !b.familyId.empty() && families.count(b.familyId);
+        if (!twin && (ask_.collapseFamily ? rows : read + long(coming.size())) >= ask_.max) continue;
+        coming.insert(key);
+        if (ask_.collapseFamily && !twin) ++rows, families.insert(b.familyId.empty() ? "-" + key : b.familyId);
+      }
+      return read + long(coming.size());
+    }
+    const double perHit = consumed_ ? double(everyApplication_.size()) / double(consumed_) : 1.0;
+    long expected = read + std::lround(perHit * double(std::max(0L, total_ - consumed_)));
+    if (ask_.collapseFamily) {
+      const long families = long(families_.size()) + familiesRead_;
+      const double perFamily = families ? double(read) / double(families) : 1.0;
+      expected = std::min(expected, std::lround(perFamily * ask_.max));
+    } else {
+      expected = std::min<long>(expected, ask_.max);
+    }
+    return std::max(expected, read);
+  }
+
+  long Applications() const override { return long(everyApplication_.size()); }
+  bool ReadEveryHit() const override { return exhausted_ || consumed_ >= total_; }
+
+ private:
+  // Whole pages whatever the limit: one request either way, and the publications of the
+  // records read that a full page holds (an A after its grant) join their records.
+  static long FirstPageSize() { return 100; }
+
+  bool LimitReached() const {
+    const long rows = ask_.collapseFamily ? long(families_.size()) + familiesRead_ : long(read_.size());
+    return rows >= ask_.max;
+  }
+
+  static std::string KeyOf(const TOpsBiblio& b) {
+    return b.application.digits.empty() ? b.publication.Shown() : b.application.digits;
+  }
+
+  // The equivalents the glossary had to leave out, one line each, and the fields sent as typed.
+  void ReportDrops() {
+    if (!progress_) return;
+    for (const TGlossaryDrop& d : query_.dropped)
+      progress_(kDroppedA + Utf8ToGbkWithReferences(d.word) + kDroppedB + Utf8ToGbkWithReferences(d.equivalent) +
+                kDroppedC);
+    for (const TOpsTextField& f : query_.untranslated)
+      progress_(kUntranslated + Utf8ToGbkWithReferences(f.words));
   }
 
   // A page of hits; nothing for "No results found" (also a range past the last hit).
@@ -176,15 +277,13 @@ class TOpsSearchSession : public TSearchSession {
     return ReadSearchReply(reply.body);
   }
 
-  // The next page of the current slice, or the next slice; false when every hit the run
-  // may read has been queued.
+  // The next page of the current slice, or the next slice; false when every hit has been
+  // queued.
   bool Refill() {
-    const long wanted = ask_.max - read_;
-    if (wanted <= 0) return false;
     const long servedInSlice = std::min(sliceCount_, kOpsServedHits);
     if (sliceQueued_ < servedInSlice) {
       const long first = sliceQueued_ + 1;
-      const long last = std::min({first + 99, servedInSlice, first + wanted - 1});
+      const long last = std::min(first + FirstPageSize() - 1, servedInSlice);
       std::optional<TOpsSearchPage> page = Page(sliceCql_, first, last);
       if (!page || page->records.empty()) {
         sliceQueued_ = servedInSlice;  // the slice ended sooner than its count said
@@ -193,36 +292,106 @@ class TOpsSearchSession : public TSearchSession {
       // Past the range asked, whatever the page held: a hit OPS cannot serve (a placeholder)
       // still takes its place in the count.
       sliceQueued_ = last;
+      consumed_ += (last - first + 1) - long(page->records.size());
       for (TOpsBiblio& b : page->records) hits_.push_back(std::move(b));
       return true;
     }
     if (!slicer_) return false;
     std::optional<TOpsSlice> slice = slicer_->Next();
     if (!slice) return false;
-    sliceCql_ = CqlWithin(cql_, slice->range);
+    sliceCql_ = CqlWithin(query_.cql, slice->range);
     sliceCount_ = slice->count;
     sliceQueued_ = 0;
     return true;
   }
 
+  // What the INPADOC reply of a family gave, kept for the run instead of the reply itself:
+  // the legal status cell of each CN application in it, and the family.
+  struct TInpadoc {
+    bool found = false;  // false: OPS has no such family (a 404)
+    std::map<std::string, std::string> legalCells;
+    TFamilyFacts family;
+  };
+
+  // The INPADOC data of the record's family, asked once a family: the family service's
+  // (with the legal events when they are asked too) when the family is asked, else the
+  // legal service's, which is the family with its events as well. A record its family's
+  // reply does not name is asked for on its own.
+  const TInpadoc& Inpadoc(const TOpsBiblio& b) {
+    const std::string key = b.familyId.empty() ? "-" + KeyOf(b) : b.familyId;
+    auto it = inpadoc_.find(key);
+    if (it != inpadoc_.end() && (!it->second.found || !ask_.legalStatus || it->second.legalCells.count(b.application.digits)))
+      return it->second;
+    const std::string path = !ask_.family ? opspaths::Legal(b.publication)
+                             : ask_.legalStatus ? opspaths::Family(b.publication) + "/legal"
+                                                : opspaths::Family(b.publication);
+    TOpsReply reply = connection_->Get(client_, path, kXml);
+    TInpadoc data;
+    if (reply.status != 404) {
+      data.found = true;
+      const TOpsFamily family = ReadFamilyReply(reply.body);
+      if (ask_.legalStatus) {
+        std::set<std::string> applications = {b.application.digits};
+        for (const TOpsFamilyMember& m : family.members) {
+          TOpsApplication app;
+          if (m.country == "CN" && ReadReplyApplication(m.applicationNumber, app)) applications.insert(app.digits);
+        }
+        for (const std::string& app : applications)
+          data.legalCells[app] = LegalStatusCell(ReadLegalReply(reply.body, TOpsApplication{app}));
+      }
+      data.family.size = int(family.total);
+      data.family.countries = family.Countries();
+      for (const TOpsFamilyMember& m : family.members)
+        if (m.country != "CN") data.family.foreign.push_back({m.Shown(), LinkOf(m.Shown()), m.date, false});
+    }
+    return inpadoc_[key] = std::move(data);
+  }
+
   std::string LegalCell(const TOpsBiblio& b) {
-    TOpsReply reply = connection_->Get(client_, opspaths::Legal(b.publication), kXml);
-    if (reply.status == 404) return opstext::kLegalUnknown;
-    return LegalStatusCell(ReadLegalReply(reply.body, b.application));
+    const TInpadoc& data = Inpadoc(b);
+    auto cell = data.legalCells.find(b.application.digits);
+    return cell == data.legalCells.end() ? std::string(opstext::kLegalUnknown) : cell->second;
+  }
+
+  TFamilyFacts FamilyFacts(const TOpsBiblio& b) { return Inpadoc(b).family; }
+
+  static TSearchFacts FactsOf(const TOpsBiblio& b, const std::optional<std::string>& legal) {
+    TSearchFacts f;
+    f.publications.push_back(PublicationFactOf(b));
+    f.applicationDate = b.applicationDate;
+    for (const TOpsPriority& p : b.priorities) f.priorities.emplace_back(p.number, p.date);
+    f.applicants = b.applicantsOriginal;
+    f.applicantsLatin = b.applicantsEpodoc;
+    f.inventors = b.Inventors();
+    f.ipc = b.ipcClasses;
+    f.cpc = b.cpcClasses;
+    f.familyId = b.familyId;
+    f.citedCount = b.citedCount;
+    // A right that has lapsed has no end to foresee.
+    const bool lapsed = legal && legal->rfind(opstext::kLegalLapsed, 0) == 0;
+    if (!lapsed) f.expiryEstimate = ExpiryEstimate(b.application.digits, b.applicationDate);
+    return f;
   }
 
   TSearchAsk ask_;
   TProgress progress_;
   std::unique_ptr<TOpsConnection> connection_;
   THttpClient client_;
-  std::string cql_;
+  TOpsQuery query_;
   std::optional<TOpsSlicer> slicer_;
   std::string sliceCql_;
   long sliceCount_ = 0;
   long sliceQueued_ = 0;
   long total_ = 0;
-  long read_ = 0;
+  long consumed_ = 0;  // hits taken from the pages (placeholders too)
+  bool exhausted_ = false;
   std::deque<TOpsBiblio> hits_;
+  std::set<std::string> read_;              // the records handed out
+  std::set<std::string> everyApplication_;  // the records among every hit taken
+  std::set<std::string> families_;          // of the records handed out
+  long familiesRead_ = 0;                   // records handed out without a family id
+  std::vector<TLatePublication> late_;
+  std::map<std::string, TInpadoc> inpadoc_;
   TOpsBiblio current_;
 };
 
@@ -377,9 +546,13 @@ class TOpsDownloadSource : public TDownloadSource {
 }  // namespace
 
 std::string OpsSearchExpression(const TSearchAsk& ask) {
-  if (TrimBytes(ask.title).empty() && TrimBytes(ask.abstractWords).empty() && TrimBytes(ask.classification).empty())
-    return {};
-  return Utf8ToGbkWithReferences(OpsCql({ask.title, ask.abstractWords, ask.classification}));
+  const TOpsQuery query = QueryOf(ask);
+  if (query.empty) return {};
+  return Utf8ToGbkWithReferences(query.Sent());
+}
+
+std::string OpsSearchProblem(const TSearchAsk& ask) {
+  return QueryOf(ask).problem;
 }
 
 std::unique_ptr<TSearchSession> MakeOpsSearchSession(const TSearchAsk& ask, TProgress progress) {

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -399,6 +400,12 @@ class DownDialogTest : public QObject {
     const TPath pdf = datadir::Root() + "/data/pdf/";
     QVERIFY2(FileExists(pdf + Utf8ToGbk("一种电池隔膜 CN1830574A.pdf")), qPrintable(d->mmo->toPlainText()));
     QVERIFY(FileExists(pdf + Utf8ToGbk("一种电池隔膜 CN100953206C.pdf")));
+    // The bars below stand at the run's end: its one record, every page of its last PDF.
+    QVERIFY(d->pbrecords->isVisible());
+    QCOMPARE(d->pbrecords->value(), d->pbrecords->maximum());
+    QCOMPARE(d->pbrecords->maximum(), 1);
+    QVERIFY(d->pbpages->maximum() > 1);
+    QCOMPARE(d->pbpages->value(), d->pbpages->maximum());
 
     ops.Use(ops.limited);
     d->EdNum->setText("03234567");

@@ -1,6 +1,8 @@
 // The search dialog on its own: layout, focus, how the edits and boxes reach the run,
 // the empty-condition message, the memo and the start button around a run.
 #include <QCheckBox>
+#include <QDate>
+#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -149,9 +151,11 @@ class FrmqueryTest : public QObject {
       if (w->focusPolicy() & Qt::TabFocus) chain << w->objectName();
       w = w->nextInFocusChain();
     } while (w != d->edtitle);
-    // spmax (the number of records, shown with OPS only) and its edit come after the fields.
-    QCOMPARE(chain, QStringList({"edtitle", "edabs", "edg", "spmax", "qt_spinbox_lineedit", "btstart", "cklaw",
-                                 "ckabs", "ckzq", "ckowner", "msgbt", "mmo"}));
+    // spmax (the number of records) and OPS's fields and boxes, shown with OPS only, come
+    // after the site's fields and boxes.
+    QCOMPARE(chain, QStringList({"edtitle", "edabs", "edg", "spmax", "qt_spinbox_lineedit", "edapplicant", "edinventor",
+                                 "edtext", "edcpc", "ednumber", "edfrom", "edto", "btstart", "cklaw", "ckabs", "ckzq",
+                                 "ckowner", "ckfamily", "ckcollapse", "cknotranslate", "msgbt", "mmo"}));
     // Focus left elsewhere goes back to the title edit when the dialog shows again.
     d->edg->setFocus();
     QCOMPARE(d->focusWidget(), d->edg);
@@ -291,7 +295,32 @@ class FrmqueryTest : public QObject {
     d->btstart->click();
     WaitForRunEnd();
     const std::string report = ReadFileBytes(SearchReportPath(dir_->dir, d->Expression()));
-    QCOMPARE(Count(report, "worldwide.espacenet.com"), 3);
+    // Three records, one a row, whatever publications of theirs each row links.
+    QCOMPARE(Count(report, "<tr class=\"detail\">"), 3);
+    // The bar under the memo stands at the end of the run.
+    QVERIFY(d->pbrecords->isVisible());
+    QCOMPARE(d->pbrecords->value(), 3);
+    QCOMPARE(d->pbrecords->maximum(), 3);
+
+    // OPS's own fields reach the query; a date that does not read starts nothing.
+    Fill("", "", "");
+    d->edapplicant->setText(U("长江变速器"));
+    d->edfrom->setText("2023-02-30");
+    msgbox::SetHandlerForTesting([&](msgbox::Kind kind, const QString& text, const QString& caption) {
+      boxes_->shown.push_back({kind, text, caption});
+      return false;
+    });
+    const size_t shown = boxes_->shown.size();
+    d->btstart->click();
+    QCOMPARE(boxes_->shown.size(), shown + 1);
+    QVERIFY2(boxes_->shown.back().text.startsWith(U("起始日期无法识别")), qPrintable(boxes_->shown.back().text));
+    QVERIFY(d->btstart->isEnabled());
+    d->edfrom->setText("2023");
+    d->ckcollapse->setChecked(true);
+    d->btstart->click();
+    WaitForRunEnd();
+    QCOMPARE(QtText(d->Expression()), U("pa all \"长江变速器\" and pn=CN and pd within \"20230101 20261231\"")
+                                          .replace("2026", QString::number(QDate::currentDate().year())));
 
     ops.Use(ops.limited);
     d->cklaw->setChecked(true);

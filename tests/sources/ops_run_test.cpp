@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -77,10 +78,11 @@ TEST(OpsSearch, EveryOptionFillsItsCellAndTheReportLinksEachPublication) {
   CliResult r = ops.Run({"search", "--title", "battery", "--legal-status", "--abstract-info", "--patentee",
                          "--first-claim", "--max", "12", "--json", Path(ops.cli, "s.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("**共检索到159条匹配记录,程序仅返回12条记录信息"), std::string::npos) << r.out;
+  // OPS counts publications (an A and its B are two hits); the run reads 12 applications.
+  EXPECT_NE(r.out.find("**共检索到202条匹配记录,程序仅返回12条记录信息"), std::string::npos) << r.out;
   const json doc = ops.Json("s.json");
   EXPECT_EQ(doc["expression"], "ti all \"battery\" and pn=CN");
-  EXPECT_EQ(doc["count"], 159);
+  EXPECT_EQ(doc["count"], 202);
   ASSERT_EQ(doc["records"].size(), 12u);
   std::set<std::string> states;
   for (const json& rec : doc["records"]) {
@@ -99,11 +101,13 @@ TEST(OpsSearch, EveryOptionFillsItsCellAndTheReportLinksEachPublication) {
   const std::string first = doc["records"][0]["publication"];
   EXPECT_NE(report.find("<a href=\"https://worldwide.espacenet.com/patent/search?q=pn%3D" + first + "\""),
             std::string::npos);
-  EXPECT_EQ(Count(report, "worldwide.espacenet.com"), 12);
+  size_t publications = 0;
+  for (const json& rec : doc["records"]) publications += rec["publications"].size();
+  EXPECT_EQ(Count(report, "worldwide.espacenet.com"), int(publications));
   EXPECT_NE(report.find(Utf8ToGbk("法律状态")), std::string::npos);
-  // One token for the whole run; the search asked 12 hits at once.
+  // One token for the whole run; the search asked one whole page, whatever the limit.
   EXPECT_EQ(ops.Requests("auth/accesstoken"), 1u);
-  EXPECT_EQ(ops.Requests("Range=1-12"), 1u);
+  EXPECT_EQ(ops.Requests("Range=1-100"), 1u);
 }
 
 TEST(OpsSearch, NoLegalDataIsUnknownAndNoHitsIsAskedTwiceThenNone) {
@@ -127,7 +131,7 @@ TEST(OpsSearch, PastTwoThousandHitsTheQueryIsSplitAndTheTotalIsTrue) {
   CliResult r = ops.Run({"search", "--class", "H01M", "--max", "2150", "--json", Path(ops.cli, "s.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const json doc = ops.Json("s.json");
-  EXPECT_EQ(doc["count"], 3138);
+  EXPECT_EQ(doc["count"], 4299);  // publications: 3138 applications
   std::set<std::string> pubs;
   for (const json& rec : doc["records"]) pubs.insert(rec["publication"]);
   EXPECT_EQ(pubs.size(), 2150u);
@@ -138,6 +142,203 @@ TEST(OpsSearch, PastTwoThousandHitsTheQueryIsSplitAndTheTotalIsTrue) {
       EXPECT_LE(std::stol(e.target.substr(e.target.find('-', at) + 1)), 2000) << e.target;
     }
   }
+}
+
+// A record of a --json document by its application number; null when it has none.
+json RecordOf(const json& doc, const std::string& number) {
+  for (const json& r : doc["records"])
+    if (r["number"] == number) return r;
+  return nullptr;
+}
+
+std::set<std::string> Strings(const json& array) {
+  std::set<std::string> all;
+  for (const json& s : array) all.insert(s);
+  return all;
+}
+
+TEST(OpsAnalyst, OneRecordPerApplicationWithItsFieldsFamilyAndEstimatedExpiry) {
+  OpsRun ops;
+  CliResult r = ops.Run({"search", "--title", "gearbox", "--legal-status", "--family", "--json", Path(ops.cli, "g.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // Every hit came on the first page: the run knows how many records it reads.
+  EXPECT_NE(r.out.find("开处理第1条记录 1/8\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("开处理第2条记录 2/8，预计还需"), std::string::npos) << r.out;
+  const json doc = ops.Json("g.json");
+  // Eleven publications, eight applications: the A and B of one application are one record.
+  EXPECT_EQ(doc["count"], 11);
+  EXPECT_EQ(doc["applications"], 8);
+  EXPECT_EQ(doc["applications_exact"], true);
+  ASSERT_EQ(doc["records"].size(), 8u);
+  const json twin = RecordOf(doc, "202310123456");
+  ASSERT_FALSE(twin.is_null());
+  EXPECT_EQ(Strings(twin["publications"]), (std::set<std::string>{"CN116789012A", "CN116789012B"}));
+  EXPECT_EQ(twin["publication"], "CN116789012B");
+  EXPECT_EQ(twin["application_date"], "2023-03-15");
+  EXPECT_EQ(twin["grant_date"], "2025-04-15");
+  EXPECT_LT(std::string(twin["publication_date"]), "2025-04-15");
+  EXPECT_EQ(twin["expiry_estimate"], "2043-03-14");
+  EXPECT_EQ(twin["family_id"], "18303614");
+  EXPECT_EQ(twin["cited_count"], 1);
+  EXPECT_EQ(twin["applicants_latin"][0], "CHONGQING CHANGJIANG TRANSMISSION CO LTD");
+  EXPECT_EQ(twin["applicants"][0], "重庆长江变速器有限公司");
+  EXPECT_FALSE(twin["inventors"].empty());
+  EXPECT_FALSE(twin["cpc"].empty());
+  const json abroad = RecordOf(doc, "202210987654");
+  EXPECT_EQ(abroad["family_size"], 8);
+  EXPECT_EQ(Strings(abroad["family_countries"]), (std::set<std::string>{"CN", "WO", "EP", "US", "JP", "KR"}));
+  ASSERT_EQ(abroad["family_publications"].size(), 6u);
+  for (const json& p : abroad["family_publications"])
+    EXPECT_NE(std::string(p["link"]).find(std::string(p["publication"])), std::string::npos);
+  EXPECT_EQ(abroad["priorities"][0], (json{{"number", "CN202210987654"}, {"date", "2022-05-20"}}));
+  EXPECT_EQ(abroad["cited_count"], 4);
+  // A lapsed right has no expiry to foresee.
+  const json lapsed = RecordOf(doc, "202020111222");
+  EXPECT_EQ(std::string(lapsed["legal_status"]).rfind("失效", 0), 0u);
+  EXPECT_TRUE(lapsed["expiry_estimate"].is_null());
+  // One family request per family, legal events and all; no legal request besides.
+  std::set<std::string> families;
+  for (const json& rec : doc["records"]) families.insert(rec["family_id"]);
+  EXPECT_EQ(ops.Requests("rest-services/family/"), families.size());
+  EXPECT_EQ(ops.Requests("rest-services/legal/"), 0u);
+  // The report: the counts in its head, both publications of the twin linked in its row,
+  // the analysts' columns.
+  const std::string lastLine = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+  const std::string report = GbkToUtf8(ReadFileBytes(TPath::FromSystem(lastLine.substr(0, lastLine.size() - 1))));
+  EXPECT_NE(report.find("匹配的公开文本：11 件，涉及申请：8 件"), std::string::npos);
+  EXPECT_NE(report.find("202310123456<br><a href=\"https://worldwide.espacenet.com/patent/search?q=pn%3DCN116789012B\""),
+            std::string::npos);
+  EXPECT_NE(report.find("q=pn%3DCN116789012A\""), std::string::npos);
+  for (const char* column : {"申请日", "发明人", "预计届满日", "同族", "EP4312345A1", "2043-03-14"})
+    EXPECT_NE(report.find(column), std::string::npos) << column;
+
+  // One row per family: the same-day utility model and invention twins become one.
+  CliResult c = ops.Run({"search", "--title", "gearbox", "--collapse", "family", "--max", "5", "--json",
+                         Path(ops.cli, "c.json")});
+  ASSERT_EQ(c.exitCode, 0) << c.err;
+  const json rows = ops.Json("c.json");
+  ASSERT_EQ(rows["records"].size(), 5u);
+  EXPECT_EQ(RecordOf(rows, "202310123456")["family_applications"][0]["number"], "202320654321");
+  EXPECT_EQ(RecordOf(rows, "202410555666")["family_applications"][0]["number"], "202420555777");
+  EXPECT_TRUE(RecordOf(rows, "202420555777").is_null());
+}
+
+TEST(OpsAnalyst, EveryNewOptionNarrowsTheQueryByAnd) {
+  OpsRun ops;
+  struct Case {
+    std::vector<std::string> args;
+    std::string expression;
+    std::function<bool(const json&)> holds;
+  };
+  auto has = [](const json& array, const std::string& piece) {
+    for (const json& s : array)
+      if (std::string(s).find(piece) != std::string::npos) return true;
+    return false;
+  };
+  const std::vector<Case> cases = {
+      {{"--applicant", "长江变速器", "--inventor", "吴刚"},
+       "pa all \"长江变速器\" and in all \"吴刚\" and pn=CN",
+       [&](const json& r) { return has(r["applicants"], "长江变速器") && has(r["inventors"], "吴刚"); }},
+      // The oil pump twins by their titles, the hydraulic system by its abstract.
+      {{"--text", "oil pump"}, "ta all \"oil pump\" and pn=CN",
+       [](const json& r) {
+         return r["number"] == "202410555666" || r["number"] == "202420555777" || r["number"] == "202210987654";
+       }},
+      {{"--cpc", "F16H61/32", "--title", "gearbox"}, "ti all \"gearbox\" and cpc=\"F16H61/32\" and pn=CN",
+       [&](const json& r) { return has(r["cpc"], "F16H61/32"); }},
+      {{"--number", "CN116789012A"}, "pn=CN116789012A and pn=CN",
+       [](const json& r) { return r["publications"] == json::array({"CN116789012A"}); }},
+      {{"--title", "gearbox", "--from", "2023", "--to", "2023-12"},
+       "ti all \"gearbox\" and pn=CN and pd within \"20230101 20231231\"",
+       [](const json& r) { return std::string(r["publication_date"]).rfind("2023-", 0) == 0; }},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"search", "--json", Path(ops.cli, "o.json")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CliResult r = ops.Run(args);
+    ASSERT_EQ(r.exitCode, 0) << c.expression << r.err;
+    const json doc = ops.Json("o.json");
+    EXPECT_EQ(doc["expression"], c.expression);
+    EXPECT_FALSE(doc["records"].empty()) << c.expression;
+    for (const json& rec : doc["records"]) EXPECT_TRUE(c.holds(rec)) << c.expression << " " << rec["number"];
+  }
+}
+
+TEST(OpsAnalyst, ADateRangePastTwoThousandIsSplitInsideIt) {
+  OpsRun ops({"--ops-extra", "3000", "--ops-limit", "search=1200"});
+  CliResult r = ops.Run({"search", "--class", "H01M", "--from", "2015", "--to", "2015", "--max", "2100", "--json",
+                         Path(ops.cli, "s.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("检索已按公开日拆分"), std::string::npos);
+  const json doc = ops.Json("s.json");
+  EXPECT_GT(doc["count"], 2000);
+  EXPECT_EQ(doc["expression"], "ic=H01M and pn=CN and pd within \"20150101 20151231\"");
+  std::set<std::string> numbers;
+  for (const json& rec : doc["records"]) {
+    numbers.insert(rec["number"]);
+    EXPECT_EQ(std::string(rec["publication_date"]).rfind("2015-", 0), 0u) << rec["publication_date"];
+  }
+  EXPECT_EQ(numbers.size(), 2100u);
+  // Every query stays inside the range, and none asks past the 2000th hit.
+  for (const DemoLogEntry& e : ops.site.Log()) {
+    if (e.target.find("search") == std::string::npos) continue;
+    const size_t within = e.target.find("within%20%22");
+    ASSERT_NE(within, std::string::npos) << e.target;
+    const std::string from = e.target.substr(within + 12, 8), to = e.target.substr(within + 23, 8);
+    EXPECT_GE(from, "20150101") << e.target;
+    EXPECT_LE(to, "20151231") << e.target;
+    const size_t range = e.target.find("Range=");
+    EXPECT_LE(std::stol(e.target.substr(e.target.find('-', range) + 1)), 2000) << e.target;
+  }
+}
+
+TEST(OpsAnalyst, WhatOpsWouldRefuseExitsTwoAndSendsNothing) {
+  OpsRun ops;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--title", "gearbox", "--from", "2023-02-30"}, "起始日期无法识别"},
+      {{"--title", "gearbox", "--to", "last year"}, "截止日期无法识别"},
+      {{"--title", "gearbox", "--from", "2024", "--to", "2023"}, "截止日期早于起始日期"},
+      {{"--title", "a b c d e f g h i j k"}, "ti 有 11 个，最多 10 个"},
+      {{"--title", "a b c d e f g", "--abstract", "h i j k l m n", "--text", "o p q r s t u"}, "整个检索式 有 22 个"},
+  };
+  for (const auto& [options, message] : cases) {
+    std::vector<std::string> args = {"search"};
+    args.insert(args.end(), options.begin(), options.end());
+    CliResult r = ops.Run(args);
+    EXPECT_EQ(r.exitCode, 2) << message;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(ops.site.Log().empty());
+  // The site takes none of OPS's options.
+  CliResult site = ops.cli.Run({"search", "--source", "site", "--title", "x", "--family"});
+  EXPECT_EQ(site.exitCode, 2);
+  EXPECT_NE(site.err.find("--family needs --source ops"), std::string::npos) << site.err;
+}
+
+TEST(OpsAnalyst, ChineseWordsReachEnglishTitlesThroughTheGlossary) {
+  OpsRun ops({"--ops-english-index"});
+  CliResult r = ops.Run({"search", "--title", "电池隔膜", "--max", "5", "--json", Path(ops.cli, "z.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const json doc = ops.Json("z.json");
+  const std::string expression = doc["expression"];
+  EXPECT_EQ(expression.rfind("(ti all \"电池隔膜\" or ((ti=\"battery\"", 0), 0u) << expression;
+  EXPECT_EQ(doc["applications"], 36);
+  bool english = false;
+  for (const json& rec : doc["records"]) english |= std::string(rec["title"]).find("eparator") != std::string::npos;
+  EXPECT_TRUE(english);
+  // The report's head shows the query sent.
+  const std::string lastLine = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+  const std::string report = GbkToUtf8(ReadFileBytes(TPath::FromSystem(lastLine.substr(0, lastLine.size() - 1))));
+  EXPECT_NE(report.find("<h2>检索式：(ti all &quot;电池隔膜&quot;"), std::string::npos) << report.substr(0, 600);
+  // As typed, nothing is found in an English index.
+  CliResult typed = ops.Run({"search", "--title", "电池隔膜", "--no-translate"});
+  EXPECT_EQ(typed.exitCode, 1);
+  EXPECT_NE(typed.out.find("没有检索到匹配记录"), std::string::npos);
+  // Equivalents left out to stay within OPS's limits are said.
+  CliResult tight = ops.Run(
+      {"search", "--title", "锂电池隔膜", "--abstract", "a b c d e f g h i j", "--applicant", "x y z", "--from", "2020"});
+  EXPECT_NE(tight.out.find("检索词受 OPS 条数限制：“隔膜”的英文对应词“diaphragm”未加入检索式"), std::string::npos)
+      << tight.out;
 }
 
 TEST(OpsDownload, EveryNumberFormAndDocumentChoice) {
@@ -213,7 +414,7 @@ TEST(OpsSearch, FirstClaimsAreRecognisedFromTheClaimsPageAloneOrSaidToBeMissing)
   CreateDir(ops.cli.data + "/data/temp");
   CreateDir(ops.cli.data + "/data/temp/claimpage.tif");
   const std::string noClaims = "EPO OPS 不提供中国专利的权利要求文字，请看全文的权利要求书页";
-  CliResult r = ops.Run({"search", "--title", "电池隔膜", "--first-claim-ocr", "--max", "3", "--json",
+  CliResult r = ops.Run({"search", "--title", "电池隔膜", "--no-translate", "--first-claim-ocr", "--max", "3", "--json",
                          Path(ops.cli, "s.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const json doc = ops.Json("s.json");
