@@ -45,22 +45,6 @@ void Out(FILE* out, const std::string& utf8) {
   std::fflush(out);
 }
 
-std::string U(const char* gbk) { return GbkToUtf8(gbk); }
-
-// Where a hit holds the words, as its line says it.
-std::string Where(const TFindPlace& p) {
-  using namespace librarytext;
-  static const std::pair<const char*, const char*> kNames[] = {
-      {"title", kFieldTitle},         {"title_en", kFieldTitleEn},   {"abstract", kFieldAbstract},
-      {"abstract_en", kFieldAbstractEn}, {"applicants", kFieldApplicants}, {"inventors", kFieldInventors},
-      {"first_claim", kFieldFirstClaim}};
-  for (const auto& [field, name] : kNames)
-    if (p.field == field) return U(name);
-  const size_t slash = p.document.rfind('/');
-  return U(kPageHead) + std::to_string(p.page) + U(kPageTail) + " " +
-         ValidUtf8(slash == std::string::npos ? p.document : p.document.substr(slash + 1));
-}
-
 int Find(const std::vector<std::string>& words, const std::string& jsonPath, int limit) {
   TLibrary library(datadir::Root());
   TFindOptions options;
@@ -71,7 +55,7 @@ int Find(const std::vector<std::string>& words, const std::string& jsonPath, int
     std::string where;
     TJson places = TJson::array();
     for (const TFindPlace& p : h.places) {
-      where += (where.empty() ? "" : ", ") + Where(p);
+      where += (where.empty() ? "" : ", ") + FindPlaceName(p);
       TJson place;
       place["field"] = p.field;
       if (p.field == "page") {

@@ -11,6 +11,8 @@
 #include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "library/export.h"
+#include "library/library.h"
 #include "search/getquery.h"
 #include "search/searchargs.h"
 #include "shell/shelltexts.h"
@@ -23,7 +25,7 @@ const char kHelp[] =
     "                          [--number CN...] [--from DATE] [--to DATE] [--no-translate]\n"
     "                          [--legal-status] [--abstract-info] [--first-claim] [--patentee]\n"
     "                          [--first-claim-ocr] [--family] [--collapse family]\n"
-    "                          [--source ops|site] [--max N] [--json PATH]\n"
+    "                          [--source ops|site] [--max N] [--json PATH] [--export FILE]\n"
     "\n"
     "Searches the patent search site named in hosts.ini (program directory) for records\n"
     "whose title (名称) and abstract (摘要) hold the words and whose classification (分类号)\n"
@@ -41,6 +43,10 @@ const char kHelp[] =
     "                   split by publication date)\n"
     "  --json PATH      after the run, write the expression, the count the site gave and every\n"
     "                   record's cells to a JSON file (UTF-8); what was not fetched is null\n"
+    "  --export FILE    after the run, write the records read to FILE: .xlsx (a spreadsheet),\n"
+    "                   .csv (UTF-8 with a byte-order mark) or .ris (for reference managers),\n"
+    "                   with the PDFs the patent library knows of them\n"
+    "Every record read also goes into the patent library (<data root>/data/library.db).\n"
     "OPS only: one record per CN application, all its publications among the hits in it.\n"
     "  --applicant TEXT, --inventor TEXT  names (pa, in)\n"
     "  --text TEXT      words of the title or the abstract (ta)\n"
@@ -57,9 +63,9 @@ const char kHelp[] =
     "Progress lines go to stdout as they come. The report is written to\n"
     "<data root>/data/query/<expression>.html (data root from savefile.ini) and its absolute\n"
     "path is the last line printed. Why a run ended early goes to standard error.\n"
-    "Exit status: 0 report written, 1 the run ended early, 2 wrong usage, no condition, or a\n"
-    "query that cannot be sent (a date that does not read, --to before --from, more terms\n"
-    "than OPS takes).\n";
+    "Exit status: 0 report written, 1 the run ended early or the export could not be written,\n"
+    "2 wrong usage (an export file of another suffix too), no condition, or a query that\n"
+    "cannot be sent (a date that does not read, --to before --from, more terms than OPS takes).\n";
 
 TJson Strings(const std::vector<std::string>& texts) {
   TJson all = TJson::array();
@@ -135,10 +141,21 @@ std::string Json(const std::string& expression, const TSearchResult& result, boo
   return JsonText(json);
 }
 
+// The run's records into file; false (and why on standard error) when it cannot be written.
+bool ExportRun(const TPath& file, const std::vector<TPatentRecord>& records) {
+  try {
+    ExportRecords(WithKnownDocuments(datadir::Root(), records), file, datadir::Root());
+    return true;
+  } catch (const std::exception& e) {
+    PrintLine(stderr, e.what());
+    return false;
+  }
+}
+
 }  // namespace
 
 int RunSearchCommand(int argc, char** argv) {
-  std::string jsonPath;
+  std::string jsonPath, exportPath;
   TSearchOptions options;
   const std::vector<std::string> args(argv, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
@@ -152,6 +169,11 @@ int RunSearchCommand(int argc, char** argv) {
     if (read == TSearchArgument::NotSearch && a == "--json") {
       int at = int(i);
       ok = ReadOptionValue(argc, argv, at, jsonPath);
+      i = size_t(at);
+    }
+    if (read == TSearchArgument::NotSearch && a == "--export") {
+      int at = int(i);
+      ok = ReadOptionValue(argc, argv, at, exportPath) && ExportFormatOf(TPath::FromSystem(exportPath));
       i = size_t(at);
     }
     if (!ok) {
@@ -196,6 +218,7 @@ int RunSearchCommand(int argc, char** argv) {
   if (!result->ocrUnavailable.empty()) PrintLine(stderr, result->ocrUnavailable);
   if (!result->error.empty()) PrintLine(stderr, result->error);
   if (!jsonPath.empty() && !WriteJson(jsonPath, Json(expression, *result, ask.family))) return finished ? 2 : 1;
+  if (!exportPath.empty() && !ExportRun(TPath::FromSystem(exportPath), result->patents)) return 1;
   if (!finished) return 1;
   PrintPath(stdout, reportPath);
   return 0;

@@ -16,6 +16,7 @@
 #include "base/ini.h"
 #include "base/worker.h"
 #include "download/downerrors.h"
+#include "download/downlibrary.h"
 #include "download/downreport.h"
 #include "download/downtexts.h"
 #include "download/pages.h"
@@ -94,6 +95,7 @@ struct getdown::TRun {
   std::string endError;
   std::mutex settle;                           // outcomes and rows, also settled by conversions
   std::unique_ptr<TOcrRun> ocr;                // when the PDFs get a text layer
+  std::unique_ptr<TDownloadLibrary> library;   // what the run meets, into the patent library
 
   // Whether the source has stopped serving (a used-up quota): the run then ends with its reason.
   bool SourceStopped() {
@@ -210,6 +212,8 @@ bool getdown::RunNumbers() {
   }
   // One run per data folder across processes: runs share the page files of the temp folder.
   TFolderLock folderLock(datadir::FolderPath(root, datadir::Folder::Data), [this] { Report(kWaitForOtherRun); });
+  run.library = std::make_unique<TDownloadLibrary>(root, options_.source, numbers,
+                                                   [this](const std::string& line) { Report(line); });
   if (options_.ocr) {
     // Without the tool the downloads still run, and the user learns why the text is missing.
     std::string unavailable = OcrUnavailableReason(tempDir);
@@ -270,6 +274,7 @@ bool getdown::RunNumbers() {
   // The records still being recognised end before the run does.
   if (run.ocr) run.ocr->WaitAll();
   if (result_) result_->numbers = run.outcomes;
+  FinishLibrary(run);
   if (run.stopped) {
     Report(run.endError);  // the dialog's memo says why the run ended
     // The source will serve no more for now: every number without its PDF, for a later run.
@@ -426,12 +431,14 @@ bool getdown::SkipExisting(TNumberRun& n, const TSourceDocument& document) {
                       document.publication.empty() ? "" : document.owner, ""});
   }
   Report(n.number, n.number + ": " + kSkipped);
+  n.run.library->InPlace(document, pdf);
   return true;
 }
 
 bool getdown::RunDocument(TNumberRun& n, TSourceDocument& document, size_t d, bool last) {
   TRun& run = n.run;
   const bool listed = n.prepared && d < n.prepared->listFailures.size();
+  run.library->Found(document);
   n.outcome.title = document.title;
   n.outcome.classification = document.classification;
   if (!document.publication.empty())
@@ -479,8 +486,10 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
   if (run.ocr) {
     // The document ends when its text is in: on the OCR pool, while this job goes on.
     n.ocrSettles = true;
-    finish = run.ocr->Record(record, [this, &run, &outcome, &row, number](const std::string& error) {
+    finish = run.ocr->Record(record, [this, &run, &outcome, &row, number, document,
+                                      pdf = record.pdf](const std::string& error) {
       if (!error.empty()) Report(number, kRecordFailed);
+      if (error.empty()) run.library->InPlace(document, pdf);
       std::lock_guard<std::mutex> lock(run.settle);
       if (!error.empty()) {
         outcome.status = TStatus::Failed;
@@ -499,10 +508,12 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
     if (n.converting && last) {
       // The conversion runs while the next record's pages come in; it settles the outcome.
       if (n.converting->valid()) n.converting->get();
-      *n.converting = std::async(std::launch::async, [this, &run, &outcome, &row, number, convert,
-                                                      allDone = n.allDone, ocrSettles = n.ocrSettles] {
+      *n.converting = std::async(std::launch::async, [this, &run, &outcome, &row, number, convert, document,
+                                                      pdf = record.pdf, allDone = n.allDone,
+                                                      ocrSettles = n.ocrSettles] {
         try {
           convert();
+          if (!ocrSettles) run.library->InPlace(document, pdf);
           std::lock_guard<std::mutex> lock(run.settle);
           if (allDone && !ocrSettles && outcome.status != TStatus::Skipped) outcome.status = TStatus::Done;
         } catch (const std::exception& e) {
@@ -517,8 +528,16 @@ bool getdown::FetchAndConvert(TNumberRun& n, const TSourceDocument& document, co
       return true;
     }
     convert();
+    if (!run.ocr) run.library->InPlace(document, record.pdf);
   } catch (const std::exception& e) {
     return DocumentFailed(n, row, e.what());
   }
   return true;
+}
+
+void getdown::FinishLibrary(TRun& run) {
+  int failures = 0;
+  for (const TNumberOutcome& o : run.outcomes) failures += o.status == TNumberOutcome::TStatus::Failed;
+  std::lock_guard<std::mutex> lock(run.mutex);
+  run.library->Finish(failures, run.endError);
 }

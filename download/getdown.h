@@ -97,6 +97,8 @@ class getdown {
   // The requests that find a number's documents and their pages, made ahead while the
   // record before downloads: its failures are kept for the number's turn.
   TLookup Lookup(TRun& run, size_t index);
+  // The run's end into the patent library.
+  void FinishLibrary(TRun& run);
   // The first progress line of a record: with where the run is and the time left when the
   // source's runs are long.
   std::string StartLine(TRun& run, int position, const std::string& number);

@@ -12,6 +12,7 @@
 #include "base/bytes.h"
 #include "base/gbk.h"
 #include "library/library.h"
+#include "library/librarytexts.h"
 #include "library/schema.h"
 #include "library/sqlite.h"
 
@@ -352,4 +353,17 @@ std::vector<TFindHit> TLibrary::Find(const std::vector<std::string>& given, cons
     hits.push_back(std::move(hit));
   }
   return hits;
+}
+
+std::string FindPlaceName(const TFindPlace& p) {
+  using namespace librarytext;
+  static const std::pair<const char*, const char*> kNames[] = {
+      {"title", kFieldTitle},           {"title_en", kFieldTitleEn},       {"abstract", kFieldAbstract},
+      {"abstract_en", kFieldAbstractEn}, {"applicants", kFieldApplicants}, {"inventors", kFieldInventors},
+      {"first_claim", kFieldFirstClaim}};
+  for (const auto& [field, name] : kNames)
+    if (p.field == field) return GbkToUtf8(name);
+  const size_t slash = p.document.rfind('/');
+  return GbkToUtf8(kPageHead) + std::to_string(p.page) + GbkToUtf8(kPageTail) + " " +
+         ValidUtf8(slash == std::string::npos ? p.document : p.document.substr(slash + 1));
 }

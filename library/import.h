@@ -18,6 +18,13 @@ struct TImportCounts {
   int addedDocuments = 0;  // PDFs the library did not have
 };
 
+// The files an import would read: search reports (data/query/*.html) and PDFs (data/pdf/*.pdf).
+struct TImportable {
+  int reports = 0;
+  int pdfs = 0;
+};
+TImportable ImportableFiles(const TPath& root);
+
 // Throws ELibraryError when the library cannot be opened or written; a report or PDF that
 // does not read is counted among otherFiles and passed over (progress says which).
 TImportCounts ImportDataRoot(const TPath& root, const std::function<void(const std::string& gbkLine)>& progress);

@@ -546,6 +546,10 @@ void TLibrarySink::Document(const TDocumentRecord& document) noexcept {
   Guarded([&](TLibraryWriter& w) { w.Document(document); });
 }
 
+void TLibrarySink::FillFirstClaim(const std::string& application, const std::string& firstClaim) noexcept {
+  Guarded([&](TLibraryWriter& w) { w.FillFirstClaim(application, firstClaim); });
+}
+
 void TLibrarySink::Finish(const TRunEnd& end) noexcept {
   Guarded([&](TLibraryWriter& w) { w.Finish(end); });
 }
@@ -553,4 +557,17 @@ void TLibrarySink::Finish(const TRunEnd& end) noexcept {
 bool TLibrarySink::Failed() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return failed_;
+}
+
+std::vector<TPatentRecord> WithKnownDocuments(const TPath& root, std::vector<TPatentRecord> records) {
+  if (!FileExists(TLibrary::FilePath(root))) return records;
+  try {
+    TLibrary library(root);
+    for (TPatentRecord& r : records)
+      if (r.pdfs.empty() && !r.application.empty())
+        if (std::optional<TPatentRecord> known = library.Record(r.application)) r.pdfs = known->pdfs;
+  } catch (const std::exception&) {
+    // Without the library the records go as the run met them.
+  }
+  return records;
 }

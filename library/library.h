@@ -60,6 +60,10 @@ struct TFindPlace {
   std::string snippet;   // the text around the words, the words between the marks
 };
 
+// Where a place is, as people read it (UTF-8): the field (名称, 摘要, …) or 第N页 and the
+// PDF's file name.
+std::string FindPlaceName(const TFindPlace& place);
+
 struct TFindHit {
   int64_t recordId = 0;
   std::string application;
@@ -183,6 +187,7 @@ class TLibrarySink {
   ~TLibrarySink();
   void Met(const TPatentRecord& record) noexcept;
   void Document(const TDocumentRecord& document) noexcept;
+  void FillFirstClaim(const std::string& application, const std::string& firstClaim) noexcept;
   void Finish(const TRunEnd& end) noexcept;
   // Whether any write failed (or the library never opened).
   bool Failed() const;
@@ -198,6 +203,10 @@ class TLibrarySink {
   bool failed_ = false;
   bool warned_ = false;
 };
+
+// The records with the PDFs the root's library knows of each; as they are where it knows
+// none or cannot be opened (an export of a run's records never fails for the library).
+std::vector<TPatentRecord> WithKnownDocuments(const TPath& root, std::vector<TPatentRecord> records);
 
 // The local time as "YYYY-MM-DD HH:MM:SS".
 std::string LibraryTimeNow();

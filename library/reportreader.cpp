@@ -4,25 +4,12 @@
 #include "base/gbk.h"
 #include "download/downtexts.h"
 #include "library/librarytexts.h"
+#include "library/runrecords.h"
 #include "search/searchtexts.h"
-#include "sources/sourcetexts.h"
 
 namespace {
 
 std::string U(const char* gbk) { return GbkToUtf8(gbk); }
-
-bool HasCjk(const std::string& utf8) {
-  for (size_t i = 0; i < utf8.size();) {
-    const size_t n = Utf8SequenceAt(utf8.data() + i, utf8.size() - i);
-    if (n == 0) {
-      ++i;
-      continue;
-    }
-    if (IsCjkCodePoint(Utf8CodePointAt(utf8.data() + i, n))) return true;
-    i += n;
-  }
-  return false;
-}
 
 // The inner HTML of each <td ...>...</td> of a row.
 std::vector<std::string> Cells(const std::string& row) {
@@ -37,16 +24,6 @@ std::vector<std::string> Cells(const std::string& row) {
     at = close + 5;
   }
   return cells;
-}
-
-std::vector<std::string> SplitNames(const std::string& text) {
-  std::string t = text;
-  const std::string fullWidth = "\xef\xbc\x9b";  // ；
-  for (size_t at; (at = t.find(fullWidth)) != std::string::npos;) t.replace(at, fullWidth.size(), ";");
-  std::vector<std::string> names;
-  for (const std::string& n : SplitAt(t, ';'))
-    if (!TrimBytes(n).empty()) names.push_back(TrimBytes(n));
-  return names;
 }
 
 std::string Between(const std::string& s, const std::string& a, const std::string& b) {
@@ -103,7 +80,6 @@ TSearchReport ReadSearchReport(const std::string& page) {
   const std::string abstractHead = U(kAbstractRowHead).substr(U(kAbstractRowHead).rfind('>') + 1);      // 摘要:
   const std::string claimHead = U(kFirstClaimRowHead).substr(U(kFirstClaimRowHead).rfind('>') + 1);     // 首权项:
   const std::string notSearched = U(getquerytext::kNotSearched);
-  const std::string recognised = U(getquerytext::kRecognised);
   auto asked = [&](const std::string& v) { return v == notSearched ? std::string() : v; };
 
   for (size_t at = titleEnd; (at = page.find("<tr class=\"detail\">", at)) != std::string::npos;) {
@@ -118,10 +94,7 @@ TSearchReport ReadSearchReport(const std::string& page) {
         const std::string a = asked(TrimBytes(text.substr(abstractHead.size())));
         (HasCjk(a) ? r.abstractText : r.abstractEn) = a;
       } else if (text.rfind(claimHead, 0) == 0) {
-        std::string claim = TrimBytes(text.substr(claimHead.size()));
-        if (claim.rfind(recognised, 0) == 0) claim = TrimBytes(claim.substr(recognised.size()));
-        if (claim == U(sourcetext::kNoClaimsText) || claim == U(getquerytext::kNoClaimRecognised)) claim.clear();
-        r.firstClaim = asked(claim);
+        r.firstClaim = asked(FirstClaimOfCell(text.substr(claimHead.size())));
       }
       continue;
     }

@@ -15,6 +15,7 @@
 #include "base/worker.h"
 #include "recognition/claimcut.h"
 #include "recognition/recognise.h"
+#include "search/searchlibrary.h"
 #include "search/searchreport.h"
 #include "search/searchtexts.h"
 
@@ -196,6 +197,7 @@ void getquery::Run() {
 
   std::lock_guard<std::mutex> runLock(FamilyOf<getquery>().RunLock());
   Show(kStart);
+  TSearchLibrary library(datadir::Root(), source_, query_, [this](const std::string& line) { Show(line); });
 
   std::unique_ptr<TSearchSession> session;
   long count = 0;
@@ -241,7 +243,27 @@ void getquery::Run() {
     ReadSiteRecords(*session, ocrDir, rows);
     report_.push_back(rows);
   }
+  // Each record into the library, as its row shows it.
+  std::function<void(const TSearchRecord&)> met = [&](const TSearchRecord& r) {
+    TSearchHit hit;
+    hit.number = r.number;
+    hit.typeName = r.typeName;
+    hit.title = r.title;
+    hit.classification = r.classification;
+    hit.publication = r.publication.value_or("");
+    hit.titleUtf8 = r.titleUtf8;
+    hit.legalStatus = r.legalStatus;
+    hit.patentee = r.patentee;
+    hit.abstractText = r.abstractText;
+    hit.firstClaim = r.firstClaim;
+    hit.facts = r.facts;
+    library.Met(hit);
+    for (const TSearchRecord& twin : r.twins) met(twin);
+  };
+  for (const TSearchRecord& r : result_->records) met(r);
   for (const std::string& item : SearchReportTail()) report_.push_back(item);
+  if (source_ == TSourceKind::Ops) AddSearchCharts(report_, library.Records(), ask_.legalStatus);
+  result_->patents = library.Records();
 
   // The root is read once, as a copy, at the moment the report is stored.
   const TPath root = datadir::Root();
@@ -250,9 +272,11 @@ void getquery::Run() {
     WriteTextLines(SearchReportPath(root, query_), report_);
   } catch (const std::exception& e) {
     result_->error = e.what();
+    library.Finish(count, result_->error);
     handOver_->GiveStartBack();
     return;
   }
+  library.Finish(count, result_->error);
   handOver_->ShowProgress(kDone);
   handOver_->FinishRun();
 }

@@ -7,6 +7,7 @@
 
 #include "base/handover.h"
 #include "base/path.h"
+#include "library/record.h"
 #include "sources/source.h"
 
 // The report file of an expression below a data root: in the query folder, the name
@@ -34,6 +35,7 @@ struct TSearchResult {
   std::vector<TSearchRecord> records;  // the records read, in page order
   std::string error;                   // the failure that ended or cut the run; empty when none
   std::string ocrUnavailable;          // why first claims were not recognised as asked; "" when they were
+  std::vector<TPatentRecord> patents;  // the records read, as the library keeps them (exports, charts)
 };
 
 // One search run. Create it with new: the constructor stores its arguments and starts

@@ -16,14 +16,23 @@
 
 namespace {
 
-// Sets scripting per navigation: off for local pages, on for web pages.
+// A local PDF asked for at a page (TWebBrowser::ShowPdfPage).
+bool IsPdfPage(const QUrl& url) { return url.isLocalFile() && url.fragment().startsWith("page="); }
+
+// Sets scripting per navigation: off for local pages, on for web pages; the engine's PDF
+// viewer only for a PDF asked for at a page.
 class TBrowserPage : public QWebEnginePage {
  public:
   using QWebEnginePage::QWebEnginePage;
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-    if (isMainFrame) settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !url.isLocalFile());
+    if (isMainFrame) {
+      settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !url.isLocalFile());
+      // The engine's viewer is a plugin: both go together.
+      settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, IsPdfPage(url));
+      settings()->setAttribute(QWebEngineSettings::PluginsEnabled, IsPdfPage(url));
+    }
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
   }
 };
@@ -115,3 +124,11 @@ void TWebBrowser::GoForward() {
 void TWebBrowser::Refresh() { reload(); }
 
 void TWebBrowser::Stop() { stop(); }
+
+void TWebBrowser::ShowPdfPage(const QString& file, int page) {
+  QUrl url = QUrl::fromLocalFile(file);
+  url.setFragment("page=" + QString::number(page));
+  settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+  settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+  load(url);
+}

@@ -33,6 +33,9 @@ class TWebBrowser : public QWebEngineView {
   void GoForward();
   void Refresh();
   void Stop();
+  // A PDF at a page, in the engine's own viewer (other PDFs, such as a report's links,
+  // still go to the system's viewer).
+  void ShowPdfPage(const QString& file, int page);
 
   // The address a target of Navigate turns into.
   static QUrl AddressOf(const QString& target);

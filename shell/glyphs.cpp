@@ -82,6 +82,45 @@ void Download(QPainter& p) {
   p.drawLine(QPointF(2, 14.5), QPointF(14, 14.5));
 }
 
+// A stack of three volumes: the library.
+void Library(QPainter& p) {
+  const QColor spines[] = {kBlue, kGreen, kAmber};
+  for (int i = 0; i < 3; ++i) {
+    p.setPen(QPen(spines[i].darker(140), 1));
+    p.setBrush(spines[i]);
+    p.drawRect(QRectF(1.5 + 4.5 * i, 2.5 + (i == 1 ? 1 : 0), 3.5, 11.5 - (i == 1 ? 1 : 0)));
+  }
+  p.setPen(QPen(kBlue.darker(140), 1.2));
+  p.drawLine(QPointF(1, 14.8), QPointF(15, 14.8));
+}
+
+// A sheet with an arrow leaving it: records out to a file.
+void Export(QPainter& p) {
+  p.setPen(QPen(kBlue.darker(130), 1));
+  p.setBrush(QColor(0xfb, 0xfb, 0xf2));
+  p.drawRect(QRectF(1.5, 1.5, 9, 13));
+  p.setPen(QPen(kBlue, 1));
+  for (int y = 5; y <= 11; y += 3) p.drawLine(QPointF(3.5, y), QPointF(8.5, y));
+  QPainterPath arrow;
+  arrow.moveTo(15.5, 9); arrow.lineTo(11.5, 5); arrow.lineTo(11.5, 7.3); arrow.lineTo(7, 7.3);
+  arrow.lineTo(7, 10.7); arrow.lineTo(11.5, 10.7); arrow.lineTo(11.5, 13); arrow.closeSubpath();
+  p.setPen(QPen(kGreen.darker(140), 1));
+  p.setBrush(kGreen);
+  p.drawPath(arrow);
+}
+
+// A page with a red band: the page as PDF.
+void SavePdf(QPainter& p) {
+  p.setPen(QPen(kBlue.darker(130), 1));
+  p.setBrush(QColor(0xfb, 0xfb, 0xf2));
+  p.drawRect(QRectF(2.5, 1.5, 11, 13));
+  p.setPen(Qt::NoPen);
+  p.setBrush(kRed);
+  p.drawRect(QRectF(1, 8, 14, 5));
+  p.setPen(QPen(Qt::white, 1));
+  for (qreal x : {3.5, 7.5, 11.5}) p.drawLine(QPointF(x, 9.5), QPointF(x + 1.5, 9.5));
+}
+
 }  // namespace
 
 QIcon ToolbarGlyph(Glyph glyph) {
@@ -96,6 +135,9 @@ QIcon ToolbarGlyph(Glyph glyph) {
     case Glyph::Records: Records(p); break;
     case Glyph::Search: Magnifier(p, 6.5, 6.5, 4.3, kBlue); break;
     case Glyph::Download: Download(p); break;
+    case Glyph::Library: Library(p); break;
+    case Glyph::Export: Export(p); break;
+    case Glyph::SavePdf: SavePdf(p); break;
   }
   p.end();
   return QIcon(pm);

@@ -6,7 +6,7 @@
 // toolbar glyphs, the 24 x 24 lookup icon, the logo and the contact badge.
 namespace glyphs {
 
-enum class Glyph { Back, Forward, Refresh, Stop, Records, Search, Download };
+enum class Glyph { Back, Forward, Refresh, Stop, Records, Search, Download, Library, Export, SavePdf };
 
 QIcon ToolbarGlyph(Glyph glyph);   // 16 x 16, 32 bits per pixel
 QPixmap LookupIcon();              // 24 x 24

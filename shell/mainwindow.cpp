@@ -103,6 +103,7 @@ Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent) {
 
   BuildMenus();
   BuildStatusBar();
+  BuildLibraryItems();
 
   resize(977, 640);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -251,6 +252,7 @@ void Tfrmmain::FormCreate() {
   ShowSource();
   // Once the window is up: an installed program goes to OPS, which needs an account first.
   QTimer::singleShot(0, this, &Tfrmmain::GuideToOpsAccount);
+  QTimer::singleShot(0, this, &Tfrmmain::OfferImport);
   connect(webb, &TWebBrowser::CommandStateChange, this, &Tfrmmain::webbCommandStateChange);
   const TPath index = datadir::IndexPagePath(datadir::Root());
   if (FileExists(index))
@@ -319,6 +321,7 @@ void Tfrmmain::N6Click() {
   datadir::SetRoot(dir);
   SetDataDirectoryText(shelltext::kStatusChosenPath);
   datadir::EnsureFolder(dir, datadir::Folder::Data);
+  OfferImport();
 }
 
 void Tfrmmain::N7Click() {

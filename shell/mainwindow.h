@@ -19,6 +19,7 @@ class QToolButton;
 class QWidget;
 class TClickLabel;
 class TLeftLineBevel;
+class Tfrmlibrary;
 class Tfrmopsaccount;
 enum class TSourceKind;
 
@@ -66,6 +67,27 @@ class Tfrmmain : public QMainWindow {
           *N12 = nullptr, *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr, *SPO1 = nullptr,
           *WIPO1 = nullptr, *N21 = nullptr, *NSourceSite = nullptr, *NSourceOps = nullptr, *NOpsAccount = nullptr,
           *NWatch = nullptr;
+
+  // The patent library's items (mainlibrary.cpp): the 资料库 window, the export of the
+  // search report shown, the page shown saved as PDF.
+  TLeftLineBevel* Bevel2 = nullptr;
+  QToolButton* SpeedButton6 = nullptr;  // 资料库
+  QToolButton* SpeedButton7 = nullptr;  // 导出检索报告
+  QToolButton* SpeedButton8 = nullptr;  // 另存为PDF
+  QAction *N22 = nullptr, *NLibrary = nullptr, *NExport = nullptr, *NSavePdf = nullptr;
+  Tfrmlibrary* frmlibrary = nullptr;
+  void NLibraryClick();
+  void NExportClick();
+  void NSavePdfClick();
+  // The records of the search report shown into file (the format from its suffix).
+  void ExportReportTo(const QString& file);
+  // The page shown as a PDF at file; a message box says when it is written or why not.
+  void SavePageAsPdf(const QString& file);
+  // Shows the PDF at the page in the browser (the library window's double click).
+  void ShowPdfPage(const QString& file, int page);
+  // On a data directory without a library that holds search reports or PDFs: offers to
+  // import them (once: the library the answer leaves behind is not offered again).
+  void OfferImport();
 
   // Handlers, named after control and event.
   void FormResize();
@@ -116,6 +138,9 @@ class Tfrmmain : public QMainWindow {
   void BuildStatusBar();
   // The running runs' texts, in the order they started, for StatusPanel3.
   std::vector<std::pair<const void*, QString>> running_;
+  void BuildLibraryItems();
+  // Export follows what the browser shows: a search report.
+  void ShowLibraryActions();
   void FormCreate();
   void SetDataDirectoryText(const char* gbkPrefix);
   void Clean(datadir::Folder folder);

@@ -3,7 +3,6 @@
 // names and a character GBK lacks come back as they went in.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "base/files.h"
@@ -31,20 +30,6 @@ std::vector<TPatentRecord> Records() {
   b.title = "一种电池隔膜";
   b.inventors = {"王芳"};
   return {a, b};
-}
-
-// Runs a Python script with Debian's python3 and returns what it prints.
-std::string Python(const TempDir& dir, const std::string& script) {
-  WriteFileBytes(dir.File("read.py"), script);
-  const std::string command = "/usr/bin/python3 " + dir.File("read.py").Bytes();
-  FILE* p = ::popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  if (p) {
-    EXPECT_EQ(::pclose(p), 0) << out;
-  }
-  return out;
 }
 
 TEST(LibraryExport, SpreadsheetReadByOpenpyxl) {

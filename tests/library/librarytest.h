@@ -1,10 +1,16 @@
 #pragma once
-// Records for the library's tests, and reading a library back with plain SQL.
+// Records for the library's tests, reading a library back with plain SQL, and reading an
+// export back with Python.
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "library/library.h"
 #include "library/sqlite.h"
+#include "tests/support/tempdir.h"
 
 // A record of an invention with two publications, dated, named and classed.
 inline TPatentRecord SampleRecord(const std::string& application, const std::string& title) {
@@ -34,4 +40,18 @@ inline std::string Scalar(TLibrary& library, const std::string& sql) {
 
 inline long Count(TLibrary& library, const std::string& table) {
   return std::stol(Scalar(library, "SELECT count(*) FROM " + table));
+}
+
+// Runs a Python script with Debian's python3 and returns what it prints.
+inline std::string Python(const TempDir& dir, const std::string& script) {
+  WriteFileBytes(dir.File("read.py"), script);
+  const std::string command = "/usr/bin/python3 " + dir.File("read.py").Bytes();
+  FILE* p = ::popen(command.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  if (p) {
+    EXPECT_EQ(::pclose(p), 0) << out;
+  }
+  return out;
 }

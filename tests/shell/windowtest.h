@@ -10,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <atomic>
 #include <deque>
@@ -68,6 +70,19 @@ inline bool RunPumping(const std::function<void()>& blockingCall, int timeoutMs 
     *done = true;
   }).detach();
   return WaitFor([done] { return done->load(); }, timeoutMs);
+}
+
+// Runs fn on the next modal dialog that opens (a directory chooser, a file dialog).
+inline void OnNextModal(std::function<void(QWidget*)> fn) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      fn(w);
+    }
+  });
+  timer->start(50);
 }
 
 struct ShownBox {

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <functional>
 #include <optional>
 #include <set>
@@ -105,6 +106,42 @@ TEST(OpsSearch, EveryOptionFillsItsCellAndTheReportLinksEachPublication) {
   for (const json& rec : doc["records"]) publications += rec["publications"].size();
   EXPECT_EQ(Count(report, "worldwide.espacenet.com"), int(publications));
   EXPECT_NE(report.find(Utf8ToGbk("法律状态")), std::string::npos);
+  // Its charts, each bar or slice against the rows.
+  std::map<std::string, std::map<std::string, int>> counts;  // chart, label, records
+  for (const json& rec : doc["records"]) {
+    const std::string number = rec["number"], legal = rec["legal_status"];
+    ++counts["years"][number.substr(0, 4)];
+    ++counts["legal"][legal.substr(0, legal.find("："))];
+    for (const char* chart : {"applicants", "ipc"}) {
+      std::set<std::string> labels;
+      const std::string list = rec[chart == std::string("ipc") ? "class" : "patentee"];
+      for (size_t at = 0; at <= list.size();) {
+        const size_t end = std::min(list.find("; ", at), list.size());
+        labels.insert(chart == std::string("ipc") ? list.substr(at, 4) : list.substr(at, end - at));
+        at = end + 2;
+      }
+      for (const std::string& l : labels) ++counts[chart][l];
+    }
+  }
+  const std::string charts = GbkWithReferencesToUtf8(report.substr(report.find("<div class=\"charts\">")));
+  ASSERT_LT(charts.find("<div"), report.find("<table"));
+  for (const char* chart : {"years", "applicants", "ipc", "legal"}) {
+    const size_t from = charts.find(std::string("data-chart=\"") + chart + "\"");
+    ASSERT_NE(from, std::string::npos) << chart;
+    const std::string svg = charts.substr(from, charts.find("</svg>", from) - from);
+    int bars = 0, sum = 0;
+    for (size_t at = 0; (at = svg.find("data-label=\"", at)) != std::string::npos; ++bars) {
+      at += 12;
+      const std::string label = svg.substr(at, svg.find('"', at) - at);
+      const int value = std::stoi(svg.substr(svg.find("data-value=\"", at) + 12));
+      EXPECT_EQ(value, counts[chart][label]) << chart << " " << label;
+      sum += value;
+    }
+    EXPECT_GT(bars, 0) << chart;
+    // Every record counts once in the years and legal states.
+    if (chart == std::string("legal") || chart == std::string("years")) EXPECT_EQ(sum, 12) << chart;
+  }
+  // One token for the whole run; the search asked 12 hits at once.
   // One token for the whole run; the search asked one whole page, whatever the limit.
   EXPECT_EQ(ops.Requests("auth/accesstoken"), 1u);
   EXPECT_EQ(ops.Requests("Range=1-100"), 1u);
