@@ -68,9 +68,13 @@ TSearchOutcome Search(const TSearchAsk& ask, const TProgress& progress) {
   getquery::WaitAllDone();
   TSearchOutcome outcome;
   outcome.count = result->count;
-  // No hits is a search that worked.
-  if (handOver.FinishCount() == 0 && result->error != getquerytext::kNone)
-    outcome.error = result->error.empty() ? std::string(kSearchFailed) : result->error;
+  // A run cut short still writes its report: its error says so. No hits is a search that worked.
+  if (result->error == getquerytext::kNone)
+    outcome.error.clear();
+  else if (!result->error.empty())
+    outcome.error = result->error;
+  else if (handOver.FinishCount() == 0)
+    outcome.error = kSearchFailed;
   std::set<std::string> met;
   for (const TPatentRecord& r : result->patents) {
     const std::string app = ApplicationDigits(r.application.empty() ? r.applicationOriginal : r.application);

@@ -99,7 +99,7 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   BuildOpsControls();
   QWidget* order[] = {edtitle, edabs,  edg,     spmax,   edapplicant, edinventor, edtext,   edcpc,      ednumber,      edfrom,
-                      edto,    btstart, cklaw, ckabs, ckzq,  ckowner,     ckfamily,   ckcollapse, cknotranslate, msgbt, mmo};
+                      edto,    btstart, cklaw, ckabs, ckzq,  ckowner,     ckfamily,   ckcollapse, cknotranslate, btwatch, msgbt, mmo};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(btstart, &QPushButton::clicked, this, &Tfrmquery::btstartClick);

@@ -100,8 +100,8 @@ TEST(CliWatch, TwoDaysBringTheNewsAndTheirDocumentsOnceEach) {
   EXPECT_EQ(NewNumbers(run), Names{"202411223344"});
   EXPECT_EQ(Changes(run), (Names{"202310123456 publication CN116789012A -> CN116789012A; CN116789012B",
                                  "202310123456 legal_state 审中：实质审查的生效 2023-10-27 -> 有效：授权 2025-04-15",
-                                 "202320654321 legal_state 有效：授权 2023-08-22 -> 失效：放弃专利权 2025-04-15",
-                                 "202020111222 legal_state 有效：授权 2020-09-08 -> 失效：专利权的终止 2025-05-20"}));
+                                 "202320654321 legal_state 有效：授权 2023-08-22 -> 失效：专利权的主动放弃 2025-04-15",
+                                 "202020111222 legal_state 有效：授权 2020-09-08 -> 失效：未缴年费专利权终止 2025-05-20"}));
   // Exactly the new documents: the new application's and the grant.
   EXPECT_EQ(now.Images(), (Names{"CN119678901A", "CN116789012B"}));
   EXPECT_NE(second.out.find("新申请\t202411223344\tCN119678901A\t"), std::string::npos) << second.out;
