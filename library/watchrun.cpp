@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 
 #include "base/appdir.h"
 #include "base/bytes.h"
@@ -57,6 +58,7 @@ struct TSearchOutcome {
   std::string error;                   // why it ended early (GBK); "" when it did not
   bool everyHit = false;               // every hit was read
   long count = 0;
+  long applications = 0;
 };
 
 TSearchOutcome Search(const TSearchAsk& ask, const TProgress& progress) {
@@ -81,6 +83,7 @@ TSearchOutcome Search(const TSearchAsk& ask, const TProgress& progress) {
     if (!app.empty() && met.insert(app).second) outcome.records.push_back(r);
   }
   outcome.everyHit = outcome.error.empty() && (result->count == 0 || result->applicationsExact);
+  outcome.applications = result->applications < 0 ? long(outcome.records.size()) : result->applications;
   return outcome;
 }
 
@@ -132,9 +135,13 @@ void Download(const TWatch& watch, TDownloads& downloads, const TProgress& progr
 
 // The report's file: <date>.html in the watch's folder, or <date>-2.html and on when a
 // run of the same day wrote one already (its news must not be lost).
+TPath WatchFolder(const TWatch& watch) {
+  return datadir::FolderPath(datadir::Root(), datadir::Folder::Data).Entry("watch").Entry(watch.name);
+}
+
 TPath ReportPath(const TWatch& watch, std::string& relative) {
   const std::string day = ShortDate(std::time(nullptr));
-  const TPath folder = datadir::FolderPath(datadir::Root(), datadir::Folder::Data).Entry("watch").Entry(watch.name);
+  const TPath folder = WatchFolder(watch);
   ForceDirectories(folder);
   for (int n = 1;; ++n) {
     const std::string name = day + (n == 1 ? "" : "-" + std::to_string(n)) + ".html";
@@ -154,6 +161,49 @@ std::string Joined(const std::vector<std::string>& list) {
   return out;
 }
 
+// YYYY-MM-DD as the search's facts write dates, YYYYMMDD.
+std::string Undashed(const std::string& date) {
+  std::string d = NormalDate(date);
+  d.erase(std::remove(d.begin(), d.end(), '-'), d.end());
+  return d;
+}
+
+// A record as the search report's row of it.
+TSearchRecord RowOf(const TPatentRecord& r) {
+  TSearchRecord row;
+  row.number = r.application;
+  row.typeName = r.patentType.empty() ? TypeNameOf(r.application) : G(r.patentType);
+  row.titleUtf8 = r.title.empty() ? r.titleEn : r.title;
+  row.title = G(row.titleUtf8);
+  row.classification = G(Joined(r.ipc));
+  if (!r.legalStatus.empty()) row.legalStatus = G(r.legalStatus);
+  if (!r.applicants.empty()) row.patentee = G(Joined(r.applicants));
+  if (!r.abstractText.empty()) row.abstractText = G(r.abstractText);
+  TSearchFacts f;
+  for (const TPublicationRef& p : r.publications) {
+    TPublicationFact fact;
+    fact.shown = p.number;
+    fact.link = "https://worldwide.espacenet.com/patent/search?q=pn%3D" + p.number;
+    fact.date = Undashed(p.date);
+    const char kind = p.number.empty() ? 0 : p.number.back();
+    fact.grant = std::string_view("BCUYSD").find(kind) != std::string_view::npos;
+    f.publications.push_back(fact);
+  }
+  f.applicationDate = Undashed(r.applicationDate);
+  for (const TPriorityClaim& p : r.priorities) f.priorities.push_back({p.number, Undashed(p.date)});
+  f.applicants = r.applicants;
+  f.applicantsLatin = r.applicantsLatin;
+  f.inventors = r.inventors;
+  f.ipc = r.ipc;
+  f.cpc = r.cpc;
+  f.familyId = r.familyId;
+  f.citedCount = r.citedCount.value_or(0);
+  f.expiryEstimate = r.expiryEstimate;
+  if (const TPublicationFact* main = f.Main()) row.publication = main->shown;
+  row.facts = std::move(f);
+  return row;
+}
+
 // What a row's mark says (GBK).
 std::string MarkText(const TWatchNews& n) {
   if (n.fresh) return kMarkNew;
@@ -168,17 +218,6 @@ std::string MarkText(const TWatchNews& n) {
     text += G(c.before) + kMarkArrow + G(c.after);
   }
   return text;
-}
-
-// The publication shown beside the number: the grant when there is one, else the latest.
-std::string ShownPublication(const TPatentRecord& r) {
-  std::string shown;
-  for (const TPublicationRef& p : r.publications) shown = p.number;
-  for (const TPublicationRef& p : r.publications) {
-    const char kind = p.number.empty() ? 0 : p.number.back();
-    if (kind == 'B' || kind == 'C' || kind == 'U' || kind == 'Y' || kind == 'S' || kind == 'D') shown = p.number;
-  }
-  return shown;
 }
 
 }  // namespace
@@ -216,40 +255,27 @@ std::string WatchSearchFrom(const TWatch& watch) {
 }
 
 std::vector<std::string> WatchReportPage(const TWatch& watch, const std::string& expression,
-                                         const std::vector<TWatchNews>& news, const std::string& error) {
+                                         const TWatchSearchCounts& counts, const std::vector<TWatchNews>& news,
+                                         const std::string& error) {
   const TPath root = datadir::Root();
-  std::vector<std::string> page = SearchReportHead(expression, std::time(nullptr), ProgramDirectory());
+  std::vector<std::string> page = OpsReportHead(expression, std::time(nullptr), ProgramDirectory(),
+                                                counts.publications, counts.applications, counts.exact, false);
   // The watch's name and what came of the run, above the table.
   page.insert(page.end() - 2, kReportWatchHead + G(watch.name) + kReportCountsHead + std::to_string(news.size()) +
                                   kCountTail + (error.empty() ? "" : kEndedEarly + error) + "</h3>");
-  std::string rows;
-  int n = 0;
+  std::vector<TSearchRecord> rows;
+  std::vector<TRowMark> marks;
   for (const TWatchNews& item : news) {
-    const TPatentRecord& r = item.record;
-    rows += std::string("\t<tr class=\"detail watch") + (item.fresh ? "new" : "changed") +
-            "\"><td>&nbsp;</td><td colspan=\"6\">" + MarkText(item) + "</td></tr>\r\n";
-    rows += SearchRowOpening();
-    SearchRecordCells cells;
-    cells.n = ++n;
-    cells.typeName = r.patentType.empty() ? TypeNameOf(r.application) : G(r.patentType);
-    cells.number = r.application;
-    cells.title = G(r.title.empty() ? r.titleEn : r.title);
-    cells.classification = G(Joined(r.ipc));
-    cells.legalStatus = r.legalStatus.empty() ? std::string(getquerytext::kNotSearched) : G(r.legalStatus);
-    cells.patentee = G(Joined(r.applicants));
-    cells.publication = ShownPublication(r);
-    if (!cells.publication.empty())
-      cells.recordLink = "https://worldwide.espacenet.com/patent/search?q=pn%3D" + cells.publication;
-    rows += SearchRowCells(cells);
-    for (const std::string& pdf : r.pdfs)
-      rows += std::string("\t<tr class=\"detail\"><td>&nbsp;</td><td colspan=\"6\">") + kPdfHead + "<a href=\"" +
+    rows.push_back(item.row);
+    std::string mark = MarkText(item);
+    for (const std::string& pdf : item.record.pdfs)
+      mark += std::string("<br>") + kPdfHead + "<a href=\"" +
               datadir::LinkTarget(TPath::FromSystem(root.Bytes() + "/" + pdf)) + "\">" +
-              PageTextOf(pdf.substr(pdf.rfind('/') + 1)) + "</a></td></tr>\r\n";
-    if (!r.abstractText.empty()) rows += SearchAbstractRow(G(r.abstractText));
-    rows += SearchDividerRow();
+              PageTextOf(pdf.substr(pdf.rfind('/') + 1)) + "</a>";
+    marks.push_back({item.fresh ? "watchnew" : "watchchanged", mark});
   }
-  if (news.empty()) rows = std::string("\t<tr class=\"detail\"><td colspan=\"7\">") + kNothingNew + "</td></tr>\r\n";
-  page.push_back(rows);
+  page.push_back(news.empty() ? std::string("\t<tr class=\"detail\"><td colspan=\"12\">") + kNothingNew + "</td></tr>\r\n"
+                              : OpsReportRows(rows, false, marks));
   page.push_back("</table>");
   // Charts where there are records to compare.
   if (news.size() >= 2) {
@@ -261,10 +287,22 @@ std::vector<std::string> WatchReportPage(const TWatch& watch, const std::string&
   return page;
 }
 
-TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress) {
+TWatchRunResult RunWatch(const TWatch& asked, const TProgress& progress) {
   TWatchRunResult result;
-  result.name = watch.name;
+  result.name = asked.name;
   const TPath root = datadir::Root();
+  // Two runs of one watch (the timer's and the window's) take turns, the second reading
+  // what the first saw: no news twice.
+  ForceDirectories(WatchFolder(asked));
+  TFolderLock turn(WatchFolder(asked), [&] { progress(Now() + kWaitOtherRun); });
+  TLibrary library(root);
+  TWatchStore store(library);
+  const std::optional<TWatch> current = store.Find(asked.name);
+  if (!current) {
+    result.error = kNoSuchWatch + Utf8ToGbk(asked.name);
+    return result;
+  }
+  const TWatch& watch = *current;
 
   TSearchOptions options;
   std::string bad;
@@ -276,8 +314,6 @@ TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress) {
   if (!from.empty() && (ask.dateFrom.empty() || NormalDate(Utf8ToGbk(ask.dateFrom)) < from)) ask.dateFrom = from;
   const std::string expression = SearchExpression(TSourceKind::Ops, ask);
 
-  TLibrary library(root);
-  TWatchStore store(library);
   const std::map<std::string, TWatchSeen> known = store.Seen(watch.id);
   TLibraryWriter writer(root, {"watch", "ops", GbkToUtf8(expression), ""});
   store.RunStarted(watch.id, writer.RunId(), from);
@@ -294,9 +330,9 @@ TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress) {
     seen.push_back(now);
     auto k = known.find(now.application);
     if (k == known.end()) {
-      result.news.push_back({r, true, {}});
+      result.news.push_back({r, true, {}, {}});
     } else if (std::vector<TWatchChange> changes = ChangesOf(k->second, now, watch.legal); !changes.empty()) {
-      result.news.push_back({r, false, changes});
+      result.news.push_back({r, false, changes, {}});
     }
   }
 
@@ -324,7 +360,7 @@ TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress) {
         seen.push_back(now);
         lookedUp.push_back(r);
         if (std::vector<TWatchChange> changes = ChangesOf(before, now, true); !changes.empty())
-          result.news.push_back({r, false, changes});
+          result.news.push_back({r, false, changes, {}});
       }
     } catch (const std::exception& e) {
       result.error = e.what();
@@ -360,10 +396,14 @@ TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress) {
   for (TWatchNews& n : result.news) {
     const std::string app = ApplicationDigits(n.record.application);
     for (const TPath& pdf : downloads.pdfs[app]) {
-      const std::string rel = pdf.Bytes().size() > root.Bytes().size() ? pdf.Bytes().substr(root.Bytes().size() + 1) : pdf.Bytes();
+      // Relative to the data root, as the library keeps documents.
+      const std::string prefix = root.EndsWithSeparator() ? root.Bytes() : root.Bytes() + "/";
+      const std::string rel = pdf.Bytes().rfind(prefix, 0) == 0 ? pdf.Bytes().substr(prefix.size()) : pdf.Bytes();
       if (std::find(n.record.pdfs.begin(), n.record.pdfs.end(), rel) == n.record.pdfs.end()) n.record.pdfs.push_back(rel);
     }
     writer.Met(n.record);
+    // The row as the library knows the application now: every run's publications and dates.
+    n.row = RowOf(library.Record(app).value_or(n.record));
   }
   for (const TPatentRecord& r : lookedUp) writer.Met(r);
 
@@ -376,7 +416,8 @@ TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress) {
   std::string relative;
   try {
     const TPath path = ReportPath(watch, relative);
-    WriteTextLines(path, WatchReportPage(watch, expression, result.news, result.error));
+    WriteTextLines(path, WatchReportPage(watch, expression, {searched.count, searched.applications, searched.everyHit},
+                                         result.news, result.error));
     result.report = path;
   } catch (const std::exception& e) {
     progress(Now() + e.what());

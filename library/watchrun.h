@@ -10,6 +10,7 @@
 #include "library/record.h"
 #include "library/watches.h"
 #include "library/watchnews.h"
+#include "search/getquery.h"
 #include "sources/source.h"
 
 // The next run's search starts this many days before the newest publication a complete run
@@ -22,6 +23,7 @@ struct TWatchNews {
   TPatentRecord record;               // as the run met it
   bool fresh = false;                 // an application the watch had not seen
   std::vector<TWatchChange> changes;  // a known one's
+  TSearchRecord row;                  // as the report shows it: all the library knows of it
 };
 
 struct TWatchRunResult {
@@ -42,14 +44,23 @@ std::string WatchLastRunText(const TWatch& watch);
 // before the day it searched through; "" when it has none (every publication).
 std::string WatchSearchFrom(const TWatch& watch);
 
-// Runs the watch on the data root of the process, progress lines (GBK) to progress as they
-// come. A run that ends early keeps what it learnt (the library's records, the PDFs, what
+// Runs the watch of that name on the data root of the process, progress lines (GBK) to
+// progress as they come; a run of the same watch going on elsewhere is waited for, and the
+// watch is read again after it. A run that ends early keeps what it learnt (the library's records, the PDFs, what
 // the watch saw of each application it finished) and does not mark what it did not reach as
 // seen, so the next run finds it again. Throws ELibraryError when the library cannot be used.
 TWatchRunResult RunWatch(const TWatch& watch, const TProgress& progress);
 
-// The report page of a run's news: the search report's look, each row marked new or with
-// what changed, the charts of the records where there are some to compare. Items as
-// WriteTextLines writes them (GBK).
+// What the report's head says of the run's search.
+struct TWatchSearchCounts {
+  long publications = 0;  // the publications the search matched
+  long applications = 0;  // the applications they are
+  bool exact = false;     // every hit was read
+};
+
+// The report page of a run's news: an OPS search report's look, each row marked new or
+// with what changed (and the PDFs it brought), the charts of the records where there are
+// some to compare. Items as WriteTextLines writes them (GBK).
 std::vector<std::string> WatchReportPage(const TWatch& watch, const std::string& expression,
-                                         const std::vector<TWatchNews>& news, const std::string& error);
+                                         const TWatchSearchCounts& counts, const std::vector<TWatchNews>& news,
+                                         const std::string& error);
