@@ -58,6 +58,29 @@ std::string FirstClaimOfCell(const std::string& plain) {
   return claim;
 }
 
+namespace {
+
+// What OPS gave of a hit beyond its cells (UTF-8 already): every publication among the
+// hits with its date, the dates, names, classes, family and the estimated expiry.
+void AddFacts(const TSearchFacts& f, TPatentRecord& r) {
+  r.publications.clear();
+  for (const TPublicationFact& p : f.publications) r.publications.push_back({p.shown, NormalDate(p.date)});
+  r.applicationDate = NormalDate(f.applicationDate);
+  r.publicationDate = NormalDate(f.PublicationDate());
+  r.grantDate = NormalDate(f.GrantDate());
+  for (const auto& [number, date] : f.priorities) r.priorities.push_back({number, NormalDate(date)});
+  if (!f.applicants.empty()) r.applicants = f.applicants;
+  r.applicantsLatin = f.applicantsLatin;
+  r.inventors = f.inventors;
+  if (!f.ipc.empty()) r.ipc = f.ipc;
+  r.cpc = f.cpc;
+  r.familyId = f.familyId;
+  r.citedCount = f.citedCount;
+  r.expiryEstimate = f.expiryEstimate;
+}
+
+}  // namespace
+
 TPatentRecord RecordOfHit(TSourceKind source, const TSearchHit& hit) {
   TPatentRecord r;
   r.source = SourceName(source);
@@ -76,23 +99,7 @@ TPatentRecord RecordOfHit(TSourceKind source, const TSearchHit& hit) {
   if (hit.patentee) r.applicants = SplitNames(PlainFromHtml(*hit.patentee));
   if (hit.abstractText) PutText(PlainFromHtml(*hit.abstractText), r.abstractText, r.abstractEn);
   if (hit.firstClaim) r.firstClaim = FirstClaimOfCell(PlainFromHtml(*hit.firstClaim));
-  if (hit.facts) {
-    const TSearchFacts& f = *hit.facts;
-    r.publications.clear();
-    for (const TPublicationFact& p : f.publications) r.publications.push_back({p.shown, NormalDate(p.date)});
-    r.applicationDate = NormalDate(f.applicationDate);
-    r.publicationDate = NormalDate(f.PublicationDate());
-    r.grantDate = NormalDate(f.GrantDate());
-    for (const auto& [number, date] : f.priorities) r.priorities.push_back({number, NormalDate(date)});
-    r.applicants = f.applicants;
-    r.applicantsLatin = f.applicantsLatin;
-    r.inventors = f.inventors;
-    r.ipc = f.ipc;
-    r.cpc = f.cpc;
-    r.familyId = f.familyId;
-    r.citedCount = f.citedCount;
-    r.expiryEstimate = f.expiryEstimate;
-  }
+  if (hit.facts) AddFacts(*hit.facts, r);
   return r;
 }
 

@@ -100,7 +100,29 @@ TSearchRecord getquery::RecordOf(TSearchSession& session, const std::optional<TP
   return record;
 }
 
-void getquery::ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows) {
+namespace {
+
+// A record as the library takes it.
+TSearchHit HitOfRecord(const TSearchRecord& r) {
+  TSearchHit hit;
+  hit.number = r.number;
+  hit.typeName = r.typeName;
+  hit.title = r.title;
+  hit.classification = r.classification;
+  hit.publication = r.publication.value_or("");
+  hit.titleUtf8 = r.titleUtf8;
+  hit.legalStatus = r.legalStatus;
+  hit.patentee = r.patentee;
+  hit.abstractText = r.abstractText;
+  hit.firstClaim = r.firstClaim;
+  hit.facts = r.facts;
+  return hit;
+}
+
+}  // namespace
+
+void getquery::ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows,
+                               TSearchLibrary& library) {
   try {
     for (int n = 1; session.Next(); ++n) {
       rows += SearchRowOpening();
@@ -118,6 +140,7 @@ void getquery::ReadSiteRecords(TSearchSession& session, const std::optional<TPat
       if (record.abstractText) rows += SearchAbstractRow(*record.abstractText);
       if (record.firstClaim) rows += SearchFirstClaimRow(*record.firstClaim);
       rows += SearchDividerRow();
+      library.Met(HitOfRecord(record));
       result_->records.push_back(std::move(record));
     }
   } catch (const std::exception& e) {
@@ -149,7 +172,8 @@ void CollapseFamilies(std::vector<TSearchRecord>& records) {
 
 }  // namespace
 
-void getquery::ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count) {
+void getquery::ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count,
+                              TSearchLibrary& library) {
   std::vector<TSearchRecord>& records = result_->records;
   std::map<std::string, size_t> byNumber;
   auto joinLate = [&] {
@@ -170,6 +194,7 @@ void getquery::ReadOpsRecords(TSearchSession& session, const std::optional<TPath
       Show(kRecordHead + std::to_string(n) + kRecordTail + StandingText(n, expected, left));
       handOver_->ShowStanding({n - 1, expected, 0, 0, left});
       TSearchRecord record = RecordOf(session, ocrDir);
+      library.Keep(HitOfRecord(record));
       byNumber.emplace(record.number, records.size());
       records.push_back(std::move(record));
     }
@@ -238,29 +263,19 @@ void getquery::Run() {
   Show(kCountHead + std::to_string(count) + (count > limit ? kCountTailOverA + std::to_string(limit) + kCountTailOverB : kCountTail));
 
   if (source_ == TSourceKind::Ops) {
-    ReadOpsRecords(*session, ocrDir, count);
+    ReadOpsRecords(*session, ocrDir, count, library);
   } else {
-    ReadSiteRecords(*session, ocrDir, rows);
+    ReadSiteRecords(*session, ocrDir, rows, library);
     report_.push_back(rows);
   }
-  // Each record into the library, as its row shows it.
-  std::function<void(const TSearchRecord&)> met = [&](const TSearchRecord& r) {
-    TSearchHit hit;
-    hit.number = r.number;
-    hit.typeName = r.typeName;
-    hit.title = r.title;
-    hit.classification = r.classification;
-    hit.publication = r.publication.value_or("");
-    hit.titleUtf8 = r.titleUtf8;
-    hit.legalStatus = r.legalStatus;
-    hit.patentee = r.patentee;
-    hit.abstractText = r.abstractText;
-    hit.firstClaim = r.firstClaim;
-    hit.facts = r.facts;
-    library.Met(hit);
-    for (const TSearchRecord& twin : r.twins) met(twin);
-  };
-  for (const TSearchRecord& r : result_->records) met(r);
+  // OPS's records into the library as their rows show them, late publications joined.
+  if (source_ == TSourceKind::Ops) {
+    std::function<void(const TSearchRecord&)> met = [&](const TSearchRecord& r) {
+      library.Met(HitOfRecord(r));
+      for (const TSearchRecord& twin : r.twins) met(twin);
+    };
+    for (const TSearchRecord& r : result_->records) met(r);
+  }
   for (const std::string& item : SearchReportTail()) report_.push_back(item);
   if (source_ == TSourceKind::Ops) AddSearchCharts(report_, library.Records(), ask_.legalStatus);
   result_->patents = library.Records();

@@ -16,6 +16,8 @@
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
 // One record of a search as its report shows it (GBK); what was not fetched is empty.
+class TSearchLibrary;
+
 struct TSearchRecord {
   std::string number, typeName, title, classification;
   std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
@@ -65,9 +67,11 @@ class getquery {
 
   void Start();
   // The site's rows, each written as it is read (byte for byte as they have always been).
-  void ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows);
+  void ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows,
+                       TSearchLibrary& library);
   // OPS's records, one per application (late publications joined to theirs), then the rows.
-  void ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count);
+  void ReadOpsRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, long count,
+                      TSearchLibrary& library);
   // The record of a hit as read.
   TSearchRecord RecordOf(TSearchSession& session, const std::optional<TPath>& ocrDir);
 

@@ -15,9 +15,15 @@ TSearchLibrary::TSearchLibrary(const TPath& root, TSourceKind source, const std:
 
 void TSearchLibrary::Met(const TSearchHit& hit) {
   records_.push_back(RecordOfHit(source_, hit));
-  if (records_.back().application.empty()) return;
+  Write(records_.back());
+}
+
+void TSearchLibrary::Keep(const TSearchHit& hit) { Write(RecordOfHit(source_, hit)); }
+
+void TSearchLibrary::Write(const TPatentRecord& record) {
+  if (record.application.empty()) return;
   if (!sink_) sink_ = std::make_unique<TLibrarySink>(root_, run_, warn_);
-  sink_->Met(records_.back());
+  sink_->Met(record);
 }
 
 void TSearchLibrary::Finish(long count, const std::string& gbkError) {

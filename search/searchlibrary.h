@@ -17,6 +17,9 @@ class TSearchLibrary {
   TSearchLibrary(const TPath& root, TSourceKind source, const std::string& gbkQuery, TLibrarySink::TWarn warn);
   // The run met the hit (as its report shows it).
   void Met(const TSearchHit& hit);
+  // The hit as read so far, into the library only: a run killed later keeps it. Met takes
+  // it again once its row is final.
+  void Keep(const TSearchHit& hit);
   // The run's end: the count the source gave and why it ended early (GBK; "" when it did not).
   void Finish(long count, const std::string& gbkError);
   // The records met, in the report's order.
@@ -29,6 +32,8 @@ class TSearchLibrary {
   TLibrarySink::TWarn warn_;
   std::unique_ptr<TLibrarySink> sink_;
   std::vector<TPatentRecord> records_;
+
+  void Write(const TPatentRecord& record);
 };
 
 // The report's page items with the charts of its records before the table of rows. The

@@ -6,8 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include <map>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -141,7 +141,6 @@ TEST(OpsSearch, EveryOptionFillsItsCellAndTheReportLinksEachPublication) {
     // Every record counts once in the years and legal states.
     if (chart == std::string("legal") || chart == std::string("years")) EXPECT_EQ(sum, 12) << chart;
   }
-  // One token for the whole run; the search asked 12 hits at once.
   // One token for the whole run; the search asked one whole page, whatever the limit.
   EXPECT_EQ(ops.Requests("auth/accesstoken"), 1u);
   EXPECT_EQ(ops.Requests("Range=1-100"), 1u);
