@@ -4,3 +4,4 @@
 int RunSearchCommand(int argc, char** argv);
 int RunDownloadCommand(int argc, char** argv);
 int RunLibraryCommand(int argc, char** argv);
+int RunWatchCommand(int argc, char** argv);

@@ -15,6 +15,7 @@ void Usage(FILE* out) {
       "                            [--jobs N] [--delay MS] [--ocr] [--source ops|site]\n"
       "                            [--document grant|application|both] [--json PATH] [NUMBER ...]\n"
       "       varnolt-cli library find|import|export ...\n"
+      "       varnolt-cli watch add|list|remove|run|schedule ...\n"
       "       varnolt-cli --version\n"
       "Run 'varnolt-cli COMMAND --help' for the details of a command.\n",
       out);
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "search") == 0) return RunSearchCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "download") == 0) return RunDownloadCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "library") == 0) return RunLibraryCommand(argc - 2, argv + 2);
+  if (std::strcmp(argv[1], "watch") == 0) return RunWatchCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "--version") == 0) {
     std::printf("varnolt-cli %d\n", versionfile::kProgramVersion);
     return 0;

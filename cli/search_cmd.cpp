@@ -14,6 +14,7 @@
 #include "library/export.h"
 #include "library/library.h"
 #include "search/getquery.h"
+#include "search/searchargs.h"
 #include "shell/shelltexts.h"
 
 namespace {
@@ -155,75 +156,25 @@ bool ExportRun(const TPath& file, const std::vector<TPatentRecord>& records) {
 
 int RunSearchCommand(int argc, char** argv) {
   std::string jsonPath, exportPath;
-  TSearchAsk ask;
-  std::optional<TSourceKind> source;
-  std::vector<std::string> opsOptions;  // options the site cannot take
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](std::string& into) {
-      if (!ReadOptionValue(argc, argv, i, into)) return false;
-      into = Utf8ToGbk(into);
-      return true;
-    };
-    auto opsOnly = [&](bool read) {
-      opsOptions.push_back(a);
-      return read;
-    };
-    bool ok = true;
-    if (a == "--help" || a == "-h") {
+  TSearchOptions options;
+  const std::vector<std::string> args(argv, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string a = args[i];
+    const TSearchArgument read = ReadSearchArgument(args, i, options);
+    bool ok = read == TSearchArgument::Read;
+    if (read == TSearchArgument::NotSearch && (a == "--help" || a == "-h")) {
       std::fputs(kHelp, stdout);
       return 0;
-    } else if (a == "--title") {
-      ok = value(ask.title);
-    } else if (a == "--abstract") {
-      ok = value(ask.abstractWords);
-    } else if (a == "--class") {
-      ok = value(ask.classification);
-    } else if (a == "--legal-status") {
-      ask.legalStatus = true;
-    } else if (a == "--abstract-info") {
-      ask.abstractText = true;
-    } else if (a == "--first-claim") {
-      ask.firstClaim = true;
-    } else if (a == "--first-claim-ocr") {
-      ask.firstClaim = true;
-      ask.firstClaimOcr = true;
-    } else if (a == "--patentee") {
-      ask.patentee = true;
-    } else if (a == "--max") {
-      ok = ReadOptionNumber(argc, argv, i, 1, 100000, ask.max);
-    } else if (a == "--source") {
-      ok = ReadSourceOption(argc, argv, i, source);
-    } else if (a == "--json") {
-      ok = ReadOptionValue(argc, argv, i, jsonPath);
-    } else if (a == "--applicant") {
-      ok = opsOnly(value(ask.applicant));
-    } else if (a == "--inventor") {
-      ok = opsOnly(value(ask.inventor));
-    } else if (a == "--text") {
-      ok = opsOnly(value(ask.text));
-    } else if (a == "--cpc") {
-      ok = opsOnly(value(ask.cpc));
-    } else if (a == "--number") {
-      ok = opsOnly(value(ask.number));
-    } else if (a == "--from") {
-      ok = opsOnly(value(ask.dateFrom));
-    } else if (a == "--to") {
-      ok = opsOnly(value(ask.dateTo));
-    } else if (a == "--no-translate") {
-      ok = opsOnly(true);
-      ask.translate = false;
-    } else if (a == "--family") {
-      ok = opsOnly(true);
-      ask.family = true;
-    } else if (a == "--collapse") {
-      std::string what;
-      ok = opsOnly(ReadOptionValue(argc, argv, i, what) && what == "family");
-      ask.collapseFamily = true;
-    } else if (a == "--export") {
-      ok = ReadOptionValue(argc, argv, i, exportPath) && ExportFormatOf(TPath::FromSystem(exportPath));
-    } else {
-      ok = false;
+    }
+    if (read == TSearchArgument::NotSearch && a == "--json") {
+      int at = int(i);
+      ok = ReadOptionValue(argc, argv, at, jsonPath);
+      i = size_t(at);
+    }
+    if (read == TSearchArgument::NotSearch && a == "--export") {
+      int at = int(i);
+      ok = ReadOptionValue(argc, argv, at, exportPath) && ExportFormatOf(TPath::FromSystem(exportPath));
+      i = size_t(at);
     }
     if (!ok) {
       std::fprintf(stderr, "varnolt-cli search: bad argument '%s'\n\n", a.c_str());
@@ -231,10 +182,12 @@ int RunSearchCommand(int argc, char** argv) {
       return 2;
     }
   }
+  const TSearchAsk& ask = options.ask;
+  const std::optional<TSourceKind>& source = options.source;
 
   const TSourceKind kind = ChooseSource(source);
-  if (kind != TSourceKind::Ops && !opsOptions.empty()) {
-    std::fprintf(stderr, "varnolt-cli search: %s needs --source ops\n", opsOptions.front().c_str());
+  if (kind != TSourceKind::Ops && !options.opsOnly.empty()) {
+    std::fprintf(stderr, "varnolt-cli search: %s needs --source ops\n", options.opsOnly.front().c_str());
     return 2;
   }
   // A query OPS would refuse is never sent.

@@ -12,6 +12,7 @@
 #include "base/datadir.h"
 #include "base/files.h"
 #include "base/gbk.h"
+#include "library/jsonlists.h"
 #include "library/librarytexts.h"
 #include "library/schema.h"
 #include "library/sqlite.h"
@@ -23,19 +24,6 @@ namespace {
 
 // A contended write waits this long for the other process before it fails.
 constexpr int kBusyTimeoutMs = 30000;
-
-std::string ListJson(const std::vector<std::string>& list) {
-  return json(list).dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-std::vector<std::string> ListFrom(const std::string& text) {
-  std::vector<std::string> list;
-  const json j = json::parse(text, nullptr, false);
-  if (j.is_array())
-    for (const json& v : j)
-      if (v.is_string()) list.push_back(v.get<std::string>());
-  return list;
-}
 
 std::string PrioritiesJson(const std::vector<TPriorityClaim>& priorities) {
   json j = json::array();

@@ -4,8 +4,7 @@ namespace {
 
 // Version 1: runs, records and what they hold, documents, page texts, the full-text
 // indexes, and the documented view `patents`. Lists are JSON arrays of strings, dates
-// YYYY-MM-DD ('' when unknown). Watches will come as a later version beside `runs`
-// (kind 'watch') and `legal_events`.
+// YYYY-MM-DD ('' when unknown).
 const char kVersion1[] = R"SQL(
 CREATE TABLE runs(
   id INTEGER PRIMARY KEY,
@@ -163,9 +162,51 @@ CREATE VIEW patents AS SELECT
 FROM records r;
 )SQL";
 
+// Version 2: watches, saved searches that say what is new. A watch keeps its search as the
+// argument list of `varnolt-cli search` (JSON, UTF-8), read by that command's own parser at
+// every run; what it has seen of each application (its publications, its legal state and
+// latest event as the legal status names them); and each of its runs beside the run's row
+// in `runs` (kind 'watch'). searched_through: the source's day of the last run that read
+// every hit, from which the next run's search is narrowed.
+const char kVersion2[] = R"SQL(
+CREATE TABLE watches(
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL UNIQUE,
+  search TEXT NOT NULL,
+  download INTEGER NOT NULL DEFAULT 0,
+  document TEXT NOT NULL DEFAULT 'grant' CHECK (document IN ('grant', 'application', 'both')),
+  ocr INTEGER NOT NULL DEFAULT 0,
+  legal INTEGER NOT NULL DEFAULT 0,
+  created TEXT NOT NULL,
+  searched_through TEXT NOT NULL DEFAULT '',
+  read_run_id INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE watch_seen(
+  watch_id INTEGER NOT NULL REFERENCES watches(id) ON DELETE CASCADE,
+  application TEXT NOT NULL,
+  publications TEXT NOT NULL DEFAULT '[]',
+  legal_state TEXT NOT NULL DEFAULT '',
+  legal_event TEXT NOT NULL DEFAULT '',
+  first_run_id INTEGER NOT NULL,
+  updated TEXT NOT NULL,
+  PRIMARY KEY (watch_id, application)
+) WITHOUT ROWID;
+
+CREATE TABLE watch_runs(
+  run_id INTEGER PRIMARY KEY REFERENCES runs(id) ON DELETE CASCADE,
+  watch_id INTEGER NOT NULL REFERENCES watches(id) ON DELETE CASCADE,
+  searched_from TEXT NOT NULL DEFAULT '',
+  new_count INTEGER NOT NULL DEFAULT 0,
+  changed_count INTEGER NOT NULL DEFAULT 0,
+  report TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX watch_runs_watch ON watch_runs(watch_id);
+)SQL";
+
 }  // namespace
 
 const std::vector<std::string>& LibraryMigrations() {
-  static const std::vector<std::string> migrations = {kVersion1};
+  static const std::vector<std::string> migrations = {kVersion1, kVersion2};
   return migrations;
 }

@@ -146,7 +146,7 @@ std::vector<std::string> OpsReportHead(const std::string& query, std::time_t whe
   return head;
 }
 
-std::string OpsReportRows(const std::vector<TSearchRecord>& records, bool family) {
+std::string OpsReportRows(const std::vector<TSearchRecord>& records, bool family, const std::vector<TRowMark>& marks) {
   const std::string span = std::to_string(family ? 12 : 11);
   const std::string lf = kCrLf;
   std::string rows;
@@ -155,7 +155,11 @@ std::string OpsReportRows(const std::vector<TSearchRecord>& records, bool family
     const TSearchFacts none;
     const TSearchFacts& f = r.facts ? *r.facts : none;
     auto factsOf = [&](const TSearchRecord& x) -> const TSearchFacts& { return x.facts ? *x.facts : none; };
-    std::string s = "<tr class=\"detail\">" + lf;
+    std::string s;
+    if (size_t(n) < marks.size())
+      s += "\t<tr class=\"detail " + marks[size_t(n)].kind + "\"><td>&nbsp;</td><td colspan=\"" + span + "\">" +
+           marks[size_t(n)].text + "</td></tr>" + lf;
+    s += "<tr class=\"detail\">" + lf;
     s += "\t<td>" + std::to_string(++n) + "</td>" + lf;
     s += "\t<td>" + Lines(r, [](const TSearchRecord& x) { return x.typeName; }) + "</td>" + lf;
     s += "\t<td>" + Lines(r, NumberCell) + "</td>" + lf;

@@ -40,9 +40,16 @@ std::string SearchDividerRow();
 std::vector<std::string> OpsReportHead(const std::string& query, std::time_t when, const TPath& programDir,
                                        long publications, long applications, bool exact, bool family);
 // The rows of OPS records (the worker's, one per application or per family), each with
-// every publication among the hits linked, then its abstract and first claim rows.
+// every publication among the hits linked, then its abstract and first claim rows. marks,
+// when given, one per record: a row above it of that class and text (GBK page text), as a
+// watch's report says what is new.
 struct TSearchRecord;
-std::string OpsReportRows(const std::vector<TSearchRecord>& records, bool family);
+struct TRowMark {
+  std::string kind;
+  std::string text;
+};
+std::string OpsReportRows(const std::vector<TSearchRecord>& records, bool family,
+                          const std::vector<TRowMark>& marks = {});
 
 // Items 9 and 10, closing the page after the rows.
 std::vector<std::string> SearchReportTail();

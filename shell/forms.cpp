@@ -11,6 +11,7 @@ Tfrmmain* frmmain = nullptr;
 QDialog* frmdown = nullptr;
 QDialog* frmabout = nullptr;
 QDialog* frmquery = nullptr;
+QDialog* frmwatch = nullptr;
 
 bool AskToShowReport(QDialog* dialog, const TPath& reportPath) {
   QWidget* owner = dialog->isVisible() || !frmmain ? static_cast<QWidget*>(dialog) : frmmain;

@@ -4,11 +4,12 @@
 class QDialog;
 class Tfrmmain;
 
-// The program's four windows, created at start in this order and kept until exit.
+// The program's windows, created at start in this order and kept until exit.
 extern Tfrmmain* frmmain;
 extern QDialog* frmdown;
 extern QDialog* frmabout;
 extern QDialog* frmquery;
+extern QDialog* frmwatch;
 
 // The question at the normal end of a search or download run, asked by the dialog's result
 // button: Yes shows the report in the main window's browser, maximises the main

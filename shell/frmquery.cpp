@@ -13,6 +13,8 @@
 
 #include "base/datadir.h"
 #include "search/getquery.h"
+#include "search/searchargs.h"
+#include "shell/frmwatch.h"
 #include "search/searchtexts.h"
 #include "shell/forms.h"
 #include "shell/msgbox.h"
@@ -97,11 +99,12 @@ Tfrmquery::Tfrmquery(QWidget* parent) : QDialog(parent) {
 
   BuildOpsControls();
   QWidget* order[] = {edtitle, edabs,  edg,     spmax,   edapplicant, edinventor, edtext,   edcpc,      ednumber,      edfrom,
-                      edto,    btstart, cklaw, ckabs, ckzq,  ckowner,     ckfamily,   ckcollapse, cknotranslate, msgbt, mmo};
+                      edto,    btstart, cklaw, ckabs, ckzq,  ckowner,     ckfamily,   ckcollapse, cknotranslate, btwatch, msgbt, mmo};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(btstart, &QPushButton::clicked, this, &Tfrmquery::btstartClick);
   connect(msgbt, &QPushButton::clicked, this, &Tfrmquery::msgbtClick);
+  connect(btwatch, &QPushButton::clicked, this, &Tfrmquery::btwatchClick);
 
   handOver_ = std::make_unique<QtHandOver>(mmo, btstart, msgbt);
   handOver_->SetStandingView(pbrecords, nullptr, lbtimeleft);
@@ -132,6 +135,8 @@ void Tfrmquery::BuildOpsControls() {
   ckfamily = Option(Panel3, "ckfamily", {241, 88, 200, 17}, kFamily);
   ckcollapse = Option(Panel3, "ckcollapse", {241, 112, 200, 17}, kCollapseFamily);
   cknotranslate = Option(Panel3, "cknotranslate", {241, 136, 200, 17}, kNoTranslate);
+  // The fields as a watch: OPS's search, so beside OPS's fields.
+  btwatch = PushButton(Panel3, "btwatch", {432, 56, 97, 25}, QtText(frmwatchtext::kSaveButton));
 }
 
 void Tfrmquery::showEvent(QShowEvent* event) {
@@ -157,30 +162,8 @@ void Tfrmquery::ShowSourceControls() {
 void Tfrmquery::btstartClick() {
   btstart->setEnabled(false);
   mmo->appendPlainText(QtText(shelltext::kRunStartLine));
-  TSearchAsk ask;
-  ask.title = GbkText(edtitle->text());
-  ask.abstractWords = GbkText(edabs->text());
-  ask.classification = GbkText(edg->text());
-  ask.legalStatus = cklaw->isChecked();
-  ask.abstractText = ckabs->isChecked();
-  ask.firstClaim = ckzq->isChecked();
-  ask.patentee = ckowner->isChecked();
   const TSourceKind source = ChooseSource();
-  if (source == TSourceKind::Ops) {
-    ask.max = spmax->value();
-    ask.applicant = GbkText(edapplicant->text());
-    ask.inventor = GbkText(edinventor->text());
-    ask.text = GbkText(edtext->text());
-    ask.cpc = GbkText(edcpc->text());
-    ask.number = GbkText(ednumber->text());
-    ask.dateFrom = GbkText(edfrom->text());
-    ask.dateTo = GbkText(edto->text());
-    ask.family = ckfamily->isChecked();
-    ask.collapseFamily = ckcollapse->isChecked();
-    ask.translate = !cknotranslate->isChecked();
-  }
-  // OPS has no claims text for CN: the box asks for the claims page's recognised text.
-  ask.firstClaimOcr = ask.firstClaim && source == TSourceKind::Ops;
+  const TSearchAsk ask = FieldsAsk(source);
   // A query OPS would refuse is never sent: the message says which field.
   if (const std::string problem = SearchAskProblem(source, ask); !problem.empty()) {
     msgbox::Show(this, QtText(problem));
@@ -202,6 +185,44 @@ void Tfrmquery::btstartClick() {
   handOver_->AddEndReason(reason);
   handOver_->RunStarting(kActivitySearch);
   new getquery(handOver_.get(), source, ask, result);
+}
+
+TSearchAsk Tfrmquery::FieldsAsk(TSourceKind source) const {
+  TSearchAsk ask;
+  ask.title = GbkText(edtitle->text());
+  ask.abstractWords = GbkText(edabs->text());
+  ask.classification = GbkText(edg->text());
+  ask.legalStatus = cklaw->isChecked();
+  ask.abstractText = ckabs->isChecked();
+  ask.firstClaim = ckzq->isChecked();
+  ask.patentee = ckowner->isChecked();
+  if (source == TSourceKind::Ops) {
+    ask.max = spmax->value();
+    ask.applicant = GbkText(edapplicant->text());
+    ask.inventor = GbkText(edinventor->text());
+    ask.text = GbkText(edtext->text());
+    ask.cpc = GbkText(edcpc->text());
+    ask.number = GbkText(ednumber->text());
+    ask.dateFrom = GbkText(edfrom->text());
+    ask.dateTo = GbkText(edto->text());
+    ask.family = ckfamily->isChecked();
+    ask.collapseFamily = ckcollapse->isChecked();
+    ask.translate = !cknotranslate->isChecked();
+  }
+  // OPS has no claims text for CN: the box asks for the claims page's recognised text.
+  ask.firstClaimOcr = ask.firstClaim && source == TSourceKind::Ops;
+  return ask;
+}
+
+void Tfrmquery::btwatchClick() {
+  // Watches search OPS; the fields of the site's search may ask what OPS cannot.
+  if (ChooseSource() != TSourceKind::Ops) {
+    msgbox::Show(this, QtText(frmwatchtext::kSaveOpsOnly));
+    return;
+  }
+  TSearchOptions options;
+  options.ask = FieldsAsk(TSourceKind::Ops);
+  SaveSearchAsWatch(this, options);
 }
 
 void Tfrmquery::msgbtClick() {

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "sources/source.h"
+
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -32,6 +34,7 @@ class Tfrmquery : public QDialog {
   QCheckBox *cklaw = nullptr, *ckzq = nullptr, *ckabs = nullptr, *ckowner = nullptr;
   QFrame* Bevel2 = nullptr;
   QPushButton* btstart = nullptr;
+  QPushButton* btwatch = nullptr;  // 保存为监视…: the fields as a watch (OPS)
   QPushButton* msgbt = nullptr;  // hidden; clicked by the run when it ends
   // With OPS as the source: what the first-claim box gives, and how many records a run reads.
   QLabel* lbzq = nullptr;
@@ -49,6 +52,7 @@ class Tfrmquery : public QDialog {
   void FormShow();
   void btstartClick();
   void msgbtClick();
+  void btwatchClick();
   // Shows what differs with the source runs take now (read again at every showing).
   void ShowSourceControls();
 
@@ -60,6 +64,8 @@ class Tfrmquery : public QDialog {
 
  private:
   void BuildOpsControls();
+  // The search the fields ask for the source.
+  TSearchAsk FieldsAsk(TSourceKind source) const;
 
   std::string expression_;
   std::unique_ptr<QtHandOver> handOver_;

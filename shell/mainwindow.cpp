@@ -171,6 +171,7 @@ void Tfrmmain::BuildMenus() {
   N2 = Menu(bar, "N2", shelltext::kMenuOperate);
   N3 = Item(N2, "N3", shelltext::kMenuSearch, this, &Tfrmmain::N3Click);
   N4 = Item(N2, "N4", shelltext::kMenuDownload, this, &Tfrmmain::N4Click);
+  NWatch = Item(N2, "NWatch", frmwatchtext::kMenuWatch, this, &Tfrmmain::NWatchClick);
   N1 = Menu(bar, "N1", shelltext::kMenuSettings);
   N6 = Item(N1, "N6", shelltext::kMenuChooseDir, this, &Tfrmmain::N6Click);
   N7 = Item(N1, "N7", shelltext::kMenuOpenDir, this, &Tfrmmain::N7Click);
@@ -305,6 +306,10 @@ void Tfrmmain::N3Click() {
 
 void Tfrmmain::N4Click() {
   if (frmdown) frmdown->exec();
+}
+
+void Tfrmmain::NWatchClick() {
+  if (frmwatch) frmwatch->exec();
 }
 
 void Tfrmmain::N6Click() {

@@ -65,7 +65,8 @@ class Tfrmmain : public QMainWindow {
   QAction *N3 = nullptr, *N4 = nullptr, *N6 = nullptr, *N7 = nullptr, *N8 = nullptr, *N15 = nullptr,
           *N13 = nullptr, *PDF1 = nullptr, *N14 = nullptr, *nabt = nullptr, *N10 = nullptr, *N11 = nullptr,
           *N12 = nullptr, *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr, *SPO1 = nullptr,
-          *WIPO1 = nullptr, *N21 = nullptr, *NSourceSite = nullptr, *NSourceOps = nullptr, *NOpsAccount = nullptr;
+          *WIPO1 = nullptr, *N21 = nullptr, *NSourceSite = nullptr, *NSourceOps = nullptr, *NOpsAccount = nullptr,
+          *NWatch = nullptr;
 
   // The patent library's items (mainlibrary.cpp): the 资料库 window, the export of the
   // search report shown, the page shown saved as PDF.
@@ -97,6 +98,7 @@ class Tfrmmain : public QMainWindow {
   void SpeedButton3Click();
   void N3Click();  // SpeedButton4 as well
   void N4Click();  // SpeedButton5 as well
+  void NWatchClick();
   void N6Click();
   void N7Click();
   void NSourceSiteClick();

@@ -5,6 +5,7 @@
 
 #include "shell/frmdown.h"
 #include "shell/frmquery.h"
+#include "shell/frmwatch.h"
 #include "shell/about.h"
 #include "shell/application.h"
 #include "shell/forms.h"
@@ -16,6 +17,7 @@ void CreateWindows() {
   frmdown = new Tfrmdown();
   frmabout = new Tfrmabout();
   frmquery = new Tfrmquery();
+  frmwatch = new Tfrmwatch();
 }
 
 void RunVarnolt(int argc, char** argv, const std::function<void()>& afterStart) {

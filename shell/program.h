@@ -1,7 +1,7 @@
 #pragma once
 #include <functional>
 
-// Creates the four windows in their order: frmmain, frmdown, frmabout, frmquery.
+// Creates the windows in their order: frmmain, frmdown, frmabout, frmquery, frmwatch.
 void CreateWindows();
 
 // The whole program: application, title, the four windows, the message loop. When the

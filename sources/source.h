@@ -225,3 +225,26 @@ class TDownloadSource {
 };
 
 std::unique_ptr<TDownloadSource> MakeDownloadSource(TSourceKind kind, TDocumentChoice choice, TProgress progress);
+
+// ---- Legal status of known applications ----
+
+// An application's legal status as a search's 法律状态 cell gives it (GBK), with its events.
+struct TLegalEventInfo {
+  std::string code, date, description;  // "CF01", YYYY-MM-DD or "", the source's description (UTF-8)
+};
+struct TLegalLookup {
+  std::string status;
+  std::vector<TLegalEventInfo> events;
+};
+
+// Look-ups of the legal status of applications a caller already knows (a watch's), paced
+// as every request of the source. The site has no such service: OPS only.
+class TLegalSession {
+ public:
+  virtual ~TLegalSession() = default;
+  // The status of the application (digits) through one of its publications ("CN116789012B"),
+  // one request. Throws (an EOpsError when the source stopped serving: its quota).
+  virtual TLegalLookup Look(const std::string& application, const std::string& publication) = 0;
+};
+// Throws EOpsNoCredentials (with the message of where to register) when none are set.
+std::unique_ptr<TLegalSession> OpenLegalSession(TProgress progress);

@@ -155,7 +155,7 @@ class FrmqueryTest : public QObject {
     // after the site's fields and boxes.
     QCOMPARE(chain, QStringList({"edtitle", "edabs", "edg", "spmax", "qt_spinbox_lineedit", "edapplicant", "edinventor",
                                  "edtext", "edcpc", "ednumber", "edfrom", "edto", "btstart", "cklaw", "ckabs", "ckzq",
-                                 "ckowner", "ckfamily", "ckcollapse", "cknotranslate", "msgbt", "mmo"}));
+                                 "ckowner", "ckfamily", "ckcollapse", "cknotranslate", "btwatch", "msgbt", "mmo"}));
     // Focus left elsewhere goes back to the title edit when the dialog shows again.
     d->edg->setFocus();
     QCOMPARE(d->focusWidget(), d->edg);

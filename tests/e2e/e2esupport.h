@@ -114,11 +114,12 @@ class E2EProgram {
   }
   ~E2EProgram() {
     // The dialogs first: they are the main window's users, never the other way round.
+    delete frmwatch;
     delete frmquery;
     delete frmabout;
     delete frmdown;
     delete frmmain;
-    frmquery = frmabout = frmdown = nullptr;
+    frmwatch = frmquery = frmabout = frmdown = nullptr;
     frmmain = nullptr;
     checkupdate::WaitForAll(20000);
     datadir::SetRoot(TPath());

@@ -10,6 +10,7 @@
 #include "base/datadir.h"
 #include "base/files.h"
 #include "base/gbk.h"
+#include "library/schema.h"
 #include "tests/library/librarytest.h"
 #include "tests/support/tempdir.h"
 
@@ -43,7 +44,7 @@ TEST(LibraryStore, ARunWritesItsRecordsAndDocumentsOnceAndTheViewShowsThem) {
   }
   TLibrary lib(root.Path());
   EXPECT_TRUE(FileExists(root.Path() + "/data/library.db"));
-  EXPECT_EQ(lib.SchemaVersion(), 1);
+  EXPECT_EQ(lib.SchemaVersion(), int(LibraryMigrations().size()));
   EXPECT_EQ(Count(lib, "records"), 2);
   EXPECT_EQ(Count(lib, "publications"), 4);
   EXPECT_EQ(Count(lib, "documents"), 1);

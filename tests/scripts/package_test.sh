@@ -19,12 +19,15 @@ debs=("$work"/out/varnolt_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single varnolt_*.deb: ${debs[*]}"
 deb=${debs[0]}
 
-# Files: the program directory, links on PATH, the desktop integration, the licence and
-# origin of the glossary's CC-CEDICT data; nothing else (no demo site, no tests).
+# Files: the program directory, links on PATH, the desktop integration, the watches' user
+# units, the licence and origin of the glossary's CC-CEDICT data; nothing else (no demo
+# site, no tests).
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 ($7 == "->" ? " -> " $8 : "") }' | sort >"$work/files"
 cat >"$work/expected" <<'LIST'
 ./usr/bin/varnolt -> ../lib/varnolt/varnolt
 ./usr/bin/varnolt-cli -> ../lib/varnolt/varnolt-cli
+./usr/lib/systemd/user/varnolt-watch.service
+./usr/lib/systemd/user/varnolt-watch.timer
 ./usr/lib/varnolt/main.css
 ./usr/lib/varnolt/varnolt
 ./usr/lib/varnolt/varnolt-cli
@@ -60,4 +63,22 @@ grep -qx 'Exec=varnolt' "$work/root/usr/share/applications/varnolt.desktop" || f
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.varnolt.Varnolt.metainfo.xml" || fail "metainfo"
 version=$("$work/root/usr/bin/varnolt-cli" --version) || fail "varnolt-cli --version"
 [ "$version" = "varnolt-cli $(field Version)" ] || fail "varnolt-cli --version says: $version"
+
+# The watches' units as installed: a daily timer that is made up for, running every watch;
+# and the schedule of an installed program takes them (no units of its own written),
+# here without a user manager to reach.
+timer="$work/root/usr/lib/systemd/user/varnolt-watch.timer"
+grep -qx 'OnCalendar=daily' "$timer" && grep -qx 'Persistent=true' "$timer" || fail "timer: $(cat "$timer")"
+grep -qx 'ExecStart=varnolt-cli watch run --all --notify' "$work/root/usr/lib/systemd/user/varnolt-watch.service" ||
+  fail "service"
+mkdir -p "$work/config" "$work/runtime"
+schedule() {
+  HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$work/runtime/bus" "$work/root/usr/bin/varnolt-cli" watch schedule "$@"
+}
+schedule daily 2>/dev/null && fail "schedule daily without a user manager succeeded"
+[ "$(readlink "$work/config/systemd/user/timers.target.wants/varnolt-watch.timer")" = "$timer" ] ||
+  fail "the timer's link does not name the installed timer"
+[ ! -e "$work/config/systemd/user/varnolt-watch.service" ] || fail "units written beside the installed ones"
+[ "$(schedule)" = "每天运行一次（systemd 用户计时器 varnolt-watch.timer）" ] || fail "schedule reads back: $(schedule)"
 echo "package $(basename "$deb") checked"

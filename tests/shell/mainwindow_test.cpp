@@ -193,7 +193,7 @@ class MainWindowTest : public QObject {
         out << a->objectName() + (a->isSeparator() ? QString("|") : "=" + a->text());
       return out;
     };
-    QCOMPARE(items("N2"), QStringList({U("N3=检索"), U("N4=下载"), U("N22|"), U("NLibrary=资料库"),
+    QCOMPARE(items("N2"), QStringList({U("N3=检索"), U("N4=下载"), U("NWatch=监视…"), U("N22|"), U("NLibrary=资料库"),
                                        U("NExport=导出检索报告…"), U("NSavePdf=另存为PDF…")}));
     QCOMPARE(items("N1"), QStringList({U("N6=设置下载目录"), U("N7=打开下载目录"), U("N21|"), U("NSource=数据来源"),
                                        U("NOpsAccount=EPO OPS 帐户…")}));
