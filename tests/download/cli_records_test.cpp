@@ -169,7 +169,9 @@ bool Ended(pid_t pid) {
 }
 
 // Waits until every thread of the process is stopped (or it has ended); a stop signal
-// reaches the threads one by one. False when that takes more than 10 s.
+// reaches the threads one by one. A thread that started a tool by vfork waits for it in
+// the kernel (D) while the tool is stopped before its exec: it stops on its way out, so
+// it counts as stopped. False when that takes more than 10 s.
 bool Stopped(pid_t pid) {
   const TPath tasks = TPath::FromSystem("/proc/" + std::to_string(pid) + "/task");
   for (int i = 0; i < 10000; ++i) {
@@ -182,7 +184,7 @@ bool Stopped(pid_t pid) {
         continue;  // the thread has ended
       }
       size_t paren = stat.rfind(')');
-      if (paren != std::string::npos && stat.size() > paren + 2 && std::string("TtZX").find(stat[paren + 2]) == std::string::npos)
+      if (paren != std::string::npos && stat.size() > paren + 2 && std::string("TtZXD").find(stat[paren + 2]) == std::string::npos)
         all = false;
     }
     if (all) return true;
