@@ -7,3 +7,10 @@ class ELibraryError : public EMessageException {
  public:
   using EMessageException::EMessageException;
 };
+
+// The file was locked by another process longer than a busy lock is waited for, or in a
+// way SQLite does not wait for (a new file switched to WAL by another process).
+class ELibraryBusy : public ELibraryError {
+ public:
+  using ELibraryError::ELibraryError;
+};

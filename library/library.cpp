@@ -6,6 +6,7 @@
 #include <chrono>
 #include <ctime>
 #include <map>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "base/bytes.h"
@@ -143,6 +144,23 @@ TPath TLibrary::FilePath(const TPath& root) { return datadir::FolderPath(root, d
 TLibrary::TLibrary(const TPath& root) : root_(root) {
   const TPath file = FilePath(root);
   ForceDirectories(datadir::FolderPath(root, datadir::Folder::Data));
+  // Two processes opening a new file at once: switching it to WAL, or reading it while the
+  // other switches, can be refused as busy without the busy handler being asked. Such a
+  // refusal is waited out as a busy lock would be.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  for (;;) {
+    try {
+      Open(file);
+      return;
+    } catch (const ELibraryBusy& e) {
+      if (std::chrono::steady_clock::now() >= deadline) throw ELibraryError(kCannotOpen + file.ShownText() + ": " + e.Message());
+    }
+    db_.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+void TLibrary::Open(const TPath& file) {
   try {
     db_ = std::make_unique<TSqlite>(file.Bytes(), true);
     sqlite3_busy_timeout(db_->Handle(), kBusyTimeoutMs);
@@ -154,6 +172,8 @@ TLibrary::TLibrary(const TPath& root) : root_(root) {
     }
     // Durable across a killed process; a power cut may lose the last records, never the file.
     db_->Exec("PRAGMA synchronous = NORMAL");
+  } catch (const ELibraryBusy&) {
+    throw;
   } catch (const ELibraryError& e) {
     throw ELibraryError(kCannotOpen + file.ShownText() + ": " + e.Message());
   }
@@ -164,6 +184,8 @@ TLibrary::TLibrary(const TPath& root) : root_(root) {
   }
   try {
     Migrate();
+  } catch (const ELibraryBusy&) {
+    throw;
   } catch (const ELibraryError& e) {
     throw ELibraryError(kCannotOpen + file.ShownText() + ": " + e.Message());
   }

@@ -117,6 +117,8 @@ class TLibrary {
 
  private:
   friend class TLibraryWriter;
+  // The connection set up and the schema brought to the latest version.
+  void Open(const TPath& file);
   void Migrate();
   // The records a WHERE clause of `records` selects, its ?1 the ids (as JSON) or the
   // application; their ids in readIds when given.

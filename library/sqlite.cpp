@@ -4,6 +4,17 @@
 
 #include "base/gbk.h"
 
+namespace {
+
+// Busy apart from every other failure: a caller may wait it out.
+[[noreturn]] void Throw(int code, const std::string& utf8Message, const std::string& gbkContext = "") {
+  const std::string message = gbkContext + (gbkContext.empty() ? "" : ": ") + Utf8ToGbk(utf8Message);
+  if ((code & 0xff) == SQLITE_BUSY) throw ELibraryBusy(message);
+  throw ELibraryError(message);
+}
+
+}  // namespace
+
 TSqlite::TSqlite(const std::string& path, bool create) {
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
@@ -18,16 +29,15 @@ TSqlite::TSqlite(const std::string& path, bool create) {
 TSqlite::~TSqlite() { sqlite3_close_v2(db_); }
 
 void TSqlite::Fail(const std::string& context) const {
-  std::string message = sqlite3_errmsg(db_);
-  throw ELibraryError(context + (context.empty() ? "" : ": ") + Utf8ToGbk(message));
+  Throw(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_), context);
 }
 
 void TSqlite::Exec(const std::string& sql) {
   char* error = nullptr;
-  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+  if (const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error); rc != SQLITE_OK) {
     const std::string message = error ? error : sqlite3_errmsg(db_);
     sqlite3_free(error);
-    throw ELibraryError(Utf8ToGbk(message));
+    Throw(rc, message);
   }
 }
 
@@ -75,7 +85,7 @@ bool TStatement::Step() {
   // The message belongs to the failed step; take it before the reset.
   const std::string message = sqlite3_errmsg(db_.Handle());
   sqlite3_reset(stmt_);
-  throw ELibraryError(Utf8ToGbk(message));
+  Throw(rc, message);
 }
 
 void TStatement::Run() {
