@@ -110,7 +110,7 @@ void AddFacts(TJson& record, const TSearchFacts& f, bool family) {
 TJson RecordJson(const TSearchRecord& r, bool family) {
   TJson record;
   record["number"] = GbkToUtf8(r.number);
-  if (r.publication) record["publication"] = GbkToUtf8(*r.publication);
+  if (!r.publication.empty()) record["publication"] = GbkToUtf8(r.publication);
   record["type"] = GbkToUtf8(r.typeName);
   record["title"] = r.titleUtf8.empty() ? GbkToUtf8(r.title) : r.titleUtf8;
   record["class"] = GbkToUtf8(r.classification);

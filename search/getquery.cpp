@@ -84,43 +84,11 @@ void getquery::RecogniseFirstClaim(TSearchSession& session, const TPath& workDir
 }
 
 TSearchRecord getquery::RecordOf(TSearchSession& session, const std::optional<TPath>& ocrDir) {
-  TSearchHit hit = session.Read();
-  if (ocrDir) RecogniseFirstClaim(session, *ocrDir, *engine_, hit);
   TSearchRecord record;
-  record.number = hit.number;
-  record.typeName = hit.typeName;
-  record.title = hit.title;
-  record.classification = hit.classification;
-  record.legalStatus = hit.legalStatus;
-  record.patentee = hit.patentee;
-  record.abstractText = hit.abstractText;
-  record.firstClaim = hit.firstClaim;
-  if (!hit.publication.empty()) record.publication = hit.publication;
-  record.titleUtf8 = hit.titleUtf8;
-  record.facts = std::move(hit.facts);
+  static_cast<TSearchHit&>(record) = session.Read();
+  if (ocrDir) RecogniseFirstClaim(session, *ocrDir, *engine_, record);
   return record;
 }
-
-namespace {
-
-// A record as the library takes it.
-TSearchHit HitOfRecord(const TSearchRecord& r) {
-  TSearchHit hit;
-  hit.number = r.number;
-  hit.typeName = r.typeName;
-  hit.title = r.title;
-  hit.classification = r.classification;
-  hit.publication = r.publication.value_or("");
-  hit.titleUtf8 = r.titleUtf8;
-  hit.legalStatus = r.legalStatus;
-  hit.patentee = r.patentee;
-  hit.abstractText = r.abstractText;
-  hit.firstClaim = r.firstClaim;
-  hit.facts = r.facts;
-  return hit;
-}
-
-}  // namespace
 
 void getquery::ReadSiteRecords(TSearchSession& session, const std::optional<TPath>& ocrDir, std::string& rows,
                                TSearchLibrary& library) {
@@ -141,7 +109,7 @@ void getquery::ReadSiteRecords(TSearchSession& session, const std::optional<TPat
       if (record.abstractText) rows += SearchAbstractRow(*record.abstractText);
       if (record.firstClaim) rows += SearchFirstClaimRow(*record.firstClaim);
       rows += SearchDividerRow();
-      library.Met(HitOfRecord(record));
+      library.Met(record);
       result_->records.push_back(std::move(record));
     }
   } catch (const std::exception& e) {
@@ -195,7 +163,7 @@ void getquery::ReadOpsRecords(TSearchSession& session, const std::optional<TPath
       Show(kRecordHead + std::to_string(n) + kRecordTail + StandingText(n, expected, left));
       handOver_->ShowStanding({n - 1, expected, 0, 0, left});
       TSearchRecord record = RecordOf(session, ocrDir);
-      library.Keep(HitOfRecord(record));
+      library.Keep(record);
       byNumber.emplace(record.number, records.size());
       records.push_back(std::move(record));
     }
@@ -270,7 +238,7 @@ void getquery::Run() {
   // OPS's records into the library as their rows show them, late publications joined.
   if (source_ == TSourceKind::Ops) {
     std::function<void(const TSearchRecord&)> met = [&](const TSearchRecord& r) {
-      library.Met(HitOfRecord(r));
+      library.Met(r);
       for (const TSearchRecord& twin : r.twins) met(twin);
     };
     for (const TSearchRecord& r : result_->records) met(r);

@@ -15,15 +15,10 @@
 // hash of the whole expression). The worker writes it; the dialog and varnolt-cli name it.
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
-// One record of a search as its report shows it (GBK); what was not fetched is empty.
 class TSearchLibrary;
 
-struct TSearchRecord {
-  std::string number, typeName, title, classification;
-  std::optional<std::string> legalStatus, patentee, abstractText, firstClaim;
-  std::optional<std::string> publication;  // OPS records: "CN101257323B"
-  std::string titleUtf8;                  // the title as OPS gave it; "" when GBK holds it
-  std::optional<TSearchFacts> facts;      // OPS records: dates, names, classes, family
+// One record of a search as its report shows it (GBK); what was not fetched is empty.
+struct TSearchRecord : TSearchHit {
   // With the rows collapsed by family: the family's other records, in the order read.
   std::vector<TSearchRecord> twins;
 };
