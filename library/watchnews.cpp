@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/bytes.h"
-#include "sources/ops/opsnumbers.h"
+#include "sources/source.h"
 
 namespace {
 
@@ -14,25 +14,6 @@ std::string Joined(const std::vector<std::string>& list) {
   std::string out;
   for (const std::string& s : list) out += (out.empty() ? "" : "; ") + s;
   return out;
-}
-
-// What the choice takes of an application's publications, as the download worker would
-// choose them.
-std::vector<std::string> Chosen(TDocumentChoice choice, const std::vector<std::string>& publications) {
-  std::vector<TOpsPublication> pubs;
-  for (const std::string& p : publications) {
-    TOpsNumber number;
-    std::string reason;
-    if (ReadOpsNumber(p, number, reason) && number.form == TOpsNumber::TForm::Publication &&
-        std::find(pubs.begin(), pubs.end(), number.publication) == pubs.end())
-      pubs.push_back(number.publication);
-  }
-  const TOpsDocument document = choice == TDocumentChoice::Grant         ? TOpsDocument::Grant
-                                : choice == TDocumentChoice::Application ? TOpsDocument::Application
-                                                                         : TOpsDocument::Both;
-  std::vector<std::string> chosen;
-  for (const TOpsPublication& p : ChoosePublications(pubs, document)) chosen.push_back(p.Shown());
-  return chosen;
 }
 
 }  // namespace
@@ -99,7 +80,7 @@ std::vector<std::string> NewDocuments(TDocumentChoice choice, const std::vector<
   std::vector<std::string> all = known;
   all.insert(all.end(), now.begin(), now.end());
   std::vector<std::string> fresh;
-  for (const std::string& p : Chosen(choice, all))
+  for (const std::string& p : ChosenPublications(choice, all))
     if (std::find(known.begin(), known.end(), p) == known.end()) fresh.push_back(p);
   return fresh;
 }

@@ -8,6 +8,7 @@
 #include "base/handover.h"
 #include "base/path.h"
 #include "library/record.h"
+#include "search/searchreport.h"
 #include "sources/source.h"
 
 // The report file of an expression below a data root: in the query folder, the name
@@ -16,12 +17,6 @@
 TPath SearchReportPath(const TPath& root, const std::string& expression);
 
 class TSearchLibrary;
-
-// One record of a search as its report shows it (GBK); what was not fetched is empty.
-struct TSearchRecord : TSearchHit {
-  // With the rows collapsed by family: the family's other records, in the order read.
-  std::vector<TSearchRecord> twins;
-};
 
 // What a search run leaves its caller beyond the progress lines; complete when the run
 // has handed its end over.

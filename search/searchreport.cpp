@@ -3,9 +3,8 @@
 #include <cstdio>
 
 #include "base/datadir.h"
-#include "search/getquery.h"
 #include "search/searchtexts.h"
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 
 using namespace searchreporttext;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/path.h"
+#include "sources/source.h"
 
 // The search report page: a list of items (GBK), each written followed by CR LF.
 // Texts from the site go in as they are read, without escaping.
@@ -12,6 +13,12 @@
 // in programDir, and the title row of the table.
 std::vector<std::string> SearchReportHead(const std::string& query, std::time_t when,
                                           const TPath& programDir);
+
+// One record of a search as its report shows it (GBK); what was not fetched is empty.
+struct TSearchRecord : TSearchHit {
+  // With the rows collapsed by family: the family's other records, in the order read.
+  std::vector<TSearchRecord> twins;
+};
 
 // The cells of one record as the worker computed them.
 struct SearchRecordCells {
@@ -43,7 +50,6 @@ std::vector<std::string> OpsReportHead(const std::string& query, std::time_t whe
 // every publication among the hits linked, then its abstract and first claim rows. marks,
 // when given, one per record: a row above it of that class and text (GBK page text), as a
 // watch's report says what is new.
-struct TSearchRecord;
 struct TRowMark {
   std::string kind;
   std::string text;

@@ -1,10 +1,13 @@
 #include "sources/source.h"
 
+#include <algorithm>
+
 #include "base/appdir.h"
 #include "base/bytes.h"
 #include "base/ini.h"
 #include "sources/opsaccount.h"
 #include "sources/cnnumbers.h"
+#include "sources/ops/opsnumbers.h"
 #include "sources/ops/opssource.h"
 #include "sources/site/siteops.h"
 #include "sources/site/sitesource.h"
@@ -131,6 +134,23 @@ std::unique_ptr<TSearchSession> OpenSearchSession(TSourceKind kind, const TSearc
                                                   const std::string& expression, TProgress progress) {
   if (kind == TSourceKind::Site) return MakeSiteSearchSession(expression, ask);
   return MakeOpsSearchSession(ask, std::move(progress));
+}
+
+std::vector<std::string> ChosenPublications(TDocumentChoice choice, const std::vector<std::string>& publications) {
+  std::vector<TOpsPublication> pubs;
+  for (const std::string& p : publications) {
+    TOpsNumber number;
+    std::string reason;
+    if (ReadOpsNumber(p, number, reason) && number.form == TOpsNumber::TForm::Publication &&
+        std::find(pubs.begin(), pubs.end(), number.publication) == pubs.end())
+      pubs.push_back(number.publication);
+  }
+  const TOpsDocument document = choice == TDocumentChoice::Grant         ? TOpsDocument::Grant
+                                : choice == TDocumentChoice::Application ? TOpsDocument::Application
+                                                                         : TOpsDocument::Both;
+  std::vector<std::string> chosen;
+  for (const TOpsPublication& p : ChoosePublications(pubs, document)) chosen.push_back(p.Shown());
+  return chosen;
 }
 
 std::unique_ptr<TDownloadSource> MakeDownloadSource(TSourceKind kind, TDocumentChoice choice, TProgress progress) {

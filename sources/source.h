@@ -170,6 +170,10 @@ enum class TDocumentChoice {
   Both,         // one PDF per publication
 };
 std::optional<TDocumentChoice> ReadDocumentChoice(const std::string& name);  // grant|application|both
+// Of one application's publications ("CN101911042A", "CN101911042B", …), the ones a
+// download with choice takes, as the download would choose them; what names no
+// publication is left out.
+std::vector<std::string> ChosenPublications(TDocumentChoice choice, const std::vector<std::string>& publications);
 
 // A step of finding a record, which the worker names in its wait lines and retries.
 enum class TRequestStep { Record, PageList };

@@ -8,7 +8,7 @@
 #include "base/gbk.h"
 #include "sources/ops/glossarytable.h"
 #include "sources/ops/opscql.h"
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 
 namespace {
 

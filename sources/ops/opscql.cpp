@@ -4,7 +4,7 @@
 
 #include "base/bytes.h"
 #include "base/gbk.h"
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 
 namespace {
 

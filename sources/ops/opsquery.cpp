@@ -8,7 +8,7 @@
 #include "sources/ops/cqlterms.h"
 #include "sources/ops/opsnumbers.h"
 #include "sources/ops/opstexts.h"
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 
 using namespace opsquerytext;
 

@@ -26,7 +26,7 @@
 #include "sources/ops/opsquery.h"
 #include "sources/ops/opsreplies.h"
 #include "sources/ops/opstexts.h"
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 #include "sources/sourcetexts.h"
 
 using namespace opswiretext;

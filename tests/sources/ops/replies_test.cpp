@@ -6,7 +6,7 @@
 #include "sources/ops/opserrors.h"
 #include "sources/ops/opsreplies.h"
 #include "sources/ops/opstexts.h"
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sources/ops/replytext.h"
+#include "sources/replytext.h"
 
 #include "base/gbk.h"
 #include "base/path.h"
