@@ -67,12 +67,6 @@ const char kHelp[] =
     "2 wrong usage (an export file of another suffix too), no condition, or a query that\n"
     "cannot be sent (a date that does not read, --to before --from, more terms than OPS takes).\n";
 
-TJson Strings(const std::vector<std::string>& texts) {
-  TJson all = TJson::array();
-  for (const std::string& t : texts) all.push_back(t);
-  return all;
-}
-
 TJson DateOrNull(const std::string& yyyymmdd) {
   if (yyyymmdd.size() != 8) return nullptr;
   return yyyymmdd.substr(0, 4) + "-" + yyyymmdd.substr(4, 2) + "-" + yyyymmdd.substr(6, 2);
@@ -94,9 +88,9 @@ void AddFacts(TJson& record, const TSearchFacts& f, bool family) {
   record["inventors"] = Strings(f.inventors);
   record["ipc"] = Strings(f.ipc);
   record["cpc"] = Strings(f.cpc);
-  record["family_id"] = f.familyId.empty() ? TJson(nullptr) : TJson(f.familyId);
+  record["family_id"] = TextOrNull(f.familyId);
   record["cited_count"] = f.citedCount;
-  record["expiry_estimate"] = f.expiryEstimate.empty() ? TJson(nullptr) : TJson(f.expiryEstimate);
+  record["expiry_estimate"] = TextOrNull(f.expiryEstimate);
   if (!family) return;
   record["family_size"] = f.family ? TJson(f.family->size) : TJson(nullptr);
   record["family_countries"] = Strings(f.family ? f.family->countries : std::vector<std::string>{});

@@ -197,14 +197,6 @@ int Schedule(const std::vector<std::string>& args) {
   return 0;
 }
 
-TJson Strings(const std::vector<std::string>& texts) {
-  TJson all = TJson::array();
-  for (const std::string& t : texts) all.push_back(t);
-  return all;
-}
-
-TJson TextOrNull(const std::string& text) { return text.empty() ? TJson(nullptr) : TJson(text); }
-
 // A record of the news, by the names of the search's --json.
 TJson RecordJson(const TPatentRecord& r) {
   TJson j;

@@ -26,19 +26,6 @@ namespace {
 
 using namespace mainlibrarytext;
 
-QToolButton* ToolButton(QWidget* parent, const char* name, int x, glyphs::Glyph glyph, const char* gbkHint) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(name);
-  b->setGeometry(x, 4, 23, 22);
-  b->setAutoRaise(true);
-  b->setIcon(glyphs::ToolbarGlyph(glyph));
-  b->setIconSize(QSize(16, 16));
-  b->setToolTip(QtText(gbkHint));
-  b->setCursor(Qt::PointingHandCursor);
-  b->setFocusPolicy(Qt::NoFocus);
-  return b;
-}
-
 // A search report of the data directory: data/query/<name>.html.
 bool IsSearchReport(const QUrl& url) {
   if (!url.isLocalFile()) return false;
@@ -52,9 +39,9 @@ void Tfrmmain::BuildLibraryItems() {
   Bevel2 = new TLeftLineBevel(Panel2);
   Bevel2->setObjectName("Bevel2");
   Bevel2->setGeometry(240, 1, 33, 33);
-  SpeedButton6 = ToolButton(Panel2, "SpeedButton6", 248, glyphs::Glyph::Library, kHintLibrary);
-  SpeedButton7 = ToolButton(Panel2, "SpeedButton7", 280, glyphs::Glyph::Export, kHintExport);
-  SpeedButton8 = ToolButton(Panel2, "SpeedButton8", 312, glyphs::Glyph::SavePdf, kHintSavePdf);
+  SpeedButton6 = SpeedButton(Panel2, "SpeedButton6", 248, 4, 23, 22, glyphs::Glyph::Library, kHintLibrary);
+  SpeedButton7 = SpeedButton(Panel2, "SpeedButton7", 280, 4, 23, 22, glyphs::Glyph::Export, kHintExport);
+  SpeedButton8 = SpeedButton(Panel2, "SpeedButton8", 312, 4, 23, 22, glyphs::Glyph::SavePdf, kHintSavePdf);
   N22 = N2->addSeparator();
   N22->setObjectName("N22");
   NLibrary = MenuItem(N2, "NLibrary", QtText(kMenuLibrary), this, &Tfrmmain::NLibraryClick);

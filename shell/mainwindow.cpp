@@ -46,20 +46,6 @@ namespace {
 
 constexpr int kFloatpadWidth = 281;
 
-QToolButton* SpeedButton(QWidget* parent, const char* name, int x, int y, int w, int h, glyphs::Glyph glyph,
-                         const char* gbkHint) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(name);
-  b->setGeometry(x, y, w, h);
-  b->setAutoRaise(true);
-  b->setIcon(glyphs::ToolbarGlyph(glyph));
-  b->setIconSize(QSize(16, 16));
-  b->setToolTip(QtText(gbkHint));
-  b->setCursor(Qt::PointingHandCursor);
-  b->setFocusPolicy(Qt::NoFocus);
-  return b;
-}
-
 QAction* Item(QMenu* menu, const char* name, const char* gbkCaption, Tfrmmain* window, void (Tfrmmain::*handler)()) {
   return MenuItem(menu, name, QtText(gbkCaption), window, handler);
 }
@@ -80,6 +66,20 @@ QMenu* Menu(Parent* parent, const char* name, const char* gbkCaption) {
 }
 
 }  // namespace
+
+QToolButton* SpeedButton(QWidget* parent, const char* name, int x, int y, int w, int h, glyphs::Glyph glyph,
+                         const char* gbkHint) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setGeometry(x, y, w, h);
+  b->setAutoRaise(true);
+  b->setIcon(glyphs::ToolbarGlyph(glyph));
+  b->setIconSize(QSize(16, 16));
+  b->setToolTip(QtText(gbkHint));
+  b->setCursor(Qt::PointingHandCursor);
+  b->setFocusPolicy(Qt::NoFocus);
+  return b;
+}
 
 Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent) {
   setObjectName("frmmain");

@@ -7,6 +7,7 @@
 
 #include "base/datadir.h"
 #include "shell/browser.h"
+#include "shell/glyphs.h"
 
 class QAction;
 class QComboBox;
@@ -21,6 +22,11 @@ class TClickLabel;
 class TLeftLineBevel;
 class Tfrmlibrary;
 class Tfrmopsaccount;
+
+// A button of the main window's toolbar: its glyph and hint, raised under the mouse, never
+// taking the focus from the page.
+QToolButton* SpeedButton(QWidget* parent, const char* name, int x, int y, int w, int h, glyphs::Glyph glyph,
+                         const char* gbkHint);
 enum class TSourceKind;
 
 // The main window: an embedded browser under a toolbar, with menus and a status bar.
